@@ -1,0 +1,29 @@
+// trovelane-cli: the command-line front end over the trovelane core.
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+namespace {
+
+constexpr const char* kVersionText = "t r o v e l a n e version 2.52";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"trovelane-cli: one search expression, every engine of the profile at once."};
+  app.set_version_flag("--version", kVersionText);
+  app.require_subcommand(0, 1);
+
+  trovelane::cli::GlobalOptions global;
+  app.add_option("--home", global.home, "Install folder (default: $XDG_DATA_HOME/trovelane)");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  if (app.get_subcommands().empty()) {
+    std::cout << app.help();
+  }
+  return 0;
+}

@@ -1,0 +1,86 @@
+// The program-wide option records: proxy and connection, search options and
+// result-list look. They are stored together in "qmknet.dat"; what each field
+// does is decided by the code that reads it.
+//
+// Fields keep the raw 32-bit values of the file, so that a file from another
+// layout loads as it stands; the named constants below give their meaning.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace trovelane {
+
+enum ProxyType : int32_t { kProxyCern = 0, kProxySocks5 = 1 };
+
+struct ProxySettings {
+  int32_t enabled = 0;       // 1 = "Connect using a proxy server."
+  std::string host;          // at most 1023 bytes in the file
+  int32_t port = 0;
+  int32_t type = kProxyCern;  // ProxyType
+  int32_t requiresAuth = 0;   // 1 = "Requires Authentification"
+  std::string credentials;    // Base64 of "user:password", at most 2047 bytes
+  int32_t speedIndex = 0;     // position 0-9 in the connection speed list
+  std::string browserPath;    // at most 1023 bytes
+};
+
+// Values of SearchOptions::validationMode.
+enum ValidationMode : int32_t {
+  kValidationNone = 0,    // "No validation and relevancy check (Fast)"
+  kValidationVal = 1,     // "Validation only."
+  kValidationValRel = 2,  // "Validation with relevancy checking."
+  kValidationAuto = 3,    // "Auto (Recommended)"
+};
+
+// Values of SearchOptions::duplicateMode.
+enum DuplicateMode : int32_t {
+  kDuplicateUrl = 0,    // "Remove duplicate URL's"
+  kDuplicateTitle = 1,  // "Remove duplicate Title's"
+  kDuplicateNone = 2,   // "None"
+};
+
+// Indexes into SearchOptions::weights.
+enum RelevanceWeight : int {
+  kWeightTitle = 0,
+  kWeightHeading1,
+  kWeightHeading2,
+  kWeightHeading3,
+  kWeightHeading4,
+  kWeightFontSize6,
+  kWeightFontSize3,
+  kWeightNone,
+  kWeightCount
+};
+
+struct SearchOptions {
+  int32_t maxResults = 0;
+  uint8_t perEngine = 0;  // 0 = "from all engines.", 1 = "per engine."
+  int32_t validationMode = kValidationNone;
+  int32_t defaultOperator = 0;  // greater than 0 means OR, else AND
+  int32_t duplicateMode = kDuplicateUrl;
+  int32_t minRelevancy = 0;  // percent
+  std::array<int16_t, kWeightCount> weights{};
+  int16_t maxRelevance = 0;  // weights[0] plus the largest of weights[1..7]
+  // The three padding bytes after perEngine and the two after maxRelevance,
+  // kept so that a loaded file is written back byte for byte.
+  std::array<uint8_t, 3> padding1{};
+  std::array<uint8_t, 2> padding2{};
+};
+
+struct ViewOptions {
+  int32_t fullRowSelect = 0;  // "Full Row Selection"
+  int32_t gridLines = 0;      // "Show Grid Lines"
+  int32_t toolTips = 0;       // "Tool Tips"
+};
+
+// Everything the program keeps for the whole run: the three stored records and
+// readChunkSize, derived from the connection speed once at start-up.
+struct NetworkSettings {
+  ProxySettings proxy;
+  SearchOptions search;
+  ViewOptions view;
+  int32_t readChunkSize = 3600;
+};
+
+}  // namespace trovelane

@@ -1,0 +1,25 @@
+// Saving a file so that a crash, a full disk or a folder that cannot be
+// written never leaves a half-written file behind: the bytes go to a
+// temporary file in the same folder, which is flushed and renamed over the
+// old one.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace trovelane {
+
+struct SaveResult {
+  bool ok = false;
+  std::string error;  // why it failed, for the user; empty on success
+  explicit operator bool() const { return ok; }
+};
+
+// Replaces `path` by `bytes`. A new file gets `mode` (before the umask); an
+// existing file keeps its own permission bits unless `forceMode` is set.
+SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644,
+                               bool forceMode = false);
+
+}  // namespace trovelane
