@@ -30,6 +30,28 @@ bool TailEqualsNoCase(const char* text, const char* pattern, std::size_t length)
   return true;
 }
 
+// Bytes of page text from frequent to rare (letters in either case); bytes not
+// listed are rarer still.
+constexpr std::string_view kFrequentBytes =
+    " etao<>\"=/inrshlcdpmu.f:gwybv-_0123456789k&;#\n\t,x?j%qz()!'+[]{}|*@$^~\\";
+
+// The index of the pattern byte to look for first: the rarest one, the first
+// of equals.
+std::size_t RarestByteIndex(std::string_view pattern) {
+  std::size_t best = 0;
+  std::size_t bestRank = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const std::size_t found =
+        kFrequentBytes.find(static_cast<char>(LowerAscii(static_cast<unsigned char>(pattern[i]))));
+    const std::size_t rank = found == std::string_view::npos ? kFrequentBytes.size() : found;
+    if (rank > bestRank || i == 0) {
+      best = i;
+      bestRank = rank;
+    }
+  }
+  return best;
+}
+
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsAsciiBlank(text[pos])) ++pos;
   return pos;
@@ -41,21 +63,25 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern) {
   if (pattern.empty()) return 0;
   if (pattern.size() > text.size()) return kNotFound;
 
-  // Candidates are found with memchr for both spellings of the first byte; the
-  // next position of each spelling is remembered, so no byte is scanned twice.
-  const unsigned char upper = UpperAscii(static_cast<unsigned char>(pattern[0]));
+  // Candidates come from memchr over both spellings of the pattern's rarest
+  // byte; the next position of each spelling is remembered, so no byte is
+  // scanned twice. Positions of that byte rise with the start they imply, so
+  // the first candidate that compares equal is the first occurrence.
+  const std::size_t anchor = RarestByteIndex(pattern);
+  const unsigned char upper = UpperAscii(static_cast<unsigned char>(pattern[anchor]));
   const unsigned char lower = LowerAscii(upper);
   const char* base = text.data();
-  const char* end = base + (text.size() - pattern.size() + 1);  // past the last start
-  const char* nextUpper = NextByte(base, end, upper);
-  const char* nextLower = lower == upper ? end : NextByte(base, end, lower);
-  const std::size_t tail = pattern.size() - 1;
+  const char* from = base + anchor;
+  const char* end = from + (text.size() - pattern.size() + 1);  // past the last start
+  const char* nextUpper = NextByte(from, end, upper);
+  const char* nextLower = lower == upper ? end : NextByte(from, end, lower);
 
   for (;;) {
     const char* hit = nextUpper < nextLower ? nextUpper : nextLower;
     if (hit == end) return kNotFound;
-    if (TailEqualsNoCase(hit + 1, pattern.data() + 1, tail)) {
-      return static_cast<std::size_t>(hit - base);
+    const char* start = hit - anchor;
+    if (TailEqualsNoCase(start, pattern.data(), pattern.size())) {
+      return static_cast<std::size_t>(start - base);
     }
     if (hit == nextUpper) nextUpper = NextByte(hit + 1, end, upper);
     if (hit == nextLower) nextLower = NextByte(hit + 1, end, lower);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace trovelane {
@@ -32,6 +33,29 @@ TEST(FindNoCaseTest, FindsTheFirstOfMixedCaseCandidates) {
   EXPECT_EQ(FindNoCase("aaaaab", "AAB"), 3u);
   EXPECT_EQ(FindNoCase("xyz\0Abc"s, "aBC"), 4u);  // a NUL byte is an ordinary byte
   EXPECT_EQ(FindNoCase("ab", "b"), 1u);           // a match at the very end
+}
+
+TEST(FindNoCaseTest, AgreesWithAPlainScan) {
+  auto plain = [](std::string_view text, std::string_view pattern) -> std::size_t {
+    auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
+    for (std::size_t start = 0; start + pattern.size() <= text.size(); ++start) {
+      std::size_t i = 0;
+      while (i < pattern.size() && upper(text[start + i]) == upper(pattern[i])) ++i;
+      if (i == pattern.size()) return start;
+    }
+    return kNotFound;
+  };
+  // Small alphabets make many partial matches; the rarest byte of a pattern
+  // may stand anywhere in it.
+  const std::string alphabet = "aAbBzZ< \xc1\xe1";
+  std::mt19937 random(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(random() % 40, ' ');
+    std::string pattern(1 + random() % 5, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    for (char& c : pattern) c = alphabet[random() % alphabet.size()];
+    ASSERT_EQ(FindNoCase(text, pattern), plain(text, pattern)) << text << " / " << pattern;
+  }
 }
 
 TEST(IsInputTagTest, LengthUpToTheFiveLetters) {
