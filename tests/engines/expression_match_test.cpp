@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 
 namespace trovelane {
@@ -163,6 +164,24 @@ TEST(MalformedHtmlTest, TruncatedPagesNeverFail) {
       std::unique_ptr<char[]> piece(new char[cut + 1]);
       page.copy(piece.get(), cut);
       MatchExpression(expression->Root(), std::string_view(piece.get(), cut));
+      FinalMatch(expression->Root());
+    }
+  }
+}
+
+TEST(MalformedHtmlTest, RandomMarkupNeverFails) {
+  const std::string alphabet = "<>/=\" \tabtAB,";
+  const char* expressions[] = {"'A,B,a'", "'B,QMINNERTEXT,a'", "'METANAME,a,b'",
+                               "'METAEQUIV,a,a b'", "'A,B,a b' | !'B,QMINNERTEXT,t a'"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t size = random() % 64;
+    std::unique_ptr<char[]> page(new char[size + 1]);
+    for (std::size_t i = 0; i < size; ++i) page[i] = alphabet[random() % alphabet.size()];
+    for (const char* text : expressions) {
+      auto expression = ParseExpression(text);
+      ASSERT_TRUE(expression) << text;
+      MatchExpression(expression->Root(), std::string_view(page.get(), size));
       FinalMatch(expression->Root());
     }
   }
