@@ -93,13 +93,30 @@ class TagTermMatcher {
     });
   }
 
+  // The inner text of each occurrence as GetInnerText gives it. The closing
+  // tag found last is remembered: it is also the first one after any later
+  // start up to it, so a page full of unclosed tags (<P> without </P>) is not
+  // searched to its end once per tag.
   bool InnerTextCounts(std::string_view text) {
     const std::string open = "<" + *leaf_.tag;
+    const std::string closing = "</" + *leaf_.tag;
+    std::size_t searchedFrom = kNotFound;  // where the remembered search began
+    std::size_t closeAt = kNotFound;       // what it found
     return AnyOccurrence(text, open, [&](std::size_t at) {
-      const auto inner = GetInnerText(text.substr(at), *leaf_.tag);
-      if (!inner) return false;
-      if (valueExpression_) return MatchExpression(valueExpression_->Root(), *inner);
-      return FirstOccurrenceIsWordInInnerText(*inner, leaf_.term);
+      const std::size_t tagEnd = FindTagEnd(text.substr(at));
+      if (tagEnd == kNotFound) return false;
+      const std::size_t innerStart = at + tagEnd + 1;
+      const bool remembered =
+          searchedFrom != kNotFound && innerStart >= searchedFrom && innerStart <= closeAt;
+      if (!remembered) {
+        const std::size_t found = FindNoCase(text.substr(innerStart), closing);
+        searchedFrom = innerStart;
+        closeAt = found == kNotFound ? kNotFound : innerStart + found;
+      }
+      if (closeAt == kNotFound) return false;
+      const std::string_view inner = text.substr(innerStart, closeAt - innerStart);
+      if (valueExpression_) return MatchExpression(valueExpression_->Root(), inner);
+      return FirstOccurrenceIsWordInInnerText(inner, leaf_.term);
     });
   }
 
