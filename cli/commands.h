@@ -13,4 +13,7 @@ struct GlobalOptions {
   std::string home;  // --home DIR: the install folder
 };
 
+// open, export and convert: saved results documents (document_commands.cpp).
+void AddDocumentCommands(CLI::App& app, GlobalOptions& global);
+
 }  // namespace trovelane::cli
