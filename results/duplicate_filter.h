@@ -7,7 +7,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "net/settings.h"
@@ -42,30 +41,35 @@ class DuplicateFilter {
   size_t size() const;
 
  private:
-  struct Key {
-    std::string url;
-    std::string text;
-  };
-  // The index holds positions in keys_, hashed and compared by the mode it
-  // was built for.
-  struct KeyHash {
-    const DuplicateFilter* filter;
-    size_t operator()(uint32_t i) const;
-  };
-  struct KeyEqual {
-    const DuplicateFilter* filter;
-    bool operator()(uint32_t a, uint32_t b) const;
+  // A recorded key: its URL and text bytes lie back to back in chars_.
+  struct Entry {
+    uint64_t at;
+    uint16_t urlSize;
+    uint16_t textSize;
   };
 
+  std::string_view UrlOf(const Entry& e) const { return {chars_.data() + e.at, e.urlSize}; }
+  std::string_view TextOf(const Entry& e) const {
+    return {chars_.data() + e.at + e.urlSize, e.textSize};
+  }
+  void Record(std::string_view url, std::string_view text);
+  uint32_t Hash(std::string_view url, std::string_view text) const;
+  size_t FindSlot(uint32_t hash, std::string_view url, std::string_view text) const;
+  void GrowIfHalfFull();
   void CatchUpIndex(int32_t mode);
 
   const SearchOptions* options_;
   mutable std::mutex mutex_;
   // Guarded by mutex_:
-  std::vector<Key> keys_;  // every recorded key, in arrival order
+  std::string chars_;         // the bytes of every recorded key
+  std::vector<Entry> keys_;   // every recorded key, in arrival order
+  // An open-addressing hash set over keys_, built for the comparison of
+  // indexedMode_. A slot holds the key's 32-bit hash in its high half and
+  // its index + 1 in its low half; 0 is an empty slot. At most half full.
+  std::vector<uint64_t> slots_;
+  size_t slotsUsed_ = 0;
   int32_t indexedMode_ = kDuplicateUrl;
-  size_t indexedCount_ = 0;  // keys_[0, indexedCount_) are in index_
-  std::unordered_set<uint32_t, KeyHash, KeyEqual> index_;
+  size_t indexedCount_ = 0;  // keys_[0, indexedCount_) have been offered to the index
 };
 
 }  // namespace trovelane
