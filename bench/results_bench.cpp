@@ -156,8 +156,8 @@ void PrintSummary(const CollectingReporter& r) {
   };
   std::printf("\nIsDuplicate, cost per call of a new key (ns):\n");
   std::printf("%-22s %10s %10s %10s %10s\n", "", "1000", "10000", "100000", "100k/10k");
-  for (const char* row : {"IsDuplicate/url", "IsDuplicate/title", "IsDuplicate/none",
-                          "SortedVectorBaseline/url"}) {
+  for (const char* row :
+       {"IsDuplicate/url", "IsDuplicate/title", "IsDuplicate/none", "SortedVectorBaseline/url"}) {
     double a = get(Name(row, 1000)), b = get(Name(row, 10000)), c = get(Name(row, 100000));
     std::printf("%-22s %10.1f %10.1f %10.1f %9.2fx\n", row + (row[0] == 'I' ? 12 : 0), a, b, c,
                 b > 0 ? c / b : 0.0);
@@ -195,9 +195,10 @@ int main(int argc, char** argv) {
                                  BM_SortedVectorBaseline, n)
         ->Unit(benchmark::kMillisecond);
   }
-  const std::pair<const char*, int> columns[] = {
-      {"text", kColumnText}, {"engine", kColumnEngine}, {"relevance", kColumnRelevance},
-      {"url", kColumnUrl}};
+  const std::pair<const char*, int> columns[] = {{"text", kColumnText},
+                                                 {"engine", kColumnEngine},
+                                                 {"relevance", kColumnRelevance},
+                                                 {"url", kColumnUrl}};
   for (auto [name, column] : columns) {
     benchmark::RegisterBenchmark((std::string("SortByColumn/") + name).c_str(), BM_SortByColumn,
                                  column)

@@ -15,8 +15,7 @@ namespace {
 constexpr int kExitFailed = 1;   // a file could not be read or written
 constexpr int kExitInvalid = 2;  // the input is not a valid results document
 
-constexpr const char* kColumnNames[] = {"Result Text", "Search Engine", "Relevance",
-                                        "Result URL"};
+constexpr const char* kColumnNames[] = {"Result Text", "Search Engine", "Relevance", "Result URL"};
 
 void Report(const DocumentStatus& status) {
   std::cerr << "trovelane-cli: " << status.message;
@@ -47,10 +46,14 @@ std::string SortText(const ResultsStore& store) {
 
 std::string ValidationText(uint16_t state) {
   switch (state) {
-    case kNotValidated: return "not validated";
-    case kValidatedReachable: return "reachable";
-    case kValidatedUnreachable: return "not reachable";
-    default: return std::to_string(state);
+    case kNotValidated:
+      return "not validated";
+    case kValidatedReachable:
+      return "reachable";
+    case kValidatedUnreachable:
+      return "not reachable";
+    default:
+      return std::to_string(state);
   }
 }
 
@@ -99,11 +102,20 @@ std::string TsvField(std::string_view value) {
   std::string out;
   for (char c : value) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out.push_back(c);
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;

@@ -49,8 +49,7 @@ uint32_t DuplicateFilter::Hash(std::string_view url, std::string_view text) cons
 }
 
 // The slot of the key equal to (url, text), or the empty slot where it goes.
-size_t DuplicateFilter::FindSlot(uint32_t hash, std::string_view url,
-                                 std::string_view text) const {
+size_t DuplicateFilter::FindSlot(uint32_t hash, std::string_view url, std::string_view text) const {
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const uint64_t slot = slots_[i];
@@ -76,8 +75,8 @@ void DuplicateFilter::GrowIfHalfFull() {
 }
 
 void DuplicateFilter::Record(std::string_view url, std::string_view text) {
-  keys_.push_back({chars_.size(), static_cast<uint16_t>(url.size()),
-                   static_cast<uint16_t>(text.size())});
+  keys_.push_back(
+      {chars_.size(), static_cast<uint16_t>(url.size()), static_cast<uint16_t>(text.size())});
   chars_.append(url);
   chars_.append(text);
 }

@@ -61,8 +61,8 @@ class DuplicateFilter {
   const SearchOptions* options_;
   mutable std::mutex mutex_;
   // Guarded by mutex_:
-  std::string chars_;         // the bytes of every recorded key
-  std::vector<Entry> keys_;   // every recorded key, in arrival order
+  std::string chars_;        // the bytes of every recorded key
+  std::vector<Entry> keys_;  // every recorded key, in arrival order
   // An open-addressing hash set over keys_, built for the comparison of
   // indexedMode_. A slot holds the key's 32-bit hash in its high half and
   // its index + 1 in its low half; 0 is an empty slot. At most half full.

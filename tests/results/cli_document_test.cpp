@@ -79,13 +79,11 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
 
 TEST_F(CliDocumentTest, ConvertRewritesAnOldVersionAsTheCurrentOne) {
   const std::string old = dir_ / "old.qmk";
-  testfiles::WriteFile(old, Bytes()
-                              .str("Quivmark020")
-                              .str("legacy")
-                              .u32(2)
-                              .str("http://a/").str("E").str("one").u32(1)
-                              .str("http://b/").str("E").str("two").u32(0)
-                              .bytes());
+  Bytes file;
+  file.str("Quivmark020").str("legacy").u32(2);
+  file.str("http://a/").str("E").str("one").u32(1);
+  file.str("http://b/").str("E").str("two").u32(0);
+  testfiles::WriteFile(old, file.bytes());
   const std::string now = dir_ / "now.qmk";
   ASSERT_EQ(RunCli("convert " + old + " " + now).exitCode, 0);
 

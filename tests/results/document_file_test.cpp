@@ -90,16 +90,12 @@ TEST(DocumentFileTest, RecordFieldsAreWrittenUrlEngineTextWithLowByteMarks) {
 }
 
 TEST(DocumentFileTest, ReadsVersion22WithoutRelevance) {
-  std::string file = Bytes()
-                         .str("Quivmark022")
-                         .str("old search")
-                         .u32(4)
-                         .u32(2)
-                         .str("http://b/").str("E2").str("two").u8(1).u8(2)
-                         .str("http://a/").str("E1").str("one").u8(0).u8(1)
-                         .bytes();
+  Bytes file;
+  file.str("Quivmark022").str("old search").u32(4).u32(2);
+  file.str("http://b/").str("E2").str("two").u8(1).u8(2);
+  file.str("http://a/").str("E1").str("one").u8(0).u8(1);
   ResultsStore store;
-  ReadReport report = ReadResultsDocument(file, store);
+  ReadReport report = ReadResultsDocument(file.bytes(), store);
   ASSERT_TRUE(report.valid) << report.error;
   EXPECT_EQ(report.version, 22);
   EXPECT_EQ(store.searchText(), "old search");
@@ -114,14 +110,11 @@ TEST(DocumentFileTest, ReadsVersion22WithoutRelevance) {
 }
 
 TEST(DocumentFileTest, ReadsVersion20WithItsThirtyTwoBitMark) {
-  std::string file = Bytes()
-                         .str("Quivmark020")
-                         .str("oldest")
-                         .u32(1)
-                         .str("http://a/").str("E1").str("one").u32(0x00070001)
-                         .bytes();
+  Bytes file;
+  file.str("Quivmark020").str("oldest").u32(1);
+  file.str("http://a/").str("E1").str("one").u32(0x00070001);
   ResultsStore store;
-  ReadReport report = ReadResultsDocument(file, store);
+  ReadReport report = ReadResultsDocument(file.bytes(), store);
   ASSERT_TRUE(report.valid) << report.error;
   EXPECT_EQ(store.sortMode(), 0);
   ASSERT_EQ(store.count(), 1);

@@ -57,12 +57,25 @@ std::vector<std::string> EmptyPage() {
 
 std::vector<std::string> Row(const std::string& rel, const std::string& url,
                              const std::string& text, const std::string& engine) {
-  return {"<TR>", "\t\t<TD>", "\t\t\t<FONT face = \"verdana\" color = #ffff00 size = 2>",
-          "\t\t\t<strong>" + rel + "</strong>", "\t\t\t</FONT>", "\t\t</TD>\t\t", "\t\t<TD>",
-          "\t\t\t<A href=\"" + url + "\">", "\t\t\t<FONT face = \"verdana\" color = #ffffff size = 2>",
-          "\t\t\t<strong>" + text + "</strong>", "\t\t\t</FONT>", "\t\t\t</A>", "\t\t</TD>\t\t",
-          "\t\t<TD>", "\t\t\t<FONT face = \"verdana\" color = #ffffff size = 2>", "\t\t\t" + engine,
-          "\t\t\t</FONT>", "\t\t</TD>", "\t</TR>\t"};
+  return {"<TR>",
+          "\t\t<TD>",
+          "\t\t\t<FONT face = \"verdana\" color = #ffff00 size = 2>",
+          "\t\t\t<strong>" + rel + "</strong>",
+          "\t\t\t</FONT>",
+          "\t\t</TD>\t\t",
+          "\t\t<TD>",
+          "\t\t\t<A href=\"" + url + "\">",
+          "\t\t\t<FONT face = \"verdana\" color = #ffffff size = 2>",
+          "\t\t\t<strong>" + text + "</strong>",
+          "\t\t\t</FONT>",
+          "\t\t\t</A>",
+          "\t\t</TD>\t\t",
+          "\t\t<TD>",
+          "\t\t\t<FONT face = \"verdana\" color = #ffffff size = 2>",
+          "\t\t\t" + engine,
+          "\t\t\t</FONT>",
+          "\t\t</TD>",
+          "\t</TR>\t"};
 }
 
 TEST(HtmlExportTest, EmptyDocumentIsBannerTableHeadAndFooter) {
