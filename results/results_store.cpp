@@ -29,6 +29,25 @@ ResultsStore::ResultsStore(std::function<void()> markModified)
   records_.reserve(kInitialCapacity);
 }
 
+ResultsStore::ResultsStore(const ResultsStore& other)
+    : records_(other.records_),
+      capacity_(other.capacity_),
+      sortMode_(other.sortMode_),
+      searchText_(other.searchText_) {
+  records_.reserve(capacity_);
+}
+
+ResultsStore& ResultsStore::operator=(const ResultsStore& other) {
+  if (this != &other) {
+    records_ = other.records_;
+    records_.reserve(other.capacity_);
+    capacity_ = other.capacity_;
+    sortMode_ = other.sortMode_;
+    searchText_ = other.searchText_;
+  }
+  return *this;
+}
+
 void ResultsStore::AppendResult(std::string_view url, std::string_view text,
                                 std::string_view engineName, uint16_t opened,
                                 uint16_t validationState, int16_t relevance) {

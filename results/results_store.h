@@ -38,6 +38,9 @@ class ResultsStore {
   // `markModified` runs whenever the store changes the document by itself
   // (a sort); the owning document passes its modified flag here.
   explicit ResultsStore(std::function<void()> markModified = {});
+  // Copying takes the records, not the hook: the hook belongs to the owner.
+  ResultsStore(const ResultsStore& other);
+  ResultsStore& operator=(const ResultsStore& other);
 
   // Appends one record at the end, cutting each string to its field width.
   // The store never re-sorts on insert.

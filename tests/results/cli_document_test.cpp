@@ -73,8 +73,14 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   ASSERT_EQ(RunCli("export " + b + " --html " + page).exitCode, 0);
   EXPECT_EQ(ReadFile(page), RenderResultsHtml(doc.results()));
 
-  EXPECT_EQ(RunCli("open " + b + " --format tsv").exitCode, 0);
-  EXPECT_EQ(RunCli("open " + b).exitCode, 0);
+  CliRun tsv = RunCli("open " + b + " --format tsv");
+  EXPECT_EQ(tsv.exitCode, 0);
+  EXPECT_NE(tsv.out.find("\n3\thttp://a.example/?q=1&r=2\tFirst <b>hit</b>\tAlpha\t1\t1\t42\n"),
+            std::string::npos)
+      << tsv.out;
+  CliRun table = RunCli("open " + b);
+  EXPECT_EQ(table.exitCode, 0);
+  EXPECT_NE(table.out.find("Sort: Relevance, ascending"), std::string::npos) << table.out;
 }
 
 TEST_F(CliDocumentTest, ConvertRewritesAnOldVersionAsTheCurrentOne) {
