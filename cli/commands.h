@@ -15,5 +15,7 @@ struct GlobalOptions {
 
 // parse and match: the search expression without engines.
 void AddExpressionCommands(CLI::App& app, GlobalOptions& global);
+// open, export and convert: saved results documents (document_commands.cpp).
+void AddDocumentCommands(CLI::App& app, GlobalOptions& global);
 
 }  // namespace trovelane::cli

@@ -1,0 +1,214 @@
+// Sub-commands over saved results documents: open (list), export, convert.
+#include <algorithm>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "results/html_export.h"
+#include "results/quivmark_doc.h"
+
+namespace trovelane::cli {
+namespace {
+
+constexpr int kExitFailed = 1;   // a file could not be read or written
+constexpr int kExitInvalid = 2;  // the input is not a valid results document
+
+constexpr const char* kColumnNames[] = {"Result Text", "Search Engine", "Relevance", "Result URL"};
+
+void Report(const DocumentStatus& status) {
+  std::cerr << "trovelane-cli: " << status.message;
+  if (!status.detail.empty()) std::cerr << " (" << status.detail << ")";
+  std::cerr << "\n";
+}
+
+// Opens `path`; a file that cannot be read ends the command.
+DocumentStatus OpenOrFail(CQuivmarkDoc& doc, const std::string& path) {
+  DocumentStatus status = doc.OnOpenDocument(path);
+  if (!status.message.empty()) Report(status);
+  if (!status.ok) throw CLI::RuntimeError(kExitFailed);
+  return status;
+}
+
+// Converting or exporting half a document would pass a damaged file off as
+// whole, so those commands stop at an invalid input.
+void OpenValidOrFail(CQuivmarkDoc& doc, const std::string& path) {
+  if (!OpenOrFail(doc, path).message.empty()) throw CLI::RuntimeError(kExitInvalid);
+}
+
+std::string SortText(const ResultsStore& store) {
+  SortState s = store.GetSortState();
+  if (s.column < 0) return "not sorted";
+  if (s.column >= kColumnCount) return "mode " + std::to_string(store.sortMode());
+  return std::string(kColumnNames[s.column]) + (s.direction == 0 ? ", ascending" : ", descending");
+}
+
+std::string ValidationText(uint16_t state) {
+  switch (state) {
+    case kNotValidated:
+      return "not validated";
+    case kValidatedReachable:
+      return "reachable";
+    case kValidatedUnreachable:
+      return "not reachable";
+    default:
+      return std::to_string(state);
+  }
+}
+
+// A table cell on one line: control characters become blanks.
+std::string Cell(std::string_view value) {
+  std::string out(value);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return out;
+}
+
+void PrintTable(const ResultsStore& store) {
+  std::cout << "Search text: " << Cell(store.searchText()) << "\n"
+            << "Sort: " << SortText(store) << "\n"
+            << "Results: " << store.count() << "\n";
+  if (store.count() == 0) return;
+
+  std::vector<std::vector<std::string>> rows = {
+      {"#", "Rel", "Opened", "Validation", "Search Engine", "Result Text", "Result URL"}};
+  int index = 0;
+  for (const ResultRecord& r : store.records()) {
+    rows.push_back({std::to_string(++index), RelevanceText(r.relevance),
+                    r.opened ? (r.opened == 1 ? "yes" : std::to_string(r.opened)) : "no",
+                    ValidationText(r.validationState), Cell(FieldText(r.engineName)),
+                    Cell(FieldText(r.text)), Cell(FieldText(r.url))});
+  }
+  std::vector<size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows) {
+    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+  }
+  std::cout << "\n";
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t c = 0; c < row.size(); ++c) {
+      line += row[c];
+      if (c + 1 < row.size()) line += std::string(widths[c] - row[c].size() + 2, ' ');
+    }
+    std::cout << line << "\n";
+  }
+}
+
+// Tabs, line breaks and backslashes inside a value are written as \t, \n,
+// \r and \\ so that every record stays one line of columns.
+std::string TsvField(std::string_view value) {
+  std::string out;
+  for (char c : value) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+void PrintTsv(const ResultsStore& store) {
+  std::cout << "# searchText\t" << TsvField(store.searchText()) << "\n"
+            << "# sortMode\t" << store.sortMode() << "\n"
+            << "index\turl\ttext\tengineName\topened\tvalidationState\trelevance\n";
+  int index = 0;
+  for (const ResultRecord& r : store.records()) {
+    std::cout << ++index << "\t" << TsvField(FieldText(r.url)) << "\t"
+              << TsvField(FieldText(r.text)) << "\t" << TsvField(FieldText(r.engineName)) << "\t"
+              << r.opened << "\t" << r.validationState << "\t" << r.relevance << "\n";
+  }
+}
+
+void PrintJson(const ResultsStore& store, const DocumentStatus& status) {
+  nlohmann::ordered_json doc;
+  doc["searchText"] = store.searchText();
+  doc["sortMode"] = store.sortMode();
+  SortState s = store.GetSortState();
+  doc["sortColumn"] = s.column;
+  doc["sortDirection"] = s.direction;
+  if (!status.message.empty()) doc["warning"] = status.message;
+  nlohmann::ordered_json results = nlohmann::ordered_json::array();
+  for (const ResultRecord& r : store.records()) {
+    results.push_back({{"url", FieldText(r.url)},
+                       {"text", FieldText(r.text)},
+                       {"engineName", FieldText(r.engineName)},
+                       {"opened", r.opened},
+                       {"validationState", r.validationState},
+                       {"relevance", r.relevance}});
+  }
+  doc["results"] = std::move(results);
+  // Stored text is 8-bit and need not be UTF-8: bytes that are not become U+FFFD.
+  std::cout << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace
+
+void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
+  struct Options {
+    std::string input;
+    std::string output;
+    std::string format = "table";
+  };
+  auto options = std::make_shared<Options>();
+
+  CLI::App* open = app.add_subcommand("open", "List a saved results document (.qmk)");
+  open->add_option("file", options->input, "Results document")->required();
+  open->add_option("--format", options->format, "Output format")
+      ->check(CLI::IsMember({"table", "tsv", "json"}))
+      ->capture_default_str();
+  open->callback([options] {
+    CQuivmarkDoc doc;
+    DocumentStatus status = OpenOrFail(doc, options->input);
+    if (options->format == "json") {
+      PrintJson(doc.results(), status);
+    } else if (options->format == "tsv") {
+      PrintTsv(doc.results());
+    } else {
+      PrintTable(doc.results());
+    }
+    if (!status.message.empty()) throw CLI::RuntimeError(kExitInvalid);
+  });
+
+  CLI::App* exportCmd = app.add_subcommand("export", "Write a results document as a web page");
+  exportCmd->add_option("file", options->input, "Results document")->required();
+  exportCmd->add_option("--html", options->output, "The web page to write")->required();
+  exportCmd->callback([options] {
+    CQuivmarkDoc doc;
+    OpenValidOrFail(doc, options->input);
+    DocumentStatus status = ExportResultsHtml(doc.results(), options->output);
+    if (!status.ok) {
+      Report(status);
+      throw CLI::RuntimeError(kExitFailed);
+    }
+  });
+
+  CLI::App* convert =
+      app.add_subcommand("convert", "Rewrite a results document of any version as the current one");
+  convert->add_option("input", options->input, "Results document to read")->required();
+  convert->add_option("output", options->output, "Results document to write")->required();
+  convert->callback([options] {
+    CQuivmarkDoc doc;
+    OpenValidOrFail(doc, options->input);
+    DocumentStatus status = doc.OnSaveDocument(options->output);
+    if (!status.ok) {
+      Report(status);
+      throw CLI::RuntimeError(kExitFailed);
+    }
+  });
+}
+
+}  // namespace trovelane::cli

@@ -1,0 +1,78 @@
+#include "results/document_file.h"
+
+#include <new>
+
+#include "results/archive.h"
+#include "results/search_results.h"
+
+namespace trovelane {
+
+std::string WriteResultsDocument(const ResultsStore& store) {
+  ArchiveWriter out;
+  out.WriteString(kSignatureVersion25);
+  out.WriteString(store.searchText());
+  out.WriteI32(store.sortMode());
+  out.WriteI32(store.count());
+  // Note the field order: URL, engine name, text - not the order in memory.
+  for (const ResultRecord& r : store.records()) {
+    out.WriteString(FieldText(r.url));
+    out.WriteString(FieldText(r.engineName));
+    out.WriteString(FieldText(r.text));
+    out.WriteU8(r.opened & 0xFF);
+    out.WriteU8(r.validationState & 0xFF);
+    out.WriteI16(r.relevance);
+  }
+  return out.bytes();
+}
+
+ReadReport ReadResultsDocument(std::string_view bytes, ResultsStore& store) {
+  ReadReport report;
+  ArchiveReader in(bytes);
+  try {
+    const std::string signature = in.ReadString();
+    if (signature == kSignatureVersion25) {
+      report.version = 25;
+    } else if (signature == kSignatureVersion22) {
+      report.version = 22;
+    } else if (signature == kSignatureVersion20) {
+      report.version = 20;
+    } else {
+      report.error = "unknown signature";
+      return report;
+    }
+
+    store.SetSearchText(in.ReadString());
+    // Version 20 has no sort mode; the records were saved in display order,
+    // so a stored mode is kept as it is and nothing is re-sorted.
+    if (report.version >= 22) store.SetSortMode(in.ReadI32());
+    const int32_t count = in.ReadI32();
+    for (int32_t i = 0; i < count; ++i) {
+      CSearchResults r;
+      r.url = in.ReadString();
+      r.engineName = in.ReadString();
+      r.text = in.ReadString();
+      uint16_t opened = 0;
+      uint16_t validationState = kNotValidated;
+      int16_t relevance = 0;
+      if (report.version == 20) {
+        r.value = in.ReadI32();
+        opened = static_cast<uint16_t>(r.value & 0xFFFF);
+      } else {
+        opened = in.ReadU8();
+        validationState = in.ReadU8();
+        if (report.version == 25) relevance = in.ReadI16();
+      }
+      store.AppendResult(r.url, r.text, r.engineName, opened, validationState, relevance);
+    }
+  } catch (const ArchiveError& e) {
+    report.error = e.what();
+    return report;
+  } catch (const std::bad_alloc&) {
+    report.error = "out of memory";
+    return report;
+  }
+  report.valid = true;
+  return report;
+}
+
+}  // namespace trovelane

@@ -1,0 +1,75 @@
+// Guards a search against results seen before. Every candidate of every
+// worker thread (and of the plug-in host) passes through IsDuplicate before it
+// is counted and handed over; the keys describe only the current search.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/settings.h"
+
+namespace trovelane {
+
+// Key widths: a URL takes part with its first 511 characters, a text with 255.
+inline constexpr size_t kDuplicateUrlKeyLength = 511;
+inline constexpr size_t kDuplicateTextKeyLength = 255;
+
+// Safe to call from many threads at once.
+class DuplicateFilter {
+ public:
+  // The duplicate mode is read from `options` at every call, so a change of
+  // the "Duplicates" option applies to the next candidate; `options` must
+  // outlive the filter.
+  explicit DuplicateFilter(const SearchOptions& options);
+  DuplicateFilter(const DuplicateFilter&) = delete;
+  DuplicateFilter& operator=(const DuplicateFilter&) = delete;
+
+  // True when an equal key was already seen in this search; otherwise records
+  // the key and returns false. Both strings lose leading and trailing white
+  // space and are cut to the key widths. Equal means, by duplicate mode:
+  // kDuplicateUrl - the URLs match with ASCII letters folded to lower case;
+  // kDuplicateTitle - the texts match byte for byte; any other mode - never.
+  bool IsDuplicate(std::string_view url, std::string_view text);
+
+  // Forgets every key.
+  void ResetDuplicates();
+
+  // Keys recorded since the last reset.
+  size_t size() const;
+
+ private:
+  // A recorded key: its URL and text bytes lie back to back in chars_.
+  struct Entry {
+    uint64_t at;
+    uint16_t urlSize;
+    uint16_t textSize;
+  };
+
+  std::string_view UrlOf(const Entry& e) const { return {chars_.data() + e.at, e.urlSize}; }
+  std::string_view TextOf(const Entry& e) const {
+    return {chars_.data() + e.at + e.urlSize, e.textSize};
+  }
+  void Record(std::string_view url, std::string_view text);
+  uint32_t Hash(std::string_view url, std::string_view text) const;
+  size_t FindSlot(uint32_t hash, std::string_view url, std::string_view text) const;
+  void GrowIfHalfFull();
+  void CatchUpIndex(int32_t mode);
+
+  const SearchOptions* options_;
+  mutable std::mutex mutex_;
+  // Guarded by mutex_:
+  std::string chars_;        // the bytes of every recorded key
+  std::vector<Entry> keys_;  // every recorded key, in arrival order
+  // An open-addressing hash set over keys_, built for the comparison of
+  // indexedMode_. A slot holds the key's 32-bit hash in its high half and
+  // its index + 1 in its low half; 0 is an empty slot. At most half full.
+  std::vector<uint64_t> slots_;
+  size_t slotsUsed_ = 0;
+  int32_t indexedMode_ = kDuplicateUrl;
+  size_t indexedCount_ = 0;  // keys_[0, indexedCount_) have been offered to the index
+};
+
+}  // namespace trovelane

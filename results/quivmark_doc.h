@@ -1,0 +1,66 @@
+// The results document: one search's results store with its title, file
+// and modified flag. The core owns it; a front end binds its view to it and
+// shows the messages its operations return.
+#pragma once
+
+#include <string>
+
+#include "results/document_status.h"
+#include "results/results_store.h"
+
+namespace trovelane {
+
+// The document type as the front ends register it.
+inline constexpr const char* kDocumentWindowTitle = "t r o v e l a n e 2.52";
+inline constexpr const char* kDocumentNewName = "trovelane";
+inline constexpr const char* kDocumentFilterName = "trovelane Files (*.qmk)";
+inline constexpr const char* kDocumentExtension = ".qmk";
+inline constexpr const char* kDocumentTypeId = "trovelane.Results";
+inline constexpr const char* kDocumentTypeName = "trovelane Results";
+
+inline constexpr const char* kNewDocumentTitle = "New Search";
+
+class CQuivmarkDoc {
+ public:
+  CQuivmarkDoc();
+  // The store's sort hook points back at this document.
+  CQuivmarkDoc(const CQuivmarkDoc&) = delete;
+  CQuivmarkDoc& operator=(const CQuivmarkDoc&) = delete;
+
+  // A new, empty document titled "New Search". Each search starts with one.
+  bool OnNewDocument();
+
+  // Empties the store, then reads `path`. When the file cannot be read at
+  // all, ok is false and the document stays empty. When its content is not a
+  // valid results document the message says so, but the document still
+  // opens (ok is true) with the records read before the fault, titled by the
+  // file name and not modified.
+  DocumentStatus OnOpenDocument(const std::string& path);
+
+  // Saves the whole store in the current version, replacing `path`
+  // atomically. On failure the old file stays whole and the document stays
+  // modified.
+  DocumentStatus OnSaveDocument(const std::string& path);
+
+  ResultsStore& results() { return store_; }
+  const ResultsStore& results() const { return store_; }
+
+  const std::string& title() const { return title_; }
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  // The file the document was last opened from or saved to; empty for a new one.
+  const std::string& pathName() const { return pathName_; }
+
+  bool IsModified() const { return modified_; }
+  // The view calls this for each change it makes (delete, mark, validate, new results).
+  void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+
+ private:
+  void SetPathName(const std::string& path);
+
+  ResultsStore store_;
+  std::string title_;
+  std::string pathName_;
+  bool modified_ = false;
+};
+
+}  // namespace trovelane

@@ -1,0 +1,130 @@
+// Runs trovelane-cli on documents made here: save, reopen, convert and export
+// must give back the same bytes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "results/document_file.h"
+#include "results/html_export.h"
+#include "results/quivmark_doc.h"
+#include "tests/results/test_files.h"
+
+namespace trovelane {
+namespace {
+
+using testfiles::Bytes;
+using testfiles::ReadFile;
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+};
+
+// Runs the command line program with `args` (paths without blanks or quotes).
+CliRun RunCli(const std::string& args) {
+  CliRun run;
+  std::string command = std::string(TROVELANE_CLI_PATH) + " " + args + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class CliDocumentTest : public ::testing::Test {
+ protected:
+  testfiles::ScratchDir dir_;
+};
+
+TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
+  CQuivmarkDoc doc;
+  doc.OnNewDocument();
+  doc.results().SetSearchText("\"fish\" & <chips>");
+  doc.results().AppendResult("http://a.example/?q=1&r=2", "First <b>hit</b>", "Alpha", 1, 1, 42);
+  doc.results().AppendResult("http://b.example/", std::string(300, 'x'), "Beta", 0, 2, -1);
+  doc.results().AppendResult("http://c.example/", "caf\xC3\xA9", "Gamma", 0, 0, 0);
+  doc.results().SortByColumn(kColumnRelevance);
+  const std::string a = dir_ / "a.qmk";
+  ASSERT_TRUE(doc.OnSaveDocument(a).ok);
+
+  CliRun open = RunCli("open " + a + " --format json");
+  ASSERT_EQ(open.exitCode, 0);
+  auto json = nlohmann::json::parse(open.out);
+  EXPECT_EQ(json["searchText"], "\"fish\" & <chips>");
+  EXPECT_EQ(json["sortColumn"], kColumnRelevance);
+  ASSERT_EQ(json["results"].size(), 3u);
+  EXPECT_EQ(json["results"][0]["relevance"], -1);
+  EXPECT_EQ(json["results"][2]["text"], "First <b>hit</b>");
+  EXPECT_EQ(json["results"][2]["opened"], 1);
+  EXPECT_EQ(json["results"][1]["text"], "caf\xC3\xA9");
+
+  const std::string b = dir_ / "b.qmk";
+  ASSERT_EQ(RunCli("convert " + a + " " + b).exitCode, 0);
+  EXPECT_EQ(ReadFile(b), ReadFile(a));
+
+  const std::string page = dir_ / "b.htm";
+  ASSERT_EQ(RunCli("export " + b + " --html " + page).exitCode, 0);
+  EXPECT_EQ(ReadFile(page), RenderResultsHtml(doc.results()));
+
+  CliRun tsv = RunCli("open " + b + " --format tsv");
+  EXPECT_EQ(tsv.exitCode, 0);
+  EXPECT_NE(tsv.out.find("\n3\thttp://a.example/?q=1&r=2\tFirst <b>hit</b>\tAlpha\t1\t1\t42\n"),
+            std::string::npos)
+      << tsv.out;
+  CliRun table = RunCli("open " + b);
+  EXPECT_EQ(table.exitCode, 0);
+  EXPECT_NE(table.out.find("Sort: Relevance, ascending"), std::string::npos) << table.out;
+}
+
+TEST_F(CliDocumentTest, ConvertRewritesAnOldVersionAsTheCurrentOne) {
+  const std::string old = dir_ / "old.qmk";
+  Bytes file;
+  file.str("Quivmark020").str("legacy").u32(2);
+  file.str("http://a/").str("E").str("one").u32(1);
+  file.str("http://b/").str("E").str("two").u32(0);
+  testfiles::WriteFile(old, file.bytes());
+  const std::string now = dir_ / "now.qmk";
+  ASSERT_EQ(RunCli("convert " + old + " " + now).exitCode, 0);
+
+  ResultsStore expected;
+  expected.SetSearchText("legacy");
+  expected.AppendResult("http://a/", "one", "E", 1);
+  expected.AppendResult("http://b/", "two", "E");
+  EXPECT_EQ(ReadFile(now), WriteResultsDocument(expected));
+
+  const std::string again = dir_ / "again.qmk";
+  ASSERT_EQ(RunCli("convert " + now + " " + again).exitCode, 0);
+  EXPECT_EQ(ReadFile(again), ReadFile(now));
+}
+
+TEST_F(CliDocumentTest, DamagedOrMissingInputsEndWithTheirExitCodes) {
+  ResultsStore store;
+  for (const char* t : {"one", "two", "three"}) store.AppendResult("http://x/", t, "E");
+  std::string whole = WriteResultsDocument(store);
+  const std::string cut = dir_ / "cut.qmk";
+  testfiles::WriteFile(cut, whole.substr(0, whole.size() - 3));
+
+  // open still lists what it could read; convert and export write nothing.
+  CliRun open = RunCli("open " + cut + " --format json");
+  EXPECT_EQ(open.exitCode, 2);
+  EXPECT_EQ(nlohmann::json::parse(open.out)["results"].size(), 2u);
+  const std::string out = dir_ / "out.qmk";
+  EXPECT_EQ(RunCli("convert " + cut + " " + out).exitCode, 2);
+  EXPECT_EQ(RunCli("export " + cut + " --html " + out).exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  EXPECT_EQ(RunCli("open " + (dir_ / "missing.qmk")).exitCode, 1);
+  const std::string good = dir_ / "good.qmk";
+  testfiles::WriteFile(good, whole);
+  EXPECT_EQ(RunCli("convert " + good + " " + (dir_ / "no/folder.qmk")).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace trovelane

@@ -1,0 +1,294 @@
+#include "results/document_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <string>
+
+#include "results/archive.h"
+#include "results/quivmark_doc.h"
+#include "tests/results/test_files.h"
+
+namespace trovelane {
+namespace {
+
+using testfiles::Bytes;
+using testfiles::ReadFile;
+using testfiles::ScratchDir;
+using testfiles::WriteFile;
+
+std::string Hex(std::string_view bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (!out.empty()) out += ' ';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string Prefix(size_t length) {
+  ArchiveWriter w;
+  w.WriteString(std::string(length, 'x'));
+  return w.bytes().substr(0, w.bytes().size() - length);
+}
+
+TEST(DocumentFileTest, EmptyDocumentIsTwentyOneBytes) {
+  ResultsStore store;
+  std::string bytes = WriteResultsDocument(store);
+  EXPECT_EQ(bytes, Bytes().str("Trovelan025").u8(0).u32(0).u32(0).bytes());
+  EXPECT_EQ(bytes.size(), 21u);
+}
+
+TEST(DocumentFileTest, StringPrefixesAtEachBoundaryWriteAndReadBack) {
+  EXPECT_EQ(Hex(Prefix(0)), "00");
+  EXPECT_EQ(Hex(Prefix(254)), "FE");
+  EXPECT_EQ(Hex(Prefix(255)), "FF FF 00");
+  EXPECT_EQ(Hex(Prefix(65533)), "FF FD FF");
+  EXPECT_EQ(Hex(Prefix(65534)), "FF FF FF FE FF 00 00");
+  EXPECT_EQ(Hex(Prefix(70000)), "FF FF FF 70 11 01 00");
+
+  for (size_t n : {0, 254, 255, 65533, 65534, 70000}) {
+    ArchiveWriter w;
+    w.WriteString(std::string(n, 'x'));
+    w.WriteU8(0x5A);
+    ArchiveReader r(w.bytes());
+    EXPECT_EQ(r.ReadString().size(), n);
+    EXPECT_EQ(r.ReadU8(), 0x5A) << n;
+  }
+}
+
+TEST(DocumentFileTest, RecordFieldsAreWrittenUrlEngineTextWithLowByteMarks) {
+  ResultsStore store;
+  store.SetSearchText("cats");
+  store.SetSortMode(6);
+  store.AppendResult("http://a/", "Title", "Eng", 0x1234, 0x0102, -1);
+  std::string expected = Bytes()
+                             .str("Trovelan025")
+                             .str("cats")
+                             .u32(6)
+                             .u32(1)
+                             .str("http://a/")
+                             .str("Eng")
+                             .str("Title")
+                             .u8(0x34)
+                             .u8(0x02)
+                             .u16(0xFFFF)
+                             .bytes();
+  EXPECT_EQ(WriteResultsDocument(store), expected);
+
+  ResultsStore back;
+  ASSERT_TRUE(ReadResultsDocument(expected, back).valid);
+  EXPECT_EQ(back.searchText(), "cats");
+  EXPECT_EQ(back.sortMode(), 6);
+  const ResultRecord& r = back.record(0);
+  EXPECT_EQ(r.opened, 0x34);
+  EXPECT_EQ(r.validationState, 0x02);
+  EXPECT_EQ(r.relevance, -1);
+}
+
+TEST(DocumentFileTest, ReadsVersion22WithoutRelevance) {
+  Bytes file;
+  file.str("Quivmark022").str("old search").u32(4).u32(2);
+  file.str("http://b/").str("E2").str("two").u8(1).u8(2);
+  file.str("http://a/").str("E1").str("one").u8(0).u8(1);
+  ResultsStore store;
+  ReadReport report = ReadResultsDocument(file.bytes(), store);
+  ASSERT_TRUE(report.valid) << report.error;
+  EXPECT_EQ(report.version, 22);
+  EXPECT_EQ(store.searchText(), "old search");
+  EXPECT_EQ(store.sortMode(), 4);  // kept, records stay in their saved order
+  ASSERT_EQ(store.count(), 2);
+  EXPECT_EQ(FieldText(store.record(0).url), "http://b/");
+  EXPECT_EQ(FieldText(store.record(0).engineName), "E2");
+  EXPECT_EQ(FieldText(store.record(0).text), "two");
+  EXPECT_EQ(store.record(0).opened, 1);
+  EXPECT_EQ(store.record(0).validationState, 2);
+  EXPECT_EQ(store.record(0).relevance, 0);
+}
+
+TEST(DocumentFileTest, ReadsVersion20WithItsThirtyTwoBitMark) {
+  Bytes file;
+  file.str("Quivmark020").str("oldest").u32(1);
+  file.str("http://a/").str("E1").str("one").u32(0x00070001);
+  ResultsStore store;
+  ReadReport report = ReadResultsDocument(file.bytes(), store);
+  ASSERT_TRUE(report.valid) << report.error;
+  EXPECT_EQ(store.sortMode(), 0);
+  ASSERT_EQ(store.count(), 1);
+  EXPECT_EQ(store.record(0).opened, 1);
+  EXPECT_EQ(store.record(0).validationState, 0);
+  EXPECT_EQ(store.record(0).relevance, 0);
+}
+
+TEST(DocumentFileTest, StoredStringsLongerThanTheirFieldsAreCut) {
+  std::string longUrl(600, 'u');
+  ArchiveWriter w;
+  w.WriteString(kSignatureVersion22);
+  w.WriteString("");
+  w.WriteI32(0);
+  w.WriteI32(1);
+  w.WriteString(longUrl);
+  w.WriteString(std::string(64, 'e'));
+  w.WriteString(std::string(256, 't'));
+  w.WriteU8(0);
+  w.WriteU8(0);
+  ResultsStore store;
+  ASSERT_TRUE(ReadResultsDocument(w.bytes(), store).valid);
+  EXPECT_EQ(FieldText(store.record(0).url).size(), 511u);
+  EXPECT_EQ(FieldText(store.record(0).engineName).size(), 63u);
+  EXPECT_EQ(FieldText(store.record(0).text).size(), 255u);
+}
+
+// The reader takes strings of 16-bit characters (0xFF 0xFFFE, then a fresh
+// prefix counting characters), as other builds of the format may write them.
+TEST(DocumentFileTest, SixteenBitStringsAreReadAsEightBitText) {
+  Bytes file;
+  file.str("Trovelan025").u8(0xFF).u16(0xFFFE).u8(4);
+  for (uint16_t c : {0x63, 0x61, 0xE9, 0x20AC}) file.u16(c);
+  file.u32(0).u32(0);
+  ResultsStore store;
+  ASSERT_TRUE(ReadResultsDocument(file.bytes(), store).valid);
+  EXPECT_EQ(store.searchText(), "ca\xE9?");
+
+  // A 16-bit string that claims more characters than the file holds.
+  Bytes shortFile;
+  shortFile.str("Trovelan025").u8(0xFF).u16(0xFFFE).u8(0xFF).u16(0xFFFF).u32(0x7FFFFFFF);
+  EXPECT_FALSE(ReadResultsDocument(shortFile.bytes(), store).valid);
+}
+
+TEST(DocumentFileTest, AStringLongerThanTheFileIsAnErrorNotAnAllocation) {
+  Bytes file;
+  file.str("Trovelan025").u8(0xFF).u16(0xFFFF).u32(0xFFFFFFF0).raw("abc");
+  ResultsStore store;
+  ReadReport report = ReadResultsDocument(file.bytes(), store);
+  EXPECT_FALSE(report.valid);
+  EXPECT_EQ(report.version, 25);
+}
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  static std::string ThreeRecords() {
+    ResultsStore store;
+    store.SetSearchText("three");
+    for (const char* t : {"one", "two", "three"}) {
+      store.AppendResult(std::string("http://x/") + t, t, "Engine", 1, 1, 50);
+    }
+    return WriteResultsDocument(store);
+  }
+  ScratchDir dir_;
+  CQuivmarkDoc doc_;
+};
+
+TEST_F(DocumentTest, NewDocumentIsEmptyTitledNewSearchAndUnmodified) {
+  doc_.results().AppendResult("http://a/", "a", "e");
+  doc_.results().SetSearchText("old");
+  doc_.SetModifiedFlag();
+  ASSERT_TRUE(doc_.OnNewDocument());
+  EXPECT_EQ(doc_.title(), "New Search");
+  EXPECT_EQ(doc_.results().count(), 0);
+  EXPECT_EQ(doc_.results().searchText(), "");
+  EXPECT_FALSE(doc_.IsModified());
+  // Sorting is a change of the document; sorting a copy of its store is not.
+  ResultsStore copy = doc_.results();
+  copy.SortByColumn(kColumnText);
+  EXPECT_FALSE(doc_.IsModified());
+  doc_.results().SortByColumn(kColumnText);
+  EXPECT_TRUE(doc_.IsModified());
+}
+
+TEST_F(DocumentTest, SaveAndOpenKeepEveryFieldAndTheOrder) {
+  doc_.OnNewDocument();
+  doc_.results().SetSearchText("\"cats\" & dogs");
+  doc_.results().AppendResult("http://b/", "B", "E", 1, 2, 77);
+  doc_.results().AppendResult("http://a/", "A", "E", 0, 1, -5);
+  doc_.results().SortByColumn(kColumnRelevance);
+  doc_.results().SortByColumn(kColumnRelevance);
+  const std::string path = dir_ / "cats.qmk";
+  DocumentStatus saved = doc_.OnSaveDocument(path);
+  ASSERT_TRUE(saved.ok) << saved.detail;
+  EXPECT_FALSE(doc_.IsModified());
+  EXPECT_EQ(doc_.title(), "cats.qmk");
+
+  CQuivmarkDoc other;
+  DocumentStatus opened = other.OnOpenDocument(path);
+  ASSERT_TRUE(opened.ok);
+  EXPECT_EQ(opened.message, "");
+  EXPECT_EQ(WriteResultsDocument(other.results()), ReadFile(path));
+  EXPECT_EQ(other.results().GetSortState().column, kColumnRelevance);
+  EXPECT_EQ(other.results().GetSortState().direction, 1);
+  EXPECT_EQ(other.results().record(0).relevance, 77);
+}
+
+TEST_F(DocumentTest, TruncatedInsideTheThirdRecordOpensWithTwoAndTheMessage) {
+  const std::string whole = ThreeRecords();
+  const std::string path = dir_ / "cut.qmk";
+  // The third record starts behind the header and two records; cut it
+  // inside its text string.
+  WriteFile(path, whole.substr(0, whole.size() - 8));
+
+  doc_.SetModifiedFlag();
+  DocumentStatus status = doc_.OnOpenDocument(path);
+  EXPECT_TRUE(status.ok);
+  EXPECT_EQ(status.message,
+            path + " does not appear to be a valid t r o v e l a n e 3.0 search results file !");
+  EXPECT_EQ(doc_.results().count(), 2);
+  EXPECT_EQ(FieldText(doc_.results().record(1).text), "two");
+  EXPECT_EQ(doc_.results().searchText(), "three");
+  EXPECT_EQ(doc_.title(), "cut.qmk");
+  EXPECT_FALSE(doc_.IsModified());
+}
+
+TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
+  const std::string path = dir_ / "other.qmk";
+  // "Trovelan026" and a signature in another case are both unknown.
+  for (const char* signature : {"Trovelan026", "trovelan025", ""}) {
+    std::string file = Bytes().str(signature).str("text").u32(0).u32(0).bytes();
+    WriteFile(path, file);
+    doc_.results().AppendResult("http://stale/", "", "");
+    DocumentStatus status = doc_.OnOpenDocument(path);
+    EXPECT_TRUE(status.ok);
+    EXPECT_NE(status.message.find("does not appear to be a valid"), std::string::npos);
+    EXPECT_EQ(doc_.results().count(), 0);
+    EXPECT_EQ(doc_.results().searchText(), "");
+  }
+}
+
+TEST_F(DocumentTest, AMissingFileDoesNotOpen) {
+  DocumentStatus status = doc_.OnOpenDocument(dir_ / "missing.qmk");
+  EXPECT_FALSE(status.ok);
+  EXPECT_EQ(status.message, "Error while opening file " + (dir_ / "missing.qmk"));
+}
+
+TEST_F(DocumentTest, AFailedSaveLeavesTheOldFileWholeAndTheDocumentModified) {
+  const std::string path = dir_ / "keep.qmk";
+  ASSERT_TRUE(doc_.OnSaveDocument(path).ok);
+  const std::string old = ReadFile(path);
+
+  for (int i = 0; i < 50; ++i) doc_.results().AppendResult("http://example.com/long", "t", "e");
+  doc_.SetModifiedFlag();
+  // Let the file system refuse every byte past 100: the write fails half way.
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit tight = saved;
+  tight.rlim_cur = 100;
+  ::setrlimit(RLIMIT_FSIZE, &tight);
+  DocumentStatus status = doc_.OnSaveDocument(path);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+
+  EXPECT_FALSE(status.ok);
+  EXPECT_EQ(status.message, "Error while saving file " + path);
+  EXPECT_FALSE(status.detail.empty());
+  EXPECT_TRUE(doc_.IsModified());
+  EXPECT_EQ(ReadFile(path), old);
+
+  status = doc_.OnSaveDocument(dir_ / "no/such/folder.qmk");
+  EXPECT_FALSE(status.ok);
+  EXPECT_TRUE(doc_.IsModified());
+}
+
+}  // namespace
+}  // namespace trovelane
