@@ -59,6 +59,12 @@ std::optional<std::size_t> DecodeImage(const std::uint8_t* data, std::size_t len
 
   const std::uint64_t pixelCount = static_cast<std::uint64_t>(width) * height;
   if (pixelCount > kMaxImageBytes) return std::nullopt;
+  if (pos >= length) return std::nullopt;
+  const int minCodeSize = data[pos++];
+  if (minCodeSize > kMaxMinCodeSize) return std::nullopt;
+  // An image the rest of the file cannot fill fails now, before its pixel
+  // buffer is allocated: a small hostile file cannot claim much memory.
+  if (MaxLzwOutput(length - pos, minCodeSize) < pixelCount) return std::nullopt;
   if (keep != nullptr) {
     // Not zeroed: a successful decode writes every pixel.
     keep->pixels.reset(new (std::nothrow) std::uint8_t[pixelCount == 0 ? 1 : pixelCount]);
@@ -67,9 +73,6 @@ std::optional<std::size_t> DecodeImage(const std::uint8_t* data, std::size_t len
     keep->height = height;
   }
 
-  if (pos >= length) return std::nullopt;
-  const int minCodeSize = data[pos++];
-  if (minCodeSize > kMaxMinCodeSize) return std::nullopt;
   const LzwResult result = DecodeLzw(data, length, pos, minCodeSize,
                                      keep != nullptr ? keep->pixels.get() : nullptr, pixelCount);
   if (result.written != pixelCount) return std::nullopt;

@@ -1,53 +1,58 @@
 #include "gif/lzw_decoder.h"
 
+#include <cstring>
+
 namespace trovelane::gif {
 namespace {
 
 constexpr int kTableSize = 4096;
 
-// The code table. Every entry but the roots extends an entry of a lower
-// index by one character, so a string is written back to front by following
-// `prefix` exactly length - 1 times: no recursion, no cycle.
-struct CodeTable {
-  std::uint16_t prefix[kTableSize];
-  std::uint16_t length[kTableSize];
-  std::uint8_t first[kTableSize];
-  std::uint8_t last[kTableSize];
-
-  void Add(int code, int prefixCode, std::uint8_t lastChar) {
-    prefix[code] = static_cast<std::uint16_t>(prefixCode);
-    length[code] = static_cast<std::uint16_t>(length[prefixCode] + 1);
-    first[code] = first[prefixCode];
-    last[code] = lastChar;
-  }
-
-  void Write(int code, std::uint8_t* out) const {
-    for (int i = length[code] - 1; i > 0; --i) {
-      out[i] = last[code];
-      code = prefix[code];
-    }
-    out[0] = last[code];
-  }
+// An entry of the code table is a string that has already been written: a
+// new entry is always the previous code's string plus the character after
+// it in the output. So an entry is kept as the place of that string in the
+// output, and writing it is a copy from there: no prefix chain to walk, no
+// recursion. The roots (codes below the clear code) are single characters.
+struct Entry {
+  std::uint32_t offset;
+  std::uint32_t length;
 };
+
+// Copies forwards, so that a string overlapping its own source repeats it.
+// Short strings far enough from their source and from the end of the
+// buffer are copied as 16 bytes at once; the bytes past the string are
+// rewritten by the next one.
+inline void CopyString(std::uint8_t* out, std::size_t capacity, std::size_t to, std::size_t from,
+                       std::size_t n) {
+  if (n <= 16 && from + 16 <= to && capacity - to >= 16) {
+    std::memcpy(out + to, out + from, 16);
+  } else if (from + n <= to) {
+    std::memcpy(out + to, out + from, n);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) out[to + i] = out[from + i];
+  }
+}
 
 }  // namespace
 
+std::uint64_t MaxLzwOutput(std::size_t bytes, int minCodeSize) {
+  const std::uint64_t codes = std::uint64_t{bytes} * 8 / static_cast<unsigned>(minCodeSize + 1);
+  const std::uint64_t longest = kTableSize;
+  if (codes <= longest) return codes * (codes + 1) / 2;
+  return longest * (longest + 1) / 2 + (codes - longest) * longest;
+}
+
 LzwResult DecodeLzw(const std::uint8_t* data, std::size_t length, std::size_t pos, int minCodeSize,
                     std::uint8_t* out, std::size_t capacity) {
-  CodeTable table;
+  Entry table[kTableSize];
   const int clearCode = 1 << minCodeSize;
   const int endCode = clearCode + 1;
-  for (int i = 0; i < clearCode; ++i) {
-    table.prefix[i] = 0;
-    table.length[i] = 1;
-    // Characters are bytes: with a minimum code size above 8 the roots wrap.
-    table.first[i] = table.last[i] = static_cast<std::uint8_t>(i);
-  }
 
   int width = minCodeSize + 1;
   int mask = (1 << width) - 1;
   int nextFree = clearCode + 2;
-  int previous = -1;
+  bool havePrevious = false;
+  std::size_t previousStart = 0;  // where the previous code's string begins
+  std::size_t previousLength = 0;
   std::uint32_t accumulator = 0;
   int held = 0;
   std::size_t written = 0;
@@ -68,28 +73,41 @@ LzwResult DecodeLzw(const std::uint8_t* data, std::size_t length, std::size_t po
           width = minCodeSize + 1;
           mask = (1 << width) - 1;
           nextFree = clearCode + 2;
-          previous = -1;
+          havePrevious = false;
           continue;
         }
+        std::size_t n;
         if (code < nextFree) {
-          const std::size_t n = table.length[code];
+          n = code < clearCode ? 1 : table[code].length;
           if (n > capacity - written) return {written, pos};
-          if (out != nullptr) table.Write(code, out + written);
-          if (previous >= 0 && nextFree < kTableSize) {
-            table.Add(nextFree++, previous, table.first[code]);
+          if (out != nullptr) {
+            // Characters are bytes: with a minimum code size above 8 the
+            // roots wrap.
+            if (code < clearCode) {
+              out[written] = static_cast<std::uint8_t>(code);
+            } else {
+              CopyString(out, capacity, written, table[code].offset, n);
+            }
           }
-        } else if (code == nextFree && previous >= 0) {
+          if (havePrevious && nextFree < kTableSize) {
+            table[nextFree++] = {static_cast<std::uint32_t>(previousStart),
+                                 static_cast<std::uint32_t>(previousLength + 1)};
+          }
+        } else if (code == nextFree && havePrevious) {
           // The string being defined right now: the previous one plus its
           // own first character.
-          table.Add(nextFree++, previous, table.first[previous]);
-          const std::size_t n = table.length[code];
+          n = previousLength + 1;
+          table[nextFree++] = {static_cast<std::uint32_t>(previousStart),
+                               static_cast<std::uint32_t>(n)};
           if (n > capacity - written) return {written, pos};
-          if (out != nullptr) table.Write(code, out + written);
+          if (out != nullptr) CopyString(out, capacity, written, previousStart, n);
         } else {
           continue;  // not a code the table can mean: ignored
         }
-        written += table.length[code];
-        previous = code;
+        havePrevious = true;
+        previousStart = written;
+        previousLength = n;
+        written += n;
         if (nextFree > mask && nextFree < kTableSize) {
           ++width;
           mask = (1 << width) - 1;

@@ -16,6 +16,12 @@ struct LzwResult {
   std::size_t next;     // position just past the last byte read
 };
 
+// The most pixels that `bytes` bytes of code stream can produce: each code
+// takes at least minCodeSize + 1 bits, and the k-th code can write no more
+// than k characters (each table entry is one longer than an earlier one),
+// nor more than the table's 4096 entries allow.
+std::uint64_t MaxLzwOutput(std::size_t bytes, int minCodeSize);
+
 // Decodes the sub-blocks that start at data[pos] (the first length byte, just
 // after the minimum code size byte) into out[0 .. capacity). Decoding stops at
 // the end code, at the zero-length block, at the end of the data, or at the
