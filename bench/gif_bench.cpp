@@ -42,7 +42,7 @@ Bytes Picture(int width, int height) {
 }
 
 Bytes Encode(int width, int height, Bytes pixels) {
-  trovelane::test::GifImageSpec image;
+  trovelane::test::GifImageOptions image;
   image.width = width;
   image.height = height;
   image.pixels = std::move(pixels);

@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     if (inside(x, y)) at(x, y) = static_cast<std::uint8_t>(kTag + row * 15 / (7 * kTagScale - 1));
   });
 
-  trovelane::test::GifImageSpec image;
+  trovelane::test::GifImageOptions image;
   image.width = kWidth;
   image.height = kHeight;
   image.pixels = std::move(pixels);

@@ -10,8 +10,8 @@ using namespace trovelane::test;
 
 namespace {
 
-GifImageSpec Frame(int width, int height, int colors) {
-  GifImageSpec image;
+GifImageOptions Frame(int width, int height, int colors) {
+  GifImageOptions image;
   image.width = width;
   image.height = height;
   for (int i = 0; i < width * height; ++i) {
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         GifBuilder(8, 4, "87a").GlobalTable(DistinctColors(256)).Image(Frame(8, 4, 256)).Finish());
   Write(dir + "/sixteen.gif",
         GifBuilder(5, 3).GlobalTable(DistinctColors(16)).Image(Frame(5, 3, 16)).Finish());
-  GifImageSpec local = Frame(3, 3, 4);
+  GifImageOptions local = Frame(3, 3, 4);
   local.localTable = DistinctColors(4);
   local.interlaced = true;
   Write(dir + "/local_interlaced.gif",
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
             .Image(Frame(2, 2, 16))
             .Finish());
   Write(dir + "/no_table.gif", GifBuilder(6, 2).Image(Frame(6, 2, 2)).Finish());
-  GifImageSpec full = Frame(64, 64, 256);
+  GifImageOptions full = Frame(64, 64, 256);
   full.clearWhenFull = false;
   Write(dir + "/full_table.gif",
         GifBuilder(64, 64).GlobalTable(DistinctColors(256)).Image(full).Finish());

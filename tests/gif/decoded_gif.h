@@ -41,8 +41,8 @@ inline Bytes Pattern(int width, int height, int colors) {
   return out;
 }
 
-inline GifImageSpec Frame(int width, int height, Bytes pixels) {
-  GifImageSpec image;
+inline GifImageOptions Frame(int width, int height, Bytes pixels) {
+  GifImageOptions image;
   image.width = width;
   image.height = height;
   image.pixels = std::move(pixels);

@@ -84,7 +84,7 @@ TEST(GifDecodeTest, EveryTruncationFailsAndTrailingBytesDoNot) {
 TEST(GifDecodeTest, LocalTableWinsOverGlobal) {
   std::vector<GifColor> local = DistinctColors(16);
   for (GifColor& c : local) c.green ^= 0x55;
-  GifImageSpec image = Frame(6, 2, Pattern(6, 2, 16));
+  GifImageOptions image = Frame(6, 2, Pattern(6, 2, 16));
   image.localTable = local;
   const DecodedGif gif =
       Decode(GifBuilder(6, 2).GlobalTable(DistinctColors(256)).Image(image).Finish());
@@ -128,7 +128,7 @@ TEST(GifDecodeTest, SmallTablesUseFourBitsWithTheRestBlack) {
 }
 
 TEST(GifDecodeTest, IndexBeyondFourBitsDoesNotSpillIntoItsNeighbour) {
-  GifImageSpec image = Frame(2, 1, Bytes{4, 0x13});
+  GifImageOptions image = Frame(2, 1, Bytes{4, 0x13});
   image.minCodeSize = 8;
   const DecodedGif gif =
       Decode(GifBuilder(2, 1).GlobalTable(DistinctColors(16)).Image(image).Finish());
@@ -153,7 +153,7 @@ TEST(GifDecodeTest, WithoutAnyTableGreysFromBlackToWhite) {
 }
 
 TEST(GifDecodeTest, InterlacedRowsStayInFileOrder) {
-  GifImageSpec image = Frame(3, 8, Pattern(3, 8, 16));
+  GifImageOptions image = Frame(3, 8, Pattern(3, 8, 16));
   image.interlaced = true;
   const DecodedGif gif =
       Decode(GifBuilder(3, 8).GlobalTable(DistinctColors(16)).Image(image).Finish());
@@ -162,7 +162,7 @@ TEST(GifDecodeTest, InterlacedRowsStayInFileOrder) {
 }
 
 TEST(GifDecodeTest, AnimationGivesTheFirstFrameButEveryFrameMustBeWhole) {
-  const auto animation = [](GifImageSpec second) {
+  const auto animation = [](GifImageOptions second) {
     return GifBuilder(4, 4)
         .GlobalTable(DistinctColors(16))
         .Extension(0xFF,
@@ -173,7 +173,7 @@ TEST(GifDecodeTest, AnimationGivesTheFirstFrameButEveryFrameMustBeWhole) {
         .Image(second)
         .Finish();
   };
-  GifImageSpec second = Frame(2, 2, Bytes{5, 5, 5, 5});
+  GifImageOptions second = Frame(2, 2, Bytes{5, 5, 5, 5});
   second.left = 1;
   second.localTable = DistinctColors(256);
   const DecodedGif gif = Decode(animation(second));
@@ -182,9 +182,9 @@ TEST(GifDecodeTest, AnimationGivesTheFirstFrameButEveryFrameMustBeWhole) {
   EXPECT_EQ(gif->bitmapInfo->bitCount, 4) << "the first frame's table";
   EXPECT_EQ(Indices(*gif), Pattern(4, 4, 16));
 
-  GifImageSpec shortFrame = Frame(2, 2, Bytes{5, 5, 5});
+  GifImageOptions shortFrame = Frame(2, 2, Bytes{5, 5, 5});
   EXPECT_FALSE(Decode(animation(shortFrame))) << "a later frame with too few pixels";
-  GifImageSpec huge = Frame(60000, 60000, Bytes{5});
+  GifImageOptions huge = Frame(60000, 60000, Bytes{5});
   EXPECT_FALSE(Decode(animation(huge))) << "a later frame too large";
 }
 
@@ -221,11 +221,11 @@ TEST(GifDecodeTest, ExtensionsAndStrayBytesAreSkippedButMustBeFramed) {
 }
 
 TEST(GifDecodeTest, MissingTrailerOrTerminatorFails) {
-  const GifImageSpec image = Frame(3, 3, Pattern(3, 3, 4));
+  const GifImageOptions image = Frame(3, 3, Pattern(3, 3, 4));
   EXPECT_FALSE(Decode(GifBuilder(3, 3).GlobalTable(DistinctColors(4)).Image(image).Finish(false)));
   // The scan resumes one byte past the data's last byte, which skips the
   // trailer when the block terminator is missing.
-  GifImageSpec unterminated = image;
+  GifImageOptions unterminated = image;
   unterminated.terminator = false;
   EXPECT_FALSE(
       Decode(GifBuilder(3, 3).GlobalTable(DistinctColors(4)).Image(unterminated).Finish()));
@@ -235,7 +235,7 @@ TEST(GifDecodeTest, MissingTrailerOrTerminatorFails) {
 Bytes TwoBitGif(int width, const std::vector<std::pair<int, int>>& codes) {
   CodeWriter writer;
   for (const auto& [code, bits] : codes) writer.Put(code, bits);
-  GifImageSpec image = Frame(width, 1, {});
+  GifImageOptions image = Frame(width, 1, {});
   image.codeBytes = writer.Finish();
   return GifBuilder(width, 1).GlobalTable(DistinctColors(4)).Image(image).Finish();
 }
@@ -280,7 +280,7 @@ TEST(GifDecodeTest, FullCodeTableWithAndWithoutClear) {
     const Bytes noise = NoisyPixels(500 * 400, colors, 7);
     for (bool clear : {true, false}) {
       SCOPED_TRACE(testing::Message() << colors << " colours, clear " << clear);
-      GifImageSpec image = Frame(500, 400, noise);
+      GifImageOptions image = Frame(500, 400, noise);
       image.clearWhenFull = clear;
       const DecodedGif gif =
           Decode(GifBuilder(500, 400).GlobalTable(DistinctColors(colors)).Image(image).Finish());
@@ -298,10 +298,10 @@ TEST(GifDecodeTest, FullCodeTableWithAndWithoutClear) {
 
 TEST(GifDecodeTest, RefusesOversizedImagesAndImpossibleCodeSizes) {
   // 16384 x 16385 bytes is just over 256 MiB; the data is never looked at.
-  GifImageSpec huge = Frame(16384, 16385, Bytes{1});
+  GifImageOptions huge = Frame(16384, 16385, Bytes{1});
   EXPECT_FALSE(Decode(GifBuilder(1, 1).GlobalTable(DistinctColors(4)).Image(huge).Finish()));
   for (int size : {12, 255}) {
-    GifImageSpec image = Frame(2, 1, {});
+    GifImageOptions image = Frame(2, 1, {});
     image.minCodeSize = size;
     image.codeBytes = Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_FALSE(Decode(GifBuilder(2, 1).GlobalTable(DistinctColors(4)).Image(image).Finish()))

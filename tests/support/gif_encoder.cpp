@@ -127,7 +127,7 @@ GifBuilder& GifBuilder::GraphicControl(int transparentIndex, int delayCentisecon
   return Extension(0xF9, {block});
 }
 
-GifBuilder& GifBuilder::Image(const GifImageSpec& image) {
+GifBuilder& GifBuilder::Image(const GifImageOptions& image) {
   body_.push_back(0x2C);
   PutUint16(body_, image.left);
   PutUint16(body_, image.top);

@@ -38,7 +38,7 @@ Bytes LzwCompress(const Bytes& pixels, int minCodeSize, bool clearWhenFull = tru
 // Frames bytes as sub-blocks of at most 255 bytes and the zero terminator.
 Bytes SubBlocks(const Bytes& bytes);
 
-struct GifImageSpec {
+struct GifImageOptions {
   int left = 0;
   int top = 0;
   int width = 0;
@@ -60,7 +60,7 @@ class GifBuilder {
   GifBuilder& ScreenExponent(int exponent);
   GifBuilder& Extension(std::uint8_t label, const std::vector<Bytes>& blocks);
   GifBuilder& GraphicControl(int transparentIndex, int delayCentiseconds = 0);
-  GifBuilder& Image(const GifImageSpec& image);
+  GifBuilder& Image(const GifImageOptions& image);
   GifBuilder& Raw(const Bytes& bytes);
   Bytes Finish(bool trailer = true);
 
