@@ -72,9 +72,9 @@ void RunList(const GlobalOptions& global, const EngineOptions& options) {
   std::vector<std::filesystem::path> pluginFolders = open.state.home.PluginFolders();
   for (size_t i = 0; i < engines.size(); ++i) {
     const EngineDefinition& e = engines[i];
-    rows.push_back({std::to_string(i), e.selected ? "yes" : "no", EngineDisplayName(e, pluginFolders),
-                    MethodName(e.method), IterationTechniqueLabel(e.iterationTechnique),
-                    e.searchUrl});
+    rows.push_back({std::to_string(i), e.selected ? "yes" : "no",
+                    EngineDisplayName(e, pluginFolders), MethodName(e.method),
+                    IterationTechniqueLabel(e.iterationTechnique), e.searchUrl});
   }
   PrintTable(rows);
 }
@@ -113,26 +113,28 @@ void RunExport(const GlobalOptions& global, const EngineOptions& options) {
 
 void AddEngineCommands(CLI::App& app, GlobalOptions& global) {
   auto options = std::make_shared<EngineOptions>();
-  CLI::App* engines = app.add_subcommand(
-      "engines", "List the engines of the current profile: index, selected, name, method, "
-                 "technique, search URL");
+  CLI::App* engines =
+      app.add_subcommand("engines",
+                         "List the engines of the current profile: index, selected, name, method, "
+                         "technique, search URL");
   engines->add_option("--profile", options->profile, "Work on this profile file instead");
   engines->require_subcommand(0, 1);
 
   CLI::App* import = engines->add_subcommand(
       "import", "Append the engine of a .eng file to the profile and save the profile");
   import->add_option("FILE", options->importFile, "The .eng file")->required();
-  import->callback([&global, options] { RunImport(global, *options); });
+  import->callback([&global, options] { RunImport(global, *options);
+});
 
-  CLI::App* exportCommand =
-      engines->add_subcommand("export", "Write one engine of the profile to a .eng file");
-  exportCommand->add_option("ENGINE", options->exportEngine, "Engine name or index")->required();
-  exportCommand->add_option("FILE", options->exportFile, "The .eng file to write")->required();
-  exportCommand->callback([&global, options] { RunExport(global, *options); });
+CLI::App* exportCommand =
+    engines->add_subcommand("export", "Write one engine of the profile to a .eng file");
+exportCommand->add_option("ENGINE", options->exportEngine, "Engine name or index")->required();
+exportCommand->add_option("FILE", options->exportFile, "The .eng file to write")->required();
+exportCommand->callback([&global, options] { RunExport(global, *options); });
 
-  engines->callback([&global, options, engines] {
-    if (engines->get_subcommands().empty()) RunList(global, *options);
-  });
-}
+engines->callback([&global, options, engines] {
+  if (engines->get_subcommands().empty()) RunList(global, *options);
+});
+}  // namespace trovelane::cli
 
 }  // namespace trovelane::cli

@@ -46,7 +46,8 @@ void RunUse(const GlobalOptions& global, const std::string& choice) {
   ReadProfileList(state.ProfileListFile(), list, state.currentProfilePath);
   int selected = ChooseProfile(list, choice);
   if (selected < 0) Fail("No profile is named \"" + choice + "\", and no such file exists.");
-  SaveResult saved = WriteProfileList(state.ProfileListFile(), list, selected, state.currentProfilePath);
+  SaveResult saved =
+      WriteProfileList(state.ProfileListFile(), list, selected, state.currentProfilePath);
   if (!saved) Fail(saved.error);
   LoadProfile(state.CurrentProfileFile(), state.catalogue);
   std::cout << "Current profile: " << list[selected].name << " (" << state.currentProfilePath

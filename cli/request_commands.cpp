@@ -50,6 +50,11 @@ void RunRequest(const GlobalOptions& global, const RequestOptions& options) {
     }
     std::cout << MethodName(engine.method) << " " << request.url << "\n";
     if (engine.method != GET) std::cout << "body: " << request.body << "\n";
+    if (options.page > 0 &&
+        (engine.iterationTechnique == AUTO_1 || engine.iterationTechnique == AUTO_2)) {
+      std::cout << "note: " << IterationTechniqueLabel(engine.iterationTechnique)
+                << " takes the values of later pages from the page before; none is known here\n";
+    }
   }
   if (!allBuilt) throw CLI::RuntimeError(kExitFailure);
 }

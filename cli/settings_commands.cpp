@@ -81,8 +81,8 @@ const std::vector<std::vector<std::string>> kDuplicateModes = {
 const std::vector<std::vector<std::string>> kResultScopes = {{"all", "from all engines."},
                                                              {"engine", "per engine."}};
 const char* const kWeightKeys[kWeightCount] = {
-    "weight.title",      "weight.heading1",   "weight.heading2",   "weight.heading3",
-    "weight.heading4",   "weight.font-size6", "weight.font-size3", "weight.none"};
+    "weight.title",    "weight.heading1",   "weight.heading2",   "weight.heading3",
+    "weight.heading4", "weight.font-size6", "weight.font-size3", "weight.none"};
 
 Credentials CurrentCredentials(const ProxySettings& proxy) {
   return SplitCredentials(Base64Decode(proxy.credentials));
@@ -91,7 +91,8 @@ Credentials CurrentCredentials(const ProxySettings& proxy) {
 void SetCredentials(ProxySettings& proxy, const Credentials& c) {
   // The user name is what stands before the last ":", so a password cannot hold one.
   if (c.password.find(':') != std::string::npos) throw BadValue{"a password cannot hold \":\""};
-  proxy.credentials = c.user.empty() && c.password.empty() ? "" : Base64Encode(c.user + ":" + c.password);
+  proxy.credentials =
+      c.user.empty() && c.password.empty() ? "" : Base64Encode(c.user + ":" + c.password);
   if (proxy.credentials.size() >= kCredentialsFieldSize) {
     throw BadValue{"user and password are too long together"};
   }
@@ -151,10 +152,14 @@ std::vector<Setting> Settings() {
       {"browser", [](auto& n) { return n.proxy.browserPath; },
        [](auto& n, auto& v) { n.proxy.browserPath = Text(v, kBrowserPathFieldSize); }},
       {"results.max", [](auto& n) { return std::to_string(n.search.maxResults); },
-       [](auto& n, auto& v) { n.search.maxResults = static_cast<int32_t>(Number(v, 0, INT32_MAX)); },
+       [](auto& n, auto& v) {
+         n.search.maxResults = static_cast<int32_t>(Number(v, 0, INT32_MAX));
+       },
        true},
       {"results.per", [](auto& n) { return ShowChoice(n.search.perEngine, kResultScopes); },
-       [](auto& n, auto& v) { n.search.perEngine = static_cast<uint8_t>(Choice(v, kResultScopes)); },
+       [](auto& n, auto& v) {
+         n.search.perEngine = static_cast<uint8_t>(Choice(v, kResultScopes));
+       },
        true},
       {"validation", [](auto& n) { return ShowChoice(n.search.validationMode, kValidationModes); },
        [](auto& n, auto& v) { n.search.validationMode = Choice(v, kValidationModes); }, true},
@@ -198,7 +203,8 @@ void RunSet(const GlobalOptions& global, const std::string& key, const std::stri
   std::vector<Setting> settings = Settings();
   auto it = std::find_if(settings.begin(), settings.end(),
                          [&](const Setting& s) { return s.key == key; });
-  if (it == settings.end()) Fail("No setting is called \"" + key + "\"; \"settings\" lists them.", kExitUsage);
+  if (it == settings.end())
+    Fail("No setting is called \"" + key + "\"; \"settings\" lists them.", kExitUsage);
   if (!it->set) Fail(key + " follows from other settings and cannot be set.", kExitUsage);
 
   ProgramState state = OpenProgram(global);
@@ -207,7 +213,8 @@ void RunSet(const GlobalOptions& global, const std::string& key, const std::stri
   } catch (const BadValue& bad) {
     Fail(key + ": \"" + value + "\": " + bad.why, kExitUsage);
   }
-  if (it->searchOption) state.settings.search.maxRelevance = ComputeMaxRelevance(state.settings.search.weights);
+  if (it->searchOption)
+    state.settings.search.maxRelevance = ComputeMaxRelevance(state.settings.search.weights);
   SaveResult saved = SaveNetworkSettings(state.SettingsFile(), state.settings);
   if (!saved) Fail(saved.error);
   std::cout << key << " = " << it->show(state.settings) << "\n";

@@ -9,9 +9,8 @@ auto StoredFields(const EngineDefinition& e) {
   return std::tie(e.isPlugin, e.requiresCookies, e.referer, e.indirectLinkName, e.linkType,
                   e.useBoolean, e.exactOperator, e.notOperator, e.orOperator, e.andOperator,
                   e.selected, e.separator, e.iterationTechnique, e.resultId, e.resultsPerPage,
-                  e.searchTextId, e.searchUrl, e.method, e.name, e.parameters,
-                  e.searchedFileTypes, e.autoAddFileTypes, e.skippedDomains, e.skippedUrls,
-                  e.cookieUrls);
+                  e.searchTextId, e.searchUrl, e.method, e.name, e.parameters, e.searchedFileTypes,
+                  e.autoAddFileTypes, e.skippedDomains, e.skippedUrls, e.cookieUrls);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ class EngineDefinition {
   // Compares every field but stopRequested.
   bool operator==(const EngineDefinition& other) const;
 
-  bool isPlugin = false;  // the ACT value was exactly "plugin"
+  bool isPlugin = false;   // the ACT value was exactly "plugin"
   StopFlag stopRequested;  // set when the result limit was reached; never stored
   int requiresCookies = 0;
   std::string referer;

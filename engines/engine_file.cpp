@@ -93,7 +93,8 @@ std::string CheckEngineDefinition(const EngineDefinition& engine) {
       problem = "the value of " + key + " holds a line break, which an engine file cannot store";
     } else if (key.size() + 3 + value.size() + 1 > kMaxEngineLineLength) {
       problem = "the line " + key + " would be longer than " +
-                std::to_string(kMaxEngineLineLength) + " characters, which an engine file cannot store";
+                std::to_string(kMaxEngineLineLength) +
+                " characters, which an engine file cannot store";
     }
   });
   return problem;

@@ -22,7 +22,8 @@ std::string PluginLibraryFileName(std::string_view name) {
 std::optional<std::filesystem::path> FindPluginLibrary(
     std::string_view name, const std::vector<std::filesystem::path>& folders) {
   std::string file = PluginLibraryFileName(name);
-  if (file.empty() || file == "." || file == ".." || file.find_first_of("/\\") != std::string::npos) {
+  if (file.empty() || file == "." || file == ".." ||
+      file.find_first_of("/\\") != std::string::npos) {
     return std::nullopt;
   }
   for (const std::filesystem::path& folder : folders) {

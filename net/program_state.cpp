@@ -15,9 +15,8 @@ std::string ProgramState::CurrentProfileFile() const {
 }
 
 bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& error) {
-  std::filesystem::path root = options.home.empty()
-                                   ? DefaultInstallFolder()
-                                   : std::filesystem::absolute(options.home);
+  std::filesystem::path root =
+      options.home.empty() ? DefaultInstallFolder() : std::filesystem::absolute(options.home);
   SaveResult prepared = PrepareInstallFolder(root);
   if (!prepared) {
     error = prepared.error;
@@ -25,9 +24,10 @@ bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& er
   }
   state.home = InstallFolder(root);
 
-  SettingsLoad load = LoadNetworkSettings(
-      state.SettingsFile(), state.settings,
-      options.detectBrowser ? options.detectBrowser : std::function<std::string()>(DetectDefaultBrowser));
+  SettingsLoad load = LoadNetworkSettings(state.SettingsFile(), state.settings,
+                                          options.detectBrowser
+                                              ? options.detectBrowser
+                                              : std::function<std::string()>(DetectDefaultBrowser));
   if (!load.save) state.warnings.push_back(load.save.error);
 
   ReadCurrentProfilePath(state.ProfileListFile(), state.currentProfilePath);

@@ -28,7 +28,7 @@ struct ProgramState {
 };
 
 struct StartUpOptions {
-  std::string home;  // --home DIR; empty for the default install folder
+  std::string home;                            // --home DIR; empty for the default install folder
   std::function<std::string()> detectBrowser;  // default: DetectDefaultBrowser
 };
 

@@ -17,7 +17,9 @@ class Writer {
   void Int32(size_t at, int32_t value) { Unsigned(at, static_cast<uint32_t>(value), 4); }
   void Int16(size_t at, int16_t value) { Unsigned(at, static_cast<uint16_t>(value), 2); }
   void Byte(size_t at, uint8_t value) { bytes_[at] = static_cast<char>(value); }
-  void Text(size_t at, const std::string& text) { std::memcpy(&bytes_[at], text.data(), text.size()); }
+  void Text(size_t at, const std::string& text) {
+    std::memcpy(&bytes_[at], text.data(), text.size());
+  }
 
  private:
   void Unsigned(size_t at, uint32_t value, int width) {

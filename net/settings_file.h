@@ -22,7 +22,8 @@ inline constexpr const char* kSettingsFileName = "qmknet.dat";
 inline constexpr size_t kProxySettingsSize = 4116;
 inline constexpr size_t kSearchOptionsSize = 44;
 inline constexpr size_t kViewOptionsSize = 12;
-inline constexpr size_t kSettingsFileSize = kProxySettingsSize + kSearchOptionsSize + kViewOptionsSize;
+inline constexpr size_t kSettingsFileSize =
+    kProxySettingsSize + kSearchOptionsSize + kViewOptionsSize;
 
 // Widths of the zero-terminated text fields; a text holds one byte less.
 inline constexpr size_t kHostFieldSize = 1024;
@@ -59,9 +60,9 @@ bool SerializeNetworkSettings(const NetworkSettings& settings, std::string& byte
 void DeserializeNetworkSettings(std::string_view bytes, NetworkSettings& settings);
 
 struct SettingsLoad {
-  bool fileRead = false;       // the file existed and was read
+  bool fileRead = false;         // the file existed and was read
   bool browserDetected = false;  // browserPath was empty and has been filled
-  SaveResult save{true, {}};   // the save that followed a detection, if any
+  SaveResult save{true, {}};     // the save that followed a detection, if any
 };
 
 // Resets the three records to zero and reads them from `path`. When the

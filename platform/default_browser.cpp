@@ -125,6 +125,8 @@ BrowserInfo FindDefaultBrowser(const BrowserLookup& lookup) {
   return found;
 }
 
-std::string DetectDefaultBrowser() { return FindDefaultBrowser(BrowserLookup::FromEnvironment()).path; }
+std::string DetectDefaultBrowser() {
+  return FindDefaultBrowser(BrowserLookup::FromEnvironment()).path;
+}
 
 }  // namespace trovelane

@@ -45,8 +45,8 @@ SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded)
     SaveResult saved = WriteFileAtomically(profile.string(), kDefaultProfileText);
     if (!saved) return saved;
   }
-  std::string listText = std::string(kDefaultProfileFileName) + "\n" +
-                         kDefaultProfileDisplayName + "\t" + kDefaultProfileFileName + "\n";
+  std::string listText = std::string(kDefaultProfileFileName) + "\n" + kDefaultProfileDisplayName +
+                         "\t" + kDefaultProfileFileName + "\n";
   SaveResult saved = WriteFileAtomically(list.string(), listText);
   if (saved && seeded) *seeded = true;
   return saved;

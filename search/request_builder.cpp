@@ -54,7 +54,8 @@ int IterationValue(const EngineDefinition& engine, int pageIndex) {
   return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
-std::string SearchTextParameter(const SearchExpression& expression, const EngineDefinition& engine) {
+std::string SearchTextParameter(const SearchExpression& expression,
+                                const EngineDefinition& engine) {
   const ExpressionNode& root = expression.Root();
   std::string text = engine.useBoolean
                          ? RenderWithOperators(root, engine.andOperator, engine.orOperator,

@@ -7,8 +7,8 @@
 namespace trovelane {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::CliHome;
+using ::testing::HasSubstr;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
 
@@ -38,7 +38,8 @@ TEST(EngineCommandsTest, ImportAppendsAndSavesExportWritesTheDefinition) {
   testing::Outcome imported = home.Run({"engines", "import", home.File("plug.eng")});
   ASSERT_EQ(imported.exitCode, 0) << imported.output;
   EXPECT_THAT(imported.output, HasSubstr("as engine 2"));
-  EXPECT_THAT(ReadFileBytes(home.HomeFile("default.prf")), HasSubstr("SIT = tlgood.dll\nACT = plugin"));
+  EXPECT_THAT(ReadFileBytes(home.HomeFile("default.prf")),
+              HasSubstr("SIT = tlgood.dll\nACT = plugin"));
   // The plug-in is listed by the name it gives itself.
   EXPECT_THAT(home.Run({"engines"}).output, HasSubstr("2  no   Test Pages Plugin"));
 

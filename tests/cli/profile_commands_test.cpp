@@ -7,8 +7,8 @@
 namespace trovelane {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::CliHome;
+using ::testing::HasSubstr;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
 
@@ -22,8 +22,9 @@ TEST(ProfileCommandsTest, ListMarksTheCurrentProfileAndUseSwitches) {
   testing::Outcome byPath = home.Run({"profiles", "use", home.File("work.prf")});
   ASSERT_EQ(byPath.exitCode, 0) << byPath.output;
   EXPECT_THAT(byPath.output, HasSubstr("0 engines"));
-  EXPECT_EQ(ReadFileBytes(home.HomeFile("qmkprfl.dat")),
-            home.File("work.prf") + "\nDefault\tdefault.prf\nwork\t" + home.File("work.prf") + "\n");
+  EXPECT_EQ(
+      ReadFileBytes(home.HomeFile("qmkprfl.dat")),
+      home.File("work.prf") + "\nDefault\tdefault.prf\nwork\t" + home.File("work.prf") + "\n");
   EXPECT_THAT(home.Run({"engines"}).output, HasSubstr("No engines in"));
 
   testing::Outcome byName = home.Run({"profiles", "use", "Default"});

@@ -7,8 +7,8 @@
 namespace trovelane {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::CliHome;
+using ::testing::HasSubstr;
 
 TEST(RequestCommandsTest, ShowsEachSelectedEnginesRequest) {
   CliHome home;
@@ -22,7 +22,8 @@ TEST(RequestCommandsTest, ShowsEachSelectedEnginesRequest) {
             "body: words=a b c d&page=1\n");
 
   ASSERT_EQ(home.Run({"settings", "set", "operator", "or"}).exitCode, 0);
-  testing::Outcome page = home.Run({"request", "--engine", "Example Offsets", "--page", "3", "a", "b"});
+  testing::Outcome page =
+      home.Run({"request", "--engine", "Example Offsets", "--page", "3", "a", "b"});
   ASSERT_EQ(page.exitCode, 0) << page.output;
   EXPECT_EQ(page.output,
             "[0] Example Offsets\nGET http://127.0.0.1:8080/search?q=a+OR+b&start=30&lang=en\n");

@@ -9,24 +9,29 @@
 namespace trovelane {
 namespace {
 
+using testing::CliHome;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using testing::CliHome;
 using testing::ReadFileBytes;
 
 TEST(SettingsCommandsTest, ConfiguresAnAuthenticatedProxy) {
   CliHome home;
-  for (auto [key, value] : std::vector<std::pair<std::string, std::string>>{
-           {"proxy", "on"}, {"proxy.host", "127.0.0.1"}, {"proxy.port", "1080"},
-           {"proxy.type", "SOCKS 5"}, {"proxy.auth", "on"}, {"proxy.user", "me"},
-           {"proxy.password", "pw"}, {"speed", "T1 Lan"}}) {
+  for (auto [key, value] :
+       std::vector<std::pair<std::string, std::string>>{{"proxy", "on"},
+                                                        {"proxy.host", "127.0.0.1"},
+                                                        {"proxy.port", "1080"},
+                                                        {"proxy.type", "SOCKS 5"},
+                                                        {"proxy.auth", "on"},
+                                                        {"proxy.user", "me"},
+                                                        {"proxy.password", "pw"},
+                                                        {"speed", "T1 Lan"}}) {
     testing::Outcome set = home.Run({"settings", "set", key, value});
     ASSERT_EQ(set.exitCode, 0) << key << ": " << set.output;
   }
   std::string file = ReadFileBytes(home.HomeFile("qmknet.dat"));
   ASSERT_EQ(file.size(), 4172u);
   EXPECT_EQ(file.substr(1040, 9), Base64Encode("me:pw") + '\0');
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(home.HomeFile("qmknet.dat").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 

@@ -73,8 +73,8 @@ TEST(EngineFileTest, ReadsAFileExportedByTheWindowsVersion) {
   EXPECT_EQ(e.parameters[0].defaultValue, "");
   EXPECT_EQ(e.skippedDomains, std::vector<std::string>{"ads.example"});
   // Position, not the "DS" key, puts these into the URL skip list.
-  EXPECT_EQ(e.skippedUrls,
-            (std::vector<std::string>{"http://127.0.0.1:8080/help.html", "http://127.0.0.1:8080/"}));
+  EXPECT_EQ(e.skippedUrls, (std::vector<std::string>{"http://127.0.0.1:8080/help.html",
+                                                     "http://127.0.0.1:8080/"}));
   EXPECT_FALSE(e.isPlugin);
 }
 
@@ -84,9 +84,9 @@ TEST(EngineFileTest, ValueRulesOfOneLine) {
     std::string sepLine;
     std::string separator;
   } cases[] = {
-      {"SEP = ", ""},         {"SEP =", ""},          {"SEP = \r", ""},
-      {"SEP =\r", ""},        {"SEP =  & ", " & "},   {"X Y a=b c", "a=b c"},
-      {" = x", "x"},        {"SEP", ""},            {"SEP\tis\t+\t", "+\t"},
+      {"SEP = ", ""},  {"SEP =", ""},        {"SEP = \r", ""},
+      {"SEP =\r", ""}, {"SEP =  & ", " & "}, {"X Y a=b c", "a=b c"},
+      {" = x", "x"},   {"SEP", ""},          {"SEP\tis\t+\t", "+\t"},
   };
   for (const Case& c : cases) {
     EngineDefinition e;
@@ -100,7 +100,8 @@ TEST(EngineFileTest, NumbersAreReadByTheirDigitPrefix) {
   struct Case {
     std::string value;
     int number;
-  } cases[] = {{"12abc", 12}, {"abc", 0}, {"  -7", -7}, {"+3", 3}, {"", 0}, {"99999999999", INT_MAX}};
+  } cases[] = {{"12abc", 12}, {"abc", 0}, {"  -7", -7},
+               {"+3", 3},     {"", 0},    {"99999999999", INT_MAX}};
   for (const Case& c : cases) {
     EngineDefinition e;
     ASSERT_TRUE(ReadFrom(WithLine(base, 6, "RES = " + c.value), e));

@@ -34,8 +34,8 @@ TEST(PluginNameTest, AnyFailureGivesBadPlugin) {
   testing::ScratchFolder folder;
   testing::WriteFileBytes(folder.File("junk.so"), "not a library");
   std::vector<std::filesystem::path> folders = {folder.path(), TEST_PLUGIN_DIR};
-  for (const char* name : {"missing.so", "junk.so", "tlnoexport.so", "tllongname.so",
-                           "../engines/tlgood.so", ""}) {
+  for (const char* name :
+       {"missing.so", "junk.so", "tlnoexport.so", "tllongname.so", "../engines/tlgood.so", ""}) {
     EXPECT_EQ(PluginDisplayName(PluginEngine(name), folders), kBadPluginName) << name;
   }
   EXPECT_EQ(PluginLibraryFileName("a.dll.txt"), "a.dll.txt");

@@ -131,7 +131,8 @@ TEST_F(ProfileListTest, WrittenListReadsBackAndRefusesUnstorableNames) {
   std::string selected;
   ASSERT_TRUE(WriteProfileList(list_, list, 1, selected));
   EXPECT_EQ(selected, "/home/u/shop.prf");
-  EXPECT_EQ(ReadFileBytes(list_), "/home/u/shop.prf\nDefault\tdefault.prf\nShop ping\t/home/u/shop.prf\n");
+  EXPECT_EQ(ReadFileBytes(list_),
+            "/home/u/shop.prf\nDefault\tdefault.prf\nShop ping\t/home/u/shop.prf\n");
 
   std::vector<SearchProfile> read;
   EXPECT_EQ(ReadProfileList(list_, read, selected), 1);

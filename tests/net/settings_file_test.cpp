@@ -27,14 +27,14 @@ std::string WindowsSettingsFile() {
   PutLE(b, 0, 1, 4);  // proxy on
   PutText(b, 4, "127.0.0.1");
   PutLE(b, 1028, 1080, 4);
-  PutLE(b, 1032, 1, 4);  // SOCKS 5
-  PutLE(b, 1036, 1, 4);  // authentication
+  PutLE(b, 1032, 1, 4);              // SOCKS 5
+  PutLE(b, 1036, 1, 4);              // authentication
   PutText(b, 1040, "dXNlcjpwYXNz");  // user:pass
-  PutLE(b, 3088, 9, 4);  // T1 Lan
+  PutLE(b, 3088, 9, 4);              // T1 Lan
   PutText(b, 3092, "/usr/bin/firefox");
   PutText(b, 3092 + 20, "stale bytes after the terminator");
   PutLE(b, 4116 + 0, 250, 4);
-  b[4116 + 4] = 1;  // per engine
+  b[4116 + 4] = 1;       // per engine
   b[4116 + 5] = '\xcc';  // padding as it stood in memory
   b[4116 + 6] = '\xcc';
   b[4116 + 7] = '\xcc';
@@ -133,7 +133,7 @@ TEST_F(SettingsFileTest, SavedFileIsPrivateAndAFailedSaveKeepsTheOldOne) {
   NetworkSettings s;
   LoadNetworkSettings(path_, s, NoBrowser);
   ASSERT_TRUE(SaveNetworkSettings(path_, s));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 

@@ -65,7 +65,8 @@ TEST(InstallFolderTest, ResolvesNamesAndChoosesTheXdgFolder) {
   EXPECT_EQ(DefaultInstallFolder(), "/xdg/data/trovelane");
   ::setenv("XDG_DATA_HOME", "relative/ignored", 1);
   ::setenv("HOME", getenv("HOME") ? getenv("HOME") : "/root", 1);
-  EXPECT_EQ(DefaultInstallFolder(), std::filesystem::path(getenv("HOME")) / ".local/share/trovelane");
+  EXPECT_EQ(DefaultInstallFolder(),
+            std::filesystem::path(getenv("HOME")) / ".local/share/trovelane");
   if (savedXdg.empty()) {
     ::unsetenv("XDG_DATA_HOME");
   } else {

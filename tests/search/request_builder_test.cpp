@@ -50,8 +50,10 @@ TEST(RequestBuilderTest, NumberedTechniquesCarryTheirIterationValue) {
   };
   for (const Case& c : cases) {
     EngineDefinition e = Engine(c.technique);
-    EXPECT_EQ(Url(e, "a b", 0), std::string("http://127.0.0.1:8080/s?q=a b&") + c.page0 + "&lang=en");
-    EXPECT_EQ(Url(e, "a b", 2), std::string("http://127.0.0.1:8080/s?q=a b&") + c.page2 + "&lang=en");
+    EXPECT_EQ(Url(e, "a b", 0),
+              std::string("http://127.0.0.1:8080/s?q=a b&") + c.page0 + "&lang=en");
+    EXPECT_EQ(Url(e, "a b", 2),
+              std::string("http://127.0.0.1:8080/s?q=a b&") + c.page2 + "&lang=en");
   }
 }
 
