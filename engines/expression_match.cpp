@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engines/html_scan.h"
 
@@ -19,15 +21,37 @@ bool FirstOccurrenceCounts(std::string_view text, std::string_view term) {
   return end == text.size() || !IsAsciiLetterOrDigit(text[end]);
 }
 
-// The rule for a tag's inner text compared without a value expression: the
-// first occurrence counts when no letter stands right before or after it.
-bool FirstOccurrenceIsWordInInnerText(std::string_view text, std::string_view term) {
-  const std::size_t pos = FindNoCase(text, term);
-  if (pos == kNotFound) return false;
-  if (pos > 0 && IsAsciiLetter(text[pos - 1])) return false;
-  const std::size_t end = pos + term.size();
-  return end == text.size() || !IsAsciiLetter(text[end]);
-}
+// The first occurrence of a term at or after a position of one text. The
+// last answer is remembered: it holds for every later position up to it, so
+// while the positions asked for rise the text is searched about once.
+class OccurrenceFinder {
+ public:
+  OccurrenceFinder(std::string_view text, std::string term) : text_(text), term_(std::move(term)) {}
+
+  std::size_t From(std::size_t at) {
+    if (!(searchedFrom_ != kNotFound && at >= searchedFrom_ && at <= found_)) {
+      const std::size_t hit = FindNoCase(text_.substr(at), term_);
+      searchedFrom_ = at;
+      found_ = hit == kNotFound ? kNotFound : at + hit;
+    }
+    return found_;
+  }
+
+  // The first occurrence inside [begin, end), or kNotFound. Occurrences have
+  // one length, so when the first one from begin runs past end, none fits.
+  std::size_t Within(std::size_t begin, std::size_t end) {
+    const std::size_t pos = From(begin);
+    return pos != kNotFound && pos + term_.size() <= end ? pos : kNotFound;
+  }
+
+  std::size_t TermSize() const { return term_.size(); }
+
+ private:
+  std::string_view text_;
+  std::string term_;
+  std::size_t searchedFrom_ = kNotFound;
+  std::size_t found_ = kNotFound;
+};
 
 // Calls visit(name, value) for each attribute after `from` until one is not
 // readable or visit returns true; returns whether one did. Reading stops at
@@ -48,8 +72,8 @@ bool AnyAttribute(std::string_view text, std::size_t from, Visit visit) {
   }
 }
 
-// Calls visit(position after the pattern) for each occurrence of pattern
-// until visit returns true; returns whether one did.
+// Calls visit(position) for each occurrence of pattern until visit returns
+// true; returns whether one did.
 template <typename Visit>
 bool AnyOccurrence(std::string_view text, std::string_view pattern, Visit visit) {
   std::size_t from = 0;
@@ -61,6 +85,27 @@ bool AnyOccurrence(std::string_view text, std::string_view pattern, Visit visit)
     from = at + 1;
   }
   return false;
+}
+
+template <typename Visit>
+void ForEachLeaf(const ExpressionNode& node, Visit visit) {
+  if (node.IsLeaf()) {
+    visit(node);
+    return;
+  }
+  if (node.left) ForEachLeaf(*node.left, visit);
+  if (node.right) ForEachLeaf(*node.right, visit);
+}
+
+// The positive result of a tree whose leaves are decided by leafCounts, as
+// MatchExpression gives it: a negated leaf never counts.
+template <typename LeafCounts>
+bool PositiveResult(const ExpressionNode& node, LeafCounts& leafCounts) {
+  if (node.IsLeaf()) return !node.negated && leafCounts(node);
+  if (!node.left || !node.right) return false;
+  const bool left = PositiveResult(*node.left, leafCounts);
+  const bool right = PositiveResult(*node.right, leafCounts);
+  return node.op == kAndOperator ? left && right : left || right;
 }
 
 class TagTermMatcher {
@@ -93,14 +138,59 @@ class TagTermMatcher {
     });
   }
 
+  // The inner text of each occurrence as GetInnerText gives it, tested in
+  // place: the value expression's positive result, or else the term with no
+  // letter right before or after it. Inner texts often overlap (every <BR>
+  // runs to the next </B or </BODY), so the closing tag and the occurrences
+  // of each term are looked up through remembered searches instead of
+  // searching each inner text anew.
   bool InnerTextCounts(std::string_view text) {
     const std::string open = "<" + *leaf_.tag;
+    OccurrenceFinder closing(text, "</" + *leaf_.tag);
+    std::vector<std::pair<const ExpressionNode*, OccurrenceFinder>> finders;
+    if (valueExpression_) {
+      ForEachLeaf(valueExpression_->Root(), [&](const ExpressionNode& leaf) {
+        finders.emplace_back(&leaf, OccurrenceFinder(text, leaf.term));
+      });
+    } else {
+      finders.emplace_back(&leaf_, OccurrenceFinder(text, leaf_.term));
+    }
     return AnyOccurrence(text, open, [&](std::size_t at) {
-      const auto inner = GetInnerText(text.substr(at), *leaf_.tag);
-      if (!inner) return false;
-      if (valueExpression_) return MatchExpression(valueExpression_->Root(), *inner);
-      return FirstOccurrenceIsWordInInnerText(*inner, leaf_.term);
+      const std::size_t tagEnd = FindTagEnd(text.substr(at));
+      if (tagEnd == kNotFound) return false;
+      const std::size_t begin = at + tagEnd + 1;
+      const std::size_t end = closing.From(begin);
+      if (end == kNotFound) return false;
+      if (!valueExpression_) return IsWordInInnerText(text, begin, end, finders[0].second);
+      auto leafCounts = [&](const ExpressionNode& leaf) {
+        for (auto& [node, finder] : finders) {
+          if (node == &leaf) return CountsInInnerText(text, begin, end, finder);
+        }
+        return false;
+      };
+      return PositiveResult(valueExpression_->Root(), leafCounts);
     });
+  }
+
+  // The word rule on the inner text [begin, end) of text.
+  static bool CountsInInnerText(std::string_view text, std::size_t begin, std::size_t end,
+                                OccurrenceFinder& finder) {
+    const std::size_t pos = finder.Within(begin, end);
+    if (pos == kNotFound) return false;
+    if (pos == begin) return true;
+    const std::size_t after = pos + finder.TermSize();
+    return after == end || !IsAsciiLetterOrDigit(text[after]);
+  }
+
+  // The plain comparison of inner text with an unparsable value: the first
+  // occurrence counts when no letter stands right before or after it.
+  static bool IsWordInInnerText(std::string_view text, std::size_t begin, std::size_t end,
+                                OccurrenceFinder& finder) {
+    const std::size_t pos = finder.Within(begin, end);
+    if (pos == kNotFound) return false;
+    if (pos > begin && IsAsciiLetter(text[pos - 1])) return false;
+    const std::size_t after = pos + finder.TermSize();
+    return after == end || !IsAsciiLetter(text[after]);
   }
 
   // Within one META tag, the first "content" attribute after the key pair

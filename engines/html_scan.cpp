@@ -64,28 +64,36 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern) {
   if (pattern.size() > text.size()) return kNotFound;
 
   // Candidates come from memchr over both spellings of the pattern's rarest
-  // byte; the next position of each spelling is remembered, so no byte is
-  // scanned twice. Positions of that byte rise with the start they imply, so
-  // the first candidate that compares equal is the first occurrence.
+  // byte. Positions of that byte rise with the start they imply, so the first
+  // candidate that compares equal is the first occurrence. The text is taken
+  // in growing windows, so that a spelling that is rare or absent is not
+  // looked for far beyond the match (callers that walk all occurrences would
+  // otherwise pay for the whole rest of the text on every call).
   const std::size_t anchor = RarestByteIndex(pattern);
   const unsigned char upper = UpperAscii(static_cast<unsigned char>(pattern[anchor]));
   const unsigned char lower = LowerAscii(upper);
   const char* base = text.data();
-  const char* from = base + anchor;
-  const char* end = from + (text.size() - pattern.size() + 1);  // past the last start
-  const char* nextUpper = NextByte(from, end, upper);
-  const char* nextLower = lower == upper ? end : NextByte(from, end, lower);
+  const char* end = base + anchor + (text.size() - pattern.size() + 1);  // past the last anchor
+  std::size_t window = 256;
 
-  for (;;) {
-    const char* hit = nextUpper < nextLower ? nextUpper : nextLower;
-    if (hit == end) return kNotFound;
-    const char* start = hit - anchor;
-    if (TailEqualsNoCase(start, pattern.data(), pattern.size())) {
-      return static_cast<std::size_t>(start - base);
+  for (const char* from = base + anchor; from < end;) {
+    const char* windowEnd = end - from > static_cast<std::ptrdiff_t>(window) ? from + window : end;
+    const char* nextUpper = NextByte(from, windowEnd, upper);
+    const char* nextLower = lower == upper ? windowEnd : NextByte(from, windowEnd, lower);
+    for (;;) {
+      const char* hit = nextUpper < nextLower ? nextUpper : nextLower;
+      if (hit == windowEnd) break;
+      const char* start = hit - anchor;
+      if (TailEqualsNoCase(start, pattern.data(), pattern.size())) {
+        return static_cast<std::size_t>(start - base);
+      }
+      if (hit == nextUpper) nextUpper = NextByte(hit + 1, windowEnd, upper);
+      if (hit == nextLower) nextLower = NextByte(hit + 1, windowEnd, lower);
     }
-    if (hit == nextUpper) nextUpper = NextByte(hit + 1, end, upper);
-    if (hit == nextLower) nextLower = NextByte(hit + 1, end, lower);
+    from = windowEnd;
+    if (window < (std::size_t{1} << 16)) window *= 2;
   }
+  return kNotFound;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -131,19 +139,22 @@ std::size_t ParseTagAttribute(std::string_view at, std::string& name, std::strin
   return pos;
 }
 
-std::optional<std::string_view> GetInnerText(std::string_view at, std::string_view tagName) {
+std::size_t FindTagEnd(std::string_view at) {
   bool inQuotes = false;
-  std::size_t pos = 0;
-  for (; pos < at.size(); ++pos) {
+  for (std::size_t pos = 0; pos < at.size(); ++pos) {
     if (at[pos] == '"') {
       inQuotes = !inQuotes;
     } else if (at[pos] == '>' && !inQuotes) {
-      break;
+      return pos;
     }
   }
-  if (pos == at.size()) return std::nullopt;
+  return kNotFound;
+}
 
-  const std::string_view inner = at.substr(pos + 1);
+std::optional<std::string_view> GetInnerText(std::string_view at, std::string_view tagName) {
+  const std::size_t tagEnd = FindTagEnd(at);
+  if (tagEnd == kNotFound) return std::nullopt;
+  const std::string_view inner = at.substr(tagEnd + 1);
   std::string closing = "</";
   closing.append(tagName);
   const std::size_t end = FindNoCase(inner, closing);

@@ -48,6 +48,10 @@ std::size_t IsInputTag(std::string_view at);
 // set only when an attribute was read.
 std::size_t ParseTagAttribute(std::string_view at, std::string& name, std::string& value);
 
+// The position of the ">" that ends the tag starting at `at`: the first one
+// outside double quotes. kNotFound when there is none.
+std::size_t FindTagEnd(std::string_view at);
+
 // The text between the tag that starts at `at` (its "<") and the first
 // "</"+tagName after it (case-insensitive, so "</B" also ends at "</BODY").
 // The tag ends at the first ">" outside double quotes. None when the tag has

@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "engines/html_scan.h"
+
 namespace trovelane {
 namespace {
 
@@ -105,6 +107,42 @@ TEST(TagTermTest, InnerText) {
   EXPECT_FALSE(PageMatches("'TITLE,QMINNERTEXT,offer'", "<TITLE>offer"));
   EXPECT_FALSE(PageMatches("'TITLE,QMINNERTEXT,offer'", "<TITLE offer"));
   EXPECT_TRUE(PageMatches("'title,qminnertext,offer'", page));
+}
+
+// Inner-text terms against the plain reading: each occurrence's GetInnerText
+// tested on its own, over overlapping and unclosed tags.
+TEST(TagTermTest, InnerTextAgreesWithEachTagReadAlone) {
+  auto reference = [](std::string_view page, std::string_view value) {
+    auto valueExpression = ParseExpression(value);
+    for (std::size_t from = 0;;) {
+      const std::size_t found = FindNoCase(page.substr(from), "<b");
+      if (found == kNotFound) return false;
+      const std::size_t at = from + found;
+      from = at + 1;
+      const auto inner = GetInnerText(page.substr(at), "b");
+      if (!inner) continue;
+      if (valueExpression) {
+        if (MatchExpression(valueExpression->Root(), *inner)) return true;
+        continue;
+      }
+      const std::size_t pos = FindNoCase(*inner, value);
+      if (pos == kNotFound || (pos > 0 && IsAsciiLetter((*inner)[pos - 1]))) continue;
+      const std::size_t after = pos + value.size();
+      if (after == inner->size() || !IsAsciiLetter((*inner)[after])) return true;
+    }
+  };
+  const char* pieces[] = {"<b>", "</b>", "<br>", "<b \">\">", "a",      "b",
+                          "ab",  "A",    " ",    "1",         "</body>"};
+  const char* values[] = {"a", "ab", "a & !b", "b | ba", "\"a b\"", "a b", "a1"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 4000; ++round) {
+    std::string page;
+    for (int n = random() % 16; n > 0; --n) page += pieces[random() % std::size(pieces)];
+    for (const char* value : values) {
+      const std::string term = std::string("'B,QMINNERTEXT,") + value + "'";
+      ASSERT_EQ(PageMatches(term, page), reference(page, value)) << term << " on " << page;
+    }
+  }
 }
 
 TEST(TagTermTest, Attribute) {
