@@ -1,5 +1,6 @@
 #include "platform/install_folder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -21,7 +22,16 @@ std::filesystem::path DefaultInstallFolder() {
 std::string InstallFolder::Resolve(std::string_view name) const {
   std::filesystem::path path(name);
   if (path.is_absolute()) return path.string();
-  return (root_ / path).string();
+  std::filesystem::path resolved = root_ / path;
+  // Lists copied from the Windows version write relative folders with "".
+  std::string slashed(name);
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  std::error_code ec;
+  if (slashed != name && !std::filesystem::exists(resolved, ec) &&
+      std::filesystem::exists(root_ / slashed, ec)) {
+    resolved = root_ / slashed;
+  }
+  return resolved.string();
 }
 
 std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {

@@ -30,7 +30,9 @@ class InstallFolder {
 
   const std::filesystem::path& root() const { return root_; }
 
-  // `name` as a data file holds it, resolved against the folder unless it is absolute.
+  // `name` as a data file holds it, resolved against the folder unless it is
+  // absolute. A relative name with "\" that is found only with "/" in its
+  // place is taken that way.
   std::string Resolve(std::string_view name) const;
 
   // Where plug-in libraries are looked for: the folder's own "plugins", then

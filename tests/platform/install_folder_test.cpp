@@ -60,6 +60,13 @@ TEST(InstallFolderTest, ResolvesNamesAndChoosesTheXdgFolder) {
   EXPECT_EQ(home.Resolve("/elsewhere/p.prf"), "/elsewhere/p.prf");
   EXPECT_EQ(home.PluginFolders().front(), "/data/tl/plugins");
 
+  ScratchFolder scratch;
+  std::filesystem::create_directories(scratch.path() / "Profiles");
+  WriteFileBytes(scratch.path() / "Profiles/work.prf", "");
+  InstallFolder copied(scratch.path());
+  EXPECT_EQ(copied.Resolve("Profiles\\work.prf"), (scratch.path() / "Profiles/work.prf").string());
+  EXPECT_EQ(copied.Resolve("Profiles\\none.prf"), (scratch.path() / "Profiles\\none.prf").string());
+
   std::string savedXdg = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
   ::setenv("XDG_DATA_HOME", "/xdg/data", 1);
   EXPECT_EQ(DefaultInstallFolder(), "/xdg/data/trovelane");
