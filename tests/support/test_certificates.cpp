@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace trovelane::test {
@@ -31,7 +32,7 @@ void MakeLeaf(const std::string& dir, const std::string& name, const std::string
   std::string base = dir + "/" + name;
   Run("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=" + name +
       " -keyout " + base + ".key -out " + base + ".csr");
-  Run("printf 'subjectAltName=" + altNames + "\\n' > " + base + ".ext");
+  std::ofstream(base + ".ext") << "subjectAltName=" << altNames << "\n";
   Run("openssl x509 -req -in " + base + ".csr -CA " + dir + "/ca.pem -CAkey " + dir +
       "/ca.key -CAcreateserial -days 2 -extfile " + base + ".ext -out " + base + ".pem");
 }
