@@ -13,4 +13,7 @@ struct GlobalOptions {
   std::string home;  // --home DIR: the install folder
 };
 
+// trovelane-cli fetch URL: one page through the HTTP client (fetch_command.cpp).
+void AddFetchCommands(CLI::App& app, GlobalOptions& global);
+
 }  // namespace trovelane::cli
