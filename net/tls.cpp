@@ -97,6 +97,8 @@ bool IsNumericAddress(const std::string& host) {
 
 }  // namespace
 
+bool PrepareTls() { return ClientContext() != nullptr; }
+
 TlsStream::TlsStream(TcpSocket& socket) : socket_(socket) {}
 
 TlsStream::~TlsStream() {

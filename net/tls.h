@@ -14,6 +14,10 @@ typedef struct ssl_st SSL;
 
 namespace trovelane {
 
+// Reads the trust store now rather than at the first handshake (reading it is
+// CPU work that no cancel can cut short); false when OpenSSL fails.
+bool PrepareTls();
+
 class TlsStream : public ByteStream {
  public:
   // The socket must outlive the stream; its cancel signal ends every wait.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "net/http_url.h"
+#include "net/tls.h"
 #include "tests/net/fetch_helpers.h"
 #include "tests/support/loopback_server.h"
 
@@ -41,6 +42,7 @@ LoopbackServer::Handler Silent() {
 }
 
 TEST(Cancel, EndsEveryWaitOfOpenAtOnce) {
+  ASSERT_TRUE(PrepareTls());  // reading the trust store is not a wait
   LoopbackServer silent(Silent());
   ProxySettings socks = MakeProxy(kProxySocks5, silent.port());
   ProxySettings cern = MakeProxy(kProxyCern, silent.port());
