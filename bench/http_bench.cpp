@@ -3,11 +3,10 @@
 // send, read a 30-line head) against curl's time to first byte. The summary
 // at the end gives the ratios to curl, measured in the same run.
 #include <arpa/inet.h>
+#include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
@@ -68,8 +67,8 @@ class BenchServer {
       }
       bool big = request.find(" /big ") != std::string::npos;
       size_t size = big ? kBodySize : 16;
-      std::string head = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n" +
-                         head_ + "\r\n";
+      std::string head =
+          "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n" + head_ + "\r\n";
       SendAll(fd, head.data(), head.size());
       SendAll(fd, body_.data(), size);
       shutdown(fd, SHUT_WR);
@@ -124,7 +123,11 @@ void BM_CHttpURLDownload(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBodySize));
   Record(state, "download/" + std::to_string(readSize), total);
 }
-BENCHMARK(BM_CHttpURLDownload)->Arg(65535)->Arg(128000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CHttpURLDownload)
+    ->Arg(65535)
+    ->Arg(128000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Runs curl and returns what it printed for `format`.
 std::string Curl(const std::string& url, const char* format) {

@@ -24,7 +24,7 @@ struct FetchOptions {
   bool isPost = false;
   std::string cookie;
   std::string referer;
-  std::string proxy;      // HOST:PORT
+  std::string proxy;  // HOST:PORT
   std::string proxyType = "cern";
   std::string proxyUser;  // USER:PASSWORD
   int readSize = NetworkSettings{}.readChunkSize;
@@ -91,9 +91,8 @@ void RunFetch(const FetchOptions& o) {
   }
   if (!opened) {
     if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
-    std::cerr << "fetch: could not reach "
-              << (proxy.enabled ? "the proxy or, through it, " : "") << page.GetHost() << ":"
-              << page.GetPort() << "\n";
+    std::cerr << "fetch: could not reach " << (proxy.enabled ? "the proxy or, through it, " : "")
+              << page.GetHost() << ":" << page.GetPort() << "\n";
     throw CLI::RuntimeError(kExitUnreachable);
   }
   if (o.head) std::cerr << page.GetHead() << "\n";
@@ -113,7 +112,8 @@ void RunFetch(const FetchOptions& o) {
 void AddFetchCommands(CLI::App& app, GlobalOptions& /*global*/) {
   auto options = std::make_shared<FetchOptions>();
   CLI::App* fetch = app.add_subcommand(
-      "fetch", "Fetch one page as a search would; the body to stdout, the head with --head to stderr");
+      "fetch",
+      "Fetch one page as a search would; the body to stdout, the head with --head to stderr");
   fetch->add_option("url", options->url, "http://, https:// or ftp:// URL")->required();
   fetch->add_flag("--head", options->head, "Print the answer's head to stderr");
   fetch->add_option("--post", options->post, "Send a POST with this form body")

@@ -44,7 +44,7 @@ bool HeaderValueNoCase(const std::string& line, const char* name, std::string& v
   size_t begin = line.find_first_not_of(" \t", length + 1);
   size_t end = line.find_last_not_of(" \t\r\n");
   value = begin == std::string::npos || end < begin ? std::string()
-                                                     : line.substr(begin, end - begin + 1);
+                                                    : line.substr(begin, end - begin + 1);
   return true;
 }
 

@@ -73,15 +73,14 @@ std::string CHttpURL::HostLine() const {
   return line + "\r\n";
 }
 
-CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent,
-                                                      const char* postBody,
+CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, const char* postBody,
                                                       const ProxySettings* proxy) {
   const bool cern = proxy && proxy->type == kProxyCern;
   const bool socks = proxy && proxy->type == kProxySocks5;
   bool tunnel = false;  // a CONNECT tunnel: the request goes to the server itself
 
-  if (socks && Socks5Negotiate(socket_, url_.host, url_.port, proxy->credentials) !=
-                   Socks5Result::kGoOn) {
+  if (socks &&
+      Socks5Negotiate(socket_, url_.host, url_.port, proxy->credentials) != Socks5Result::kGoOn) {
     return HeadResult::kFailed;
   }
   if (url_.isHttps) {
@@ -111,8 +110,8 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent,
 
 std::string CHttpURL::BuildRequest(const char* userAgent, const char* postBody, bool viaProxy,
                                    const std::string& proxyAuthorization) const {
-  std::string userAgentLine =
-      userAgent ? "User-Agent: " + std::string(userAgent) + "\r\n" : "User-Agent: CHttpURL class\r\n";
+  std::string userAgentLine = userAgent ? "User-Agent: " + std::string(userAgent) + "\r\n"
+                                        : "User-Agent: CHttpURL class\r\n";
   std::string refererLine = referer_.empty() ? "" : "Referer: " + referer_ + "\r\n";
   std::string proxyConnectionLine = viaProxy ? "Proxy-Connection: Keep-Alive\r\n" : "";
 

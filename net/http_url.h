@@ -117,8 +117,8 @@ class CHttpURL {
   std::string head_;
   TcpSocket socket_;
   std::unique_ptr<TlsStream> tls_;
-  ByteStream* stream_ = nullptr;                // socket_ or *tls_ while connected
-  std::optional<uint64_t> bodyLeft_;            // from Content-Length
+  ByteStream* stream_ = nullptr;      // socket_ or *tls_ while connected
+  std::optional<uint64_t> bodyLeft_;  // from Content-Length
 };
 
 }  // namespace trovelane

@@ -5,7 +5,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
-
 #include <sys/socket.h>
 
 #include <cerrno>

@@ -197,7 +197,9 @@ size_t TcpSocket::ReceiveWithFlags(char* buffer, size_t length, int flags) {
   }
 }
 
-size_t TcpSocket::Receive(char* buffer, size_t length) { return ReceiveWithFlags(buffer, length, 0); }
+size_t TcpSocket::Receive(char* buffer, size_t length) {
+  return ReceiveWithFlags(buffer, length, 0);
+}
 
 size_t TcpSocket::Peek(char* buffer, size_t length) {
   return ReceiveWithFlags(buffer, length, MSG_PEEK);

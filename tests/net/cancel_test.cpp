@@ -62,9 +62,8 @@ TEST(Cancel, EndsEveryWaitOfOpenAtOnce) {
     CHttpURL page;
     page.SetURL(c.url, false);
     bool opened = true;
-    auto latency = LatencyAfterCancel(page, [&] {
-      opened = page.Open(kUserAgent, nullptr, nullptr, c.proxy);
-    });
+    auto latency = LatencyAfterCancel(
+        page, [&] { opened = page.Open(kUserAgent, nullptr, nullptr, c.proxy); });
     EXPECT_FALSE(opened);
     EXPECT_LT(latency, kPrompt);
     EXPECT_FALSE(page.IsConnected());

@@ -12,7 +12,8 @@ namespace trovelane::test {
 inline std::string ReadBody(CHttpURL& page, int chunk = 4096) {
   std::string body;
   std::string buffer(static_cast<size_t>(chunk), '\0');
-  while (int n = page.Read(buffer.data(), chunk)) body.append(buffer.data(), static_cast<size_t>(n));
+  while (int n = page.Read(buffer.data(), chunk))
+    body.append(buffer.data(), static_cast<size_t>(n));
   return body;
 }
 

@@ -30,7 +30,8 @@ TEST(HttpRequest, GetWithoutRefererOrCookieIsByteExact) {
   EXPECT_EQ(server.Received(0),
             "GET / HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"
             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Win32)\r\n"
-            "Host: " + HostPort(server) + "\r\n\r\n\r\n");
+            "Host: " +
+                HostPort(server) + "\r\n\r\n\r\n");
 }
 
 TEST(HttpRequest, GetWithRefererAndCookieEndsWithTheCookieLine) {
@@ -43,7 +44,8 @@ TEST(HttpRequest, GetWithRefererAndCookieEndsWithTheCookieLine) {
   EXPECT_EQ(server.Received(0),
             "GET /q?a=1 HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"
             "User-Agent: CHttpURL class\r\nReferer: http://from/\r\n"
-            "Host: " + HostPort(server) + "\r\nCookie: s=1;t=2\r\n\r\n");
+            "Host: " +
+                HostPort(server) + "\r\nCookie: s=1;t=2\r\n\r\n");
 }
 
 TEST(HttpRequest, PostCarriesLengthAndBodyWithoutLineEnd) {
@@ -58,7 +60,8 @@ TEST(HttpRequest, PostCarriesLengthAndBodyWithoutLineEnd) {
             "POST /post HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n"
             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Win32)\r\nCookie: c=3\r\n"
-            "Host: " + HostPort(server) + "\r\nContent-Length: 10\r\n\r\nq=a+b&n=10");
+            "Host: " +
+                HostPort(server) + "\r\nContent-Length: 10\r\n\r\nq=a+b&n=10");
 }
 
 TEST(HttpHead, BodyStartsRightAfterTheHeadAndStatusIsKept) {
@@ -90,8 +93,8 @@ TEST(HttpHead, LongLinesAreReadWholeAndOverlongOnesDoNotDerailTheHead) {
   const std::string cookie = "big=" + std::string(20000, 'c');
   const std::string hugeLine = "X-Huge: " + std::string(1 << 20, 'x') + "\r\n";
   LoopbackServer server(Answer(HttpResponse(
-      "HTTP/1.0 200 OK", "Set-Cookie: " + cookie + "; path=/\r\n" + hugeLine + "Set-Cookie: k=v\r\n",
-      "body")));
+      "HTTP/1.0 200 OK",
+      "Set-Cookie: " + cookie + "; path=/\r\n" + hugeLine + "Set-Cookie: k=v\r\n", "body")));
   CHttpURL page;
   std::string sink;
   page.SetURL(server.Url(), false);
@@ -139,8 +142,8 @@ LoopbackServer::Handler FirstThen(std::string first) {
 TEST(HttpRedirect, FollowsAsGetWithTheOldHostAsRefererAndNoCookies) {
   LoopbackServer target(Answer(kOk));
   const std::string location = "http://localhost:" + std::to_string(target.port()) + "/there";
-  LoopbackServer origin(Answer(HttpResponse(
-      "HTTP/1.1 302 Found", "Set-Cookie: r=1\r\nLocation: " + location + "\r\n", "")));
+  LoopbackServer origin(Answer(
+      HttpResponse("HTTP/1.1 302 Found", "Set-Cookie: r=1\r\nLocation: " + location + "\r\n", "")));
   CHttpURL page;
   std::string sink;
   page.SetURL(origin.Url("/here"), true);
@@ -155,7 +158,8 @@ TEST(HttpRedirect, FollowsAsGetWithTheOldHostAsRefererAndNoCookies) {
   EXPECT_EQ(target.Received(0),
             "GET /there HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"
             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Win32)\r\nReferer: 127.0.0.1\r\n"
-            "Host: localhost:" + std::to_string(target.port()) + "\r\n\r\n\r\n");
+            "Host: localhost:" +
+                std::to_string(target.port()) + "\r\n\r\n\r\n");
 }
 
 TEST(HttpRedirect, OnlyA301Or302WithACaseExactLocationIsFollowed) {

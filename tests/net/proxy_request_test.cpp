@@ -18,7 +18,8 @@ using test::ServerConnection;
 
 const std::string kOk = HttpResponse("HTTP/1.0 200 OK", "", "hello");
 const std::string kHead =
-    "Accept: */*\r\nAccept-Language: en\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Win32)\r\n";
+    "Accept: */*\r\nAccept-Language: en\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.5; "
+    "Win32)\r\n";
 
 std::string Bytes(std::initializer_list<int> values) {
   std::string s;
@@ -59,7 +60,8 @@ TEST(CernProxy, DefaultPortIsLeftOutAndWrappedCredentialsAreJoined) {
 }
 
 TEST(CernProxy, HttpsGoesThroughConnectAndARefusedTunnelFailsOpen) {
-  LoopbackServer proxyServer(Answer(HttpResponse("HTTP/1.0 407 Proxy Authentication Required", "", "")));
+  LoopbackServer proxyServer(
+      Answer(HttpResponse("HTTP/1.0 407 Proxy Authentication Required", "", "")));
   ProxySettings proxy = MakeProxy(kProxyCern, proxyServer.port(), "u", "p");
   CHttpURL page;
   bool opened = true;
@@ -67,7 +69,8 @@ TEST(CernProxy, HttpsGoesThroughConnectAndARefusedTunnelFailsOpen) {
   EXPECT_FALSE(opened);
   EXPECT_EQ(proxyServer.Received(0),
             "CONNECT secure.example:443 HTTP/1.0\r\nHost: secure.example:443\r\n"
-            "Proxy-Authorization: Basic " + proxy.credentials + "\r\n\r\n");
+            "Proxy-Authorization: Basic " +
+                proxy.credentials + "\r\n\r\n");
 }
 
 // A SOCKS 5 proxy that answers with the given method, sub-negotiation

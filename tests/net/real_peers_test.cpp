@@ -29,9 +29,7 @@ std::string Page() {
 
 class RealPeers : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    setenv("SSL_CERT_FILE", GetTestCertificates().caFile.c_str(), 1);
-  }
+  static void SetUpTestSuite() { setenv("SSL_CERT_FILE", GetTestCertificates().caFile.c_str(), 1); }
 
   const std::string page_ = Page();
   const std::string answer_ = HttpResponse("HTTP/1.0 200 OK", "Content-Type: text/html\r\n", page_);

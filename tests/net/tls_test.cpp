@@ -55,19 +55,22 @@ TEST_F(Tls, RedirectsCrossBetweenHttpAndHttps) {
   CHttpURL page;
   EXPECT_EQ(Fetch(page, plain.Url("/start"), nullptr), "plain");
   EXPECT_EQ(secure.Received(0).substr(0, 17), "GET /s HTTP/1.0\r\n");
-  EXPECT_NE(secure.Received(0).find("\r\nHost: localhost:" + std::to_string(secure.port()) + "\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      secure.Received(0).find("\r\nHost: localhost:" + std::to_string(secure.port()) + "\r\n"),
+      std::string::npos);
 }
 
 TEST_F(Tls, RelativeLocationStaysOnTheSecureServer) {
-  LoopbackServer secure([](test::ServerConnection& c) {
-    std::string request = c.ReadRequest();
-    bool first = request.rfind("GET /old ", 0) == 0;
-    c.Send(first ? HttpResponse("HTTP/1.0 302 Found", "Location: /new\r\n", "")
-                 : HttpResponse("HTTP/1.0 200 OK", "", "new page"));
-    c.ShutdownWrite();
-    c.ReadToEnd();
-  }, certs_.serverCert, certs_.serverKey);
+  LoopbackServer secure(
+      [](test::ServerConnection& c) {
+        std::string request = c.ReadRequest();
+        bool first = request.rfind("GET /old ", 0) == 0;
+        c.Send(first ? HttpResponse("HTTP/1.0 302 Found", "Location: /new\r\n", "")
+                     : HttpResponse("HTTP/1.0 200 OK", "", "new page"));
+        c.ShutdownWrite();
+        c.ReadToEnd();
+      },
+      certs_.serverCert, certs_.serverKey);
   CHttpURL page;
   EXPECT_EQ(Fetch(page, secure.Url("/old"), nullptr), "new page");
   EXPECT_TRUE(page.IsHttps());

@@ -46,14 +46,25 @@ TEST(ParseUrl, Rejections) {
   const std::string longPath = "/" + std::string(kMaxPathLength, 'p');
   const std::string longUser(kMaxCredentialLength + 1, 'u');
   const std::string rejected[] = {
-      "http://h:/x",       "http://h:0/x",           "http://h:8a/x",
-      "http://:80/x",      "http://",                "https://:1/",
-      "http://u:p@h/x",    "ftp://",                 "ftp://:21/x",
-      "http://h:12345678", "http://" + longHost,     "http://h" + longPath,
-      "ftp://" + longUser + ":p@h/",                 "ftp://u:p@" + longHost.substr(3),
+      "http://h:/x",
+      "http://h:0/x",
+      "http://h:8a/x",
+      "http://:80/x",
+      "http://",
+      "https://:1/",
+      "http://u:p@h/x",
+      "ftp://",
+      "ftp://:21/x",
+      "http://h:12345678",
+      "http://" + longHost,
+      "http://h" + longPath,
+      "ftp://" + longUser + ":p@h/",
+      "ftp://u:p@" + longHost.substr(3),
       std::string(kMaxPathLength + 1, 'x'),
       // Line breaks or a NUL would let a URL write header lines of its own.
-      "http://h/a\r\nX-Injected: 1", "http://h/a\nb", std::string("http://h/a\0b", 12),
+      "http://h/a\r\nX-Injected: 1",
+      "http://h/a\nb",
+      std::string("http://h/a\0b", 12),
   };
   for (const std::string& text : rejected) {
     SCOPED_TRACE(text.substr(0, 60));

@@ -1,11 +1,10 @@
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
@@ -79,7 +78,10 @@ TEST(TcpSocket, ConnectsByAddressOrNameAndFailsCleanly) {
   EXPECT_FALSE(socket.IsOpen());
   EXPECT_FALSE(socket.Connect("", listener.port()));
   int freePort = listener.port();
-  { Listener gone; freePort = gone.port(); }
+  {
+    Listener gone;
+    freePort = gone.port();
+  }
   EXPECT_FALSE(socket.Connect("127.0.0.1", freePort));
 
   signal.Cancel();
@@ -141,9 +143,8 @@ TEST(TcpSocket, CancelEndsAConnectThatHangs) {
   CancelSignal signal;
   TcpSocket socket(&signal);
   bool connected = true;
-  auto latency = LatencyAfterCancel(signal, [&] {
-    connected = socket.Connect("127.0.0.1", listener.port());
-  });
+  auto latency =
+      LatencyAfterCancel(signal, [&] { connected = socket.Connect("127.0.0.1", listener.port()); });
   for (int fd : fillers) close(fd);
   if (connected) GTEST_SKIP() << "this network stack accepts beyond the queue";
   EXPECT_LT(latency, std::chrono::milliseconds(100));

@@ -3,8 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <signal.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,7 +36,8 @@ size_t ServerConnection::ReadSome(char* buffer, size_t length) {
     }
     if (fds[1].revents & POLLIN) return 0;
   }
-  ssize_t n = ssl_ ? SSL_read(ssl_, buffer, static_cast<int>(length)) : recv(fd_, buffer, length, 0);
+  ssize_t n =
+      ssl_ ? SSL_read(ssl_, buffer, static_cast<int>(length)) : recv(fd_, buffer, length, 0);
   if (n <= 0) return 0;
   std::lock_guard lock(*recordMutex_);
   record_->append(buffer, static_cast<size_t>(n));

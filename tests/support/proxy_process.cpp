@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <utility>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 

@@ -24,8 +24,8 @@ struct Folder {
 
 void MakeAuthority(const std::string& dir, const std::string& name) {
   Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
-      " -subj /CN=" + name + " -keyout " + dir + "/" + name + ".key -out " + dir + "/" + name +
-      ".pem");
+      " -subj /CN=" +
+      name + " -keyout " + dir + "/" + name + ".key -out " + dir + "/" + name + ".pem");
 }
 
 void MakeLeaf(const std::string& dir, const std::string& name, const std::string& altNames) {

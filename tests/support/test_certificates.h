@@ -7,9 +7,9 @@
 namespace trovelane::test {
 
 struct TestCertificates {
-  std::string caFile;         // the authority's certificate (for SSL_CERT_FILE)
-  std::string otherCaFile;    // an authority that signed nothing here
-  std::string serverCert;     // for "localhost" and 127.0.0.1
+  std::string caFile;       // the authority's certificate (for SSL_CERT_FILE)
+  std::string otherCaFile;  // an authority that signed nothing here
+  std::string serverCert;   // for "localhost" and 127.0.0.1
   std::string serverKey;
   std::string wrongNameCert;  // for "other.invalid" only
   std::string wrongNameKey;
