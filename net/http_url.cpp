@@ -58,7 +58,9 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
 std::string CHttpURL::RedirectTarget() const {
   // A Location that is only a path ("/next") stays on the same server; read
   // as a URL of its own it would name no host at all.
-  if (location_.size() > 1 && location_[0] == '/' && location_[1] != '/' && !url_.host.empty()) {
+  bool pathOnly =
+      !location_.empty() && location_[0] == '/' && (location_.size() == 1 || location_[1] != '/');
+  if (pathOnly && !url_.host.empty() && !url_.isFtp) {
     std::string target = url_.isHttps ? "https://" : "http://";
     target += url_.host;
     if (url_.port != DefaultPort(url_)) target += ":" + std::to_string(url_.port);

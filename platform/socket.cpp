@@ -107,7 +107,8 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
   if (lookup->doneFd < 0) return AddrInfoPtr(nullptr, freeaddrinfo);
   try {
     std::thread([lookup, host, service] {
-      addrinfo hints = Hints(AI_NUMERICSERV | AI_ADDRCONFIG);
+      // No AI_ADDRCONFIG: on a machine with loopback only it would hide "localhost".
+      addrinfo hints = Hints(AI_NUMERICSERV);
       addrinfo* found = nullptr;
       int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
       std::lock_guard lock(lookup->mutex);

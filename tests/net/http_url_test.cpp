@@ -197,6 +197,20 @@ TEST(HttpRedirect, ALoopEndsAfterTwentyRedirectsWithTheLastAnswer) {
   EXPECT_EQ(server.ConnectionCount(), 1u + kMaxRedirects);
 }
 
+TEST(HttpRedirect, ALocationWithoutSchemeOrSlashNamesNoHostAndFails) {
+  LoopbackServer server(
+      FirstThen(HttpResponse("HTTP/1.0 302 Found", "Location: other/page\r\n", "")));
+  CHttpURL page;
+  bool opened = true;
+  Fetch(page, server.Url("/"), nullptr, &opened);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetHost(), "");
+  EXPECT_EQ(page.GetPath(), "other/page");
+
+  LoopbackServer root(FirstThen(HttpResponse("HTTP/1.0 302 Found", "Location: /\r\n", "")));
+  EXPECT_EQ(Fetch(page, root.Url("/deep/page"), nullptr), "hello");
+}
+
 TEST(HttpRedirect, AMalformedTargetThrowsWithTheConnectionClosed) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.0 302 Found", "Location: http://:0/\r\n", "")));
   CHttpURL page;
