@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -102,23 +103,31 @@ void Record(benchmark::State& state, const std::string& name, Clock::duration to
   seconds[name] = s;
 }
 
+// One download of /big; its seconds, or -1 when it failed.
+double DownloadWithCHttpURL(int readSize) {
+  static std::vector<char> buffer;
+  buffer.resize(static_cast<size_t>(readSize));
+  auto start = Clock::now();
+  trovelane::CHttpURL page;
+  page.SetURL(server->Url("/big"), false);
+  if (!page.Open(trovelane::kUserAgent, nullptr, nullptr, nullptr)) return -1;
+  size_t got = 0;
+  while (int n = page.Read(buffer.data(), readSize)) got += static_cast<size_t>(n);
+  page.Close();
+  double s = std::chrono::duration<double>(Clock::now() - start).count();
+  return got == kBodySize ? s : -1;
+}
+
 void BM_CHttpURLDownload(benchmark::State& state) {
   const int readSize = static_cast<int>(state.range(0));
-  std::vector<char> buffer(static_cast<size_t>(readSize));
   Clock::duration total{};
   for (auto _ : state) {
-    auto start = Clock::now();
-    trovelane::CHttpURL page;
-    page.SetURL(server->Url("/big"), false);
-    if (!page.Open(trovelane::kUserAgent, nullptr, nullptr, nullptr)) {
-      state.SkipWithError("Open failed");
+    double s = DownloadWithCHttpURL(readSize);
+    if (s < 0) {
+      state.SkipWithError("Open failed or short body");
       return;
     }
-    size_t got = 0;
-    while (int n = page.Read(buffer.data(), readSize)) got += static_cast<size_t>(n);
-    page.Close();
-    total += Clock::now() - start;
-    if (got != kBodySize) state.SkipWithError("short body");
+    total += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBodySize));
   Record(state, "download/" + std::to_string(readSize), total);
@@ -140,18 +149,23 @@ std::string Curl(const std::string& url, const char* format) {
   return text;
 }
 
-// Timed by curl itself (its time_total), so that its process start-up does
-// not count against it.
+// One curl download of /big, timed by curl itself (its time_total) so that
+// its process start-up does not count against it; -1 when it failed.
+double DownloadWithCurl() {
+  std::string out = Curl(server->Url("/big"), "%{size_download} %{time_total}");
+  size_t blank = out.find(' ');
+  if (blank == std::string::npos || std::stoull(out.substr(0, blank)) != kBodySize) return -1;
+  return std::atof(out.c_str() + blank + 1);
+}
+
 void BM_CurlDownload(benchmark::State& state) {
   double total = 0;
   for (auto _ : state) {
-    std::string out = Curl(server->Url("/big"), "%{size_download} %{time_total}");
-    size_t blank = out.find(' ');
-    if (blank == std::string::npos || std::stoull(out.substr(0, blank)) != kBodySize) {
+    double s = DownloadWithCurl();
+    if (s < 0) {
       state.SkipWithError("curl failed");
       return;
     }
-    double s = std::atof(out.c_str() + blank + 1);
     total += s;
     state.SetIterationTime(s);
   }
@@ -202,8 +216,31 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
 
+  // The machine may be busy with other work; rounds that alternate the three
+  // downloads see the same load, so their medians give the steadier ratio.
+  constexpr int kRounds = 7;
+  std::vector<double> curlRounds, rounds65535, rounds128000;
+  for (int i = 0; i < kRounds; ++i) {
+    curlRounds.push_back(DownloadWithCurl());
+    rounds65535.push_back(DownloadWithCHttpURL(65535));
+    rounds128000.push_back(DownloadWithCHttpURL(128000));
+  }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+
   auto mibPerSecond = [](double s) { return s > 0 ? (kBodySize / 1048576.0) / s : 0; };
-  std::printf("\nsummary (ratio > 1: CHttpURL faster than curl)\n");
+  std::printf("\ninterleaved rounds (median of %d; ratio > 1: CHttpURL faster than curl)\n",
+              kRounds);
+  double curlMedian = median(curlRounds);
+  std::printf("  download curl              %8.1f MiB/s\n", mibPerSecond(curlMedian));
+  for (auto& [size, v] : {std::pair{"65535", &rounds65535}, std::pair{"128000", &rounds128000}}) {
+    double m = median(*v);
+    std::printf("  download CHttpURL %-8s %8.1f MiB/s   ratio %.2f\n", size, mibPerSecond(m),
+                curlMedian / m);
+  }
+  std::printf("\nsummary of the runs above (ratio > 1: CHttpURL faster than curl)\n");
   if (seconds.count("download/curl")) {
     double curl = seconds["download/curl"];
     std::printf("  download curl              %8.1f MiB/s\n", mibPerSecond(curl));
