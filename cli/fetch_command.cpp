@@ -47,16 +47,16 @@ ProxySettings ProxyFromOptions(const FetchOptions& o) {
   ProxySettings proxy;
   if (o.proxy.empty()) return proxy;
   size_t colon = o.proxy.rfind(':');
-  if (colon == std::string::npos || colon == 0) {
-    throw CLI::ValidationError("--proxy", "expected HOST:PORT");
+  std::string port = colon == std::string::npos ? "" : o.proxy.substr(colon + 1);
+  if (colon == 0 || port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) == 0 ||
+      std::stoi(port) > 65535) {
+    std::cerr << "fetch: --proxy wants HOST:PORT, not " << o.proxy << "\n";
+    throw CLI::RuntimeError(kExitUsage);
   }
   proxy.enabled = 1;
   proxy.host = o.proxy.substr(0, colon);
-  try {
-    proxy.port = std::stoi(o.proxy.substr(colon + 1));
-  } catch (const std::exception&) {
-    throw CLI::ValidationError("--proxy", "expected HOST:PORT");
-  }
+  proxy.port = std::stoi(port);
   proxy.type = o.proxyType == "socks5" ? kProxySocks5 : kProxyCern;
   if (!o.proxyUser.empty()) {
     proxy.requiresAuth = 1;
