@@ -13,6 +13,9 @@ struct GlobalOptions {
   std::string home;  // --home DIR: the install folder
 };
 
+// parse and match: the search expression without engines.
+void AddExpressionCommands(CLI::App& app, GlobalOptions& global);
+
 // trovelane-cli fetch URL: one page through the HTTP client (fetch_command.cpp).
 void AddFetchCommands(CLI::App& app, GlobalOptions& global);
 

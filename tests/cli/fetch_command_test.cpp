@@ -29,7 +29,7 @@ CliRun RunCli(const std::string& arguments) {
   EXPECT_NE(mkdtemp(folder), nullptr);
   std::string out = std::string(folder) + "/out", err = std::string(folder) + "/err";
   int rc = std::system(
-      (std::string(TROVELANE_CLI) + " " + arguments + " >" + out + " 2>" + err).c_str());
+      (std::string(TROVELANE_CLI_PATH) + " " + arguments + " >" + out + " 2>" + err).c_str());
   auto slurp = [](const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path).rdbuf();
