@@ -1,10 +1,12 @@
 // trovelane-cli fetch: one page through CHttpURL, the way a search fetches
 // it, so that a user can check a proxy setting or look at what an engine
 // really returns. The body goes to stdout, the answer's head (with --head) to
-// stderr.
+// stderr. The proxy and the read size come from the install folder's
+// "qmknet.dat" unless options say otherwise.
 #include <signal.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "net/base64.h"
 #include "net/http_url.h"
 #include "net/settings.h"
+#include "net/settings_file.h"
+#include "platform/install_folder.h"
 
 namespace trovelane::cli {
 namespace {
@@ -24,10 +28,11 @@ struct FetchOptions {
   bool isPost = false;
   std::string cookie;
   std::string referer;
-  std::string proxy;  // HOST:PORT
+  std::string proxy;  // HOST:PORT, instead of the configured proxy
   std::string proxyType = "cern";
   std::string proxyUser;  // USER:PASSWORD
-  int readSize = NetworkSettings{}.readChunkSize;
+  bool noProxy = false;   // connect directly whatever is configured
+  int readSize = 0;       // 0: the configured read chunk size
 };
 
 // Exit codes of the command.
@@ -43,9 +48,26 @@ void OnInterrupt(int) {
   if (interruptible) interruptible->Cancel();
 }
 
-ProxySettings ProxyFromOptions(const FetchOptions& o) {
+// The settings of the install folder's "qmknet.dat" (all zero when there is
+// none), with readChunkSize derived as at program start. Nothing is written.
+NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
+  NetworkSettings settings;
+  std::filesystem::path root =
+      global.home.empty() ? DefaultInstallFolder() : std::filesystem::path(global.home);
+  std::string file = InstallFolder(root).Resolve(kSettingsFileName);
+  std::error_code error;
+  if (!root.empty() && std::filesystem::exists(file, error)) {
+    LoadNetworkSettings(file, settings, [] { return std::string(); });
+  }
+  DeriveReadChunkSize(settings);
+  return settings;
+}
+
+// --proxy replaces the configured proxy, --no-proxy drops it.
+ProxySettings ProxyFromOptions(const FetchOptions& o, const ProxySettings& configured) {
   ProxySettings proxy;
-  if (o.proxy.empty()) return proxy;
+  if (o.noProxy) return proxy;
+  if (o.proxy.empty()) return configured;
   size_t colon = o.proxy.rfind(':');
   std::string port = colon == std::string::npos ? "" : o.proxy.substr(colon + 1);
   if (colon == 0 || port.empty() || port.size() > 5 ||
@@ -65,8 +87,10 @@ ProxySettings ProxyFromOptions(const FetchOptions& o) {
   return proxy;
 }
 
-void RunFetch(const FetchOptions& o) {
-  ProxySettings proxy = ProxyFromOptions(o);
+void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
+  NetworkSettings settings = ConfiguredSettings(global);
+  ProxySettings proxy = ProxyFromOptions(o, settings.proxy);
+  const int readSize = o.readSize > 0 ? o.readSize : settings.readChunkSize;
   CHttpURL page;
   try {
     page.SetURL(o.url, o.isPost);
@@ -97,8 +121,8 @@ void RunFetch(const FetchOptions& o) {
   }
   if (o.head) std::cerr << page.GetHead() << "\n";
 
-  std::vector<char> buffer(static_cast<size_t>(o.readSize));
-  while (int n = page.Read(buffer.data(), o.readSize)) {
+  std::vector<char> buffer(static_cast<size_t>(readSize));
+  while (int n = page.Read(buffer.data(), readSize)) {
     fwrite(buffer.data(), 1, static_cast<size_t>(n), stdout);
   }
   fflush(stdout);
@@ -109,7 +133,7 @@ void RunFetch(const FetchOptions& o) {
 
 }  // namespace
 
-void AddFetchCommands(CLI::App& app, GlobalOptions& /*global*/) {
+void AddFetchCommands(CLI::App& app, GlobalOptions& global) {
   auto options = std::make_shared<FetchOptions>();
   CLI::App* fetch = app.add_subcommand(
       "fetch",
@@ -120,13 +144,17 @@ void AddFetchCommands(CLI::App& app, GlobalOptions& /*global*/) {
       ->each([options](const std::string&) { options->isPost = true; });
   fetch->add_option("--cookie", options->cookie, "Cookie header text, e.g. \"a=1;b=2\"");
   fetch->add_option("--referer", options->referer, "Referer header text");
-  fetch->add_option("--proxy", options->proxy, "Proxy HOST:PORT");
+  fetch->add_option("--proxy", options->proxy, "Proxy HOST:PORT instead of the configured one");
   fetch->add_option("--proxy-type", options->proxyType, "cern (HTTP proxy) or socks5")
       ->check(CLI::IsMember({"cern", "socks5"}));
   fetch->add_option("--proxy-user", options->proxyUser, "Proxy credentials USER:PASSWORD");
-  fetch->add_option("--read-size", options->readSize, "Bytes asked per read")
+  fetch->add_flag("--no-proxy", options->noProxy, "Connect directly, whatever is configured");
+  fetch
+      ->add_option("--read-size", options->readSize,
+                   "Bytes asked per read (default: from the connection speed setting)")
       ->check(CLI::Range(1, 1 << 24));
-  fetch->callback([options] { RunFetch(*options); });
+  // `global` lives as long as the application; it is filled before callbacks run.
+  fetch->callback([options, &global] { RunFetch(*options, global); });
 }
 
 }  // namespace trovelane::cli
