@@ -43,6 +43,10 @@ TEST_F(Tls, ACertificateThatDoesNotVerifyFailsOpen) {
   setenv("SSL_CERT_FILE", certs_.otherCaFile.c_str(), 1);
   Fetch(page, good.Url(), nullptr, &opened);
   EXPECT_FALSE(opened) << "authority not trusted";
+
+  setenv("SSL_CERT_DIR", certs_.caDir.c_str(), 1);
+  EXPECT_EQ(Fetch(page, good.Url(), nullptr), "secret page") << "found in SSL_CERT_DIR";
+  unsetenv("SSL_CERT_DIR");
 }
 
 TEST_F(Tls, RedirectsCrossBetweenHttpAndHttps) {

@@ -50,8 +50,17 @@ const TestCertificates& GetTestCertificates() {
     MakeAuthority(dir, "otherca");
     MakeLeaf(dir, "server", "DNS:localhost,IP:127.0.0.1");
     MakeLeaf(dir, "wrongname", "DNS:other.invalid");
-    return TestCertificates{dir + "/ca.pem",     dir + "/otherca.pem",   dir + "/server.pem",
-                            dir + "/server.key", dir + "/wrongname.pem", dir + "/wrongname.key"};
+    std::filesystem::create_directory(dir + "/cadir");
+    Run("cp " + dir + "/ca.pem " + dir + "/cadir/ && openssl rehash " + dir + "/cadir");
+    TestCertificates made;
+    made.caFile = dir + "/ca.pem";
+    made.caDir = dir + "/cadir";
+    made.otherCaFile = dir + "/otherca.pem";
+    made.serverCert = dir + "/server.pem";
+    made.serverKey = dir + "/server.key";
+    made.wrongNameCert = dir + "/wrongname.pem";
+    made.wrongNameKey = dir + "/wrongname.key";
+    return made;
   }();
   return certificates;
 }

@@ -8,6 +8,7 @@ namespace trovelane::test {
 
 struct TestCertificates {
   std::string caFile;       // the authority's certificate (for SSL_CERT_FILE)
+  std::string caDir;        // a hashed folder holding it (for SSL_CERT_DIR)
   std::string otherCaFile;  // an authority that signed nothing here
   std::string serverCert;   // for "localhost" and 127.0.0.1
   std::string serverKey;
