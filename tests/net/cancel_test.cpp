@@ -1,39 +1,22 @@
 // Cancel from another thread ends whatever CHttpURL is waiting for.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "net/http_url.h"
 #include "net/tls.h"
 #include "tests/net/fetch_helpers.h"
+#include "tests/support/cancel_latency.h"
 #include "tests/support/loopback_server.h"
 
 namespace trovelane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using test::HttpResponse;
+using test::LatencyAfterCancel;
 using test::LoopbackServer;
 using test::MakeProxy;
 using test::ServerConnection;
-
-// Runs `wait` on this thread while another thread cancels `page` after 50 ms;
-// returns how long `wait` went on after the cancel.
-template <typename Wait>
-Clock::duration LatencyAfterCancel(CHttpURL& page, Wait wait) {
-  std::atomic<Clock::rep> cancelledAt{0};
-  std::thread canceller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    cancelledAt = Clock::now().time_since_epoch().count();
-    page.Cancel();
-  });
-  wait();
-  Clock::time_point end = Clock::now();
-  canceller.join();
-  return end - Clock::time_point(Clock::duration(cancelledAt.load()));
-}
 
 const auto kPrompt = std::chrono::milliseconds(100);
 

@@ -10,10 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/cancel_latency.h"
+
 namespace trovelane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using test::LatencyAfterCancel;
 
 // A listening socket on 127.0.0.1 that the test accepts from by hand.
 class Listener {
@@ -37,22 +39,6 @@ class Listener {
   int fd_;
   int port_;
 };
-
-// Cancels `signal` after 50 ms on another thread while `wait` runs; returns
-// how long `wait` went on after the cancel.
-template <typename Wait>
-Clock::duration LatencyAfterCancel(CancelSignal& signal, Wait wait) {
-  Clock::time_point cancelledAt;
-  std::thread canceller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    cancelledAt = Clock::now();
-    signal.Cancel();
-  });
-  wait();
-  Clock::time_point end = Clock::now();
-  canceller.join();
-  return end - cancelledAt;
-}
 
 TEST(CancelSignal, StaysRaisedUntilReset) {
   CancelSignal signal;
