@@ -18,6 +18,7 @@ void CHttpURL::SetURL(std::string_view url, bool isPost) {
   cookieSink = nullptr;
   isPost_ = isPost;
   url_ = Url{};
+  target_.clear();
   url_ = ParseUrl(url);
 }
 
@@ -80,6 +81,7 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
   const bool cern = proxy && proxy->type == kProxyCern;
   const bool socks = proxy && proxy->type == kProxySocks5;
   bool tunnel = false;  // a CONNECT tunnel: the request goes to the server itself
+  target_.clear();
 
   if (socks &&
       Socks5Negotiate(socket_, url_.host, url_.port, proxy->credentials) != Socks5Result::kGoOn) {
@@ -94,7 +96,7 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
     if (!tls_->Handshake(url_.host)) return HeadResult::kFailed;
     stream_ = tls_.get();
   } else if (cern) {
-    url_.path = CernAbsoluteTarget(url_);
+    target_ = CernAbsoluteTarget(url_);
   }
 
   // Credentials go to a CERN proxy only: a SOCKS 5 proxy had them in its
@@ -121,14 +123,14 @@ std::string CHttpURL::BuildRequest(const char* userAgent, const char* postBody, 
   if (!isPost_) {
     // The Cookie header has no line end of its own: the "\r\n" after it ends
     // it, so a request without cookie ends in three CR LF pairs.
-    request = "GET " + url_.path + " HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n" +
+    request = "GET " + GetPath() + " HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n" +
               userAgentLine + refererLine + proxyConnectionLine + proxyAuthorization + HostLine();
     if (cookieToSend) request += "Cookie: " + std::string(cookieToSend);
     request += "\r\n\r\n";
     return request;
   }
   std::string body = postBody ? postBody : "";
-  request = "POST " + url_.path +
+  request = "POST " + GetPath() +
             " HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n" +
             userAgentLine + refererLine;

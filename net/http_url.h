@@ -77,7 +77,7 @@ class CHttpURL {
 
   const std::string& GetHost() const { return url_.host; }
   // After an Open through a CERN proxy: the absolute target sent to it.
-  const std::string& GetPath() const { return url_.path; }
+  const std::string& GetPath() const { return target_.empty() ? url_.path : target_; }
   int32_t GetPort() const { return url_.port; }
   bool IsFtp() const { return url_.isFtp; }
   bool IsHttps() const { return url_.isHttps; }
@@ -110,6 +110,9 @@ class CHttpURL {
   CancelSignal cancel_;
 
   Url url_;
+  // The absolute target sent to a CERN proxy; kept apart from url_.path so
+  // that a second Open of the same URL builds it afresh.
+  std::string target_;
   bool isPost_ = false;
   std::string referer_;
   std::string location_;

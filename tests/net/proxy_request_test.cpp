@@ -32,13 +32,16 @@ TEST(CernProxy, AbsoluteTargetAndHostCarryAPortThatIsNotTheDefault) {
   ProxySettings proxy = MakeProxy(kProxyCern, proxyServer.port(), "user", "pa:ss");
   CHttpURL page;
   page.SetURL("http://h.example:8080/x?y=1", false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, &proxy));
-  EXPECT_EQ(page.GetPath(), "http://h.example:8080/x?y=1");
-  page.Close();
-  EXPECT_EQ(proxyServer.Received(0),
-            "GET http://h.example:8080/x?y=1 HTTP/1.0\r\n" + kHead +
-                "Proxy-Connection: Keep-Alive\r\nProxy-Authorization: Basic " + proxy.credentials +
-                "\r\nHost: h.example:8080\r\n\r\n\r\n");
+  const std::string expected = "GET http://h.example:8080/x?y=1 HTTP/1.0\r\n" + kHead +
+                               "Proxy-Connection: Keep-Alive\r\nProxy-Authorization: Basic " +
+                               proxy.credentials + "\r\nHost: h.example:8080\r\n\r\n\r\n";
+  // A second Open of the same URL sends the same request.
+  for (size_t i = 0; i < 2; ++i) {
+    ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, &proxy));
+    EXPECT_EQ(page.GetPath(), "http://h.example:8080/x?y=1");
+    page.Close();
+    EXPECT_EQ(proxyServer.Received(i), expected);
+  }
 }
 
 TEST(CernProxy, DefaultPortIsLeftOutAndWrappedCredentialsAreJoined) {
