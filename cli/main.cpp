@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
   trovelane::cli::GlobalOptions global;
   app.add_option("--home", global.home, "Install folder (default: $XDG_DATA_HOME/trovelane)");
   trovelane::cli::AddExpressionCommands(app, global);
+  trovelane::cli::AddEngineCommands(app, global);
+  trovelane::cli::AddProfileCommands(app, global);
+  trovelane::cli::AddRequestCommands(app, global);
+  trovelane::cli::AddSettingsCommands(app, global);
   trovelane::cli::AddFetchCommands(app, global);
 
   try {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "search/search_text.h"
+#include "tests/engines/engine_samples.h"
 
 namespace trovelane {
 namespace {
@@ -13,13 +14,7 @@ SearchExpression Parse(std::string_view typed) {
   return std::move(*expression);
 }
 
-EngineParameter Param(int role, const std::string& name, const std::string& value = "") {
-  EngineParameter p;
-  p.roleCode = role;
-  p.name = name;
-  p.defaultValue = value;
-  return p;
-}
+using testing::Param;
 
 EngineDefinition Engine(int technique, int method = GET) {
   EngineDefinition e;
