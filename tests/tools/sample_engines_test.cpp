@@ -136,6 +136,12 @@ TEST_F(SampleServerTest, NextLinkVariantsAndBadValues) {
   EXPECT_TRUE(NextLinks(beyond.body).empty());
   // A word no page holds.
   EXPECT_TRUE(ResultLinks(Get(port_, "/offset0/search?q=zebra").body).empty());
+  // A phrase arrives with its blank as it stands in the request line.
+  FetchedPage phrase = Get(port_, "/offset0/search?q=%22on the raven%22");
+  ASSERT_EQ(phrase.status, 200);
+  EXPECT_FALSE(ResultLinks(phrase.body).empty());
+  EXPECT_LT(ResultLinks(phrase.body).size(),
+            ResultLinks(Get(port_, "/offset0/search?q=raven").body).size());
 }
 
 TEST_F(SampleServerTest, AutoTechniquesPageByHarvestedFields) {
