@@ -13,4 +13,7 @@ struct GlobalOptions {
   std::string home;  // --home DIR: the install folder
 };
 
+// parse and match: the search expression without engines.
+void AddExpressionCommands(CLI::App& app, GlobalOptions& global);
+
 }  // namespace trovelane::cli

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
 
   trovelane::cli::GlobalOptions global;
   app.add_option("--home", global.home, "Install folder (default: $XDG_DATA_HOME/trovelane)");
+  trovelane::cli::AddExpressionCommands(app, global);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,57 @@
+// Small scanners over raw page text: a case-insensitive search, the start of
+// an INPUT tag, one name=value attribute inside a tag, and the text between a
+// tag and its closing tag.
+//
+// Page text is handled as bytes: no entity is decoded and no character set is
+// converted. Only the ASCII letters fold case; every other byte compares
+// exactly. The end of the view is the end of the text; a NUL byte inside it
+// is an ordinary byte. The routines keep no state and never fail on malformed
+// or truncated HTML.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace trovelane {
+
+// Character classes of the C locale, whatever the process locale: bytes above
+// ASCII are neither blanks nor letters.
+inline bool IsAsciiBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool IsAsciiLetterOrDigit(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9'); }
+
+// Returned by FindNoCase when the pattern does not occur.
+inline constexpr std::size_t kNotFound = std::string_view::npos;
+
+// Position of the first occurrence of pattern in text, ASCII letters compared
+// without regard to case, or kNotFound. An empty pattern is found at 0, also
+// in an empty text.
+std::size_t FindNoCase(std::string_view text, std::string_view pattern);
+
+// Whether a and b are equal with ASCII letters compared without case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// When `at` begins with "<", optional whitespace and the letters "INPUT" in
+// any case: the number of bytes up to just after "INPUT". Otherwise 0. What
+// follows "INPUT" is not checked.
+std::size_t IsInputTag(std::string_view at);
+
+// Reads one name=value attribute at the start of `at` (leading whitespace is
+// skipped). Returns the number of bytes consumed, or 0 when no attribute could
+// be read: at the end of the text, at a bare attribute without "=", and when
+// the text ends inside the value. A value in double quotes runs to the next
+// double quote or ">"; an unquoted one to whitespace, a double quote or ">".
+// A double quote that ends the value is consumed. Single quotes are ordinary
+// characters. Name and value are kept whole, whatever their length, and are
+// set only when an attribute was read.
+std::size_t ParseTagAttribute(std::string_view at, std::string& name, std::string& value);
+
+// The text between the tag that starts at `at` (its "<") and the first
+// "</"+tagName after it (case-insensitive, so "</B" also ends at "</BODY").
+// The tag ends at the first ">" outside double quotes. None when the tag has
+// no ">" or no closing tag. The view points into `at`.
+std::optional<std::string_view> GetInnerText(std::string_view at, std::string_view tagName);
+
+}  // namespace trovelane
