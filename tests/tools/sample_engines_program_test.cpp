@@ -12,9 +12,9 @@
 #include <sstream>
 #include <thread>
 
+#include "engines/profile.h"
 #include "tests/tools/loopback_fetch.h"
 #include "tools/sample_engines/engine_catalog.h"
-#include "tools/sample_engines/profile_text.h"
 
 extern char** environ;
 
@@ -26,31 +26,6 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// The keys of a definition's lines, in order.
-std::vector<std::string> Keys(const std::string& text) {
-  std::vector<std::string> keys;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) keys.push_back(line.substr(0, line.find(" = ")));
-  return keys;
-}
-
-TEST(SampleProfileTest, DefinitionLinesComeInReaderOrder) {
-  ProfileEngine e = ProfileFor(SampleEngineList(0)[7], "http://127.0.0.1:1");  // cookie
-  ASSERT_EQ(e.name, "cookie");
-  e.skippedDomains = {"ads"};
-  e.skippedUrls = {"http://127.0.0.1:1/x.html"};
-  const std::vector<std::string> expected = {
-      "SIT", "ACT", "SID", "RID",  "TEC",  "ITR",  "RES",  "SEP",  "SEL",  "PAR", "USB",  "AND",
-      "OR",  "NOT", "EXC", "PNM0", "PDV0", "PAT0", "PNM1", "PDV1", "PAT1", "SEC", "SET0", "AEC",
-      "DSC", "DS0", "USC", "DS0",  "RST",  "LIN",  "REF",  "COC",  "CO0",  "CO1", "COO"};
-  EXPECT_EQ(Keys(EngineDefinitionText(e)), expected);
-  std::string text = EngineDefinitionText(e);
-  EXPECT_NE(text.find("\nPDV0 = \n"), std::string::npos);  // empty values end after "= "
-  EXPECT_NE(text.find("\nCO1 = http://127.0.0.1:1/cookie/consent.html\nCOO = 1\n"),
-            std::string::npos);
-  EXPECT_EQ(ProfileText({}), "COM = 0\nMAX = 0\nTAR = 0\n");
 }
 
 // The program end to end: it writes its port and profile, serves them, and
@@ -80,14 +55,17 @@ TEST(SampleEnginesProgramTest, ServesWritesProfileAndStopsOnSignal) {
     port = static_cast<uint16_t>(std::atoi(ReadFile(portFile).c_str()));
   }
   ASSERT_NE(port, 0) << "no port file";
-  std::string profile = ReadFile(profileFile);
-  EXPECT_EQ(testing::Get(port, "/_profile").body, profile);
-  EXPECT_NE(profile.find("SIT = slow3\nACT = http://127.0.0.1:" + std::to_string(port) +
-                         "/slow3/search\n"),
-            std::string::npos);
-  std::vector<std::string> keys = Keys(profile);
-  EXPECT_EQ(std::count(keys.begin(), keys.end(), "SIT"), 15);  // twelve engines and three slow ones
-  EXPECT_EQ(keys.back(), "COO");
+  // The profile reads back into the definitions of all fifteen engines.
+  EXPECT_EQ(testing::Get(port, "/_profile").body, ReadFile(profileFile));
+  EngineCatalogue catalogue;
+  ASSERT_TRUE(LoadProfile(profileFile, catalogue));
+  std::vector<SampleEngine> engines = SampleEngineList(3);
+  ASSERT_EQ(catalogue.engines.size(), engines.size());
+  const std::string base = "http://127.0.0.1:" + std::to_string(port);
+  for (size_t i = 0; i < engines.size(); ++i) {
+    EXPECT_TRUE(catalogue.engines[i] == DefinitionFor(engines[i], base)) << engines[i].name;
+  }
+  EXPECT_EQ(catalogue.engines.back().searchUrl, base + "/slow3/search");
 
   kill(pid, SIGTERM);
   int status = 0;

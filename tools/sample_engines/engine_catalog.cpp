@@ -58,8 +58,8 @@ std::vector<SampleEngine> SampleEngineList(int slowCount) {
   return list;
 }
 
-ProfileEngine ProfileFor(const SampleEngine& engine, const std::string& base) {
-  ProfileEngine p;
+EngineDefinition DefinitionFor(const SampleEngine& engine, const std::string& base) {
+  EngineDefinition p;
   const std::string prefix = base + "/" + engine.name + "/";
   p.name = engine.name;
   p.searchUrl = prefix + "search";
@@ -76,13 +76,20 @@ ProfileEngine ProfileFor(const SampleEngine& engine, const std::string& base) {
     p.notOperator = "-";
     p.exactOperator = "%22";
   }
-  p.parameters.push_back({"q", "", 0});
-  if (engine.name == "offset0" || engine.method == 1) p.parameters.push_back({"hl", "en", 2});
-  if (engine.technique == 5) p.parameters.push_back({"state", "\\/", 2});
-  p.parameters.push_back({engine.resultId, "", 1});
+  auto add = [&](const std::string& name, const std::string& defaultValue, int role) {
+    EngineParameter parameter;
+    parameter.name = name;
+    parameter.defaultValue = defaultValue;
+    parameter.roleCode = role;
+    p.parameters.push_back(parameter);
+  };
+  add("q", "", SEARCH_TEXT);
+  if (engine.name == "offset0" || engine.method == POST) add("hl", "en", FIXED);
+  if (engine.technique == AUTO_2) add("state", kFromPageMarker, FIXED);
+  add(engine.resultId, "", RESULT_POSITION);
 
   if (engine.indirect) {
-    p.linkType = 1;
+    p.linkType = INDIRECT;
     p.indirectLinkName = "jump.cgi";
     p.searchedFileTypes = {"cgi"};
   } else {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sample_engines/profile_text.h"
+#include "engines/engine_definition.h"
 
 namespace trovelane::sample {
 
@@ -44,8 +44,8 @@ struct SampleEngine {
 // The fixed engines, then `slowCount` slow ones named slow1 … slowN.
 std::vector<SampleEngine> SampleEngineList(int slowCount);
 
-// The engine's stored definition for a server reached at `base`
-// ("http://127.0.0.1:port").
-ProfileEngine ProfileFor(const SampleEngine& engine, const std::string& base);
+// The engine's definition for a server reached at `base`
+// ("http://127.0.0.1:port"), as the profile stores it.
+EngineDefinition DefinitionFor(const SampleEngine& engine, const std::string& base);
 
 }  // namespace trovelane::sample

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "engines/profile.h"
 #include "platform/atomic_file.h"
 #include "tools/sample_engines/sample_server.h"
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!profileFile.empty()) {
-    if (auto saved = trovelane::WriteFileAtomically(profileFile, server.ProfileText()); !saved) {
+    if (auto saved = trovelane::SaveProfile(profileFile, server.Catalogue()); !saved) {
       std::cerr << "trovelane-sample-engines: " << profileFile << ": " << saved.error << "\n";
       return 1;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace trovelane::sample {
 
@@ -106,10 +107,16 @@ void SampleServer::Stop() { http_.Stop(); }
 
 std::string SampleServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
 
+EngineCatalogue SampleServer::Catalogue() const {
+  EngineCatalogue catalogue;
+  for (const auto& engine : engines_) catalogue.engines.push_back(DefinitionFor(engine, BaseUrl()));
+  return catalogue;
+}
+
 std::string SampleServer::ProfileText() const {
-  std::vector<ProfileEngine> profile;
-  for (const auto& engine : engines_) profile.push_back(ProfileFor(engine, BaseUrl()));
-  return sample::ProfileText(profile);
+  std::string text, error;
+  if (!FormatProfile(Catalogue(), text, error)) throw std::runtime_error(error);
+  return text;
 }
 
 void SampleServer::ResetStats() {

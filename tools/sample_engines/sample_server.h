@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "engines/profile.h"
 #include "tools/sample_engines/corpus.h"
 #include "tools/sample_engines/engine_catalog.h"
 #include "tools/sample_engines/http_server.h"
@@ -46,6 +47,8 @@ class SampleServer {
 
   const std::vector<SampleEngine>& Engines() const { return engines_; }
   const Corpus& Pages() const { return corpus_; }
+  // The search profile of all engines, and its text.
+  EngineCatalogue Catalogue() const;
   std::string ProfileText() const;
   nlohmann::json Stats() const;
   nlohmann::json CorpusJson() const;
