@@ -295,6 +295,7 @@ TEST_F(SampleServerTest, StatsRecordRequestsAndConcurrency) {
   EXPECT_GE(stats["maxInFlight"], 3);
   EXPECT_EQ(stats["inFlight"], 0);
   EXPECT_EQ(stats["requests"], 6);
+  EXPECT_EQ(stats["engines"]["slow1"]["requests"][2]["complete"], true);
 
   Get(port_, "/_reset");
   EXPECT_EQ(EngineStats("slow1")["requests"].size(), 0u);
@@ -315,6 +316,37 @@ TEST_F(SampleServerTest, StopEndsAPausedDownload) {
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3));
   EXPECT_EQ(page.status, 200);  // the head and half the page had arrived
   EXPECT_EQ(page.body.find("</HTML>"), std::string::npos);
+  EXPECT_EQ(slow.Stats()["engines"]["slow1"]["requests"][0]["complete"], false);
+}
+
+TEST_F(SampleServerTest, AClientThatLeavesEndsThePause) {
+  SampleServerOptions options;
+  options.latencyMs = 60000;
+  SampleServer slow(options);
+  ASSERT_TRUE(slow.Start(nullptr));
+  std::thread client([&] {
+    // Read the first part of the answer, then hang up.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(slow.Port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::string request = "GET /slow1/search?q=river HTTP/1.0\r\n\r\n";
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buffer[256];
+    EXPECT_GT(recv(fd, buffer, sizeof buffer, 0), 0);
+    close(fd);
+  });
+  client.join();
+  nlohmann::json stats;
+  for (int i = 0; i < 100; ++i) {
+    stats = slow.Stats();
+    if (stats["inFlight"] == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(stats["inFlight"], 0);
+  EXPECT_EQ(stats["engines"]["slow1"]["requests"][0]["complete"], false);
 }
 
 }  // namespace

@@ -140,11 +140,7 @@ bool HttpServer::Start(uint16_t port, std::string* error) {
 
 void HttpServer::Stop() {
   if (!acceptThread_.joinable()) return;
-  {
-    std::lock_guard lock(pauseMutex_);
-    stopping_ = true;
-  }
-  pauseCv_.notify_all();
+  stopping_ = true;
   // The eventfd stays readable from now on, so every poll returns at once.
   uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(wakeFd_, &one, sizeof one);
@@ -155,10 +151,20 @@ void HttpServer::Stop() {
   listenFd_ = wakeFd_ = -1;
 }
 
-bool HttpServer::Pause(int ms) {
-  std::unique_lock lock(pauseMutex_);
-  pauseCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
-  return !stopping_;
+bool HttpServer::Pause(int fd, int ms) {
+  // Only a hang-up ends the wait early: a client may well send a stray line
+  // end after its request, which must not count.
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    end - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) return !stopping_;
+    pollfd fds[2] = {{fd, POLLRDHUP, 0}, {wakeFd_, POLLIN, 0}};
+    int ready = poll(fds, 2, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready != 0) return false;
+  }
 }
 
 void HttpServer::ReapFinished(bool all) {
@@ -280,18 +286,19 @@ void HttpServer::Serve(Connection& connection) {
     }
   }
 
+  bool complete = false;
   if (answer) {
     std::string head = SerializeHead(response);
     if (response.pauseMs > 0) {
       size_t half = response.body.size() / 2;
-      if (SendAll(fd, head + response.body.substr(0, half)) && Pause(response.pauseMs)) {
-        SendAll(fd, std::string_view(response.body).substr(half));
-      }
+      complete = SendAll(fd, head + response.body.substr(0, half)) &&
+                 Pause(fd, response.pauseMs) &&
+                 SendAll(fd, std::string_view(response.body).substr(half));
     } else {
-      SendAll(fd, head + response.body);
+      complete = SendAll(fd, head + response.body);
     }
   }
-  if (response.onSent) response.onSent();
+  if (response.onSent) response.onSent(complete);
 
   // Close gracefully: closing with unread bytes would reset the connection
   // and could destroy the answer before the client has read it.

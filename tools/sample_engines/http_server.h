@@ -5,12 +5,10 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -41,8 +39,10 @@ struct HttpResponse {
   // When not 0: the head and the first half of the body go out at once,
   // then the server waits this long before the rest (a slow download).
   int pauseMs = 0;
-  // Runs once the response has been sent (or the connection dropped).
-  std::function<void()> onSent;
+  // Runs once the connection is done with: `complete` when the whole
+  // response went out, false when the client left or the server stopped
+  // first.
+  std::function<void(bool complete)> onSent;
 };
 
 // Parses a request head (request line and header lines, without the final
@@ -66,8 +66,6 @@ class HttpServer {
   uint16_t Port() const { return port_; }
   // Stops accepting, ends every connection and waits for their threads.
   void Stop();
-  // Waits up to `ms`; returns false at once when the server is stopping.
-  bool Pause(int ms);
 
  private:
   struct Connection {
@@ -79,6 +77,9 @@ class HttpServer {
   void AcceptLoop();
   void Serve(Connection& connection);
   void ReapFinished(bool all);
+  // Waits `ms` unless the client hangs up or the server stops first; true
+  // when the whole time passed.
+  bool Pause(int fd, int ms);
   bool WaitFor(int fd, short events, int timeoutMs);
   bool SendAll(int fd, std::string_view bytes);
 
@@ -90,8 +91,6 @@ class HttpServer {
   std::atomic<bool> stopping_{false};
   std::thread acceptThread_;
   std::list<std::unique_ptr<Connection>> connections_;  // only the accept thread and Stop
-  std::mutex pauseMutex_;
-  std::condition_variable pauseCv_;
 };
 
 }  // namespace trovelane::sample

@@ -129,7 +129,7 @@ void SampleServer::ResetStats() {
     c.dropped = 0;
     c.maxInFlight = c.inFlight;
   }
-  seq_ = 0;
+  requestCount_ = 0;
   maxInFlight_ = inFlight_;
 }
 
@@ -150,7 +150,8 @@ nlohmann::json SampleServer::Stats() const {
                           {"referer", r.referer},
                           {"host", r.host},
                           {"body", r.body},
-                          {"status", r.status}});
+                          {"status", r.status},
+                          {"complete", r.complete}});
     }
     engines[name] = {{"requests", requests},
                      {"count", c.requests.size() + c.dropped},
@@ -158,7 +159,7 @@ nlohmann::json SampleServer::Stats() const {
                      {"inFlight", c.inFlight},
                      {"maxInFlight", c.maxInFlight}};
   }
-  return {{"requests", seq_},
+  return {{"requests", requestCount_},
           {"inFlight", inFlight_},
           {"maxInFlight", maxInFlight_},
           {"engines", engines}};
@@ -220,6 +221,7 @@ HttpResponse SampleServer::Handle(const HttpRequest& request) {
   Counters& c = counters_[key];
   // Texts are kept up to 8 KiB each, so that the record stays bounded.
   auto cut = [](const std::string& text) { return text.substr(0, 8192); };
+  ++requestCount_;
   Record record{++seq_,
                 cut(request.method),
                 cut(request.target),
@@ -235,10 +237,17 @@ HttpResponse SampleServer::Handle(const HttpRequest& request) {
     c.requests.pop_front();
     ++c.dropped;
   }
-  response.onSent = [this, key] {
+  response.onSent = [this, key, seq = seq_](bool complete) {
     std::lock_guard done(statsMutex_);
-    --counters_[key].inFlight;
+    Counters& counters = counters_[key];
+    --counters.inFlight;
     --inFlight_;
+    for (auto it = counters.requests.rbegin(); it != counters.requests.rend(); ++it) {
+      if (it->seq == seq) {
+        it->complete = complete;
+        break;
+      }
+    }
   };
   return response;
 }

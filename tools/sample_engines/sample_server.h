@@ -60,6 +60,7 @@ class SampleServer {
     std::string method, target, path, cookie, referer, host, body;
     QueryPairs params;
     int status = 0;
+    bool complete = false;  // the whole answer went out
   };
   struct Counters {
     std::deque<Record> requests;
@@ -84,7 +85,8 @@ class SampleServer {
 
   mutable std::mutex statsMutex_;
   std::map<std::string, Counters> counters_;  // by engine name, "pages" and "other"
-  uint64_t seq_ = 0;
+  uint64_t seq_ = 0;           // numbers every request; never reset
+  uint64_t requestCount_ = 0;  // requests since the last reset
   int inFlight_ = 0;
   int maxInFlight_ = 0;
 
