@@ -42,7 +42,7 @@ std::vector<SampleEngine> SampleEngineList(int slowCount) {
        .purpose = "answers only with its form page as referer"},
       {.name = "indirect",
        .indirect = true,
-       .purpose = "result links are jump.cgi?id=N, which redirect to the page"},
+       .purpose = "result links are jump.cgi?id=N&amp;from=list, which redirect to the page"},
       {.name = "offhost",
        .nextLink = kOffHost,
        .purpose = "its next links name another host or port: one page only"},

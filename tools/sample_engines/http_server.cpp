@@ -291,8 +291,7 @@ void HttpServer::Serve(Connection& connection) {
     std::string head = SerializeHead(response);
     if (response.pauseMs > 0) {
       size_t half = response.body.size() / 2;
-      complete = SendAll(fd, head + response.body.substr(0, half)) &&
-                 Pause(fd, response.pauseMs) &&
+      complete = SendAll(fd, head + response.body.substr(0, half)) && Pause(fd, response.pauseMs) &&
                  SendAll(fd, std::string_view(response.body).substr(half));
     } else {
       complete = SendAll(fd, head + response.body);

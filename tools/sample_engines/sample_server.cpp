@@ -307,6 +307,9 @@ HttpResponse SampleServer::ServeEngine(const SampleEngine& engine, const HttpReq
                     "<INPUT TYPE=\"text\" NAME=\"q\"></FORM>");
   }
   if (engine.indirect && page == "jump.cgi") {
+    for (const auto& [name, value] : params) {
+      if (name.starts_with("amp;")) return Page(400, "Bad request", "Undecoded link.");
+    }
     long id = LeadingNumber(FindValue(params, "id"));
     if (id < 0 || id >= static_cast<long>(corpus_.Pages().size())) {
       return Page(404, "Not found", "No such result.");
@@ -397,7 +400,9 @@ HttpResponse SampleServer::Search(const SampleEngine& engine, const HttpRequest&
     const CorpusPage& page = corpus_.Pages()[ids[i]];
     std::string href;
     if (engine.indirect) {
-      href = "\"/" + engine.name + "/jump.cgi?id=" + std::to_string(page.id) + "\"";
+      // Written as HTML: a client that keeps "&amp;" as it stands asks for
+      // another address, which jump.cgi refuses.
+      href = "\"/" + engine.name + "/jump.cgi?id=" + std::to_string(page.id) + "&amp;from=list\"";
     } else if (engine.linkForm == ResultLinkForm::kAbsolute) {
       href = "\"" + BaseUrl() + page.path + "\"";
     } else if (engine.linkForm == ResultLinkForm::kRootRelative) {
