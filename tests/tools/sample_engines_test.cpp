@@ -269,9 +269,10 @@ TEST_F(SampleServerTest, StatsRecordRequestsAndConcurrency) {
   Get(port_, "/offset0/search?q=river&hl=en&start=10", "Referer: http://x/\r\nCookie: a=1\r\n");
   Post(port_, "/post/search", "q=copper&offset=0");
   Get(port_, "/pages/001.html");
+  Get(port_, "/offset0/search?q=caf\xe9");  // not UTF-8
 
   nlohmann::json offset0 = EngineStats("offset0");
-  ASSERT_EQ(offset0["requests"].size(), 1u);
+  ASSERT_EQ(offset0["requests"].size(), 2u);
   const auto& r = offset0["requests"][0];
   EXPECT_EQ(r["method"], "GET");
   EXPECT_EQ(r["target"], "/offset0/search?q=river&hl=en&start=10");
@@ -298,7 +299,7 @@ TEST_F(SampleServerTest, StatsRecordRequestsAndConcurrency) {
   EXPECT_EQ(stats["engines"]["slow1"]["maxInFlight"], 3);
   EXPECT_GE(stats["maxInFlight"], 3);
   EXPECT_EQ(stats["inFlight"], 0);
-  EXPECT_EQ(stats["requests"], 6);
+  EXPECT_EQ(stats["requests"], 7);
   EXPECT_EQ(stats["engines"]["slow1"]["requests"][2]["complete"], true);
 
   Get(port_, "/_reset");

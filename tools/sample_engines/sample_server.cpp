@@ -185,10 +185,12 @@ HttpResponse SampleServer::Handle(const HttpRequest& request) {
   if (request.path.starts_with("/_")) {
     HttpResponse response;
     response.contentType = "application/json";
+    // Requests may hold any bytes; invalid UTF-8 is replaced, not refused.
+    constexpr auto replace = nlohmann::json::error_handler_t::replace;
     if (request.path == "/_stats") {
-      response.body = Stats().dump(1) + "\n";
+      response.body = Stats().dump(1, ' ', false, replace) + "\n";
     } else if (request.path == "/_corpus") {
-      response.body = CorpusJson().dump(1) + "\n";
+      response.body = CorpusJson().dump(1, ' ', false, replace) + "\n";
     } else if (request.path == "/_reset") {
       ResetStats();
       response.body = "{\"reset\": true}\n";
