@@ -8,6 +8,11 @@
 
 namespace trovelane::cli {
 
+// Exit codes: a command failed (a file, a save); the command line was wrong
+// (an invalid expression, an unknown key or value).
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
 // Options shared by every sub-command, filled before any callback runs.
 struct GlobalOptions {
   std::string home;  // --home DIR: the install folder
@@ -17,5 +22,12 @@ struct GlobalOptions {
 void AddExpressionCommands(CLI::App& app, GlobalOptions& global);
 // open, export and convert: saved results documents (document_commands.cpp).
 void AddDocumentCommands(CLI::App& app, GlobalOptions& global);
+
+// engines (import, export), profiles (use), request, settings (set): the
+// engine catalogue, the profile list, request previews and qmknet.dat.
+void AddEngineCommands(CLI::App& app, GlobalOptions& global);
+void AddProfileCommands(CLI::App& app, GlobalOptions& global);
+void AddRequestCommands(CLI::App& app, GlobalOptions& global);
+void AddSettingsCommands(CLI::App& app, GlobalOptions& global);
 
 }  // namespace trovelane::cli

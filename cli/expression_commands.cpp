@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/typed_expression.h"
 #include "engines/expression_match.h"
 #include "engines/html_scan.h"
 #include "engines/search_expression.h"
@@ -17,42 +18,6 @@
 
 namespace trovelane::cli {
 namespace {
-
-constexpr const char* kInvalidExpressionText =
-    "The search expression you have entered is either invalid or empty.\n"
-    "Please refer to trovelane Help or use the trovelane Expression Wizard !";
-constexpr const char* kNothingToSearchText = "Nothing to search for !";
-constexpr int kExitUsage = 2;
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsAsciiBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsAsciiBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-// Several words on the command line are one expression typed with blanks.
-std::string JoinWords(const std::vector<std::string>& words) {
-  std::string text;
-  for (const std::string& word : words) {
-    if (!text.empty()) text += ' ';
-    text += word;
-  }
-  return text;
-}
-
-// The search bar's preparation: trim, insert the default operator, parse.
-// An invalid expression ends the command with exit code 2.
-SearchExpression ParseTypedExpression(std::string_view typed, int defaultOperator,
-                                      std::string* normalizedOut = nullptr) {
-  const std::string normalized = NormalizeSearchText(TrimBlanks(typed), defaultOperator);
-  if (normalizedOut != nullptr) *normalizedOut = normalized;
-  auto expression = ParseExpression(normalized);
-  if (!expression) {
-    std::cerr << kInvalidExpressionText << "\n";
-    throw CLI::RuntimeError(kExitUsage);
-  }
-  return std::move(*expression);
-}
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
@@ -92,11 +57,7 @@ void RunParse(const std::vector<std::string>& words, bool defaultOr) {
   std::string normalized;
   const SearchExpression expression =
       ParseTypedExpression(JoinWords(words), defaultOr ? 1 : 0, &normalized);
-  const std::string plain(TrimBlanks(RenderPlain(expression.Root(), "_")));
-  if (plain.empty()) {
-    std::cerr << kNothingToSearchText << "\n";
-    throw CLI::RuntimeError(kExitUsage);
-  }
+  const std::string plain = RequireSendableTerms(expression);
   std::cout << "normalized: " << normalized << "\n";
   std::cout << "tree:\n";
   PrintTree(std::cout, expression.Root(), 1);

@@ -18,6 +18,10 @@ int main(int argc, char** argv) {
   app.add_option("--home", global.home, "Install folder (default: $XDG_DATA_HOME/trovelane)");
   trovelane::cli::AddExpressionCommands(app, global);
   trovelane::cli::AddDocumentCommands(app, global);
+  trovelane::cli::AddEngineCommands(app, global);
+  trovelane::cli::AddProfileCommands(app, global);
+  trovelane::cli::AddRequestCommands(app, global);
+  trovelane::cli::AddSettingsCommands(app, global);
 
   try {
     app.parse(argc, argv);

@@ -9,33 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/cli_runner.h"
+
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string output;  // stdout and stderr together
-};
-
-std::string ShellQuoted(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-Outcome RunCli(const std::vector<std::string>& args) {
-  std::string command = ShellQuoted(TROVELANE_CLI_PATH);
-  for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-  command += " 2>&1";
-  Outcome outcome;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, got);
-  const int status = pclose(pipe);
-  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
+using trovelane::testing::Outcome;
+using trovelane::testing::RunCli;
 
 class ExpressionCommandsTest : public testing::Test {
  protected:

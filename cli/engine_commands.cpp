@@ -1,0 +1,140 @@
+// trovelane-cli engines: list the engines of a profile, import an engine from
+// a ".eng" file into it and export one to a ".eng" file.
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "cli/program.h"
+#include "engines/engine_file.h"
+#include "engines/plugin_name.h"
+#include "engines/profile.h"
+
+namespace trovelane::cli {
+namespace {
+
+// Message texts of the engine import and export.
+constexpr const char* kOpenForReadingError = "Error opening the file for reading";
+constexpr const char* kOpenForWritingError = "Error opening the file for writing";
+
+struct EngineOptions {
+  std::string profile;  // --profile PATH: instead of the current profile
+  std::string importFile;
+  std::string exportEngine;
+  std::string exportFile;
+};
+
+// The profile file to work on and its catalogue.
+struct OpenProfile {
+  ProgramState state;
+  std::string path;
+};
+
+OpenProfile Open(const GlobalOptions& global, const EngineOptions& options) {
+  OpenProfile open{OpenProgram(global), {}};
+  if (options.profile.empty()) {
+    open.path = open.state.CurrentProfileFile();
+    return open;
+  }
+  open.path = std::filesystem::absolute(options.profile).string();
+  if (!LoadProfile(open.path, open.state.catalogue)) {
+    Fail(options.profile + ": " + kOpenForReadingError);
+  }
+  return open;
+}
+
+void PrintTable(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()));
+    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+  }
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t c = 0; c < row.size(); ++c) {
+      line += row[c];
+      if (c + 1 < row.size()) line += std::string(widths[c] - row[c].size() + 2, ' ');
+    }
+    std::cout << line << "\n";
+  }
+}
+
+void RunList(const GlobalOptions& global, const EngineOptions& options) {
+  OpenProfile open = Open(global, options);
+  const auto& engines = open.state.catalogue.engines;
+  if (engines.empty()) {
+    std::cout << "No engines in " << (open.path.empty() ? "(no current profile)" : open.path)
+              << "\n";
+    return;
+  }
+  std::vector<std::vector<std::string>> rows = {
+      {"#", "Sel", "Name", "Method", "Technique", "Search URL"}};
+  std::vector<std::filesystem::path> pluginFolders = open.state.home.PluginFolders();
+  for (size_t i = 0; i < engines.size(); ++i) {
+    const EngineDefinition& e = engines[i];
+    rows.push_back({std::to_string(i), e.selected ? "yes" : "no",
+                    EngineDisplayName(e, pluginFolders), MethodName(e.method),
+                    IterationTechniqueLabel(e.iterationTechnique), e.searchUrl});
+  }
+  PrintTable(rows);
+}
+
+void RunImport(const GlobalOptions& global, const EngineOptions& options) {
+  std::ifstream in(options.importFile, std::ios::binary);
+  if (!in) Fail(options.importFile + ": " + kOpenForReadingError);
+  EngineDefinition engine;
+  if (!ReadEngineDefinition(engine, in)) {
+    Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
+  }
+  OpenProfile open = Open(global, options);
+  if (open.path.empty()) {
+    Fail("There is no current profile to import into; choose one with \"profiles use\".");
+  }
+  open.state.catalogue.engines.push_back(engine);
+  SaveResult saved = SaveProfile(open.path, open.state.catalogue);
+  if (!saved) Fail(saved.error);
+  std::cout << "Imported \"" << engine.name << "\" as engine "
+            << open.state.catalogue.engines.size() - 1 << " of " << open.path << "\n";
+}
+
+void RunExport(const GlobalOptions& global, const EngineOptions& options) {
+  OpenProfile open = Open(global, options);
+  const EngineDefinition& engine =
+      open.state.catalogue.engines[FindEngine(open.state.catalogue, options.exportEngine)];
+  std::ostringstream text;
+  std::string error;
+  if (!WriteEngineDefinition(engine, text, &error)) Fail(error);
+  SaveResult saved = WriteFileAtomically(options.exportFile, text.str());
+  if (!saved) Fail(std::string(kOpenForWritingError) + "\n" + saved.error);
+  std::cout << "Exported \"" << engine.name << "\" to " << options.exportFile << "\n";
+}
+
+}  // namespace
+
+void AddEngineCommands(CLI::App& app, GlobalOptions& global) {
+  auto options = std::make_shared<EngineOptions>();
+  CLI::App* engines =
+      app.add_subcommand("engines",
+                         "List the engines of the current profile: index, selected, name, method, "
+                         "technique, search URL");
+  engines->add_option("--profile", options->profile, "Work on this profile file instead");
+  engines->require_subcommand(0, 1);
+
+  CLI::App* import = engines->add_subcommand(
+      "import", "Append the engine of a .eng file to the profile and save the profile");
+  import->add_option("FILE", options->importFile, "The .eng file")->required();
+  import->callback([&global, options] { RunImport(global, *options);
+});
+
+CLI::App* exportCommand =
+    engines->add_subcommand("export", "Write one engine of the profile to a .eng file");
+exportCommand->add_option("ENGINE", options->exportEngine, "Engine name or index")->required();
+exportCommand->add_option("FILE", options->exportFile, "The .eng file to write")->required();
+exportCommand->callback([&global, options] { RunExport(global, *options); });
+
+engines->callback([&global, options, engines] {
+  if (engines->get_subcommands().empty()) RunList(global, *options);
+});
+}  // namespace trovelane::cli
+
+}  // namespace trovelane::cli

@@ -1,0 +1,41 @@
+#include "cli/program.h"
+
+#include <iostream>
+
+namespace trovelane::cli {
+
+void Fail(const std::string& message, int exitCode) {
+  std::cerr << message << "\n";
+  throw CLI::RuntimeError(exitCode);
+}
+
+ProgramState OpenProgram(const GlobalOptions& global) {
+  ProgramState state;
+  std::string error;
+  if (!StartUp({global.home, nullptr}, state, error)) Fail(error);
+  for (const std::string& warning : state.warnings) std::cerr << warning << "\n";
+  return state;
+}
+
+size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex) {
+  const auto& engines = catalogue.engines;
+  if (!nameOrIndex.empty() && nameOrIndex.find_first_not_of("0123456789") == std::string::npos &&
+      nameOrIndex.size() < 10) {
+    size_t index = std::stoul(nameOrIndex);
+    if (index < engines.size()) return index;
+  }
+  size_t found = engines.size();
+  for (size_t i = 0; i < engines.size(); ++i) {
+    if (engines[i].name != nameOrIndex) continue;
+    if (found != engines.size()) {
+      Fail("Several engines are named \"" + nameOrIndex + "\"; give its index instead.");
+    }
+    found = i;
+  }
+  if (found == engines.size()) Fail("No engine is named or numbered \"" + nameOrIndex + "\".");
+  return found;
+}
+
+const char* MethodName(int method) { return method == GET ? "GET" : "POST"; }
+
+}  // namespace trovelane::cli

@@ -1,0 +1,26 @@
+// What every command that works on the install folder shares: the start-up,
+// finding an engine by name or index, and failing with a message.
+#pragma once
+
+#include <string>
+
+#include "cli/commands.h"
+#include "net/program_state.h"
+
+namespace trovelane::cli {
+
+// Prints `message` to standard error and ends the command with `exitCode`.
+[[noreturn]] void Fail(const std::string& message, int exitCode = kExitFailure);
+
+// Starts the program on the install folder of --home (or the default one),
+// printing any start-up warning to standard error.
+ProgramState OpenProgram(const GlobalOptions& global);
+
+// The index of the engine that `nameOrIndex` names: an index as `engines`
+// lists it, else the one engine with exactly that name.
+size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex);
+
+// "GET" or "POST".
+const char* MethodName(int method);
+
+}  // namespace trovelane::cli

@@ -1,0 +1,40 @@
+#include "net/program_state.h"
+
+#include "engines/profile_list.h"
+#include "net/settings_file.h"
+#include "platform/default_browser.h"
+
+namespace trovelane {
+
+std::string ProgramState::SettingsFile() const { return home.Resolve(kSettingsFileName); }
+
+std::string ProgramState::ProfileListFile() const { return home.Resolve(kProfileListFileName); }
+
+std::string ProgramState::CurrentProfileFile() const {
+  return currentProfilePath.empty() ? "" : home.Resolve(currentProfilePath);
+}
+
+bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& error) {
+  std::filesystem::path root =
+      options.home.empty() ? DefaultInstallFolder() : std::filesystem::absolute(options.home);
+  SaveResult prepared = PrepareInstallFolder(root);
+  if (!prepared) {
+    error = prepared.error;
+    return false;
+  }
+  state.home = InstallFolder(root);
+
+  SettingsLoad load = LoadNetworkSettings(state.SettingsFile(), state.settings,
+                                          options.detectBrowser
+                                              ? options.detectBrowser
+                                              : std::function<std::string()>(DetectDefaultBrowser));
+  if (!load.save) state.warnings.push_back(load.save.error);
+
+  ReadCurrentProfilePath(state.ProfileListFile(), state.currentProfilePath);
+  std::string profile = state.CurrentProfileFile();
+  if (!profile.empty()) LoadProfile(profile, state.catalogue);
+  DeriveReadChunkSize(state.settings);
+  return true;
+}
+
+}  // namespace trovelane

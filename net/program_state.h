@@ -1,0 +1,41 @@
+// What the program holds for its whole run, and the start-up that fills it:
+// the install folder, the option records, the current profile path and the
+// engine catalogue loaded from that profile.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engines/profile.h"
+#include "net/settings.h"
+#include "platform/install_folder.h"
+
+namespace trovelane {
+
+struct ProgramState {
+  InstallFolder home;
+  NetworkSettings settings;
+  std::string currentProfilePath;  // as "qmkprfl.dat" holds it, maybe relative
+  EngineCatalogue catalogue;
+  std::vector<std::string> warnings;  // problems that did not stop the start
+
+  std::string SettingsFile() const;
+  std::string ProfileListFile() const;
+  // The current profile's file, resolved against the install folder; empty
+  // when there is no current profile.
+  std::string CurrentProfileFile() const;
+};
+
+struct StartUpOptions {
+  std::string home;                            // --home DIR; empty for the default install folder
+  std::function<std::string()> detectBrowser;  // default: DetectDefaultBrowser
+};
+
+// Prepares (and on first start seeds) the install folder, loads "qmknet.dat",
+// reads the current profile path from "qmkprfl.dat", loads that profile and
+// derives readChunkSize. False, with `error` set, only when the install
+// folder cannot be used.
+bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& error);
+
+}  // namespace trovelane

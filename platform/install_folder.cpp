@@ -1,0 +1,65 @@
+#include "platform/install_folder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+namespace trovelane {
+namespace {
+
+constexpr const char* kListFileName = "qmkprfl.dat";
+
+}  // namespace
+
+std::filesystem::path DefaultInstallFolder() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome && *dataHome == '/') return std::filesystem::path(dataHome) / "trovelane";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::filesystem::path(home) / ".local/share/trovelane";
+  return {};
+}
+
+std::string InstallFolder::Resolve(std::string_view name) const {
+  std::filesystem::path path(name);
+  if (path.is_absolute()) return path.string();
+  std::filesystem::path resolved = root_ / path;
+  // Lists copied from the Windows version write relative folders with "".
+  std::string slashed(name);
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  std::error_code ec;
+  if (slashed != name && !std::filesystem::exists(resolved, ec) &&
+      std::filesystem::exists(root_ / slashed, ec)) {
+    resolved = root_ / slashed;
+  }
+  return resolved.string();
+}
+
+std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {
+  return {root_ / "plugins", TROVELANE_PLUGIN_DIR};
+}
+
+SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {
+  if (seeded) *seeded = false;
+  if (root.empty()) return {false, "no install folder: give --home DIR or set HOME"};
+  std::error_code ec;
+  std::filesystem::create_directories(root, ec);
+  if (ec) return {false, "cannot create the install folder " + root.string() + ": " + ec.message()};
+  if (!std::filesystem::is_directory(root, ec)) {
+    return {false, "the install folder " + root.string() + " is not a folder"};
+  }
+  std::filesystem::path list = root / kListFileName;
+  if (std::filesystem::exists(list, ec)) return {true, {}};
+
+  std::filesystem::path profile = root / kDefaultProfileFileName;
+  if (!std::filesystem::exists(profile, ec)) {
+    SaveResult saved = WriteFileAtomically(profile.string(), kDefaultProfileText);
+    if (!saved) return saved;
+  }
+  std::string listText = std::string(kDefaultProfileFileName) + "\n" + kDefaultProfileDisplayName +
+                         "\t" + kDefaultProfileFileName + "\n";
+  SaveResult saved = WriteFileAtomically(list.string(), listText);
+  if (saved && seeded) *seeded = true;
+  return saved;
+}
+
+}  // namespace trovelane

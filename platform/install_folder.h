@@ -1,0 +1,52 @@
+// The install folder: where "qmknet.dat", "qmkprfl.dat", the profiles and
+// the "plugins" folder live. It is --home DIR, else $XDG_DATA_HOME/trovelane
+// (~/.local/share/trovelane). Relative names in the data files resolve
+// against it; the program never changes its current directory, so the file
+// names a user types keep their meaning.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/atomic_file.h"
+
+namespace trovelane {
+
+// The text of the profile a new install folder is seeded with.
+extern const char* const kDefaultProfileText;
+inline constexpr const char* kDefaultProfileFileName = "default.prf";
+inline constexpr const char* kDefaultProfileDisplayName = "Default";
+
+// $XDG_DATA_HOME/trovelane, else $HOME/.local/share/trovelane; empty when
+// neither variable is set.
+std::filesystem::path DefaultInstallFolder();
+
+class InstallFolder {
+ public:
+  InstallFolder() = default;
+  explicit InstallFolder(std::filesystem::path root) : root_(std::move(root)) {}
+
+  const std::filesystem::path& root() const { return root_; }
+
+  // `name` as a data file holds it, resolved against the folder unless it is
+  // absolute. A relative name with "\" that is found only with "/" in its
+  // place is taken that way.
+  std::string Resolve(std::string_view name) const;
+
+  // Where plug-in libraries are looked for: the folder's own "plugins", then
+  // the plug-ins built with the program.
+  std::vector<std::filesystem::path> PluginFolders() const;
+
+ private:
+  std::filesystem::path root_;
+};
+
+// Creates the folder if needed and, when it holds no "qmkprfl.dat" yet,
+// seeds it with the default profile (unless a file of that name is already
+// there) and a profile list that names it as current. `seeded` tells
+// whether the list was written.
+SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded = nullptr);
+
+}  // namespace trovelane

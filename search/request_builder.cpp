@@ -1,0 +1,93 @@
+#include "search/request_builder.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "search/search_text.h"
+
+namespace trovelane {
+namespace {
+
+std::string Pair(const std::string& name, const std::string& value) { return name + "=" + value; }
+
+// A value taken from the previous result page: sent only after the first page.
+std::string FromPreviousPage(const EngineParameter& p, int iterationValue) {
+  return iterationValue != 0 && p.found ? Pair(p.name, p.currentValue) : "";
+}
+
+std::string Piece(const EngineParameter& p, const EngineDefinition& engine,
+                  const SearchExpression& expression, int iterationValue) {
+  switch (p.roleCode) {
+    case SEARCH_TEXT:
+      return SearchTextParameter(expression, engine);
+    case RESULT_POSITION:
+      if (engine.iterationTechnique == AUTO_1) return FromPreviousPage(p, iterationValue);
+      if (engine.iterationTechnique == AUTO_2) return "";
+      return Pair(p.name, std::to_string(iterationValue));
+    case FIXED:
+      if (p.defaultValue == kFromPageMarker) return FromPreviousPage(p, iterationValue);
+      return Pair(p.name, p.defaultValue);
+    default:
+      return "";  // a role this program does not know sends nothing
+  }
+}
+
+}  // namespace
+
+int IterationValue(const EngineDefinition& engine, int pageIndex) {
+  long long k = pageIndex;
+  long long offset = k * engine.resultsPerPage;
+  long long value = offset;
+  switch (engine.iterationTechnique) {
+    case RESULT_PLUS_1:
+      value = offset + 1;
+      break;
+    case RELATIVE_0:
+      value = k;
+      break;
+    case RELATIVE_1:
+      value = k + 1;
+      break;
+    default:
+      break;
+  }
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+std::string SearchTextParameter(const SearchExpression& expression,
+                                const EngineDefinition& engine) {
+  const ExpressionNode& root = expression.Root();
+  std::string text = engine.useBoolean
+                         ? RenderWithOperators(root, engine.andOperator, engine.orOperator,
+                                               engine.notOperator, engine.exactOperator)
+                         : RenderPlain(root, " ");
+  return text.empty() ? "" : Pair(engine.searchTextId, text);
+}
+
+EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpression& expression,
+                           int iterationValue) {
+  const bool post = engine.method != GET;
+  std::string query = post ? "" : engine.searchUrl + "?";
+  for (size_t i = 0; i < engine.parameters.size(); ++i) {
+    std::string piece = Piece(engine.parameters[i], engine, expression, iterationValue);
+    if (i > 0 && !piece.empty()) query += engine.separator;
+    query += piece;
+  }
+  EngineRequest request;
+  if (post) {
+    request.url = engine.searchUrl;
+    request.body = std::move(query);
+  } else {
+    request.url = std::move(query);
+  }
+  size_t longest = std::max(request.url.size(), request.body.size());
+  if (longest > kMaxRequestLength) {
+    request = {};
+    request.error = "The request for " + engine.name + " is " + std::to_string(longest) +
+                    " characters long, more than the " + std::to_string(kMaxRequestLength) +
+                    " that can be sent; the engine was left out.";
+  }
+  return request;
+}
+
+}  // namespace trovelane

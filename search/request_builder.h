@@ -1,0 +1,47 @@
+// The request an engine definition receives for one result page: the URL and,
+// for POST, the body, assembled from the engine's parameters in order.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engines/engine_definition.h"
+#include "engines/search_expression.h"
+
+namespace trovelane {
+
+// The longest request URL and POST body that is sent. A longer one is
+// refused whole rather than cut, since a cut query asks something else.
+inline constexpr size_t kMaxRequestLength = 1023;
+
+struct EngineRequest {
+  std::string url;
+  std::string body;   // POST only
+  std::string error;  // set when the request was refused; url and body are then empty
+  bool ok() const { return error.empty(); }
+};
+
+// The number the RESULT_POSITION parameter carries on result page
+// `pageIndex` (0 for the first request): with p = resultsPerPage, k * p for
+// "Result + 0", k * p + 1 for "Result + 1", k for "0 Relative(Loop)", k + 1
+// for "1 Relative(Loop)", and the page offset k * p for the Auto techniques
+// (where it only tells the first page from later ones).
+int IterationValue(const EngineDefinition& engine, int pageIndex);
+
+// searchTextId=text, with the expression rendered in the engine's own
+// spellings when useBoolean is set and as its words joined by blanks
+// otherwise; empty when the expression has nothing to send.
+std::string SearchTextParameter(const SearchExpression& expression, const EngineDefinition& engine);
+
+// The request for the page whose iteration value is `iterationValue`. For
+// GET the URL is searchUrl, "?" and the query; for POST the URL is searchUrl
+// and the query is the body. Pieces are joined by the engine's separator; an
+// empty piece is left out with its separator (the first piece never has
+// one). A FIXED parameter whose default is the from-page marker, and the
+// position of "Auto 1", are sent only after the first page and only when
+// their value was found on the page before; "Auto 2" never sends the
+// position. A URL or body longer than kMaxRequestLength is refused.
+EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpression& expression,
+                           int iterationValue);
+
+}  // namespace trovelane

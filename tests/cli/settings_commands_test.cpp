@@ -1,0 +1,73 @@
+// trovelane-cli settings and settings set.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "net/base64.h"
+#include "tests/cli/cli_home.h"
+
+namespace trovelane {
+namespace {
+
+using testing::CliHome;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::ReadFileBytes;
+
+TEST(SettingsCommandsTest, ConfiguresAnAuthenticatedProxy) {
+  CliHome home;
+  for (auto [key, value] :
+       std::vector<std::pair<std::string, std::string>>{{"proxy", "on"},
+                                                        {"proxy.host", "127.0.0.1"},
+                                                        {"proxy.port", "1080"},
+                                                        {"proxy.type", "SOCKS 5"},
+                                                        {"proxy.auth", "on"},
+                                                        {"proxy.user", "me"},
+                                                        {"proxy.password", "pw"},
+                                                        {"speed", "T1 Lan"}}) {
+    testing::Outcome set = home.Run({"settings", "set", key, value});
+    ASSERT_EQ(set.exitCode, 0) << key << ": " << set.output;
+  }
+  std::string file = ReadFileBytes(home.HomeFile("qmknet.dat"));
+  ASSERT_EQ(file.size(), 4172u);
+  EXPECT_EQ(file.substr(1040, 9), Base64Encode("me:pw") + '\0');
+  struct stat st {};
+  ASSERT_EQ(::stat(home.HomeFile("qmknet.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  testing::Outcome shown = home.Run({"settings"});
+  EXPECT_THAT(shown.output, HasSubstr("proxy.type = socks5 (SOCKS 5)\n"));
+  EXPECT_THAT(shown.output, HasSubstr("proxy.user = me\n"));
+  EXPECT_THAT(shown.output, HasSubstr("proxy.password = ********\n"));
+  EXPECT_THAT(shown.output, Not(HasSubstr("pw\n")));
+  EXPECT_THAT(shown.output, HasSubstr("read-chunk = 3600"));
+}
+
+TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {
+  CliHome home;
+  ASSERT_EQ(home.Run({"settings", "set", "weight.title", "5"}).exitCode, 0);
+  ASSERT_EQ(home.Run({"settings", "set", "weight.heading2", "9"}).exitCode, 0);
+  ASSERT_EQ(home.Run({"settings", "set", "weight.none", "--", "-3"}).exitCode, 0);
+  ASSERT_EQ(home.Run({"settings", "set", "operator", "or"}).exitCode, 0);
+  ASSERT_EQ(home.Run({"settings", "set", "validation", "auto"}).exitCode, 0);
+  testing::Outcome shown = home.Run({"settings"});
+  EXPECT_THAT(shown.output, HasSubstr("relevance.max = 14"));
+  EXPECT_THAT(shown.output, HasSubstr("weight.none = -3\n"));
+  EXPECT_THAT(shown.output, HasSubstr("operator = or (OR)\n"));
+  EXPECT_THAT(shown.output, HasSubstr("validation = auto (Auto (Recommended))\n"));
+
+  const std::string before = ReadFileBytes(home.HomeFile("qmknet.dat"));
+  for (std::vector<std::string> bad : {std::vector<std::string>{"proxy.port", "70000"},
+                                       {"proxy", "maybe"},
+                                       {"proxy.password", "a:b"},
+                                       {"no.such.key", "1"},
+                                       {"relevance.max", "3"},
+                                       {"proxy.host", std::string(1024, 'h')}}) {
+    testing::Outcome refused = home.Run({"settings", "set", bad[0], bad[1]});
+    EXPECT_EQ(refused.exitCode, 2) << bad[0] << ": " << refused.output;
+  }
+  EXPECT_EQ(ReadFileBytes(home.HomeFile("qmknet.dat")), before);
+}
+
+}  // namespace
+}  // namespace trovelane
