@@ -30,4 +30,7 @@ void AddProfileCommands(CLI::App& app, GlobalOptions& global);
 void AddRequestCommands(CLI::App& app, GlobalOptions& global);
 void AddSettingsCommands(CLI::App& app, GlobalOptions& global);
 
+// trovelane-cli fetch URL: one page through the HTTP client (fetch_command.cpp).
+void AddFetchCommands(CLI::App& app, GlobalOptions& global);
+
 }  // namespace trovelane::cli

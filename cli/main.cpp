@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   trovelane::cli::AddProfileCommands(app, global);
   trovelane::cli::AddRequestCommands(app, global);
   trovelane::cli::AddSettingsCommands(app, global);
+  trovelane::cli::AddFetchCommands(app, global);
 
   try {
     app.parse(argc, argv);

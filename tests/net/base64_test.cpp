@@ -9,8 +9,8 @@ namespace {
 
 TEST(Base64Test, KnownVectorsRoundTrip) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},
-      {"foo", "Zm9v"},   {"foob", "Zm9vYg=="},  {"user:pass", "dXNlcjpwYXNz"},
+      {"", ""},        {"f", "Zg=="},        {"fo", "Zm8="},
+      {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"user:pass", "dXNlcjpwYXNz"},
   };
   for (auto [plain, encoded] : cases) {
     EXPECT_EQ(Base64Encode(plain), encoded);

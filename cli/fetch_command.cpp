@@ -1,0 +1,160 @@
+// trovelane-cli fetch: one page through CHttpURL, the way a search fetches
+// it, so that a user can check a proxy setting or look at what an engine
+// really returns. The body goes to stdout, the answer's head (with --head) to
+// stderr. The proxy and the read size come from the install folder's
+// "qmknet.dat" unless options say otherwise.
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "net/base64.h"
+#include "net/http_url.h"
+#include "net/settings.h"
+#include "net/settings_file.h"
+#include "platform/install_folder.h"
+
+namespace trovelane::cli {
+namespace {
+
+struct FetchOptions {
+  std::string url;
+  bool head = false;
+  std::string post;
+  bool isPost = false;
+  std::string cookie;
+  std::string referer;
+  std::string proxy;  // HOST:PORT, instead of the configured proxy
+  std::string proxyType = "cern";
+  std::string proxyUser;  // USER:PASSWORD
+  bool noProxy = false;   // connect directly whatever is configured
+  int readSize = 0;       // 0: the configured read chunk size
+};
+
+// Exit codes of the command.
+constexpr int kExitUnreachable = 1;  // resolving, connecting, the proxy or TLS failed
+constexpr int kExitUsage = 2;        // malformed URL or option
+constexpr int kExitInterrupted = 130;
+
+CHttpURL* interruptible = nullptr;
+
+// Ctrl-C cancels the fetch; Cancel only writes to an eventfd, which a signal
+// handler may do.
+void OnInterrupt(int) {
+  if (interruptible) interruptible->Cancel();
+}
+
+// The settings of the install folder's "qmknet.dat" (all zero when there is
+// none), with readChunkSize derived as at program start. Nothing is written.
+NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
+  NetworkSettings settings;
+  std::filesystem::path root =
+      global.home.empty() ? DefaultInstallFolder() : std::filesystem::path(global.home);
+  std::string file = InstallFolder(root).Resolve(kSettingsFileName);
+  std::error_code error;
+  if (!root.empty() && std::filesystem::exists(file, error)) {
+    LoadNetworkSettings(file, settings, [] { return std::string(); });
+  }
+  DeriveReadChunkSize(settings);
+  return settings;
+}
+
+// --proxy replaces the configured proxy, --no-proxy drops it.
+ProxySettings ProxyFromOptions(const FetchOptions& o, const ProxySettings& configured) {
+  ProxySettings proxy;
+  if (o.noProxy) return proxy;
+  if (o.proxy.empty()) return configured;
+  size_t colon = o.proxy.rfind(':');
+  std::string port = colon == std::string::npos ? "" : o.proxy.substr(colon + 1);
+  if (colon == 0 || port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) == 0 ||
+      std::stoi(port) > 65535) {
+    std::cerr << "fetch: --proxy wants HOST:PORT, not " << o.proxy << "\n";
+    throw CLI::RuntimeError(kExitUsage);
+  }
+  proxy.enabled = 1;
+  proxy.host = o.proxy.substr(0, colon);
+  proxy.port = std::stoi(port);
+  proxy.type = o.proxyType == "socks5" ? kProxySocks5 : kProxyCern;
+  if (!o.proxyUser.empty()) {
+    proxy.requiresAuth = 1;
+    proxy.credentials = Base64Encode(o.proxyUser);
+  }
+  return proxy;
+}
+
+void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
+  NetworkSettings settings = ConfiguredSettings(global);
+  ProxySettings proxy = ProxyFromOptions(o, settings.proxy);
+  const int readSize = o.readSize > 0 ? o.readSize : settings.readChunkSize;
+  CHttpURL page;
+  try {
+    page.SetURL(o.url, o.isPost);
+  } catch (const CMalformedURLException&) {
+    std::cerr << "fetch: malformed URL: " << o.url << "\n";
+    throw CLI::RuntimeError(kExitUsage);
+  }
+  if (!o.cookie.empty()) page.cookieToSend = o.cookie.c_str();
+
+  interruptible = &page;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigaction(SIGINT, &action, nullptr);
+
+  bool opened;
+  try {
+    opened = page.Open(kUserAgent, o.referer.empty() ? nullptr : o.referer.c_str(),
+                       o.isPost ? o.post.c_str() : nullptr, &proxy);
+  } catch (const CMalformedURLException&) {
+    std::cerr << "fetch: malformed redirect target\n";
+    throw CLI::RuntimeError(kExitUnreachable);
+  }
+  if (!opened) {
+    if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
+    std::cerr << "fetch: could not reach " << (proxy.enabled ? "the proxy or, through it, " : "")
+              << page.GetHost() << ":" << page.GetPort() << "\n";
+    throw CLI::RuntimeError(kExitUnreachable);
+  }
+  if (o.head) std::cerr << page.GetHead() << "\n";
+
+  std::vector<char> buffer(static_cast<size_t>(readSize));
+  while (int n = page.Read(buffer.data(), readSize)) {
+    fwrite(buffer.data(), 1, static_cast<size_t>(n), stdout);
+  }
+  fflush(stdout);
+  page.Close();
+  interruptible = nullptr;
+  if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
+}
+
+}  // namespace
+
+void AddFetchCommands(CLI::App& app, GlobalOptions& global) {
+  auto options = std::make_shared<FetchOptions>();
+  CLI::App* fetch = app.add_subcommand(
+      "fetch",
+      "Fetch one page as a search would; the body to stdout, the head with --head to stderr");
+  fetch->add_option("url", options->url, "http://, https:// or ftp:// URL")->required();
+  fetch->add_flag("--head", options->head, "Print the answer's head to stderr");
+  fetch->add_option("--post", options->post, "Send a POST with this form body")
+      ->each([options](const std::string&) { options->isPost = true; });
+  fetch->add_option("--cookie", options->cookie, "Cookie header text, e.g. \"a=1;b=2\"");
+  fetch->add_option("--referer", options->referer, "Referer header text");
+  fetch->add_option("--proxy", options->proxy, "Proxy HOST:PORT instead of the configured one");
+  fetch->add_option("--proxy-type", options->proxyType, "cern (HTTP proxy) or socks5")
+      ->check(CLI::IsMember({"cern", "socks5"}));
+  fetch->add_option("--proxy-user", options->proxyUser, "Proxy credentials USER:PASSWORD");
+  fetch->add_flag("--no-proxy", options->noProxy, "Connect directly, whatever is configured");
+  fetch
+      ->add_option("--read-size", options->readSize,
+                   "Bytes asked per read (default: from the connection speed setting)")
+      ->check(CLI::Range(1, 1 << 24));
+  // `global` lives as long as the application; it is filled before callbacks run.
+  fetch->callback([options, &global] { RunFetch(*options, global); });
+}
+
+}  // namespace trovelane::cli

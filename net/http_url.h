@@ -1,0 +1,127 @@
+// CHttpURL: one URL and at most one HTTP/1.0 connection to it, direct, through
+// a CERN (HTTP) proxy or through a SOCKS 5 proxy, in plain text or over TLS.
+//
+//   CHttpURL page;
+//   page.SetURL("http://host/path", false);     // throws CMalformedURLException
+//   page.cookieToSend = ...; page.cookieSink = ...;   // optional, after SetURL
+//   if (page.Open(kUserAgent, nullptr, nullptr, &settings.proxy))
+//     while (int n = page.Read(buffer, settings.readChunkSize)) consume(buffer, n);
+//   page.Close();
+//
+// Settings: the object keeps none. Every Open is given the program-wide
+// ProxySettings record (or null for a direct connection) and reads it only
+// during that call; the read size (NetworkSettings::readChunkSize) is the
+// caller's length argument to Read.
+//
+// Threads: one thread uses an object at a time; Cancel alone may be called
+// from any other thread, and ends every wait of the object at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "net/settings.h"
+#include "net/url.h"
+#include "platform/socket.h"
+
+namespace trovelane {
+
+class TlsStream;
+
+// The user agent every request of the program carries.
+inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Win32)";
+
+// Redirects one Open follows; the answer after the last is read as it stands.
+inline constexpr int kMaxRedirects = 20;
+
+class CHttpURL {
+ public:
+  CHttpURL();
+  virtual ~CHttpURL();
+  CHttpURL(const CHttpURL&) = delete;
+  CHttpURL& operator=(const CHttpURL&) = delete;
+
+  // Resets the object (both cookie pointers become null) and parses `url`;
+  // `isPost` picks the method of the next Open. Does not close a connection:
+  // call Close first.
+  void SetURL(std::string_view url, bool isPost);
+
+  // Connects, sends the request and reads the answer's head, following 301
+  // and 302 redirects (always as GET; the Referer then names the previous
+  // host). True when a request went out and its head was read, whatever the
+  // status; false when resolving, connecting, the proxy handshake or TLS
+  // failed, or when cancelled. A malformed redirect target throws
+  // CMalformedURLException with the connection closed. Null arguments mean:
+  // the user agent "CHttpURL class", the referer kept from an earlier Open,
+  // a POST without body, no proxy.
+  bool Open(const char* userAgent, const char* referer, const char* postBody,
+            const ProxySettings* proxy);
+
+  // Waits for body bytes and returns how many one receive gave (at most
+  // `length`); 0 at the end of the body (the server closed, or the
+  // Content-Length was reached), on an error, when not connected or when
+  // cancelled. Does not terminate the buffer.
+  int Read(char* buffer, int length);
+
+  void Close();
+  bool IsConnected() const { return socket_.IsOpen(); }
+
+  // Any thread: ends the current wait and makes Open and Read fail until
+  // ResetCancel.
+  void Cancel() { cancel_.Cancel(); }
+  void ResetCancel() { cancel_.Reset(); }
+  bool IsCancelled() const { return cancel_.IsCancelled(); }
+
+  const std::string& GetHost() const { return url_.host; }
+  // After an Open through a CERN proxy: the absolute target sent to it.
+  const std::string& GetPath() const { return target_.empty() ? url_.path : target_; }
+  int32_t GetPort() const { return url_.port; }
+  bool IsFtp() const { return url_.isFtp; }
+  bool IsHttps() const { return url_.isHttps; }
+  // Of the last head read: its status code (0 when none), its lines as
+  // received (up to kMaxHeadText bytes), and the target of a redirect.
+  int GetStatus() const { return status_; }
+  const std::string& GetHead() const { return head_; }
+  const std::string& GetLocation() const { return location_; }
+
+  static constexpr size_t kMaxHeadText = 256 * 1024;
+
+  // Caller-owned; set after SetURL, which resets both to null. cookieToSend
+  // goes out as the Cookie header; cookieSink receives the name=value part of
+  // every Set-Cookie line of the answer, joined by ";".
+  const char* cookieToSend = nullptr;
+  std::string* cookieSink = nullptr;
+
+ private:
+  enum class HeadResult { kDone, kRedirect, kFailed };
+
+  HeadResult SendRequestAndReadHead(const char* userAgent, const char* postBody,
+                                    const ProxySettings* proxy);
+  std::string BuildRequest(const char* userAgent, const char* postBody, bool viaProxy,
+                           const std::string& proxyAuthorization) const;
+  HeadResult ReadHead();
+  std::string HostLine() const;
+  std::string RedirectTarget() const;
+
+  // Constant after construction.
+  CancelSignal cancel_;
+
+  Url url_;
+  // The absolute target sent to a CERN proxy; kept apart from url_.path so
+  // that a second Open of the same URL builds it afresh.
+  std::string target_;
+  bool isPost_ = false;
+  std::string referer_;
+  std::string location_;
+  int status_ = 0;
+  std::string head_;
+  TcpSocket socket_;
+  std::unique_ptr<TlsStream> tls_;
+  ByteStream* stream_ = nullptr;      // socket_ or *tls_ while connected
+  std::optional<uint64_t> bodyLeft_;  // from Content-Length
+};
+
+}  // namespace trovelane

@@ -1,0 +1,51 @@
+// The URL half of CHttpURL: the parsed fields and the parser.
+//
+// Accepted forms (schemes compared without regard to case):
+//   http://HOST[:PORT][PATH]              port 80 by default
+//   https://HOST[:PORT][PATH]             port 443 by default
+//   ftp://[USER:PASSWORD@]HOST[:PORT][PATH]   port 21; host becomes "USER:PASSWORD@HOST"
+//   anything else without "ftp://"        no host, port 80, the whole text is the path
+// HOST runs to the first '/' or ':' (so "http://h?q" has host "h?q"); PORT is
+// 1 to 7 decimal digits and not 0; PATH is the rest, "/" when empty.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace trovelane {
+
+// The one error of URL parsing. It carries no message: the text is empty.
+class CMalformedURLException {
+ public:
+  CMalformedURLException() = default;
+  virtual ~CMalformedURLException() = default;
+  const std::string& message() const { return message_; }
+
+ private:
+  std::string message_;
+};
+
+// Field widths: a longer value makes the URL malformed rather than cut.
+inline constexpr size_t kMaxHostLength = 1023;
+inline constexpr size_t kMaxPathLength = 1023;
+inline constexpr size_t kMaxCredentialLength = 511;
+inline constexpr size_t kMaxPortDigits = 7;
+
+struct Url {
+  std::string host;
+  int32_t port = 80;  // as parsed; the socket layer uses its low 16 bits
+  std::string path;
+  bool isFtp = false;
+  bool isHttps = false;
+};
+
+// Parses `text`; throws CMalformedURLException when no form accepts it, when a
+// field is longer than its width, or when the text holds a CR, LF or NUL
+// (which would let a URL write its own header lines into a request).
+Url ParseUrl(std::string_view text);
+
+// The port a scheme uses when the URL names none.
+inline int32_t DefaultPort(const Url& url) { return url.isHttps ? 443 : url.isFtp ? 21 : 80; }
+
+}  // namespace trovelane

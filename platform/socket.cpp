@@ -1,0 +1,209 @@
+#include "platform/socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace trovelane {
+
+CancelSignal::CancelSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+}
+
+CancelSignal::~CancelSignal() { close(fd_); }
+
+void CancelSignal::Cancel() {
+  uint64_t one = 1;
+  // The counter only grows; a failed write means it is already saturated,
+  // which still reads as raised.
+  [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+}
+
+void CancelSignal::Reset() {
+  uint64_t value;
+  [[maybe_unused]] ssize_t n = read(fd_, &value, sizeof value);
+}
+
+bool CancelSignal::IsCancelled() const {
+  pollfd p{fd_, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
+WaitResult WaitFor(int fd, short events, const CancelSignal* cancel) {
+  pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->fd() : -1, POLLIN, 0}};
+  for (;;) {
+    int n = poll(fds, cancel ? 2 : 1, -1);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return WaitResult::kFailed;
+    }
+    if (cancel && (fds[1].revents & POLLIN)) return WaitResult::kCancelled;
+    if (fds[0].revents & (events | POLLERR | POLLHUP)) return WaitResult::kReady;
+    if (fds[0].revents & POLLNVAL) return WaitResult::kFailed;
+  }
+}
+
+bool ByteStream::ReceiveExact(char* buffer, size_t length) {
+  while (length > 0) {
+    size_t n = Receive(buffer, length);
+    if (n == 0) return false;
+    buffer += n;
+    length -= n;
+  }
+  return true;
+}
+
+namespace {
+
+using AddrInfoPtr = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
+
+// The result of one name lookup, shared between the waiting caller and the
+// helper thread: whichever of the two lets go last frees it.
+struct Lookup {
+  std::mutex mutex;
+  addrinfo* result = nullptr;
+  int status = EAI_FAIL;
+  int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  ~Lookup() {
+    if (result) freeaddrinfo(result);
+    if (doneFd >= 0) close(doneFd);
+  }
+};
+
+addrinfo Hints(int flags) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags;
+  return hints;
+}
+
+// Resolves host and port; a null result means the name did not resolve or the
+// wait was cancelled.
+AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* cancel) {
+  std::string service = std::to_string(port);
+  addrinfo* result = nullptr;
+  addrinfo numeric = Hints(AI_NUMERICHOST | AI_NUMERICSERV);
+  if (getaddrinfo(host.c_str(), service.c_str(), &numeric, &result) == 0) {
+    return AddrInfoPtr(result, freeaddrinfo);
+  }
+  if (host.empty()) return AddrInfoPtr(nullptr, freeaddrinfo);
+
+  auto lookup = std::make_shared<Lookup>();
+  if (lookup->doneFd < 0) return AddrInfoPtr(nullptr, freeaddrinfo);
+  try {
+    std::thread([lookup, host, service] {
+      // No AI_ADDRCONFIG: on a machine with loopback only it would hide "localhost".
+      addrinfo hints = Hints(AI_NUMERICSERV);
+      addrinfo* found = nullptr;
+      int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+      std::lock_guard lock(lookup->mutex);
+      lookup->result = found;
+      lookup->status = status;
+      uint64_t one = 1;
+      [[maybe_unused]] ssize_t n = write(lookup->doneFd, &one, sizeof one);
+    }).detach();
+  } catch (const std::system_error&) {
+    return AddrInfoPtr(nullptr, freeaddrinfo);
+  }
+  if (WaitFor(lookup->doneFd, POLLIN, cancel) != WaitResult::kReady) {
+    return AddrInfoPtr(nullptr, freeaddrinfo);
+  }
+  std::lock_guard lock(lookup->mutex);
+  if (lookup->status != 0) return AddrInfoPtr(nullptr, freeaddrinfo);
+  return AddrInfoPtr(std::exchange(lookup->result, nullptr), freeaddrinfo);
+}
+
+}  // namespace
+
+TcpSocket::~TcpSocket() { Close(); }
+
+void TcpSocket::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+bool TcpSocket::Connect(const std::string& host, int32_t port) {
+  Close();
+  AddrInfoPtr addresses = Resolve(host, static_cast<uint16_t>(port & 0xFFFF), cancel_);
+  for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
+    if (cancel_ && cancel_->IsCancelled()) break;
+    int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    int rc = connect(fd, a->ai_addr, a->ai_addrlen);
+    if (rc != 0 && errno == EINPROGRESS) {
+      if (WaitFor(fd, POLLOUT, cancel_) == WaitResult::kReady) {
+        int error = 0;
+        socklen_t len = sizeof error;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
+        rc = error == 0 ? 0 : -1;
+      }
+    }
+    if (rc == 0) {
+      // Requests and the proxy handshakes go out as whole messages; Nagle's
+      // delay would only hold them back.
+      int on = 1;
+      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      fd_ = fd;
+      return true;
+    }
+    close(fd);
+  }
+  return false;
+}
+
+bool TcpSocket::SendAll(const char* data, size_t length) {
+  if (cancel_ && cancel_->IsCancelled()) return false;
+  while (length > 0) {
+    if (fd_ < 0) return false;
+    ssize_t n = send(fd_, data, length, MSG_NOSIGNAL);
+    if (n > 0) {
+      data += n;
+      length -= static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (WaitFor(fd_, POLLOUT, cancel_) != WaitResult::kReady) return false;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+size_t TcpSocket::ReceiveWithFlags(char* buffer, size_t length, int flags) {
+  if (length == 0) return 0;
+  for (;;) {
+    if (fd_ < 0) return 0;
+    if (WaitFor(fd_, POLLIN, cancel_) != WaitResult::kReady) return 0;
+    ssize_t n = recv(fd_, buffer, length, flags);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return 0;
+  }
+}
+
+size_t TcpSocket::Receive(char* buffer, size_t length) {
+  return ReceiveWithFlags(buffer, length, 0);
+}
+
+size_t TcpSocket::Peek(char* buffer, size_t length) {
+  return ReceiveWithFlags(buffer, length, MSG_PEEK);
+}
+
+}  // namespace trovelane

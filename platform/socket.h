@@ -1,0 +1,83 @@
+// TCP connections that never block a thread beyond reach: every wait (name
+// resolution, connect, send, receive, peek) is a poll that also watches a
+// CancelSignal, so another thread can end it at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace trovelane {
+
+// A one-way switch that ends every wait watching it. Cancel may be called from
+// any thread; the signal stays raised until Reset.
+class CancelSignal {
+ public:
+  CancelSignal();
+  ~CancelSignal();
+  CancelSignal(const CancelSignal&) = delete;
+  CancelSignal& operator=(const CancelSignal&) = delete;
+
+  void Cancel();
+  void Reset();
+  bool IsCancelled() const;
+  int fd() const { return fd_; }  // readable while raised
+
+ private:
+  int fd_;
+};
+
+// How a wait ended.
+enum class WaitResult { kReady, kCancelled, kFailed };
+
+// Waits until `fd` reports one of `events` (POLLIN, POLLOUT), an error, or the
+// signal (which may be null) is raised. There is no time-out.
+WaitResult WaitFor(int fd, short events, const CancelSignal* cancel);
+
+// A byte stream with blocking semantics: each call waits (cancellably) until it
+// can do something. Receive and Peek return the byte count, or 0 at the end of
+// the stream, on an error or on cancellation; they never return less than 0.
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+  // Sends every byte; false when the connection failed or was cancelled.
+  virtual bool SendAll(const char* data, size_t length) = 0;
+  // Waits for at least one byte, then takes what one receive call gives.
+  virtual size_t Receive(char* buffer, size_t length) = 0;
+  // As Receive, but the bytes stay in the stream.
+  virtual size_t Peek(char* buffer, size_t length) = 0;
+
+  // Receives exactly `length` bytes; false when the stream ended first.
+  bool ReceiveExact(char* buffer, size_t length);
+};
+
+// A non-blocking TCP socket behind the blocking ByteStream calls.
+class TcpSocket : public ByteStream {
+ public:
+  explicit TcpSocket(const CancelSignal* cancel) : cancel_(cancel) {}
+  ~TcpSocket() override;
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+
+  // Resolves `host` (a numeric address, else by name lookup) and connects to
+  // the first of its addresses that accepts; the low 16 bits of `port` are
+  // used. Name lookup runs on a helper thread so that a cancel ends the wait
+  // at once; the lookup then finishes by itself.
+  bool Connect(const std::string& host, int32_t port);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const CancelSignal* cancel() const { return cancel_; }
+
+  bool SendAll(const char* data, size_t length) override;
+  size_t Receive(char* buffer, size_t length) override;
+  size_t Peek(char* buffer, size_t length) override;
+
+ private:
+  size_t ReceiveWithFlags(char* buffer, size_t length, int flags);
+
+  const CancelSignal* cancel_;
+  int fd_ = -1;
+};
+
+}  // namespace trovelane

@@ -1,0 +1,107 @@
+// trovelane-cli fetch as a user runs it: the body on stdout, the head on
+// stderr, the exit status, and the proxy options.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "net/base64.h"
+#include "net/settings_file.h"
+#include "tests/support/loopback_server.h"
+
+namespace trovelane {
+namespace {
+
+using test::Answer;
+using test::HttpResponse;
+using test::LoopbackServer;
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+// Runs trovelane-cli with `arguments` (shell words) and collects its output.
+// Without a --home of its own it gets an empty install folder, so that the
+// settings of whoever runs the tests stay out of them.
+CliRun RunCli(const std::string& arguments) {
+  char folder[] = "/tmp/trovelane-cli-test-XXXXXX";
+  EXPECT_NE(mkdtemp(folder), nullptr);
+  std::string out = std::string(folder) + "/out", err = std::string(folder) + "/err";
+  std::string home =
+      arguments.rfind("--home ", 0) == 0 ? "" : "--home " + std::string(folder) + " ";
+  int rc = std::system(
+      (std::string(TROVELANE_CLI_PATH) + " " + home + arguments + " >" + out + " 2>" + err)
+          .c_str());
+  auto slurp = [](const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+  };
+  CliRun run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
+  std::system(("rm -rf " + std::string(folder)).c_str());
+  return run;
+}
+
+TEST(FetchCommand, BodyToStdoutHeadToStderr) {
+  LoopbackServer server(Answer(HttpResponse("HTTP/1.0 200 OK", "X-Engine: test\r\n", "the body")));
+  CliRun run = RunCli("fetch --head --cookie 'a=1' --referer http://from/ " + server.Url("/q"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "the body");
+  EXPECT_NE(run.err.find("HTTP/1.0 200 OK\r\nX-Engine: test\r\n"), std::string::npos);
+  std::string request = server.Received(0);
+  EXPECT_NE(request.find("\r\nReferer: http://from/\r\n"), std::string::npos);
+  EXPECT_NE(request.find("\r\nCookie: a=1\r\n"), std::string::npos);
+}
+
+TEST(FetchCommand, PostAndProxyOptionsReachTheWire) {
+  LoopbackServer proxy(Answer(HttpResponse("HTTP/1.0 200 OK", "", "via proxy")));
+  CliRun run = RunCli("fetch --post 'q=x' --proxy 127.0.0.1:" + std::to_string(proxy.port()) +
+                      " --proxy-type cern --proxy-user u:p http://h.example/s");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "via proxy");
+  std::string request = proxy.Received(0);
+  EXPECT_EQ(request.substr(0, 37), "POST http://h.example/s HTTP/1.0\r\nAcc");
+  EXPECT_NE(request.find("\r\nProxy-Authorization: Basic dTpw\r\n"), std::string::npos);
+  EXPECT_EQ(request.substr(request.size() - 7), "\r\n\r\nq=x");
+}
+
+TEST(FetchCommand, UsesTheConfiguredProxyUnlessToldOtherwise) {
+  LoopbackServer proxy(Answer(HttpResponse("HTTP/1.0 200 OK", "", "via configured proxy")));
+  LoopbackServer direct(Answer(HttpResponse("HTTP/1.0 200 OK", "", "direct")));
+  char home[] = "/tmp/trovelane-cli-home-XXXXXX";
+  ASSERT_NE(mkdtemp(home), nullptr);
+  NetworkSettings settings;
+  settings.proxy.enabled = 1;
+  settings.proxy.host = "127.0.0.1";
+  settings.proxy.port = proxy.port();
+  settings.proxy.type = kProxyCern;
+  settings.proxy.requiresAuth = 1;
+  settings.proxy.credentials = Base64Encode("u:p");
+  ASSERT_TRUE(SaveNetworkSettings(std::string(home) + "/" + kSettingsFileName, settings).ok);
+
+  CliRun viaProxy = RunCli(std::string("--home ") + home + " fetch http://h.example/x");
+  EXPECT_EQ(viaProxy.out, "via configured proxy");
+  EXPECT_NE(proxy.Received(0).find("GET http://h.example/x HTTP/1.0\r\n"), std::string::npos);
+  EXPECT_NE(proxy.Received(0).find("\r\nProxy-Authorization: Basic dTpw\r\n"), std::string::npos);
+
+  CliRun noProxy = RunCli(std::string("--home ") + home + " fetch --no-proxy " + direct.Url("/"));
+  EXPECT_EQ(noProxy.out, "direct");
+  EXPECT_EQ(proxy.ConnectionCount(), 1u);
+  std::system((std::string("rm -rf ") + home).c_str());
+}
+
+TEST(FetchCommand, ExitStatusSaysWhatFailed) {
+  EXPECT_EQ(RunCli("fetch http://:0/").status, 2);
+  EXPECT_EQ(RunCli("fetch --proxy nocolon http://h/").status, 2);
+  CliRun unreachable = RunCli("fetch http://no-such-host.invalid/");
+  EXPECT_EQ(unreachable.status, 1);
+  EXPECT_NE(unreachable.err.find("no-such-host.invalid"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trovelane

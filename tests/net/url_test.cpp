@@ -1,0 +1,94 @@
+#include "net/url.h"
+
+#include <gtest/gtest.h>
+
+namespace trovelane {
+namespace {
+
+struct Expected {
+  const char* text;
+  const char* host;
+  int32_t port;
+  const char* path;
+  bool isFtp;
+  bool isHttps;
+};
+
+TEST(ParseUrl, AcceptedForms) {
+  const Expected cases[] = {
+      {"http://h", "h", 80, "/", false, false},
+      {"HTTP://h:8080/a/b?x=1#f", "h", 8080, "/a/b?x=1#f", false, false},
+      {"https://h", "h", 443, "/", false, true},
+      {"HttpS://h:8443/x", "h", 8443, "/x", false, true},
+      {"ftp://u:p@h/pub", "u:p@h", 21, "/pub", true, false},
+      {"ftp://h:2121/pub", "h", 2121, "/pub", true, false},
+      {"ftp://h", "h", 21, "/", true, false},
+      {"h/x", "", 80, "h/x", false, false},
+      {"/relative", "", 80, "/relative", false, false},
+      {"", "", 80, "/", false, false},
+      // The host runs to '/' or ':' only.
+      {"http://h?q=1", "h?q=1", 80, "/", false, false},
+      {"http://h:9999999/", "h", 9999999, "/", false, false},
+  };
+  for (const Expected& e : cases) {
+    SCOPED_TRACE(e.text);
+    Url url = ParseUrl(e.text);
+    EXPECT_EQ(url.host, e.host);
+    EXPECT_EQ(url.port, e.port);
+    EXPECT_EQ(url.path, e.path);
+    EXPECT_EQ(url.isFtp, e.isFtp);
+    EXPECT_EQ(url.isHttps, e.isHttps);
+  }
+}
+
+TEST(ParseUrl, Rejections) {
+  const std::string longHost(kMaxHostLength + 1, 'h');
+  const std::string longPath = "/" + std::string(kMaxPathLength, 'p');
+  const std::string longUser(kMaxCredentialLength + 1, 'u');
+  const std::string rejected[] = {
+      "http://h:/x",
+      "http://h:0/x",
+      "http://h:8a/x",
+      "http://:80/x",
+      "http://",
+      "https://:1/",
+      "http://u:p@h/x",
+      "ftp://",
+      "ftp://:21/x",
+      "http://h:12345678",
+      "http://" + longHost,
+      "http://h" + longPath,
+      "ftp://" + longUser + ":p@h/",
+      "ftp://u:p@" + longHost.substr(3),
+      std::string(kMaxPathLength + 1, 'x'),
+      // Line breaks or a NUL would let a URL write header lines of its own.
+      "http://h/a\r\nX-Injected: 1",
+      "http://h/a\nb",
+      std::string("http://h/a\0b", 12),
+  };
+  for (const std::string& text : rejected) {
+    SCOPED_TRACE(text.substr(0, 60));
+    EXPECT_THROW(ParseUrl(text), CMalformedURLException);
+  }
+}
+
+TEST(ParseUrl, FieldsAtTheirWidthAreAccepted) {
+  const std::string host(kMaxHostLength, 'h');
+  const std::string path = "/" + std::string(kMaxPathLength - 1, 'p');
+  Url url = ParseUrl("http://" + host + path);
+  EXPECT_EQ(url.host, host);
+  EXPECT_EQ(url.path, path);
+  EXPECT_TRUE(ParseUrl("http://h:1234567/").port == 1234567);
+}
+
+TEST(ParseUrl, ExceptionCarriesAnEmptyMessage) {
+  try {
+    ParseUrl("http://:1/");
+    FAIL();
+  } catch (const CMalformedURLException& e) {
+    EXPECT_TRUE(e.message().empty());
+  }
+}
+
+}  // namespace
+}  // namespace trovelane

@@ -1,0 +1,27 @@
+// Measures how promptly a wait ends when another thread cancels it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace trovelane::test {
+
+// Runs `wait` on this thread while another thread calls target.Cancel()
+// after 50 ms; returns how long `wait` went on after the cancel.
+template <typename Cancellable, typename Wait>
+std::chrono::steady_clock::duration LatencyAfterCancel(Cancellable& target, Wait wait) {
+  using Clock = std::chrono::steady_clock;
+  std::atomic<Clock::rep> cancelledAt{0};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    cancelledAt = Clock::now().time_since_epoch().count();
+    target.Cancel();
+  });
+  wait();
+  Clock::time_point end = Clock::now();
+  canceller.join();
+  return end - Clock::time_point(Clock::duration(cancelledAt.load()));
+}
+
+}  // namespace trovelane::test
