@@ -1,0 +1,96 @@
+// A small HTTP/1.0 server on 127.0.0.1: one thread per connection, one
+// request per connection, answered and closed. Bounded: at most
+// `maxConnections` at once (more are answered 503), request heads and
+// bodies of at most 64 KiB, and idle peers are dropped after 10 seconds.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace trovelane::sample {
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpRequest {
+  std::string method;
+  std::string target;  // as on the request line: path and query
+  std::string path;    // target up to '?'
+  std::string query;   // target after '?', empty when there is none
+  HeaderList headers;
+  std::string body;
+
+  // The first header of that name (case-insensitive), or empty.
+  std::string Header(std::string_view name) const;
+};
+
+struct HttpResponse {
+  int status = 200;
+  std::string contentType = "text/html";
+  HeaderList headers;  // extra lines such as Set-Cookie or Location
+  std::string body;
+  // When not 0: the head and the first half of the body go out at once,
+  // then the server waits this long before the rest (a slow download).
+  int pauseMs = 0;
+  // Runs once the connection is done with: `complete` when the whole
+  // response went out, false when the client left or the server stopped
+  // first.
+  std::function<void(bool complete)> onSent;
+};
+
+// Parses a request head (request line and header lines, without the final
+// empty line). Tolerates blanks inside the target: the method ends at the
+// first blank, the version starts after the last one.
+bool ParseRequestHead(std::string_view head, HttpRequest& request);
+
+const char* ReasonPhrase(int status);
+
+class HttpServer {
+ public:
+  using Handler = std::function<HttpResponse(const HttpRequest&)>;
+
+  HttpServer(Handler handler, int maxConnections);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Binds 127.0.0.1:`port` (0: a free port) and starts serving.
+  bool Start(uint16_t port, std::string* error);
+  uint16_t Port() const { return port_; }
+  // Stops accepting, ends every connection and waits for their threads.
+  void Stop();
+
+ private:
+  struct Connection {
+    int fd = -1;
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+
+  void AcceptLoop();
+  void Serve(Connection& connection);
+  void ReapFinished(bool all);
+  // Waits `ms` unless the client hangs up or the server stops first; true
+  // when the whole time passed.
+  bool Pause(int fd, int ms);
+  bool WaitFor(int fd, short events, int timeoutMs);
+  bool SendAll(int fd, std::string_view bytes);
+
+  Handler handler_;
+  int maxConnections_;
+  int listenFd_ = -1;
+  int wakeFd_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::thread acceptThread_;
+  std::list<std::unique_ptr<Connection>> connections_;  // only the accept thread and Stop
+};
+
+}  // namespace trovelane::sample
