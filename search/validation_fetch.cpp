@@ -13,6 +13,9 @@ namespace {
 // Status texts are cut to this many bytes, the width of the status field.
 constexpr std::size_t kMaxStatusLength = 1023;
 
+// Largest piece asked for in one read, whatever the settings say.
+constexpr int kMaxChunkSize = 1 << 20;
+
 void SendScanning(const std::function<void(const std::string&)>& status, const CHttpURL& page,
                   int bytes) {
   if (!status) return;
@@ -71,7 +74,7 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
 
   ExpressionNode& root = expression.Root();
   ResetMatches(root);
-  const int chunkSize = std::max(1, settings.readChunkSize);
+  const int chunkSize = std::clamp(settings.readChunkSize, 1, kMaxChunkSize);
   if (!relevanceOut) {
     const int result = MatchWhileReading(page, root, chunkSize, status);
     return page.IsCancelled() ? 0 : result;
