@@ -87,6 +87,31 @@ ProxySettings ProxyFromOptions(const FetchOptions& o, const ProxySettings& confi
   return proxy;
 }
 
+void ReportFailure(const CHttpURL& page, const ProxySettings& proxy) {
+  std::string server = page.GetHost() + ":" + std::to_string(page.GetPort());
+  std::string proxyName = proxy.host + ":" + std::to_string(proxy.port);
+  std::string where = proxy.enabled ? "the proxy " + proxyName : server;
+  switch (page.GetFailure()) {
+    case OpenFailure::kResolve:
+      std::cerr << "fetch: cannot resolve the name of " << where << "\n";
+      break;
+    case OpenFailure::kConnect:
+      std::cerr << "fetch: cannot connect to " << where << "\n";
+      break;
+    case OpenFailure::kProxy:
+      std::cerr << "fetch: the proxy " << proxyName << " refused the tunnel to " << server
+                << " (check the proxy type and login)\n";
+      break;
+    case OpenFailure::kTls:
+      std::cerr << "fetch: TLS with " << server
+                << " failed (handshake, or a certificate that does not verify)\n";
+      break;
+    case OpenFailure::kCancelled:
+    case OpenFailure::kNone:
+      break;
+  }
+}
+
 void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   NetworkSettings settings = ConfiguredSettings(global);
   ProxySettings proxy = ProxyFromOptions(o, settings.proxy);
@@ -114,10 +139,9 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
     throw CLI::RuntimeError(kExitUnreachable);
   }
   if (!opened) {
-    if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
-    std::cerr << "fetch: could not reach " << (proxy.enabled ? "the proxy or, through it, " : "")
-              << page.GetHost() << ":" << page.GetPort() << "\n";
-    throw CLI::RuntimeError(kExitUnreachable);
+    ReportFailure(page, proxy);
+    throw CLI::RuntimeError(page.GetFailure() == OpenFailure::kCancelled ? kExitInterrupted
+                                                                         : kExitUnreachable);
   }
   if (o.head) std::cerr << page.GetHead() << "\n";
 

@@ -89,8 +89,9 @@ Credentials CurrentCredentials(const ProxySettings& proxy) {
 }
 
 void SetCredentials(ProxySettings& proxy, const Credentials& c) {
-  // The user name is what stands before the last ":", so a password cannot hold one.
+  // Every ":" of the stored text ends the user name, so neither part may hold one.
   if (c.password.find(':') != std::string::npos) throw BadValue{"a password cannot hold \":\""};
+  if (c.user.find(':') != std::string::npos) throw BadValue{"a user name cannot hold \":\""};
   proxy.credentials =
       c.user.empty() && c.password.empty() ? "" : Base64Encode(c.user + ":" + c.password);
   if (proxy.credentials.size() >= kCredentialsFieldSize) {

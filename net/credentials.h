@@ -11,9 +11,11 @@ struct Credentials {
   std::string password;
 };
 
-// The user name is the text before the last ":", the password the text after
-// it (so a user name may hold colons, a password may not). Without a colon the
-// whole text is the user name and the password is empty.
+// Splits "user:password" as the SOCKS 5 login has always read it: every ":"
+// ends the text gathered so far, which becomes the user name, and the text
+// after the last ":" is the password. So neither may hold a ":", and a text
+// without one is all password with an empty user name. Stored settings files
+// rely on this reading; the settings editor refuses a ":" in either part.
 Credentials SplitCredentials(std::string_view text);
 
 }  // namespace trovelane

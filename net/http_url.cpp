@@ -33,17 +33,22 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
                     const ProxySettings* proxy) {
   if (referer) referer_ = referer;
   Close();
+  failure_ = OpenFailure::kNone;
   const bool viaProxy = proxy && proxy->enabled;
   for (int redirects = 0;; ++redirects) {
     const std::string& host = viaProxy ? proxy->host : url_.host;
     const int32_t port = viaProxy ? proxy->port : url_.port;
     if (cancel_.IsCancelled() || !socket_.Connect(host, port)) {
+      failure_ = cancel_.IsCancelled()  ? OpenFailure::kCancelled
+                 : socket_.NameFailed() ? OpenFailure::kResolve
+                                        : OpenFailure::kConnect;
       Close();
       return false;
     }
     stream_ = &socket_;
     HeadResult result = SendRequestAndReadHead(userAgent, postBody, viaProxy ? proxy : nullptr);
     if (result == HeadResult::kFailed) {
+      if (cancel_.IsCancelled()) failure_ = OpenFailure::kCancelled;
       Close();
       return false;
     }
@@ -85,15 +90,22 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
 
   if (socks &&
       Socks5Negotiate(socket_, url_.host, url_.port, proxy->credentials) != Socks5Result::kGoOn) {
+    failure_ = OpenFailure::kProxy;
     return HeadResult::kFailed;
   }
   if (url_.isHttps) {
     if (cern) {
-      if (!CernConnectTunnel(socket_, url_, *proxy)) return HeadResult::kFailed;
+      if (!CernConnectTunnel(socket_, url_, *proxy)) {
+        failure_ = OpenFailure::kProxy;
+        return HeadResult::kFailed;
+      }
       tunnel = true;
     }
     tls_ = std::make_unique<TlsStream>(socket_);
-    if (!tls_->Handshake(url_.host)) return HeadResult::kFailed;
+    if (!tls_->Handshake(url_.host)) {
+      failure_ = OpenFailure::kTls;
+      return HeadResult::kFailed;
+    }
     stream_ = tls_.get();
   } else if (cern) {
     target_ = CernAbsoluteTarget(url_);

@@ -37,6 +37,16 @@ inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Wi
 // Redirects one Open follows; the answer after the last is read as it stands.
 inline constexpr int kMaxRedirects = 20;
 
+// Why the last Open returned false.
+enum class OpenFailure {
+  kNone,
+  kResolve,    // the server's (or the proxy's) name did not resolve
+  kConnect,    // the connection was refused or the host unreachable
+  kProxy,      // the SOCKS 5 proxy refused, or the CONNECT tunnel was refused
+  kTls,        // the TLS handshake failed or the certificate did not verify
+  kCancelled,  // Cancel was called
+};
+
 class CHttpURL {
  public:
   CHttpURL();
@@ -53,7 +63,7 @@ class CHttpURL {
   // and 302 redirects (always as GET; the Referer then names the previous
   // host). True when a request went out and its head was read, whatever the
   // status; false when resolving, connecting, the proxy handshake or TLS
-  // failed, or when cancelled. A malformed redirect target throws
+  // failed, or when cancelled (GetFailure says which). A malformed redirect target throws
   // CMalformedURLException with the connection closed. Null arguments mean:
   // the user agent "CHttpURL class", the referer kept from an earlier Open,
   // a POST without body, no proxy.
@@ -84,6 +94,7 @@ class CHttpURL {
   // Of the last head read: its status code (0 when none), its lines as
   // received (up to kMaxHeadText bytes), and the target of a redirect.
   int GetStatus() const { return status_; }
+  OpenFailure GetFailure() const { return failure_; }
   const std::string& GetHead() const { return head_; }
   const std::string& GetLocation() const { return location_; }
 
@@ -117,6 +128,7 @@ class CHttpURL {
   std::string referer_;
   std::string location_;
   int status_ = 0;
+  OpenFailure failure_ = OpenFailure::kNone;
   std::string head_;
   TcpSocket socket_;
   std::unique_ptr<TlsStream> tls_;

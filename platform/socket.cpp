@@ -140,6 +140,7 @@ void TcpSocket::Close() {
 bool TcpSocket::Connect(const std::string& host, int32_t port) {
   Close();
   AddrInfoPtr addresses = Resolve(host, static_cast<uint16_t>(port & 0xFFFF), cancel_);
+  nameFailed_ = !addresses;
   for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
     if (cancel_ && cancel_->IsCancelled()) break;
     int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);

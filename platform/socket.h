@@ -64,6 +64,9 @@ class TcpSocket : public ByteStream {
   // used. Name lookup runs on a helper thread so that a cancel ends the wait
   // at once; the lookup then finishes by itself.
   bool Connect(const std::string& host, int32_t port);
+  // Why the last Connect failed: the name did not resolve (else the
+  // connection was refused or unreachable).
+  bool NameFailed() const { return nameFailed_; }
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }
@@ -78,6 +81,7 @@ class TcpSocket : public ByteStream {
 
   const CancelSignal* cancel_;
   int fd_ = -1;
+  bool nameFailed_ = false;
 };
 
 }  // namespace trovelane

@@ -60,6 +60,7 @@ TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {
   for (std::vector<std::string> bad : {std::vector<std::string>{"proxy.port", "70000"},
                                        {"proxy", "maybe"},
                                        {"proxy.password", "a:b"},
+                                       {"proxy.user", "dom:user"},
                                        {"no.such.key", "1"},
                                        {"relevance.max", "3"},
                                        {"proxy.host", std::string(1024, 'h')}}) {

@@ -37,16 +37,22 @@ TEST(Base64Test, DecodingStopsAtGarbage) {
   EXPECT_EQ(Base64Decode(std::string("Zm9v\0Zm9v", 9)), "foo");
 }
 
-TEST(CredentialsTest, SplitsAtLastColon) {
-  auto c = SplitCredentials("dom:user:secret");
-  EXPECT_EQ(c.user, "dom:user");
+TEST(CredentialsTest, EveryColonEndsTheUserNameAndTheLastStartsThePassword) {
+  auto c = SplitCredentials("user:secret");
+  EXPECT_EQ(c.user, "user");
+  EXPECT_EQ(c.password, "secret");
+  c = SplitCredentials("dom:user:secret");
+  EXPECT_EQ(c.user, "user");
   EXPECT_EQ(c.password, "secret");
   c = SplitCredentials("nobody");
-  EXPECT_EQ(c.user, "nobody");
-  EXPECT_EQ(c.password, "");
+  EXPECT_EQ(c.user, "");
+  EXPECT_EQ(c.password, "nobody");
   c = SplitCredentials("user:");
   EXPECT_EQ(c.user, "user");
   EXPECT_EQ(c.password, "");
+  c = SplitCredentials(":pw");
+  EXPECT_EQ(c.user, "");
+  EXPECT_EQ(c.password, "pw");
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ TEST(Cancel, EndsEveryWaitOfOpenAtOnce) {
     auto latency = LatencyAfterCancel(
         page, [&] { opened = page.Open(kUserAgent, nullptr, nullptr, c.proxy); });
     EXPECT_FALSE(opened);
+    EXPECT_EQ(page.GetFailure(), OpenFailure::kCancelled);
     EXPECT_LT(latency, kPrompt);
     EXPECT_FALSE(page.IsConnected());
   }

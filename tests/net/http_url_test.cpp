@@ -204,6 +204,7 @@ TEST(HttpRedirect, ALocationWithoutSchemeOrSlashNamesNoHostAndFails) {
   bool opened = true;
   Fetch(page, server.Url("/"), nullptr, &opened);
   EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kResolve);
   EXPECT_EQ(page.GetHost(), "");
   EXPECT_EQ(page.GetPath(), "other/page");
 
@@ -224,6 +225,7 @@ TEST(HttpConnect, UnresolvableHostAndRefusedConnectionFailOpen) {
   bool opened = true;
   Fetch(page, "http://no-such-host.invalid/", nullptr, &opened);
   EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kResolve);
 
   int closedPort;
   {
@@ -232,11 +234,13 @@ TEST(HttpConnect, UnresolvableHostAndRefusedConnectionFailOpen) {
   }
   Fetch(page, "http://127.0.0.1:" + std::to_string(closedPort) + "/", nullptr, &opened);
   EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kConnect);
   EXPECT_FALSE(page.IsConnected());
   EXPECT_EQ(page.Read(nullptr, 10), 0);
 
   Fetch(page, "no-scheme/path", nullptr, &opened);  // no host at all
   EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kResolve);
 }
 
 }  // namespace

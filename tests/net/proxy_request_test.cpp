@@ -70,6 +70,7 @@ TEST(CernProxy, HttpsGoesThroughConnectAndARefusedTunnelFailsOpen) {
   bool opened = true;
   Fetch(page, "https://secure.example/x", &proxy, &opened);
   EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
   EXPECT_EQ(proxyServer.Received(0),
             "CONNECT secure.example:443 HTTP/1.0\r\nHost: secure.example:443\r\n"
             "Proxy-Authorization: Basic " +
@@ -180,6 +181,7 @@ TEST(Socks5Proxy, RefusalsFailOpenWithoutSendingTheRequest) {
     bool opened = true;
     Fetch(page, "http://h/", &proxy, &opened);
     EXPECT_FALSE(opened);
+    EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
     EXPECT_EQ(proxyServer.Received(0), r.received);
   }
 }
@@ -191,6 +193,7 @@ TEST(Socks5Proxy, NamesTooLongForTheirLengthByteAreNotSent) {
   bool opened = true;
   Fetch(page, "http://" + std::string(256, 'h') + "/", &proxy, &opened);
   EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
   EXPECT_EQ(proxyServer.Received(0), "");
 }
 

@@ -73,6 +73,7 @@ TEST_F(RealPeers, WrongProxyCredentials) {
   bool opened = true;
   Fetch(page, plain_.Url("/page"), &socks, &opened);
   EXPECT_FALSE(opened) << "a SOCKS 5 refusal fails Open";
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
 
   // An HTTP proxy answers for itself; its answer is read as any other.
   ProxySettings http = MakeProxy(kProxyCern, httpAuth.port(), "bob", "wrong");
@@ -81,6 +82,7 @@ TEST_F(RealPeers, WrongProxyCredentials) {
   EXPECT_GE(page.GetStatus(), 400);  // tinyproxy answers 401
   Fetch(page, secure_.Url("/page"), &http, &opened);
   EXPECT_FALSE(opened) << "no tunnel, no TLS";
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
 }
 
 TEST_F(RealPeers, AProxyThatIsNotThereFailsOpenWithoutFallingBackToDirect) {
@@ -95,6 +97,7 @@ TEST_F(RealPeers, AProxyThatIsNotThereFailsOpenWithoutFallingBackToDirect) {
     ProxySettings proxy = MakeProxy(type, port);
     Fetch(page, plain_.Url("/page"), &proxy, &opened);
     EXPECT_FALSE(opened);
+    EXPECT_EQ(page.GetFailure(), OpenFailure::kConnect);
   }
   EXPECT_EQ(plain_.ConnectionCount(), 0u);
 }

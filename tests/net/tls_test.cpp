@@ -39,10 +39,12 @@ TEST_F(Tls, ACertificateThatDoesNotVerifyFailsOpen) {
 
   Fetch(page, wrongName.Url(), nullptr, &opened);
   EXPECT_FALSE(opened) << "name not in the certificate";
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kTls);
 
   setenv("SSL_CERT_FILE", certs_.otherCaFile.c_str(), 1);
   Fetch(page, good.Url(), nullptr, &opened);
   EXPECT_FALSE(opened) << "authority not trusted";
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kTls);
 
   setenv("SSL_CERT_DIR", certs_.caDir.c_str(), 1);
   EXPECT_EQ(Fetch(page, good.Url(), nullptr), "secret page") << "found in SSL_CERT_DIR";
