@@ -38,7 +38,7 @@ constexpr int kDefaultMaxResults = 100;
 
 constexpr const char* kExitCodesHelp =
     "Exit codes: 0 the search ran to its end; 1 the profile or an output file could not be used, "
-    "or no engine is selected; 2 an invalid expression or option; 3 stopped by --timeout; "
+    "or no engine is selected; 2 an invalid expression or option value; 3 stopped by --timeout; "
     "130 stopped by Ctrl-C. After 3 and 130 the results found so far are still written.";
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -216,8 +216,31 @@ void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catal
   for (size_t i = 0; i < chosen.size(); ++i) catalogue.engines[i].selected = chosen[i] ? 1 : 0;
 }
 
-int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
+// Option values are checked here, so that every wrong one ends with the
+// command's own usage code.
+void CheckOptions(const SearchCommandOptions& o) {
+  auto check = [](const std::string& option, const std::string& value,
+                  std::initializer_list<const char*> names) {
+    if (!value.empty() && Pick(value, names) < 0) {
+      std::string list;
+      for (const char* name : names) list += (list.empty() ? "" : ", ") + std::string(name);
+      UsageError(option + " takes one of " + list + ", not \"" + value + "\".");
+    }
+  };
+  check("--validate", o.validate, {"none", "val", "rel", "auto"});
+  check("--operator", o.op, {"and", "or"});
+  check("--dedupe", o.dedupe, {"url", "title", "none"});
+  check("--format", o.format, {"table", "tsv", "json", "html", "qmk"});
+  if (o.max < -1) UsageError("--max takes a number of 0 or more.");
+  if (o.minRelevance < -1 || o.minRelevance > 100) {
+    UsageError("--min-relevance takes a percentage from 0 to 100.");
+  }
+  if (o.timeout < 0) UsageError("--timeout takes a number of seconds of 0 or more.");
   if (o.format == "qmk" && o.output.empty()) UsageError("--format qmk needs -o FILE.");
+}
+
+int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
+  CheckOptions(o);
   ProgramState state = OpenProgram(global);
   if (!o.profile.empty()) {
     state.catalogue = EngineCatalogue{};
@@ -307,24 +330,18 @@ void AddSearchCommands(CLI::App& app, GlobalOptions& global) {
   search->add_option("--profile", o->profile,
                      "Search this profile file instead of the current one");
   search->add_option("--engine", o->engines, "Search only this engine (name or index; repeatable)");
-  search->add_option("--max", o->max, "Result limit (saved setting; 100 when that is 0)")
-      ->check(CLI::NonNegativeNumber);
+  search->add_option("--max", o->max, "Result limit (saved setting; 100 when that is 0)");
   search->add_flag("--per-engine", o->perEngine,
                    "Count the limit per engine, not from all engines");
-  search->add_option("--validate", o->validate, "Validation of each result page")
-      ->check(CLI::IsMember({"none", "val", "rel", "auto"}));
-  search->add_option("--min-relevance", o->minRelevance, "Minimum relevance in percent (rel)")
-      ->check(CLI::Range(0, 100));
-  search->add_option("--operator", o->op, "Operator between blank-separated terms")
-      ->check(CLI::IsMember({"and", "or"}));
-  search->add_option("--dedupe", o->dedupe, "Which duplicates are removed")
-      ->check(CLI::IsMember({"url", "title", "none"}));
-  search->add_option("--format", o->format, "Output format")
-      ->check(CLI::IsMember({"table", "tsv", "json", "html", "qmk"}))
+  search->add_option("--validate", o->validate,
+                     "Validation of each result page: none, val, rel (with relevance) or auto");
+  search->add_option("--min-relevance", o->minRelevance, "Minimum relevance in percent (rel)");
+  search->add_option("--operator", o->op, "Operator between blank-separated terms: and or or");
+  search->add_option("--dedupe", o->dedupe, "Which duplicates are removed: url, title or none");
+  search->add_option("--format", o->format, "Output format: table, tsv, json, html or qmk")
       ->capture_default_str();
   search->add_option("-o,--output", o->output, "Write the results to FILE");
-  search->add_option("--timeout", o->timeout, "Stop the search after SECONDS")
-      ->check(CLI::NonNegativeNumber);
+  search->add_option("--timeout", o->timeout, "Stop the search after SECONDS");
   search->add_flag("--progress", o->progress,
                    "Engine status lines on standard error (the default on a terminal)");
   search->callback([&global, o] {
