@@ -27,10 +27,10 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
   // The thread keeps its worker alive: Stop may give up waiting for it.
-  worker->thread_ = std::thread([worker] { worker->ThreadMain(); });
+  worker->thread_ = std::thread([worker] { worker->SearchWorkerMain(); });
 }
 
-void SearchWorker::ThreadMain() {
+void SearchWorker::SearchWorkerMain() {
   {
     std::lock_guard guard(lock_);
     dumpPath_ = SpoolFilePath(workFolder, static_cast<long>(gettid()));

@@ -130,7 +130,7 @@ class SearchWorker {
   int pluginResultCount = 0;
 
  private:
-  void ThreadMain();
+  void SearchWorkerMain();
   void RunTask(std::function<void()> task);
 
   std::atomic<bool> cancelled_{false};
