@@ -10,17 +10,6 @@
 namespace trovelane {
 namespace {
 
-// The word rule of plain terms: only the first occurrence is tested; it counts
-// at the start of the text, or when no letter or digit follows it. What
-// stands before it is not tested.
-bool FirstOccurrenceCounts(std::string_view text, std::string_view term) {
-  const std::size_t pos = FindNoCase(text, term);
-  if (pos == kNotFound) return false;
-  if (pos == 0) return true;
-  const std::size_t end = pos + term.size();
-  return end == text.size() || !IsAsciiLetterOrDigit(text[end]);
-}
-
 // The first occurrence of a term at or after a position of one text. The
 // last answer is remembered: it holds for every later position up to it, so
 // while the positions asked for rise the text is searched about once.
@@ -52,25 +41,6 @@ class OccurrenceFinder {
   std::size_t searchedFrom_ = kNotFound;
   std::size_t found_ = kNotFound;
 };
-
-// Calls visit(name, value) for each attribute after `from` until one is not
-// readable or visit returns true; returns whether one did. Reading stops at
-// the end of the tag as well: at a ">" or "<" where the next name would
-// begin, so text after the tag is never taken for its attributes.
-template <typename Visit>
-bool AnyAttribute(std::string_view text, std::size_t from, Visit visit) {
-  std::string name;
-  std::string value;
-  std::size_t pos = from;
-  for (;;) {
-    while (pos < text.size() && IsAsciiBlank(text[pos])) ++pos;
-    if (pos < text.size() && (text[pos] == '>' || text[pos] == '<')) return false;
-    const std::size_t used = ParseTagAttribute(text.substr(pos), name, value);
-    if (used == 0) return false;
-    pos += used;
-    if (visit(name, value)) return true;
-  }
-}
 
 // Calls visit(position) for each occurrence of pattern until visit returns
 // true; returns whether one did.
@@ -131,10 +101,10 @@ class TagTermMatcher {
   bool AttributeCounts(std::string_view text) {
     const std::string open = "<" + *leaf_.tag;
     return AnyOccurrence(text, open, [&](std::size_t at) {
-      return AnyAttribute(text, at + open.size(),
-                          [&](const std::string& name, const std::string& value) {
-                            return EqualsNoCase(name, *leaf_.property) && ValueSatisfies(value);
-                          });
+      return AnyTagAttribute(text, at + open.size(),
+                             [&](const std::string& name, const std::string& value) {
+                               return EqualsNoCase(name, *leaf_.property) && ValueSatisfies(value);
+                             });
     });
   }
 
@@ -200,15 +170,16 @@ class TagTermMatcher {
     return AnyOccurrence(text, kMeta, [&](std::size_t at) {
       bool keySeen = false;
       std::optional<bool> decided;
-      AnyAttribute(text, at + kMeta.size(), [&](const std::string& name, const std::string& value) {
-        if (!keySeen) {
-          keySeen = EqualsNoCase(name, keyAttribute) && EqualsNoCase(value, *leaf_.property);
-          return false;
-        }
-        if (!EqualsNoCase(name, "content")) return false;
-        decided = ValueSatisfies(value);
-        return true;
-      });
+      AnyTagAttribute(
+          text, at + kMeta.size(), [&](const std::string& name, const std::string& value) {
+            if (!keySeen) {
+              keySeen = EqualsNoCase(name, keyAttribute) && EqualsNoCase(value, *leaf_.property);
+              return false;
+            }
+            if (!EqualsNoCase(name, "content")) return false;
+            decided = ValueSatisfies(value);
+            return true;
+          });
       return decided.value_or(false);
     });
   }
@@ -223,6 +194,14 @@ bool LeafCounts(const ExpressionNode& leaf, std::string_view text) {
 }
 
 }  // namespace
+
+bool FirstOccurrenceCounts(std::string_view text, std::string_view term) {
+  const std::size_t pos = FindNoCase(text, term);
+  if (pos == kNotFound) return false;
+  if (pos == 0) return true;
+  const std::size_t end = pos + term.size();
+  return end == text.size() || !IsAsciiLetterOrDigit(text[end]);
+}
 
 void ResetMatches(ExpressionNode& node) {
   node.matched = false;

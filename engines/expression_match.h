@@ -33,6 +33,11 @@ void AccumulateMatches(ExpressionNode& node, std::string_view text);
 // ResetMatches, AccumulateMatches and the positive result.
 bool MatchExpression(ExpressionNode& node, std::string_view text);
 
+// The word rule of plain terms: whether the first occurrence of `term` in
+// `text` (any case) counts. It counts at the start of the text, or when no
+// letter or digit follows it; what stands before it is not tested.
+bool FirstOccurrenceCounts(std::string_view text, std::string_view term);
+
 // The result with negations applied, after every piece was accumulated.
 bool FinalMatch(const ExpressionNode& node);
 

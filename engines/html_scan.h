@@ -58,4 +58,32 @@ std::size_t FindTagEnd(std::string_view at);
 // no ">" or no closing tag. The view points into `at`.
 std::optional<std::string_view> GetInnerText(std::string_view at, std::string_view tagName);
 
+// Calls visit(name, value) for each attribute of a tag from `from` on, until
+// one is not readable (ParseTagAttribute gives 0), the tag ends (a ">" or "<"
+// where the next name would begin, so text after the tag is never taken for
+// its attributes) or visit returns true; returns whether one did. `end`, when
+// given, gets the position just behind the last attribute read.
+template <typename Visit>
+bool AnyTagAttribute(std::string_view text, std::size_t from, Visit visit,
+                     std::size_t* end = nullptr) {
+  std::string name;
+  std::string value;
+  std::size_t pos = from;
+  bool stopped = false;
+  for (;;) {
+    std::size_t next = pos;
+    while (next < text.size() && IsAsciiBlank(text[next])) ++next;
+    if (next < text.size() && (text[next] == '>' || text[next] == '<')) break;
+    const std::size_t used = ParseTagAttribute(text.substr(next), name, value);
+    if (used == 0) break;
+    pos = next + used;
+    if (visit(name, value)) {
+      stopped = true;
+      break;
+    }
+  }
+  if (end) *end = pos;
+  return stopped;
+}
+
 }  // namespace trovelane

@@ -1,0 +1,157 @@
+// Reading the anchors of a large result page: ParseAnchor walking the page
+// from one "<A" to the next, against gumbo parsing the same page into a tree
+// and walking its A elements (href and text), measured in the same run.
+// Prints MB/s per case and the throughput ratio of each case to gumbo.
+#include <benchmark/benchmark.h>
+#include <gumbo.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/ratio_reporter.h"
+#include "engines/anchor_parser.h"
+#include "engines/html_scan.h"
+
+namespace {
+
+constexpr std::size_t kPageSize = 4u << 20;
+constexpr const char* kBaselineName = "BM_Baseline_Gumbo";
+
+// A result page as engines write them: a form, tables of results whose
+// titles carry bold words and entities, links with "&amp;" between their
+// parameters, single-quoted and unquoted hrefs, navigation and images.
+const std::string& ResultPage() {
+  static const std::string page = [] {
+    const char* words[] = {"River",   "harbor", "Lantern", "meadow", "copper",  "falcon",
+                           "orchard", "signal", "granite", "willow", "compass", "ember"};
+    std::mt19937 random(7);
+    auto word = [&] { return std::string(words[random() % std::size(words)]); };
+    std::string out =
+        "<HTML><HEAD><TITLE>Results for river</TITLE></HEAD><BODY>\n"
+        "<FORM action=/search><INPUT type=text name=q value=river>"
+        "<INPUT type=hidden name=start value=10></FORM>\n<TABLE>\n";
+    for (int n = 0; out.size() < kPageSize; ++n) {
+      out += "<TR><TD class=\"r\"><A HREF=\"http://site" + std::to_string(n % 97) +
+             ".example/page" + std::to_string(n) + ".html?ref=list&amp;pos=" + std::to_string(n) +
+             "\" title=\"" + word() + "\">" + word() + " <B>" + word() + "</B> &amp; " + word() +
+             "</A><BR>\n<FONT size=-1>" + word() + " " + word() + " " + word() + " " + word() +
+             " " + word() + "</FONT>";
+      switch (n % 4) {
+        case 0:
+          out += " <a href='/cache?id=" + std::to_string(n) + "'>Cached</a>";
+          break;
+        case 1:
+          out += " <a href=/similar?id=" + std::to_string(n) + ">Similar pages</a>";
+          break;
+        case 2:
+          out += " <IMG src=\"/img/dot.gif\" alt=\"\"> <a name=r" + std::to_string(n) + ">#</a>";
+          break;
+        default:
+          break;
+      }
+      out += "</TD></TR>\n";
+      if (n % 10 == 9) {
+        out += "<TR><TD><A href=\"/search?q=river&amp;start=" + std::to_string(n + 1) +
+               "\">Next</A></TD></TR>\n";
+      }
+    }
+    out += "</TABLE></BODY></HTML>\n";
+    return out;
+  }();
+  return page;
+}
+
+// What both cases give for each anchor: its link and the size of its text.
+struct AnchorTally {
+  std::size_t anchors = 0;
+  std::size_t linkBytes = 0;
+  std::size_t textBytes = 0;
+};
+
+AnchorTally ReadWithParseAnchor(std::string_view page) {
+  AnchorTally tally;
+  std::string url;
+  std::string text;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t hit = trovelane::FindNoCase(page.substr(pos), "<A");
+    if (hit == trovelane::kNotFound) break;
+    pos += hit;
+    const std::size_t used = trovelane::ParseAnchor(page, pos, url, text);
+    if (used == 0) {
+      ++pos;
+      continue;
+    }
+    ++tally.anchors;
+    tally.linkBytes += url.size();
+    tally.textBytes += text.size();
+    pos += used;
+  }
+  return tally;
+}
+
+void AppendText(const GumboNode* node, std::string& text) {
+  if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE) {
+    text += node->v.text.text;
+  } else if (node->type == GUMBO_NODE_ELEMENT) {
+    const GumboVector& children = node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+      AppendText(static_cast<const GumboNode*>(children.data[i]), text);
+    }
+  }
+}
+
+AnchorTally ReadWithGumbo(std::string_view page) {
+  AnchorTally tally;
+  GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, page.data(), page.size());
+  std::vector<const GumboNode*> pending{output->root};
+  std::string text;
+  while (!pending.empty()) {
+    const GumboNode* node = pending.back();
+    pending.pop_back();
+    if (node->type != GUMBO_NODE_ELEMENT) continue;
+    const GumboElement& element = node->v.element;
+    if (element.tag == GUMBO_TAG_A) {
+      if (const GumboAttribute* href = gumbo_get_attribute(&element.attributes, "href")) {
+        text.clear();
+        AppendText(node, text);
+        ++tally.anchors;
+        tally.linkBytes += std::string_view(href->value).size();
+        tally.textBytes += text.size();
+      }
+    }
+    for (unsigned i = 0; i < element.children.length; ++i) {
+      pending.push_back(static_cast<const GumboNode*>(element.children.data[i]));
+    }
+  }
+  gumbo_destroy_output(&kGumboDefaultOptions, output);
+  return tally;
+}
+
+template <AnchorTally (*Read)(std::string_view)>
+void RunOverPage(benchmark::State& state) {
+  const std::string& page = ResultPage();
+  AnchorTally tally;
+  for (auto _ : state) {
+    tally = Read(page);
+    benchmark::DoNotOptimize(tally);
+  }
+  state.counters["anchors"] = static_cast<double>(tally.anchors);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+
+void BM_Baseline_Gumbo(benchmark::State& state) { RunOverPage<ReadWithGumbo>(state); }
+void BM_ParseAnchor(benchmark::State& state) { RunOverPage<ReadWithParseAnchor>(state); }
+
+BENCHMARK(BM_Baseline_Gumbo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseAnchor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::printf("result page: %.1f MiB\n", ResultPage().size() / 1048576.0);
+  return trovelane::bench::RunWithRatios(argc, argv, kBaselineName, "x gumbo");
+}

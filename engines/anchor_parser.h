@@ -1,0 +1,39 @@
+// Reading one anchor of a result page: its link and its text.
+//
+// The page is raw bytes: no tag tree is built and the text is not converted.
+// The href value is HTML, so its character references (&amp; &#38; &#x26;
+// &lt; &gt; &quot; &#39;) are decoded, the way a browser would follow the
+// link; the anchor text keeps its entities as they stand.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace trovelane {
+
+// Longest link and longest anchor text kept, in bytes. A longer (decoded)
+// link is skipped: cut, it would point somewhere else. A longer anchor text
+// is cut to this length.
+inline constexpr std::size_t kMaxLinkLength = 1023;
+inline constexpr std::size_t kMaxAnchorTextLength = 1023;
+
+// Reads the anchor at `pos` (where "<A" starts, any case). Returns the length
+// consumed from pos, 0 when the tag has no usable href. `url` gets the href
+// value with its character references decoded (&amp; &#38; &#x26; &lt; &gt;
+// &quot; &#39;), `text` the anchor text as written (entities kept).
+//
+// Tags whose names merely begin with A (AREA, ADDRESS) are read the same way,
+// and any closing tag whose name begins with A ends the anchor. The returned
+// length reaches the "a" of that closing tag. Tags inside the text are
+// dropped, their text kept. An anchor that is never closed gets an empty text
+// and the length up to the end of the page.
+std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
+                        std::string& text);
+
+// The character references of an href value, decoded: the named ones amp,
+// lt, gt and quot, and &#38; &#x26; (any case of x) and &#39;. Others, and an
+// "&" without a known reference behind it, stay as written.
+std::string DecodeHrefReferences(std::string_view value);
+
+}  // namespace trovelane

@@ -1,0 +1,108 @@
+#include "search/validation_fetch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "engines/expression_match.h"
+#include "search/relevance.h"
+
+namespace trovelane {
+namespace {
+
+// Status texts are cut to this many bytes, the width of the status field.
+constexpr std::size_t kMaxStatusLength = 1023;
+
+// Largest piece asked for in one read, whatever the settings say.
+constexpr int kMaxChunkSize = 1 << 20;
+
+void SendScanning(const std::function<void(const std::string&)>& status, const CHttpURL& page,
+                  int bytes) {
+  if (!status) return;
+  const std::string& path = page.GetPath();
+  std::vector<char> text(path.size() + 64);
+  std::snprintf(text.data(), text.size(), kScanningStatusFormat, path.c_str(), bytes);
+  std::string message(text.data());
+  if (message.size() > kMaxStatusLength) message.resize(kMaxStatusLength);
+  status(message);
+}
+
+// VAL: the expression is tested on each piece together with the one before.
+int MatchWhileReading(CHttpURL& page, ExpressionNode& root, int chunkSize,
+                      const std::function<void(const std::string&)>& status) {
+  std::string piece(static_cast<std::size_t>(chunkSize), '\0');
+  std::string window;
+  window.reserve(2 * piece.size());
+  for (;;) {
+    const int count = page.Read(piece.data(), chunkSize);
+    if (count < 1) break;
+    SendScanning(status, page, count);
+    const std::string_view read(piece.data(), static_cast<std::size_t>(count));
+    window.append(read);
+    AccumulateMatches(root, window);
+    if (root.matched) return 1;
+    window.assign(read);
+  }
+  return FinalMatch(root) ? 1 : 0;
+}
+
+// VAL+REL: the whole page, up to kMaxScoredPageBytes.
+std::string ReadWholePage(CHttpURL& page, int chunkSize,
+                          const std::function<void(const std::string&)>& status) {
+  std::string text;
+  std::string piece(static_cast<std::size_t>(chunkSize), '\0');
+  while (text.size() < kMaxScoredPageBytes) {
+    const int count = page.Read(piece.data(), chunkSize);
+    if (count < 1) break;
+    SendScanning(status, page, count);
+    text.append(piece.data(), std::min<std::size_t>(static_cast<std::size_t>(count),
+                                                    kMaxScoredPageBytes - text.size()));
+  }
+  return text;
+}
+
+int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
+          const NetworkSettings& settings, int* relevanceOut,
+          const std::function<void(const std::string&)>& status) {
+  if (page.IsCancelled()) return 0;
+  page.SetURL(url, false);
+  // An empty referer, not the one an earlier fetch of this object kept.
+  if (!page.Open(kUserAgent, "", nullptr, &settings.proxy)) return 0;
+  // A server that answers with an error has no such page, whatever its
+  // error page says.
+  if (page.GetStatus() >= 400) return 0;
+
+  ExpressionNode& root = expression.Root();
+  ResetMatches(root);
+  const int chunkSize = std::clamp(settings.readChunkSize, 1, kMaxChunkSize);
+  if (!relevanceOut) {
+    const int result = MatchWhileReading(page, root, chunkSize, status);
+    return page.IsCancelled() ? 0 : result;
+  }
+
+  const std::string text = ReadWholePage(page, chunkSize, status);
+  page.Close();
+  if (page.IsCancelled()) return 0;  // a page cut short by Stop proves nothing
+  AccumulateMatches(root, text);
+  if (!FinalMatch(root)) return 0;
+  *relevanceOut = ScoreRelevance(root, text, settings.search);
+  return 1;
+}
+
+}  // namespace
+
+int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression& expression,
+                    const NetworkSettings& settings, int* relevanceOut,
+                    const std::function<void(const std::string&)>& status) {
+  connection.Close();
+  int result = 0;
+  try {
+    result = Fetch(connection, url, expression, settings, relevanceOut, status);
+  } catch (const CMalformedURLException&) {
+    result = 0;  // a malformed url, or a malformed redirect target
+  }
+  connection.Close();
+  return result;
+}
+
+}  // namespace trovelane

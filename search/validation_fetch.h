@@ -1,0 +1,40 @@
+// Fetching a result page to check that it is there and satisfies the search,
+// and, when asked, to score its relevance.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engines/search_expression.h"
+#include "net/http_url.h"
+#include "net/settings.h"
+
+namespace trovelane {
+
+// Status text after each piece read: the connection's path and the piece's size.
+inline constexpr int kScanningStatusId = 61462;
+inline constexpr const char* kScanningStatusFormat = "Scanning %s...%d bytes";
+
+// Most bytes of a page kept for scoring; the page is taken to end there.
+inline constexpr std::size_t kMaxScoredPageBytes = 64 * 1024 * 1024;
+
+// 1 when the page was fetched and satisfies the expression; in VAL+REL
+// (relevanceOut given) stores the relevance. Uses `connection` afresh
+// (SetURL/Open/Read/Close); returns 0 at once when it is cancelled.
+//
+// Without relevanceOut (VAL) the page is read in pieces of readChunkSize
+// bytes and the expression is tested on each piece together with the one
+// before, so that a term split between two reads is found; the fetch ends as
+// soon as the expression holds (negated terms not waited for), and otherwise
+// gives the final match with negations at the end of the page. With
+// relevanceOut the whole page is read, matched and, when it matches, scored.
+// An answer with an HTTP error status (400 and above) is a page that is gone:
+// 0. A malformed url gives 0. `status` (may be empty) gets the text
+// "Scanning PATH...N bytes" after every piece.
+int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression& expression,
+                    const NetworkSettings& settings, int* relevanceOut,
+                    const std::function<void(const std::string&)>& status);
+
+}  // namespace trovelane
