@@ -4,12 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <string_view>
 
+#include "bench/ratio_reporter.h"
 #include "engines/expression_match.h"
 #include "engines/html_scan.h"
 #include "engines/search_expression.h"
@@ -116,38 +115,8 @@ BENCHMARK(BM_Baseline_StdSearch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindNoCase)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccumulateMatches)->Unit(benchmark::kMillisecond);
 
-// Keeps the bytes per second of every run for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const auto it = run.counters.find("bytes_per_second");
-      if (it != run.counters.end()) rates_[run.benchmark_name()] = it->second;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatios() const {
-    const auto base = rates_.find("BM_Baseline_StdSearch");
-    if (base == rates_.end() || base->second <= 0) return;
-    std::printf("\n%-24s %10s %10s\n", "case", "MB/s", "x baseline");
-    for (const auto& [name, rate] : rates_) {
-      std::printf("%-24s %10.1f %10.2f\n", name.c_str(), rate / 1e6, rate / base->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return trovelane::bench::RunWithRatios(argc, argv, "BM_Baseline_StdSearch", "x baseline");
 }

@@ -8,7 +8,6 @@
 #include <gumbo.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -16,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "engines/anchor_parser.h"
 #include "engines/html_scan.h"
 #include "search/engine_loop.h"
@@ -192,39 +192,9 @@ BENCHMARK(BM_Baseline_Gumbo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseAnchor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanResultPage)->Unit(benchmark::kMillisecond);
 
-// Keeps the bytes per second of every run for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const auto it = run.counters.find("bytes_per_second");
-      if (it != run.counters.end()) rates_[run.benchmark_name()] = it->second;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatios() const {
-    const auto base = rates_.find(kBaselineName);
-    if (base == rates_.end() || base->second <= 0) return;
-    std::printf("\npage: %.1f MiB\n%-24s %10s %10s\n", ResultPage().size() / 1048576.0, "case",
-                "MB/s", "x gumbo");
-    for (const auto& [name, rate] : rates_) {
-      std::printf("%-24s %10.1f %10.2f\n", name.c_str(), rate / 1e6, rate / base->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  std::printf("result page: %.1f MiB\n", ResultPage().size() / 1048576.0);
+  return trovelane::bench::RunWithRatios(argc, argv, kBaselineName, "x gumbo");
 }

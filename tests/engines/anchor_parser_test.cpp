@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace trovelane {
@@ -106,6 +107,29 @@ TEST(ParseAnchorTest, OverlongLinksAreSkippedAndOverlongTextsCut) {
   const Anchor a = Parse(page);
   EXPECT_EQ(a.text, std::string(kMaxAnchorTextLength, 't'));
   EXPECT_EQ(page.substr(a.length, 2), "a>");  // still read to its end
+}
+
+TEST(ParseAnchorTest, RandomMarkupStaysInsideThePage) {
+  // Pieces of markup in random order: every cut-off and unbalanced form.
+  const char* pieces[] = {"<a", "<A ", "href", "=", "\"",    "'",  ">", "</",
+                          "a>", "<b>", " ",    "x", "&amp;", "\n", "<", "/"};
+  std::mt19937 random(1);
+  std::string url;
+  std::string text;
+  for (int round = 0; round < 2000; ++round) {
+    std::string page;
+    const int count = static_cast<int>(random() % 24);
+    for (int i = 0; i < count; ++i) page += pieces[random() % std::size(pieces)];
+    for (std::size_t pos = 0; pos < page.size(); ++pos) {
+      const std::size_t used = ParseAnchor(page, pos, url, text);
+      ASSERT_LE(used, page.size() - pos) << page;
+      if (used == 0) {
+        EXPECT_TRUE(url.empty() && text.empty()) << page;
+      } else {
+        EXPECT_LE(url.size(), page.size()) << page;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engines/result_link.h"
 #include "tests/support/loopback_server.h"
 
 namespace trovelane {
@@ -193,6 +194,45 @@ TEST_F(ValidationFetchTest, StopDuringTheFetchEndsItWithZero) {
             0);
   stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+TEST_F(ValidationFetchTest, TheAcceptFilterValidatesThroughTheWorkersConnection) {
+  LoopbackServer server([](ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    const bool gone = request.find("/gone") != std::string::npos;
+    c.Send(gone ? HttpResponse("HTTP/1.0 404 Not Found", "", "river")
+                : HttpResponse("HTTP/1.0 200 OK", "", kPage));
+    c.ShutdownWrite();
+    c.ReadToEnd();
+  });
+  EngineDefinition engine;
+  engine.searchUrl = server.Url("/search");
+  engine.searchedFileTypes = {"html"};
+  auto expression = ParseExpression("river");
+  ASSERT_TRUE(expression);
+  LinkCheck check;
+  check.expression = &*expression;
+  check.settings = &settings;
+  check.validationConnection = &connection;
+  check.status = [this](const std::string& text) { statuses.push_back(text); };
+
+  check.validationMode = kValidationValRel;
+  EXPECT_NE(AcceptResultLink(engine, check, server.Url("/a.html"), "A"), 0);
+  EXPECT_EQ(check.validated, 1);
+  EXPECT_EQ(check.relevance, 35);
+  EXPECT_EQ(AcceptResultLink(engine, check, server.Url("/gone.html"), "G"), 0);
+  EXPECT_EQ(check.validated, 1);
+  EXPECT_EQ(check.relevance, 0);
+
+  check.validationMode = kValidationVal;
+  EXPECT_NE(AcceptResultLink(engine, check, server.Url("/b.html"), "B"), 0);
+  EXPECT_EQ(check.relevance, 0);
+  EXPECT_FALSE(statuses.empty());
+
+  connection.Cancel();  // Stop: nothing more is fetched or accepted
+  const size_t fetched = server.ConnectionCount();
+  EXPECT_EQ(AcceptResultLink(engine, check, server.Url("/c.html"), "C"), 0);
+  EXPECT_EQ(server.ConnectionCount(), fetched);
 }
 
 }  // namespace
