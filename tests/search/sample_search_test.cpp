@@ -156,6 +156,28 @@ TEST_F(SampleSearchTest, IndirectLinksAreKeptDecoded) {
   }
 }
 
+TEST_F(SampleSearchTest, EveryEndingIsQuietAndTheOthersGoOn) {
+  Use({"offset0", "offset0", "offset0", "offset0", "cookie"});
+  catalogue_.engines[0].name = "closed";
+  catalogue_.engines[0].searchUrl = "http://127.0.0.1:1/search";  // nothing listens
+  catalogue_.engines[1].name = "malformed";
+  catalogue_.engines[1].searchUrl = "http://127.0.0.1:12345678/search";  // port too long
+  catalogue_.engines[2].name = "plugin";
+  catalogue_.engines[2].isPlugin = true;  // not run yet: it only reports its end
+  catalogue_.engines[3].name = "unselected";
+  catalogue_.engines[3].selected = 0;
+  // An ill-formed cookie page is skipped; the others are still visited.
+  auto& cookies = catalogue_.engines[4].cookieUrls;
+  cookies.insert(cookies.begin(), "http://127.0.0.1:12345678/welcome.html");
+  ASSERT_TRUE(Search("river"));
+  for (const auto& r : events_.results) EXPECT_EQ(r.engineName, "cookie");
+  EXPECT_EQ(events_.results.size(), 30u);
+  for (int i : {0, 1, 2, 4}) EXPECT_EQ(events_.rows[i], "Not Active") << i;
+  EXPECT_EQ(events_.rows.count(3), 0u);  // an unselected engine has no worker
+  EXPECT_EQ(events_.panes.back(), "Ready");
+  EXPECT_EQ(events_.panes.front(), "0 Results Found !");
+}
+
 TEST_F(SampleSearchTest, TenEnginesAreSearchedAtOnce) {
   sample::SampleServerOptions o = Options();
   o.slowEngines = 10;
