@@ -298,7 +298,13 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
 
   const ResultsStore& store = events.document().results();
   events.ClearStatusLine();
-  if (progress != Progress::kNone) std::cerr << FormatResultsFound(store.count()) << "\n";
+  // The table ends with the count, as the status bar shows it; the other
+  // formats leave it to standard error.
+  if (o.format == "table") {
+    out << (store.count() > 0 ? "\n" : "") << FormatResultsFound(store.count()) << "\n";
+  } else if (progress != Progress::kNone) {
+    std::cerr << FormatResultsFound(store.count()) << "\n";
+  }
   if (o.format == "html") {
     if (streamToFile) {
       DocumentStatus written = ExportResultsHtml(store, o.output);
