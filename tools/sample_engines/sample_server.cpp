@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "results/html_export.h"
+
 namespace trovelane::sample {
 
 namespace {
@@ -18,29 +20,6 @@ std::string Hex(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "%08x", value);
   return text;
-}
-
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 // The value's leading decimal digits, or -1 when it starts with none.
