@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/text_table.h"
 #include "results/html_export.h"
 #include "results/quivmark_doc.h"
 
@@ -81,19 +82,8 @@ void PrintTable(const ResultsStore& store) {
                     ValidationText(r.validationState), Cell(FieldText(r.engineName)),
                     Cell(FieldText(r.text)), Cell(FieldText(r.url))});
   }
-  std::vector<size_t> widths(rows[0].size(), 0);
-  for (const auto& row : rows) {
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
-  }
   std::cout << "\n";
-  for (const auto& row : rows) {
-    std::string line;
-    for (size_t c = 0; c < row.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size()) line += std::string(widths[c] - row[c].size() + 2, ' ');
-    }
-    std::cout << line << "\n";
-  }
+  PrintTextTable(rows, std::cout);
 }
 
 // Tabs, line breaks and backslashes inside a value are written as \t, \n,

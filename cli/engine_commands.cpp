@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/program.h"
+#include "cli/text_table.h"
 #include "engines/engine_file.h"
 #include "engines/plugin_name.h"
 #include "engines/profile.h"
@@ -43,22 +44,6 @@ OpenProfile Open(const GlobalOptions& global, const EngineOptions& options) {
   return open;
 }
 
-void PrintTable(const std::vector<std::vector<std::string>>& rows) {
-  std::vector<size_t> widths;
-  for (const auto& row : rows) {
-    widths.resize(std::max(widths.size(), row.size()));
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
-  }
-  for (const auto& row : rows) {
-    std::string line;
-    for (size_t c = 0; c < row.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size()) line += std::string(widths[c] - row[c].size() + 2, ' ');
-    }
-    std::cout << line << "\n";
-  }
-}
-
 void RunList(const GlobalOptions& global, const EngineOptions& options) {
   OpenProfile open = Open(global, options);
   const auto& engines = open.state.catalogue.engines;
@@ -76,7 +61,7 @@ void RunList(const GlobalOptions& global, const EngineOptions& options) {
                     EngineDisplayName(e, pluginFolders), MethodName(e.method),
                     IterationTechniqueLabel(e.iterationTechnique), e.searchUrl});
   }
-  PrintTable(rows);
+  PrintTextTable(rows, std::cout);
 }
 
 void RunImport(const GlobalOptions& global, const EngineOptions& options) {
