@@ -335,14 +335,16 @@ void AddSearchCommands(CLI::App& app, GlobalOptions& global) {
       ->required();
   search->add_option("--profile", o->profile,
                      "Search this profile file instead of the current one");
-  search->add_option("--engine", o->engines, "Search only this engine (name or index; repeatable)");
+  // One value per --engine, so that the expression after it stays the expression.
+  search->add_option("--engine", o->engines, "Search only this engine (name or index; repeatable)")
+      ->allow_extra_args(false);
   search->add_option("--max", o->max, "Result limit (saved setting; 100 when that is 0)");
   search->add_flag("--per-engine", o->perEngine,
                    "Count the limit per engine, not from all engines");
   search->add_option("--validate", o->validate,
                      "Validation of each result page: none, val, rel (with relevance) or auto");
   search->add_option("--min-relevance", o->minRelevance, "Minimum relevance in percent (rel)");
-  search->add_option("--operator", o->op, "Operator between blank-separated terms: and or or");
+  search->add_option("--operator", o->op, "Operator put between blank-separated terms: and, or");
   search->add_option("--dedupe", o->dedupe, "Which duplicates are removed: url, title or none");
   search->add_option("--format", o->format, "Output format: table, tsv, json, html or qmk")
       ->capture_default_str();

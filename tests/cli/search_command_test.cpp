@@ -68,6 +68,31 @@ TEST_F(SearchCommandTest, JsonLinesFromTheChosenEnginesWithinTheLimit) {
   EXPECT_EQ(perEngine, (std::map<std::string, int>{{"offset0", 4}, {"page1", 4}}));
 }
 
+TEST_F(SearchCommandTest, TheExpressionMayFollowAnEngineAndSpanSeveralWords) {
+  Outcome out =
+      Search({"--engine", "offset0", "--format", "json", "--max", "50", "river", "harbor"});
+  ASSERT_EQ(out.exitCode, 0) << out.output;
+  std::vector<nlohmann::json> lines = JsonLines(out.output);
+  ASSERT_FALSE(lines.empty());
+  // "river harbor" is "river & harbor": each page holds both words.
+  for (const auto& line : lines) {
+    std::string path = line["url"].get<std::string>().substr(server_->BaseUrl().size());
+    const sample::CorpusPage* page = server_->Pages().FindByPath(path);
+    ASSERT_NE(page, nullptr) << path;
+    EXPECT_NE(page->indexText.find("river"), std::string::npos);
+    EXPECT_NE(page->indexText.find("harbor"), std::string::npos);
+  }
+  Outcome either = Search({"--engine", "offset0", "--operator", "or", "--format", "json", "--max",
+                           "50", "river", "harbor"});
+  int lacksOne = 0;
+  for (const auto& line : JsonLines(either.output)) {
+    std::string path = line["url"].get<std::string>().substr(server_->BaseUrl().size());
+    const std::string& text = server_->Pages().FindByPath(path)->indexText;
+    lacksOne += text.find("river") == std::string::npos || text.find("harbor") == std::string::npos;
+  }
+  EXPECT_GT(lacksOne, 0);
+}
+
 TEST_F(SearchCommandTest, TsvAndTableLines) {
   Outcome tsv = Search({"--engine", "offset0", "--max", "3", "--format", "tsv", "river"});
   ASSERT_EQ(tsv.exitCode, 0) << tsv.output;
