@@ -99,6 +99,14 @@ TEST_F(SampleSearchTest, StartsThatDoNotStart) {
   EXPECT_EQ(run_->StartSearch("harbor"), StartOutcome::kAlreadySearching);
   EXPECT_TRUE(run_->ServeUntilDone(20s));
   EXPECT_EQ(events_.searchingChanges, (std::vector<bool>{true, false}));
+  events_.searchingChanges.clear();
+  // A profile with no selected engine: the run ends at once instead of
+  // waiting for a worker that never reports.
+  catalogue_.engines[0].selected = 0;
+  ASSERT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
+  EXPECT_FALSE(run_->searching());
+  EXPECT_EQ(events_.panes.back(), "Ready");
+  catalogue_.engines[0].selected = 1;
   // A second search on the same run starts afresh.
   size_t first = events_.results.size();
   ASSERT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
