@@ -33,4 +33,7 @@ void AddSettingsCommands(CLI::App& app, GlobalOptions& global);
 // trovelane-cli fetch URL: one page through the HTTP client (fetch_command.cpp).
 void AddFetchCommands(CLI::App& app, GlobalOptions& global);
 
+// trovelane-cli search EXPRESSION: a meta-search over the profile (search_command.cpp).
+void AddSearchCommands(CLI::App& app, GlobalOptions& global);
+
 }  // namespace trovelane::cli

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   trovelane::cli::AddRequestCommands(app, global);
   trovelane::cli::AddSettingsCommands(app, global);
   trovelane::cli::AddFetchCommands(app, global);
+  trovelane::cli::AddSearchCommands(app, global);
 
   try {
     app.parse(argc, argv);

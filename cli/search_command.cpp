@@ -1,0 +1,361 @@
+// trovelane-cli search [options] EXPRESSION: one meta-search over the engines
+// of the current (or a given) profile, results printed as they arrive.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/program.h"
+#include "engines/profile.h"
+#include "results/html_export.h"
+#include "results/quivmark_doc.h"
+#include "search/search_run.h"
+#include "search/search_status.h"
+
+namespace trovelane::cli {
+namespace {
+
+// Exit codes of the command (also in its --help and the README).
+constexpr int kExitDone = 0;           // the search ran to its end
+constexpr int kExitFailed = 1;         // a profile or output file failed, or no engine is selected
+constexpr int kExitBadUsage = 2;       // an invalid expression or option
+constexpr int kExitTimedOut = 3;       // --timeout stopped the search; what was found is written
+constexpr int kExitInterrupted = 130;  // Ctrl-C stopped the search; what was found is written
+
+// A saved limit of 0 (what an install without "qmknet.dat" has) would let
+// no result through; the command then takes this one.
+constexpr int kDefaultMaxResults = 100;
+
+constexpr const char* kExitCodesHelp =
+    "Exit codes: 0 the search ran to its end; 1 the profile or an output file could not be used, "
+    "or no engine is selected; 2 an invalid expression or option value; 3 stopped by --timeout; "
+    "130 stopped by Ctrl-C. After 3 and 130 the results found so far are still written.";
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnInterrupt(int) { interrupted = 1; }
+
+struct SearchCommandOptions {
+  std::vector<std::string> words;
+  std::string profile;
+  std::vector<std::string> engines;
+  int max = -1;
+  bool perEngine = false;
+  std::string validate;
+  int minRelevance = -1;
+  std::string op;
+  std::string dedupe;
+  std::string format = "table";
+  std::string output;
+  double timeout = 0;
+  bool progress = false;
+};
+
+int Pick(const std::string& value, std::initializer_list<const char*> names) {
+  int index = 0;
+  for (const char* name : names) {
+    if (value == name) return index;
+    ++index;
+  }
+  return -1;
+}
+
+std::string OneLine(std::string_view value) {
+  std::string out(value);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return out;
+}
+
+std::string TsvValue(std::string_view value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Prints each result as it arrives (table, TSV, JSON lines) and keeps them
+// all in a results document for html and qmk.
+class CliSearchEvents : public SearchEvents {
+ public:
+  // How engine status texts reach standard error.
+  enum class Progress {
+    kNone,
+    kLine,  // a terminal: one line, rewritten in place
+    kAll,   // --progress: every text on its own line
+  };
+
+  CliSearchEvents(const SearchCommandOptions& options, const EngineCatalogue& catalogue,
+                  std::ostream& out, Progress progress)
+      : options_(options), catalogue_(catalogue), out_(out), progress_(progress) {
+    for (const EngineDefinition& e : catalogue.engines) {
+      if (e.selected) engineWidth_ = std::max(engineWidth_, e.name.size());
+    }
+  }
+
+  // Owner thread.
+  bool OnNewDocument() override { return doc_.OnNewDocument(); }
+  // Owner thread.
+  void OnSearchHistory(const std::string& text) override { doc_.results().SetSearchText(text); }
+  // Owner thread.
+  void OnDocumentTitle(const std::string& title) override { doc_.SetTitle(title); }
+
+  // Owner thread, while the worker waits.
+  void OnResult(const ResultHandoff& r) override {
+    ClearStatusLine();
+    doc_.results().AppendResult(r.url, r.title, r.engineName, 0,
+                                r.validated ? kValidatedReachable : kNotValidated,
+                                static_cast<int16_t>(std::clamp(r.relevance, -1, 100)));
+    const int index = doc_.results().count();
+    if (options_.format == "table") {
+      if (index == 1) {
+        out_ << Pad("#", 4) << "  " << Pad("Rel", 4) << "  " << Pad("Search Engine", engineWidth_)
+             << "  "
+             << "Result Text | Result URL\n";
+      }
+      out_ << Pad(std::to_string(index), 4) << "  "
+           << Pad(r.relevance >= 0 ? std::to_string(r.relevance) + "%" : "n/a", 4) << "  "
+           << Pad(OneLine(r.engineName), engineWidth_) << "  " << OneLine(r.title) << " | "
+           << OneLine(r.url) << "\n";
+    } else if (options_.format == "tsv") {
+      if (index == 1) out_ << "index\turl\ttext\tengineName\tvalidated\trelevance\n";
+      out_ << index << "\t" << TsvValue(r.url) << "\t" << TsvValue(r.title) << "\t"
+           << TsvValue(r.engineName) << "\t" << r.validated << "\t" << r.relevance << "\n";
+    } else if (options_.format == "json") {
+      nlohmann::ordered_json line = {{"index", index},           {"url", r.url},
+                                     {"text", r.title},          {"engineName", r.engineName},
+                                     {"validated", r.validated}, {"relevance", r.relevance}};
+      out_ << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    }
+    out_.flush();
+  }
+
+  // Owner thread.
+  void OnEngineRow(int engineIndex, const std::string& text) override {
+    if (progress_ == Progress::kNone || engineIndex < 0 ||
+        static_cast<size_t>(engineIndex) >= catalogue_.engines.size()) {
+      return;
+    }
+    std::string line = "[" + catalogue_.engines[engineIndex].name + "] " + OneLine(text);
+    if (progress_ == Progress::kAll) {
+      std::cerr << line << "\n";
+    } else {
+      if (line.size() > 78) line.resize(78);
+      std::cerr << "\r\033[K" << line << std::flush;
+      statusShown_ = true;
+    }
+  }
+
+  // Owner thread: the terminal's status line goes before anything else is
+  // printed.
+  void ClearStatusLine() {
+    if (!statusShown_) return;
+    std::cerr << "\r\033[K" << std::flush;
+    statusShown_ = false;
+  }
+
+  CQuivmarkDoc& document() { return doc_; }
+
+ private:
+  static std::string Pad(std::string text, size_t width) {
+    if (text.size() < width) text.append(width - text.size(), ' ');
+    return text;
+  }
+
+  const SearchCommandOptions& options_;
+  const EngineCatalogue& catalogue_;
+  std::ostream& out_;
+  const Progress progress_;
+  bool statusShown_ = false;
+  size_t engineWidth_ = 13;  // "Search Engine"
+  CQuivmarkDoc doc_;
+};
+
+[[noreturn]] void UsageError(const std::string& message) { Fail(message, kExitBadUsage); }
+
+// Applies the options that override the saved settings for this run only.
+void ApplyOverrides(const SearchCommandOptions& o, NetworkSettings& settings) {
+  SearchOptions& s = settings.search;
+  if (o.max >= 0) {
+    s.maxResults = o.max;
+  } else if (s.maxResults <= 0) {
+    s.maxResults = kDefaultMaxResults;
+  }
+  if (o.perEngine) s.perEngine = 1;
+  if (!o.validate.empty()) s.validationMode = Pick(o.validate, {"none", "val", "rel", "auto"});
+  if (o.minRelevance >= 0) s.minRelevancy = o.minRelevance;
+  if (!o.op.empty()) s.defaultOperator = Pick(o.op, {"and", "or"});
+  if (!o.dedupe.empty()) s.duplicateMode = Pick(o.dedupe, {"url", "title", "none"});
+}
+
+void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catalogue) {
+  if (names.empty()) return;
+  std::vector<bool> chosen(catalogue.engines.size(), false);
+  for (const std::string& name : names) chosen[FindEngine(catalogue, name)] = true;
+  for (size_t i = 0; i < chosen.size(); ++i) catalogue.engines[i].selected = chosen[i] ? 1 : 0;
+}
+
+// Option values are checked here, so that every wrong one ends with the
+// command's own usage code.
+void CheckOptions(const SearchCommandOptions& o) {
+  auto check = [](const std::string& option, const std::string& value,
+                  std::initializer_list<const char*> names) {
+    if (!value.empty() && Pick(value, names) < 0) {
+      std::string list;
+      for (const char* name : names) list += (list.empty() ? "" : ", ") + std::string(name);
+      UsageError(option + " takes one of " + list + ", not \"" + value + "\".");
+    }
+  };
+  check("--validate", o.validate, {"none", "val", "rel", "auto"});
+  check("--operator", o.op, {"and", "or"});
+  check("--dedupe", o.dedupe, {"url", "title", "none"});
+  check("--format", o.format, {"table", "tsv", "json", "html", "qmk"});
+  if (o.max < -1) UsageError("--max takes a number of 0 or more.");
+  if (o.minRelevance < -1 || o.minRelevance > 100) {
+    UsageError("--min-relevance takes a percentage from 0 to 100.");
+  }
+  if (o.timeout < 0) UsageError("--timeout takes a number of seconds of 0 or more.");
+  if (o.format == "qmk" && o.output.empty()) UsageError("--format qmk needs -o FILE.");
+}
+
+int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
+  CheckOptions(o);
+  ProgramState state = OpenProgram(global);
+  if (!o.profile.empty()) {
+    state.catalogue = EngineCatalogue{};
+    if (!LoadProfile(o.profile, state.catalogue)) {
+      Fail("Cannot read the profile " + o.profile + ".", kExitFailed);
+    }
+  }
+  SelectEngines(o.engines, state.catalogue);
+  if (std::none_of(state.catalogue.engines.begin(), state.catalogue.engines.end(),
+                   [](const EngineDefinition& e) { return e.selected; })) {
+    Fail("No engine of the profile is selected.", kExitFailed);
+  }
+  ApplyOverrides(o, state.settings);
+
+  std::string text;
+  for (const std::string& word : o.words) text += (text.empty() ? "" : " ") + word;
+
+  // Streamed formats go to standard output as they arrive; with -o they are
+  // collected and the file is written whole at the end.
+  std::ostringstream collected;
+  const bool streamToFile = !o.output.empty();
+  std::ostream& out = streamToFile ? static_cast<std::ostream&>(collected) : std::cout;
+  using Progress = CliSearchEvents::Progress;
+  const Progress progress = o.progress              ? Progress::kAll
+                            : isatty(STDERR_FILENO) ? Progress::kLine
+                                                    : Progress::kNone;
+  CliSearchEvents events(o, state.catalogue, out, progress);
+  SearchRun run(state.settings, state.catalogue, state.home.root(), events);
+
+  switch (run.StartSearch(text)) {
+    case StartOutcome::kStarted:
+      break;
+    case StartOutcome::kInvalidExpression:
+      UsageError(kInvalidExpression);
+    case StartOutcome::kNothingToSearch:
+      UsageError(kNothingToSearch);
+    default:
+      Fail("The search did not start.", kExitFailed);
+  }
+
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  struct sigaction previous {};
+  sigaction(SIGINT, &action, &previous);
+
+  const auto start = std::chrono::steady_clock::now();
+  const auto limit = std::chrono::duration<double>(o.timeout);
+  bool timedOut = false;
+  run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
+    if (interrupted) return true;
+    if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
+    return timedOut;
+  });
+  sigaction(SIGINT, &previous, nullptr);
+
+  const ResultsStore& store = events.document().results();
+  events.ClearStatusLine();
+  // The table ends with the count, as the status bar shows it; the other
+  // formats leave it to standard error.
+  if (o.format == "table") {
+    out << (store.count() > 0 ? "\n" : "") << FormatResultsFound(store.count()) << "\n";
+  } else if (progress != Progress::kNone) {
+    std::cerr << FormatResultsFound(store.count()) << "\n";
+  }
+  if (o.format == "html") {
+    if (streamToFile) {
+      DocumentStatus written = ExportResultsHtml(store, o.output);
+      if (!written.ok) Fail(written.message, kExitFailed);
+    } else {
+      std::cout << RenderResultsHtml(store);
+    }
+  } else if (o.format == "qmk") {
+    DocumentStatus saved = events.document().OnSaveDocument(o.output);
+    if (!saved.ok) Fail(saved.message, kExitFailed);
+  } else if (streamToFile) {
+    SaveResult saved = WriteFileAtomically(o.output, collected.str());
+    if (!saved) Fail(saved.error, kExitFailed);
+  }
+  if (interrupted) return kExitInterrupted;
+  if (timedOut) return kExitTimedOut;
+  return kExitDone;
+}
+
+}  // namespace
+
+void AddSearchCommands(CLI::App& app, GlobalOptions& global) {
+  auto o = std::make_shared<SearchCommandOptions>();
+  CLI::App* search = app.add_subcommand(
+      "search", "Search every selected engine of the profile at once and print the merged results");
+  search->footer(kExitCodesHelp);
+  search->add_option("expression", o->words, "The search expression (words may be separate)")
+      ->required();
+  search->add_option("--profile", o->profile,
+                     "Search this profile file instead of the current one");
+  // One value per --engine, so that the expression after it stays the expression.
+  search->add_option("--engine", o->engines, "Search only this engine (name or index; repeatable)")
+      ->allow_extra_args(false);
+  search->add_option("--max", o->max, "Result limit (saved setting; 100 when that is 0)");
+  search->add_flag("--per-engine", o->perEngine,
+                   "Count the limit per engine, not from all engines");
+  search->add_option("--validate", o->validate,
+                     "Validation of each result page: none, val, rel (with relevance) or auto");
+  search->add_option("--min-relevance", o->minRelevance, "Minimum relevance in percent (rel)");
+  search->add_option("--operator", o->op, "Operator put between blank-separated terms: and, or");
+  search->add_option("--dedupe", o->dedupe, "Which duplicates are removed: url, title or none");
+  search->add_option("--format", o->format, "Output format: table, tsv, json, html or qmk")
+      ->capture_default_str();
+  search->add_option("-o,--output", o->output, "Write the results to FILE");
+  search->add_option("--timeout", o->timeout, "Stop the search after SECONDS");
+  search->add_flag("--progress", o->progress,
+                   "Engine status lines on standard error (the default on a terminal)");
+  search->callback([&global, o] {
+    int code = RunSearch(global, *o);
+    if (code != kExitDone) throw CLI::RuntimeError(code);
+  });
+}
+
+}  // namespace trovelane::cli

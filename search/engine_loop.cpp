@@ -1,0 +1,271 @@
+#include "search/engine_loop.h"
+
+#include <limits>
+#include <vector>
+
+#include "engines/anchor_parser.h"
+#include "engines/form_values.h"
+#include "engines/html_scan.h"
+#include "engines/result_link.h"
+#include "net/http_url.h"
+#include "net/url.h"
+#include "search/request_builder.h"
+#include "search/search_status.h"
+#include "search/search_worker.h"
+
+namespace trovelane {
+namespace {
+
+bool IsAutoTechnique(int technique) { return technique == AUTO_1 || technique == AUTO_2; }
+
+// The number the next page's link carries, or -1 when no link decides.
+long long NextPageValue(const EngineDefinition& engine, int pageOffset, int pageIndex) {
+  switch (engine.iterationTechnique) {
+    case RESULT_PLUS_0:
+      return static_cast<long long>(pageOffset) + engine.resultsPerPage;
+    case RESULT_PLUS_1:
+      return static_cast<long long>(pageOffset) + engine.resultsPerPage + 1;
+    case RELATIVE_0:
+      return static_cast<long long>(pageIndex) + 1;
+    case RELATIVE_1:
+      return static_cast<long long>(pageIndex) + 2;
+    default:
+      return -1;
+  }
+}
+
+// The value of the leading decimal digits ("10n" is 10); 0 when there are none.
+long long LeadingNumber(std::string_view text) {
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    if (value > std::numeric_limits<long long>::max() / 10 - 10) return -1;  // no page has it
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// Where the query pair that starts at `from` ends: at the next '&' or the
+// next engine separator, whichever comes first. Sets `skip` to the length of
+// what ended it.
+size_t PairEnd(std::string_view query, size_t from, const std::string& separator, size_t& skip) {
+  size_t amp = query.find('&', from);
+  size_t sep = separator.empty() ? std::string_view::npos : query.find(separator, from);
+  if (sep != std::string_view::npos && (amp == std::string_view::npos || sep < amp)) {
+    skip = separator.size();
+    return sep;
+  }
+  skip = 1;
+  return amp;
+}
+
+// Any RESULT_POSITION parameter whose value the last page did not carry.
+bool PositionMissing(const EngineDefinition& engine) {
+  for (const EngineParameter& p : engine.parameters) {
+    if (p.roleCode == RESULT_POSITION && !p.found) return true;
+  }
+  return false;
+}
+
+// Streams the open connection's body through the spool file and reads it
+// back whole. False when the file fails or the worker was stopped.
+bool DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::string& page) {
+  if (!worker.CreateSpoolFile()) return false;
+  bool written = true;
+  for (;;) {
+    int n = worker.connection.Read(buffer.data(), kPageReadSize);
+    if (n < 1) break;
+    if (!worker.AppendToSpoolFile(buffer.data(), static_cast<size_t>(n))) {
+      written = false;
+      break;
+    }
+  }
+  // Reading back also closes and deletes the file, so it runs either way.
+  bool read = worker.ReadBackSpoolFile(page);
+  return written && read;
+}
+
+// The cookie pages, in order; an ill-formed address is skipped.
+void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
+                      std::string& cookieText) {
+  cookieText.clear();
+  for (const std::string& cookieUrl : engine.cookieUrls) {
+    if (worker.cancelled()) return;
+    worker.SendStatus(FormatStatus(kStatusConnecting, cookieUrl));
+    try {
+      worker.connection.SetURL(cookieUrl, false);
+      worker.connection.cookieSink = &cookieText;
+      worker.connection.Open(kUserAgent, engine.referer.c_str(), nullptr, &worker.settings.proxy);
+    } catch (const CMalformedURLException&) {
+    }
+    worker.connection.Close();
+  }
+}
+
+}  // namespace
+
+int RequestIterationValue(const EngineDefinition& engine, int pageOffset, int pageIndex) {
+  switch (engine.iterationTechnique) {
+    case RESULT_PLUS_1:
+      return pageOffset + 1;
+    case RELATIVE_0:
+      return pageIndex;
+    case RELATIVE_1:
+      return pageIndex + 1;
+    default:  // "Result + 0" and the Auto techniques
+      return pageOffset;
+  }
+}
+
+void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
+  CHttpURL& connection = worker.connection;
+  std::string cookieText;
+  VisitCookiePages(worker, engine, cookieText);
+
+  engine.stopRequested = false;
+  int pageOffset = 0;
+  int pageIndex = 0;
+  std::string requestUrl;
+  std::string previousUrl;
+  std::vector<char> buffer(kPageReadSize);
+  const bool isAuto = IsAutoTechnique(engine.iterationTechnique);
+  try {
+    while (!worker.cancelled()) {
+      const int iterationValue = RequestIterationValue(engine, pageOffset, pageIndex);
+      previousUrl = requestUrl;
+      EngineRequest request = BuildRequest(engine, worker.expression, iterationValue);
+      if (!request.ok()) break;
+      requestUrl = request.url;
+
+      worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
+      connection.SetURL(requestUrl, engine.method == POST);
+      // The text sent is a copy: the sink may replace the cookie text while
+      // a redirect still sends it.
+      const std::string cookieSent = cookieText;
+      if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
+      if (engine.requiresCookies) connection.cookieSink = &cookieText;
+      // An empty referer sends none (a null one would keep the last).
+      const char* referer = !engine.referer.empty() ? engine.referer.c_str()
+                            : pageOffset != 0       ? previousUrl.c_str()
+                                                    : "";
+      const char* body = engine.method == POST ? request.body.c_str() : nullptr;
+      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) break;
+      connection.cookieToSend = nullptr;
+
+      worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
+      worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
+      std::string page;
+      if (!DownloadPage(worker, buffer, page)) break;
+      if (worker.cancelled()) break;
+      worker.SendStatus(kStatusParsing);
+
+      if (isAuto) HarvestFormValues(engine, page);
+      const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
+      if (!found && (engine.stopRequested || !isAuto || PositionMissing(engine))) break;
+      pageIndex += 1;
+      pageOffset += engine.resultsPerPage;
+    }
+  } catch (const CMalformedURLException&) {
+    // An ill-formed request or redirect address ends this engine quietly.
+  }
+  if (connection.IsConnected()) connection.Close();
+}
+
+bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
+                    SearchWorker& worker) {
+  SearchShared& shared = worker.shared();
+  bool nextFound = false;
+  int perEngineCount = engine.resultsPerPage * pageIndex;
+
+  LinkCheck check;
+  check.duplicates = &shared.duplicates;
+  check.validationMode = shared.validationMode;
+  check.expression = &worker.expression;
+  check.settings = &worker.settings;
+  check.validationConnection = &worker.validationConnection;
+  check.status = [&worker](const std::string& text) { worker.SendStatus(text); };
+
+  size_t pos = 0;
+  std::string link;
+  std::string title;
+  while (pos < page.size()) {
+    if (worker.cancelled()) return false;
+    size_t at = FindNoCase(page.substr(pos), "<A");
+    if (at == kNotFound) break;
+    at += pos;
+    size_t used = ParseAnchor(page, at, link, title);
+    if (used == 0) {
+      pos = at + 1;
+      continue;
+    }
+    pos = at + used;
+    if (title.empty()) title = link;
+
+    worker.SendStatus(FormatStatus(kStatusCheckingUrl, link, ""));
+    MakeAbsoluteLink(engine.searchUrl, link);
+    if (link.find('?') != std::string::npos &&
+        IsNextPageLink(link, pageOffset, pageIndex, engine)) {
+      nextFound = true;
+      continue;
+    }
+
+    {
+      std::lock_guard guard(shared.resultLock);
+      if (worker.LimitReached(perEngineCount)) {
+        engine.stopRequested = true;
+        return false;
+      }
+    }
+
+    worker.validated = 0;
+    worker.relevance = -1;
+    check.validated = 0;
+    check.relevance = 0;
+    check.autoAdded = false;
+    if (!AcceptResultLink(engine, check, link, title)) continue;
+    if (worker.cancelled()) return false;
+    worker.validated = check.validated;
+    worker.relevance = check.relevance;
+    // A link accepted without validation has no score of its own; it is
+    // listed with the relevance the filter gave it and never dropped here.
+    if (shared.validationMode == kValidationValRel && !check.autoAdded &&
+        check.relevance < shared.options.minRelevancy) {
+      continue;
+    }
+    worker.HandOff(link, title, perEngineCount);
+  }
+  return nextFound;
+}
+
+bool IsNextPageLink(std::string_view link, int pageOffset, int pageIndex,
+                    const EngineDefinition& engine) {
+  const long long expected = NextPageValue(engine, pageOffset, pageIndex);
+  if (expected < 0) return false;
+  Url target;
+  Url search;
+  try {
+    target = ParseUrl(link);
+    search = ParseUrl(engine.searchUrl);
+  } catch (const CMalformedURLException&) {
+    return false;
+  }
+  if (target.port != search.port || target.host != search.host) return false;
+
+  size_t mark = target.path.find('?');
+  if (mark == std::string::npos || mark + 1 >= target.path.size()) return false;
+  std::string_view query = std::string_view(target.path).substr(mark + 1);
+  for (size_t from = 0; from < query.size();) {
+    size_t skip = 1;
+    size_t end = PairEnd(query, from, engine.separator, skip);
+    std::string_view pair = query.substr(from, end == std::string_view::npos ? end : end - from);
+    size_t equals = pair.find('=');
+    if (equals != std::string_view::npos && pair.substr(0, equals) == engine.resultId) {
+      return LeadingNumber(pair.substr(equals + 1)) == expected;
+    }
+    if (end == std::string_view::npos) break;
+    from = end + skip;
+  }
+  return false;
+}
+
+}  // namespace trovelane

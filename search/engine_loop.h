@@ -1,0 +1,44 @@
+// The result-page loop of an engine definition: visit its cookie pages, then
+// request page after page, spool each to "sdump<tid>.bin", scan it for result
+// links and hand the accepted ones over, and page on by the engine's result
+// iteration technique until the engine has no next page, the result limit is
+// reached, or something fails. Every ending is quiet: the worker reports its
+// end and nothing else is shown.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engines/engine_definition.h"
+
+namespace trovelane {
+
+class SearchWorker;
+
+// The largest piece of a page read at once.
+inline constexpr int kPageReadSize = 65535;
+
+// The number the result-id parameter of the request carries: pageOffset for
+// "Result + 0", pageOffset + 1 for "Result + 1", pageIndex for "0 Relative",
+// pageIndex + 1 for "1 Relative", pageOffset for the Auto techniques.
+int RequestIterationValue(const EngineDefinition& engine, int pageOffset, int pageIndex);
+
+// Worker thread: the whole loop for `engine` (the worker's own copy).
+void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine);
+
+// Worker thread: walks the anchors of one result page, hands over the
+// accepted result links and tells whether the page links to the engine's
+// next page. Sets engine.stopRequested and returns false at once when the
+// result limit is reached.
+bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
+                    SearchWorker& worker);
+
+// Whether the absolute `link` is the link to the page after pageOffset /
+// pageIndex: same host text and port as the search URL, and the first query
+// pair named resultId carries the number of the next page in its leading
+// digits. Pairs are split at '&' and at the engine's own separator. Never
+// true for the Auto techniques.
+bool IsNextPageLink(std::string_view link, int pageOffset, int pageIndex,
+                    const EngineDefinition& engine);
+
+}  // namespace trovelane

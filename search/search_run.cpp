@@ -1,0 +1,161 @@
+#include "search/search_run.h"
+
+#include "search/search_status.h"
+#include "search/search_text.h"
+
+namespace trovelane {
+namespace {
+
+// How long Stop waits for the stopped threads in all before it leaves the
+// rest to finish on their own.
+constexpr auto kStopWait = std::chrono::milliseconds(900);
+
+std::string_view TrimBlanks(std::string_view text) {
+  const char* blanks = " \t\r\n";
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+int ResolveValidationMode(int mode, int weight) {
+  if (mode != kValidationAuto) return mode;
+  if (weight > 2) return kValidationValRel;
+  if (weight == 2) return kValidationVal;
+  return kValidationNone;
+}
+
+SearchRun::SearchRun(const NetworkSettings& settings, const EngineCatalogue& catalogue,
+                     std::filesystem::path workFolder, SearchEvents& events,
+                     std::function<void()> wake)
+    : settings_(settings),
+      catalogue_(catalogue),
+      workFolder_(std::move(workFolder)),
+      events_(events),
+      queue_(std::make_shared<OwnerThreadQueue>(std::move(wake))) {}
+
+SearchRun::~SearchRun() {
+  StopSearch();
+  JoinEndedWorkers();
+}
+
+StartOutcome SearchRun::StartSearch(std::string_view text) {
+  if (searching_) return StartOutcome::kAlreadySearching;
+  JoinEndedWorkers();
+
+  if (shared_) shared_->duplicates.ResetDuplicates();
+  std::string normalized = NormalizeSearchText(TrimBlanks(text), settings_.search.defaultOperator);
+
+  expression_.reset();
+  expression_ = ParseExpression(normalized);
+  if (!expression_) return StartOutcome::kInvalidExpression;
+
+  if (!events_.OnNewDocument()) return StartOutcome::kDocumentRefused;
+  events_.OnSearchHistory(normalized);
+
+  std::string title(TrimBlanks(RenderPlain(expression_->Root(), "_")));
+  if (title.empty()) return StartOutcome::kNothingToSearch;
+  events_.OnDocumentTitle(title);
+
+  expressionWeight_ = ExpressionWeight(expression_->Root());
+  effectiveValidationMode_ =
+      ResolveValidationMode(settings_.search.validationMode, expressionWeight_);
+
+  // A fresh shared state per run: a worker of an earlier run that Stop left
+  // to finish on its own keeps its own.
+  shared_ = std::make_shared<SearchShared>(settings_.search, effectiveValidationMode_, queue_);
+  lastStatus_.clear();
+
+  for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
+    const EngineDefinition& engine = catalogue_.engines[i];
+    if (!engine.selected) continue;
+    workers_.Append(std::make_shared<SearchWorker>(shared_, this, static_cast<int>(i), engine,
+                                                   *expression_, settings_, workFolder_));
+  }
+  // Every worker exists before the first thread starts.
+  for (const auto& worker : workers_.all()) SearchWorker::StartThread(worker);
+
+  searching_ = true;
+  events_.OnSearchingChanged(true);
+  if (workers_.empty()) EndRun();  // no engine selected: nothing will report
+  return StartOutcome::kStarted;
+}
+
+void SearchRun::StopSearch() {
+  if (!searching_) return;
+  std::vector<std::shared_ptr<SearchWorker>> stopped;
+  for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
+    if (catalogue_.engines[i].selected && !workers_.Find(static_cast<int>(i))) {
+      events_.OnEngineRow(static_cast<int>(i), kNotActive);
+    }
+  }
+  // Every live worker, in catalogue order (also one whose engine was
+  // deselected meanwhile).
+  while (!workers_.empty()) {
+    std::shared_ptr<SearchWorker> worker = workers_.all().front();
+    events_.OnEngineRow(worker->engineIndex(), kTryingToStop);
+    worker->Cancel();
+    // A worker waiting in a send returns at once, and lets go of the
+    // result lock if it held it.
+    queue_->WakeSenders();
+    events_.OnEngineRow(worker->engineIndex(), kNotActive);
+    workers_.Remove(worker);
+    stopped.push_back(std::move(worker));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (const auto& worker : stopped) worker->JoinUntil(deadline);
+
+  EndRun();
+}
+
+void SearchRun::OnSearchStatus(int engineIndex, const std::string& text) {
+  lastStatus_ = text;
+  events_.OnStatusPane(FormatResultsFound(resultTotal()));
+  events_.OnEngineRow(engineIndex, text);
+}
+
+void SearchRun::OnResult(const ResultHandoff& result) { events_.OnResult(result); }
+
+void SearchRun::OnWorkerDone(int engineIndex) {
+  if (std::shared_ptr<SearchWorker> worker = workers_.Find(engineIndex)) {
+    events_.OnEngineRow(engineIndex, kNotActive);
+    workers_.Remove(worker);
+    ended_.push_back(std::move(worker));
+  }
+  if (searching_ && workers_.empty()) EndRun();
+}
+
+void SearchRun::EndRun() {
+  events_.OnStatusPane(kReady);
+  searching_ = false;
+  if (shared_) shared_->duplicates.ResetDuplicates();
+  events_.OnSearchingChanged(false);
+}
+
+void SearchRun::JoinEndedWorkers() {
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (const auto& worker : ended_) worker->JoinUntil(deadline);
+  ended_.clear();
+}
+
+bool SearchRun::ServeUntilDone(std::chrono::milliseconds timeout,
+                               const std::function<bool()>& until) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (searching_) {
+    if (until && until()) {
+      StopSearch();
+      break;
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    auto slice = std::min<std::chrono::steady_clock::duration>(std::chrono::milliseconds(50),
+                                                               deadline - now);
+    queue_->WaitAndDrain(std::chrono::duration_cast<std::chrono::milliseconds>(slice) +
+                         std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+}  // namespace trovelane

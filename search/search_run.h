@@ -1,0 +1,110 @@
+// A search run: one expression sent to every selected engine of the
+// catalogue at once, one SearchWorker thread per engine, the accepted results
+// fed to the front end as they arrive. The GUI's main window and the CLI each
+// own one SearchRun and call StartSearch and StopSearch on it.
+//
+// Threads: every public method is called on the owner thread, the thread that
+// created the SearchRun. Workers reach it only through queue(): the owner
+// drains it (WaitAndDrain in the CLI and the tests, the GUI's event loop after
+// the wake callback), and OnSearchStatus, OnWorkerDone and the events run
+// there. docs/threads_and_stop.md describes the whole.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engines/profile.h"
+#include "engines/search_expression.h"
+#include "net/settings.h"
+#include "platform/owner_thread_queue.h"
+#include "search/search_events.h"
+#include "search/search_worker.h"
+
+namespace trovelane {
+
+// How StartSearch ended.
+enum class StartOutcome {
+  kStarted,
+  kAlreadySearching,   // a search runs: nothing happens
+  kInvalidExpression,  // message kInvalidExpression
+  kDocumentRefused,    // the front end kept its document
+  kNothingToSearch,    // message kNothingToSearch
+};
+
+// The validation mode in force for an expression of `weight` when the
+// option is `mode`: AUTO gives VAL+REL above weight 2, VAL at exactly 2 and
+// NONE below; the other modes stand as they are.
+int ResolveValidationMode(int mode, int weight);
+
+class SearchRun {
+ public:
+  // `settings` and `catalogue` belong to the program and outlive the run;
+  // they are read at each start (workers take copies). `workFolder` is where
+  // the spool files go (the install folder). `wake` is called on a worker
+  // thread each time something waits in queue(); the GUI posts a drain from
+  // it, the CLI leaves it empty and polls.
+  SearchRun(const NetworkSettings& settings, const EngineCatalogue& catalogue,
+            std::filesystem::path workFolder, SearchEvents& events,
+            std::function<void()> wake = {});
+  // Stops a running search.
+  ~SearchRun();
+  SearchRun(const SearchRun&) = delete;
+  SearchRun& operator=(const SearchRun&) = delete;
+
+  // The Go command with the search-bar text.
+  StartOutcome StartSearch(std::string_view text);
+  // The Stop command; returns within about a second.
+  void StopSearch();
+
+  // Handlers of the workers' sends (owner thread, run from the queue).
+  void OnSearchStatus(int engineIndex, const std::string& text);
+  void OnWorkerDone(int engineIndex);
+  void OnResult(const ResultHandoff& result);
+
+  // Owner thread: serves the workers' sends until the run is over, `until`
+  // returns true (then it stops the run), or `timeout` has passed (the run
+  // goes on). True when the run is over.
+  bool ServeUntilDone(std::chrono::milliseconds timeout, const std::function<bool()>& until = {});
+
+  OwnerThreadQueue& queue() { return *queue_; }
+  bool searching() const { return searching_; }
+  int resultTotal() const { return shared_ ? shared_->resultTotal.load() : 0; }
+  const std::string& lastStatus() const { return lastStatus_; }
+  int effectiveValidationMode() const { return effectiveValidationMode_; }
+  int expressionWeight() const { return expressionWeight_; }
+  const SearchExpression* expression() const { return expression_ ? &*expression_ : nullptr; }
+  // The duplicate filter of the current (or last) run; null before the first.
+  DuplicateFilter* duplicates() { return shared_ ? &shared_->duplicates : nullptr; }
+  const WorkerList& workers() const { return workers_; }
+
+ private:
+  void EndRun();
+  void JoinEndedWorkers();
+
+  // Constant after construction.
+  const NetworkSettings& settings_;
+  const EngineCatalogue& catalogue_;
+  const std::filesystem::path workFolder_;
+  SearchEvents& events_;
+  const std::shared_ptr<OwnerThreadQueue> queue_;
+
+  // Owner thread only.
+  bool searching_ = false;
+  std::optional<SearchExpression> expression_;
+  int expressionWeight_ = 0;
+  std::string lastStatus_;
+  int effectiveValidationMode_ = kValidationNone;
+  std::shared_ptr<SearchShared> shared_;  // of the current or last run
+  WorkerList workers_;
+  // Workers that reported their end; their threads are joined at the next
+  // start, a stop or destruction (never inside the task that reported it,
+  // while the thread still waits in its send).
+  std::list<std::shared_ptr<SearchWorker>> ended_;
+};
+
+}  // namespace trovelane

@@ -1,0 +1,160 @@
+// One worker per selected engine of a search run, and what the workers of one
+// run share. A worker runs on its own thread; it reaches the owner thread only
+// through synchronous sends on the run's OwnerThreadQueue (status texts, each
+// accepted result, its end), so anything it passes by reference stays valid.
+//
+// Locks:
+//   resultLock (SearchShared) - taken by workers only, across the result
+//     limit test and across the whole hand-off including the send; the owner
+//     thread never takes it.
+//   SearchWorker::lock - the worker's spool file, against Stop.
+// Stop never waits on either: it sets the worker's cancel flag, cancels its
+// connections and wakes the senders, so a worker waiting in a send (holding
+// resultLock) returns at once without its task being run.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engines/engine_definition.h"
+#include "engines/search_expression.h"
+#include "net/http_url.h"
+#include "net/settings.h"
+#include "platform/owner_thread_queue.h"
+#include "results/duplicate_filter.h"
+#include "search/search_events.h"
+
+namespace trovelane {
+
+class SearchRun;
+
+// The spool file of the worker thread `tid` in `folder`: "sdump<tid>.bin".
+std::filesystem::path SpoolFilePath(const std::filesystem::path& folder, long tid);
+
+// State of one search run that its workers share. Held by shared pointer, so
+// a worker that Stop stopped waiting for keeps it alive until it ends.
+struct SearchShared {
+  SearchShared(const SearchOptions& options, int validationMode,
+               std::shared_ptr<OwnerThreadQueue> queue)
+      : options(options), validationMode(validationMode), queue(std::move(queue)) {}
+
+  // Constant during the run.
+  const SearchOptions options;  // maxResults, perEngine, minRelevancy, duplicateMode
+  const int validationMode;     // effective mode: never AUTO
+  const std::shared_ptr<OwnerThreadQueue> queue;
+
+  DuplicateFilter duplicates{options};  // has its own lock
+
+  // Guards the limit test and the hand-off; resultTotal is written under it
+  // and read by the owner thread without it.
+  std::mutex resultLock;
+  std::atomic<int> resultTotal{0};
+
+  // A worker's thread signals here when it has returned from its work.
+  std::mutex endMutex;
+  std::condition_variable ended;
+};
+
+class SearchWorker {
+ public:
+  // Owner thread. Takes private copies of the engine (the loop writes its
+  // run-time fields), the expression (matching state is per worker) and the
+  // settings (read by the worker without a lock).
+  SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run, int engineIndex,
+               const EngineDefinition& engine, const SearchExpression& expression,
+               const NetworkSettings& settings, std::filesystem::path workFolder);
+  SearchWorker(const SearchWorker&) = delete;
+  SearchWorker& operator=(const SearchWorker&) = delete;
+
+  // Owner thread: starts the thread (it holds the worker alive while it runs).
+  static void StartThread(const std::shared_ptr<SearchWorker>& worker);
+
+  // Worker thread: copies `text` into statusText and sends it to the owner
+  // (SearchRun::OnSearchStatus). Returns at once once cancelled.
+  void SendStatus(const std::string& text);
+
+  // Worker thread, under resultLock: whether the result limit is reached,
+  // counted per engine (perEngineCount) or from all engines (resultTotal).
+  bool LimitReached(int perEngineCount);
+
+  // Worker thread: hands one accepted result to the owner and waits until it
+  // was taken, all under resultLock. False, with nothing counted, when the
+  // worker was stopped or the URL does not fit the hand-off record.
+  bool HandOff(const std::string& url, const std::string& title, int& perEngineCount);
+
+  // Owner thread (Stop): under the worker's lock sets the cancel flag,
+  // cancels both connections, closes and deletes the spool file. The worker
+  // closes its own connections when it sees the flag.
+  void Cancel();
+  bool cancelled() const { return cancelled_.load(); }
+  const std::atomic<bool>& cancelFlag() const { return cancelled_; }
+
+  // Owner thread: waits until the thread has ended, at most until
+  // `deadline`, and joins it. False when it is still running; it is then
+  // detached and finishes on its own, handing over nothing.
+  bool JoinUntil(std::chrono::steady_clock::time_point deadline);
+  bool finished() const { return finished_.load(); }
+
+  // Worker thread, spool file steps of the page download; each takes the
+  // worker's lock. False when the worker was stopped or the file failed.
+  bool CreateSpoolFile();
+  bool AppendToSpoolFile(const char* data, size_t size);
+  // Closes the file, reads it back whole into `page` and deletes it.
+  bool ReadBackSpoolFile(std::string& page);
+
+  int engineIndex() const { return engineIndex_; }
+  SearchShared& shared() { return *shared_; }
+
+  // Constant after construction.
+  const std::shared_ptr<SearchShared> shared_;
+  SearchRun* const run_;  // its handlers run only through tasks of the queue
+  const int engineIndex_;
+  const NetworkSettings settings;
+  const std::filesystem::path workFolder;
+
+  // Worker thread only (and the accept filter it runs).
+  EngineDefinition engine;
+  SearchExpression expression;
+  CHttpURL connection;            // every request of this engine
+  CHttpURL validationConnection;  // the validation fetches; Stop cancels it too
+  int validated = 0;
+  int relevance = -1;
+  std::string statusText;
+  int pluginResultCount = 0;
+
+ private:
+  void SearchWorkerMain();
+  void RunTask(std::function<void()> task);
+
+  std::atomic<bool> cancelled_{false};
+  std::atomic<bool> finished_{false};
+  std::thread thread_;  // owner thread only
+
+  std::mutex lock_;  // guards the two below
+  FILE* dumpFile_ = nullptr;
+  std::filesystem::path dumpPath_;  // set when the thread starts
+};
+
+// The live workers in catalogue order. Owner thread only.
+class WorkerList {
+ public:
+  void Append(std::shared_ptr<SearchWorker> worker) { workers_.push_back(std::move(worker)); }
+  // The first worker of engine `engineIndex`, or null.
+  std::shared_ptr<SearchWorker> Find(int engineIndex) const;
+  void Remove(const std::shared_ptr<SearchWorker>& worker) { workers_.remove(worker); }
+  bool empty() const { return workers_.empty(); }
+  size_t size() const { return workers_.size(); }
+  const std::list<std::shared_ptr<SearchWorker>>& all() const { return workers_; }
+
+ private:
+  std::list<std::shared_ptr<SearchWorker>> workers_;
+};
+
+}  // namespace trovelane

@@ -1,0 +1,131 @@
+// A search run against the sample engines in this process: the server, a
+// catalogue of some of its engines, settings and a front end that records
+// everything the run tells it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "search/search_run.h"
+#include "tests/support/scratch_folder.h"
+#include "tools/sample_engines/sample_server.h"
+
+namespace trovelane::testing {
+
+// Records every event, in order, on the owner thread.
+class RecordingEvents : public SearchEvents {
+ public:
+  void OnResult(const ResultHandoff& result) override {
+    results.push_back(result);
+    if (onResult) onResult(result);
+  }
+  void OnStatusPane(const std::string& text) override { panes.push_back(text); }
+  void OnEngineRow(int engineIndex, const std::string& text) override { rows[engineIndex] = text; }
+  void OnSearchingChanged(bool searching) override { searchingChanges.push_back(searching); }
+
+  std::vector<ResultHandoff> results;
+  std::vector<std::string> panes;
+  std::map<int, std::string> rows;  // the last text of each row
+  std::vector<bool> searchingChanges;
+  std::function<void(const ResultHandoff&)> onResult;
+};
+
+class SampleSearchTest : public ::testing::Test {
+ protected:
+  explicit SampleSearchTest(sample::SampleServerOptions options = Options()) : server_(options) {}
+
+  static sample::SampleServerOptions Options() {
+    sample::SampleServerOptions o;
+    o.maxResultPages = 3;
+    o.latencyMs = 50;
+    return o;
+  }
+
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(server_.Start(&error)) << error;
+    all_ = server_.Catalogue();
+    settings_.search.maxResults = 1000;
+    settings_.search.duplicateMode = kDuplicateUrl;
+  }
+  void TearDown() override {
+    run_.reset();
+    server_.Stop();
+  }
+
+  // The catalogue holds these engines of the server, in this order.
+  void Use(const std::vector<std::string>& names) {
+    catalogue_.engines.clear();
+    for (const std::string& name : names) {
+      bool found = false;
+      for (const EngineDefinition& e : all_.engines) {
+        if (e.name == name) {
+          catalogue_.engines.push_back(e);
+          found = true;
+        }
+      }
+      ASSERT_TRUE(found) << name;
+    }
+  }
+
+  // Runs a search to its end (at most `limit`); false when it did not end.
+  bool Search(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
+    EXPECT_EQ(run_->StartSearch(text), StartOutcome::kStarted);
+    return run_->ServeUntilDone(limit);
+  }
+
+  // The requests engine `name` received, as the server recorded them.
+  nlohmann::json Requests(const std::string& name) const {
+    nlohmann::json stats = server_.Stats();
+    if (!stats["engines"].contains(name)) return nlohmann::json::array();
+    return stats["engines"][name]["requests"];
+  }
+  // The value of parameter `param` in each request to the engine's search
+  // path ("" when the request lacks it).
+  std::vector<std::string> SearchValues(const std::string& name, const std::string& param) const {
+    std::vector<std::string> values;
+    for (const auto& r : Requests(name)) {
+      if (r["path"].get<std::string>().find("/search") == std::string::npos) continue;
+      std::string value;
+      for (const auto& pair : r["params"]) {
+        if (pair[0] == param) {
+          value = pair[1].get<std::string>();
+          break;
+        }
+      }
+      values.push_back(value);
+    }
+    return values;
+  }
+  std::vector<std::string> ResultUrls() const {
+    std::vector<std::string> urls;
+    for (const auto& r : events_.results) urls.push_back(r.url);
+    return urls;
+  }
+  bool SpoolFilesLeft() const {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+      std::string name = entry.path().filename().string();
+      if (name.rfind("sdump", 0) == 0) return true;
+    }
+    return false;
+  }
+
+  sample::SampleServer server_;
+  EngineCatalogue all_;
+  EngineCatalogue catalogue_;
+  NetworkSettings settings_;
+  ScratchFolder folder_;
+  RecordingEvents events_;
+  std::unique_ptr<SearchRun> run_;
+};
+
+}  // namespace trovelane::testing
