@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/text_table.h"
+#include "cli/text_output.h"
 #include "results/html_export.h"
 #include "results/quivmark_doc.h"
 
@@ -86,30 +86,6 @@ void PrintTable(const ResultsStore& store) {
   PrintTextTable(rows, std::cout);
 }
 
-// Tabs, line breaks and backslashes inside a value are written as \t, \n,
-// \r and \\ so that every record stays one line of columns.
-std::string TsvField(std::string_view value) {
-  std::string out;
-  for (char c : value) {
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
 
 void PrintTsv(const ResultsStore& store) {
   std::cout << "# searchText\t" << TsvField(store.searchText()) << "\n"

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/program.h"
-#include "cli/text_table.h"
+#include "cli/text_output.h"
 #include "engines/engine_file.h"
 #include "engines/plugin_name.h"
 #include "engines/profile.h"

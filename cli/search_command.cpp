@@ -16,6 +16,7 @@
 
 #include "cli/commands.h"
 #include "cli/program.h"
+#include "cli/text_output.h"
 #include "engines/profile.h"
 #include "results/html_export.h"
 #include "results/quivmark_doc.h"
@@ -77,24 +78,6 @@ std::string OneLine(std::string_view value) {
   return out;
 }
 
-std::string TsvValue(std::string_view value) {
-  std::string out;
-  for (char c : value) {
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
 // Prints each result as it arrives (table, TSV, JSON lines) and keeps them
 // all in a results document for html and qmk.
 class CliSearchEvents : public SearchEvents {
@@ -140,8 +123,8 @@ class CliSearchEvents : public SearchEvents {
            << OneLine(r.url) << "\n";
     } else if (options_.format == "tsv") {
       if (index == 1) out_ << "index\turl\ttext\tengineName\tvalidated\trelevance\n";
-      out_ << index << "\t" << TsvValue(r.url) << "\t" << TsvValue(r.title) << "\t"
-           << TsvValue(r.engineName) << "\t" << r.validated << "\t" << r.relevance << "\n";
+      out_ << index << "\t" << TsvField(r.url) << "\t" << TsvField(r.title) << "\t"
+           << TsvField(r.engineName) << "\t" << r.validated << "\t" << r.relevance << "\n";
     } else if (options_.format == "json") {
       nlohmann::ordered_json line = {{"index", index},           {"url", r.url},
                                      {"text", r.title},          {"engineName", r.engineName},

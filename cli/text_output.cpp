@@ -1,4 +1,4 @@
-#include "cli/text_table.h"
+#include "cli/text_output.h"
 
 #include <algorithm>
 
@@ -18,6 +18,29 @@ void PrintTextTable(const std::vector<std::vector<std::string>>& rows, std::ostr
     }
     out << line << "\n";
   }
+}
+
+std::string TsvField(std::string_view value) {
+  std::string out;
+  for (char c : value) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace trovelane::cli
