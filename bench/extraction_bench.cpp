@@ -160,9 +160,19 @@ class CountingEvents : public trovelane::SearchEvents {
   std::size_t results = 0;
 };
 
-void BM_ScanResultPage(benchmark::State& state) {
+// A page of the same size made of tags that never end ("<a <a <a ..."): the
+// scan must stay one pass over it, not one pass per "<a".
+const std::string& UnclosedTagsPage() {
+  static const std::string page = [] {
+    std::string text;
+    while (text.size() < ResultPage().size()) text += "<a ";
+    return text;
+  }();
+  return page;
+}
+
+void ScanPage(benchmark::State& state, const std::string& page) {
   using namespace trovelane;
-  const std::string& page = ResultPage();
   NetworkSettings settings;
   settings.search.maxResults = 1 << 30;
   settings.search.duplicateMode = kDuplicateNone;  // every pass does the same work
@@ -188,9 +198,13 @@ void BM_ScanResultPage(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
 
+void BM_ScanResultPage(benchmark::State& state) { ScanPage(state, ResultPage()); }
+void BM_ScanUnclosedTags(benchmark::State& state) { ScanPage(state, UnclosedTagsPage()); }
+
 BENCHMARK(BM_Baseline_Gumbo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseAnchor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanResultPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanUnclosedTags)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

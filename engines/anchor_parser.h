@@ -31,6 +31,31 @@ inline constexpr std::size_t kMaxAnchorTextLength = 1023;
 std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
                         std::string& text);
 
+// What the reads of one page have learnt about its rest, so that a page full
+// of tags that never end (hostile or broken: "<a <a <a ...") is read in one
+// pass instead of one pass per "<a". Use one per page, reading forward; the
+// results are those of the plain ParseAnchor.
+class AnchorPageMemo {
+ public:
+  // The parity of the double quotes before `at`.
+  bool QuoteParityAt(std::string_view page, std::size_t at);
+  // page.find('>', from), remembered.
+  std::size_t FindTagClose(std::string_view page, std::size_t from);
+
+  // A search for "href" that started at a position whose quote parity was
+  // p ran into the end of the page: every later start of that parity does.
+  std::size_t hrefMissFrom[2] = {std::string_view::npos, std::string_view::npos};
+
+ private:
+  std::size_t parityAt_ = 0;
+  bool parity_ = false;
+  std::size_t closeFrom_ = std::string_view::npos;  // a search from here...
+  std::size_t closeAt_ = std::string_view::npos;    // ...found this (npos: none)
+};
+
+std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
+                        std::string& text, AnchorPageMemo& memo);
+
 // The character references of an href value, decoded: the named ones amp,
 // lt, gt and quot, and &#38; &#x26; (any case of x) and &#39;. Others, and an
 // "&" without a known reference behind it, stay as written.

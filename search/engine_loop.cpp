@@ -188,12 +188,13 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
   size_t pos = 0;
   std::string link;
   std::string title;
+  AnchorPageMemo memo;
   while (pos < page.size()) {
     if (worker.cancelled()) return false;
     size_t at = FindNoCase(page.substr(pos), "<A");
     if (at == kNotFound) break;
     at += pos;
-    size_t used = ParseAnchor(page, at, link, title);
+    size_t used = ParseAnchor(page, at, link, title, memo);
     if (used == 0) {
       pos = at + 1;
       continue;

@@ -132,5 +132,27 @@ TEST(ParseAnchorTest, RandomMarkupStaysInsideThePage) {
   }
 }
 
+// A page read forward with one memo, as a result page is scanned, gives what
+// each anchor read on its own gives; the memo only saves the rereading.
+TEST(ParseAnchorTest, APageMemoChangesNoResult) {
+  const char* pieces[] = {"<a",        "<A ", "href", "=",  "\"", "'",        ">", "</",
+                          "a>",        " ",   "x",    "<a x", "<a href=x", "<a href=\"u\"", "t"};
+  std::mt19937 random(2);
+  std::string url, text, memoUrl, memoText;
+  for (int round = 0; round < 3000; ++round) {
+    std::string page;
+    const int count = static_cast<int>(random() % 60);
+    for (int i = 0; i < count; ++i) page += pieces[random() % std::size(pieces)];
+    AnchorPageMemo memo;
+    for (std::size_t pos = 0; pos < page.size();) {
+      const std::size_t used = ParseAnchor(page, pos, url, text);
+      ASSERT_EQ(ParseAnchor(page, pos, memoUrl, memoText, memo), used) << page << " @" << pos;
+      ASSERT_EQ(memoUrl, url) << page << " @" << pos;
+      ASSERT_EQ(memoText, text) << page << " @" << pos;
+      pos += used == 0 ? 1 : used;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace trovelane
