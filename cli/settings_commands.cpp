@@ -1,6 +1,7 @@
-// trovelane-cli settings: print every setting of "qmknet.dat" (the proxy
-// password masked) and change one. Everything the Internet Settings dialog,
-// the search option pages and the result view options configure has a key.
+// trovelane-cli settings: print every setting of "qmknet.dat" and
+// "trovelane.json" (the proxy password masked) and change one. Everything the
+// Internet Settings dialog, the search option pages and the result view
+// options configure has a key.
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -11,6 +12,7 @@
 #include "cli/program.h"
 #include "net/base64.h"
 #include "net/credentials.h"
+#include "net/program_options_file.h"
 #include "net/settings_file.h"
 
 namespace trovelane::cli {
@@ -112,6 +114,7 @@ struct Setting {
   std::function<void(NetworkSettings&, const std::string&)> set;  // null: read only
   bool searchOption = false;  // changing it recomputes maxRelevance, as the option pages do
   const char* note = "";      // shown after the value
+  bool programOption = false;  // kept in "trovelane.json", not "qmknet.dat"
 };
 
 std::vector<Setting> Settings() {
@@ -188,6 +191,26 @@ std::vector<Setting> Settings() {
                [](auto& n, auto& v) { n.view.gridLines = OnOff(v); }});
   s.push_back({"view.tool-tips", [](auto& n) { return ShowOnOff(n.view.toolTips); },
                [](auto& n, auto& v) { n.view.toolTips = OnOff(v); }});
+  s.push_back({"timeout.connect",
+               [](auto& n) { return std::to_string(n.program.connectTimeoutSeconds); },
+               [](auto& n, auto& v) {
+                 n.program.connectTimeoutSeconds =
+                     static_cast<int32_t>(Number(v, 0, kMaxTimeoutSeconds));
+               },
+               false, "  (seconds; 0 = none)", true});
+  s.push_back({"timeout.read",
+               [](auto& n) { return std::to_string(n.program.readTimeoutSeconds); },
+               [](auto& n, auto& v) {
+                 n.program.readTimeoutSeconds =
+                     static_cast<int32_t>(Number(v, 0, kMaxTimeoutSeconds));
+               },
+               false, "  (seconds; 0 = none)", true});
+  s.push_back({"pages.max", [](auto& n) { return std::to_string(n.program.maxPagesPerEngine); },
+               [](auto& n, auto& v) {
+                 n.program.maxPagesPerEngine =
+                     static_cast<int32_t>(Number(v, 1, kMaxPagesPerEngineLimit));
+               },
+               false, "  (result pages per engine)", true});
   s.push_back({"read-chunk", [](auto& n) { return std::to_string(n.readChunkSize); }, nullptr,
                false, "  (from the speed, at start-up)"});
   return s;
@@ -216,7 +239,10 @@ void RunSet(const GlobalOptions& global, const std::string& key, const std::stri
   }
   if (it->searchOption)
     state.settings.search.maxRelevance = ComputeMaxRelevance(state.settings.search.weights);
-  SaveResult saved = SaveNetworkSettings(state.SettingsFile(), state.settings);
+  SaveResult saved =
+      it->programOption
+          ? SaveProgramOptions(state.ProgramOptionsFile(), state.settings.program)
+          : SaveNetworkSettings(state.SettingsFile(), state.settings);
   if (!saved) Fail(saved.error);
   std::cout << key << " = " << it->show(state.settings) << "\n";
 }
@@ -230,9 +256,9 @@ void AddSettingsCommands(CLI::App& app, GlobalOptions& global) {
   };
   auto options = std::make_shared<Options>();
   CLI::App* settings = app.add_subcommand(
-      "settings", "Print every setting of qmknet.dat (the proxy password masked)");
+      "settings", "Print every setting of qmknet.dat and trovelane.json (the password masked)");
   settings->require_subcommand(0, 1);
-  CLI::App* set = settings->add_subcommand("set", "Change one setting and save qmknet.dat");
+  CLI::App* set = settings->add_subcommand("set", "Change one setting and save its file");
   set->add_option("KEY", options->key, "A key as \"settings\" lists it")->required();
   set->add_option("VALUE", options->value, "The new value")->required();
   set->callback([&global, options] { RunSet(global, options->key, options->value); });

@@ -1,12 +1,17 @@
 #include "net/program_state.h"
 
 #include "engines/profile_list.h"
+#include "net/program_options_file.h"
 #include "net/settings_file.h"
 #include "platform/default_browser.h"
 
 namespace trovelane {
 
 std::string ProgramState::SettingsFile() const { return home.Resolve(kSettingsFileName); }
+
+std::string ProgramState::ProgramOptionsFile() const {
+  return home.Resolve(kProgramOptionsFileName);
+}
 
 std::string ProgramState::ProfileListFile() const { return home.Resolve(kProfileListFileName); }
 
@@ -29,6 +34,8 @@ bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& er
                                               ? options.detectBrowser
                                               : std::function<std::string()>(DetectDefaultBrowser));
   if (!load.save) state.warnings.push_back(load.save.error);
+  ProgramOptionsLoad own = LoadProgramOptions(state.ProgramOptionsFile(), state.settings.program);
+  if (!own.problem.empty()) state.warnings.push_back(own.problem);
 
   ReadCurrentProfilePath(state.ProfileListFile(), state.currentProfilePath);
   std::string profile = state.CurrentProfileFile();

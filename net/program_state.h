@@ -21,6 +21,7 @@ struct ProgramState {
   std::vector<std::string> warnings;  // problems that did not stop the start
 
   std::string SettingsFile() const;
+  std::string ProgramOptionsFile() const;
   std::string ProfileListFile() const;
   // The current profile's file, resolved against the install folder; empty
   // when there is no current profile.

@@ -74,13 +74,24 @@ struct ViewOptions {
   int32_t toolTips = 0;       // "Tool Tips"
 };
 
-// Everything the program keeps for the whole run: the three stored records and
-// readChunkSize, derived from the connection speed once at start-up.
+// Settings of this program that "qmknet.dat" has no place for. They live in
+// "trovelane.json" in the install folder (net/program_options_file.h), so
+// that "qmknet.dat" keeps the exact layout the Windows version reads.
+struct ProgramOptions {
+  int32_t connectTimeoutSeconds = 5;  // a connection attempt; 0 = as long as the system allows
+  int32_t readTimeoutSeconds = 10;    // silence while waiting for bytes; 0 = none
+  int32_t maxPagesPerEngine = 50;     // result pages one engine may fetch in one search
+};
+
+// Everything the program keeps for the whole run: the three stored records,
+// readChunkSize, derived from the connection speed once at start-up, and the
+// program's own options.
 struct NetworkSettings {
   ProxySettings proxy;
   SearchOptions search;
   ViewOptions view;
   int32_t readChunkSize = 3600;
+  ProgramOptions program;
 };
 
 }  // namespace trovelane

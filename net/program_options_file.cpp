@@ -1,0 +1,112 @@
+#include "net/program_options_file.h"
+
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+namespace trovelane {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct Field {
+  const char* key;
+  int32_t ProgramOptions::*member;
+  int32_t low;
+  int32_t high;
+};
+
+constexpr Field kFields[] = {
+    {"connectTimeoutSeconds", &ProgramOptions::connectTimeoutSeconds, 0, kMaxTimeoutSeconds},
+    {"readTimeoutSeconds", &ProgramOptions::readTimeoutSeconds, 0, kMaxTimeoutSeconds},
+    {"maxPagesPerEngine", &ProgramOptions::maxPagesPerEngine, 1, kMaxPagesPerEngineLimit},
+};
+
+std::string Range(const Field& f) {
+  return std::to_string(f.low) + ".." + std::to_string(f.high);
+}
+
+// Reads the whole file into `text`. False when it does not exist (`exists`
+// false) or cannot be read as a regular file (`problem` says why).
+bool ReadWhole(const std::string& path, std::string& text, bool& exists, std::string& problem) {
+  std::error_code ec;
+  auto status = std::filesystem::status(path, ec);
+  exists = !ec && std::filesystem::exists(status);
+  if (!exists) return false;
+  if (!std::filesystem::is_regular_file(status)) {
+    problem = path + " is not a regular file; the defaults are used";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    problem = "cannot read " + path + "; the defaults are used";
+    return false;
+  }
+  // The file is small by nature; a huge one is not ours.
+  constexpr size_t kMaxSize = 1 << 20;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (text.size() > kMaxSize) {
+    problem = path + " is larger than 1 MiB; the defaults are used";
+    return false;
+  }
+  return true;
+}
+
+Json ParseObject(const std::string& text) {
+  Json json = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+  return json.is_object() ? json : Json();
+}
+
+}  // namespace
+
+std::string CheckProgramOptions(const ProgramOptions& options) {
+  for (const Field& f : kFields) {
+    int32_t v = options.*f.member;
+    if (v < f.low || v > f.high) {
+      return std::string(f.key) + " is " + std::to_string(v) + ", out of range " + Range(f);
+    }
+  }
+  return {};
+}
+
+ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& options) {
+  ProgramOptionsLoad load;
+  options = {};
+  std::string text;
+  bool exists = false;
+  if (!ReadWhole(path, text, exists, load.problem)) return load;
+  Json json = ParseObject(text);
+  if (json.is_null()) {
+    load.problem = path + " is not a JSON object; the defaults are used";
+    return load;
+  }
+  load.fileRead = true;
+  for (const Field& f : kFields) {
+    auto it = json.find(f.key);
+    if (it == json.end()) continue;
+    if (it->is_number_integer() && *it >= f.low && *it <= f.high) {
+      options.*f.member = it->get<int32_t>();
+    } else {
+      if (!load.problem.empty()) load.problem += "; ";
+      load.problem += path + ": " + f.key + " must be a whole number in " + Range(f) +
+                      "; the default " + std::to_string(options.*f.member) + " is used";
+    }
+  }
+  return load;
+}
+
+SaveResult SaveProgramOptions(const std::string& path, const ProgramOptions& options) {
+  std::string why = CheckProgramOptions(options);
+  if (!why.empty()) return {false, "cannot save " + path + ": " + why};
+  std::string old;
+  bool exists = false, readable = false;
+  std::string ignored;
+  readable = ReadWhole(path, old, exists, ignored);
+  Json json = readable ? ParseObject(old) : Json();
+  if (json.is_null()) json = Json::object();
+  for (const Field& f : kFields) json[f.key] = options.*f.member;
+  return WriteFileAtomically(path, json.dump(2) + "\n");
+}
+
+}  // namespace trovelane

@@ -1,0 +1,94 @@
+#include "net/program_options_file.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/support/scratch_folder.h"
+
+namespace trovelane {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::ScratchFolder;
+using testing::WriteFileBytes;
+
+class ProgramOptionsFileTest : public ::testing::Test {
+ protected:
+  ScratchFolder folder_;
+  std::string path_ = folder_.File(kProgramOptionsFileName);
+};
+
+TEST_F(ProgramOptionsFileTest, MissingFileGivesTheDefaultsWithoutComplaint) {
+  ProgramOptions options;
+  options.readTimeoutSeconds = 99;
+  ProgramOptionsLoad load = LoadProgramOptions(path_, options);
+  EXPECT_FALSE(load.fileRead);
+  EXPECT_EQ(load.problem, "");
+  EXPECT_EQ(options.connectTimeoutSeconds, 5);
+  EXPECT_EQ(options.readTimeoutSeconds, 10);
+  EXPECT_EQ(options.maxPagesPerEngine, 50);
+}
+
+TEST_F(ProgramOptionsFileTest, SavedOptionsReadBackAndUnknownKeysSurvive) {
+  WriteFileBytes(path_, R"({"fromANewerVersion": {"x": [1, 2]}, "readTimeoutSeconds": 3})");
+  ProgramOptions options;
+  ASSERT_TRUE(LoadProgramOptions(path_, options).fileRead);
+  EXPECT_EQ(options.readTimeoutSeconds, 3);
+  options.connectTimeoutSeconds = 0;
+  options.maxPagesPerEngine = 7;
+  ASSERT_TRUE(SaveProgramOptions(path_, options));
+
+  ProgramOptions again;
+  ProgramOptionsLoad load = LoadProgramOptions(path_, again);
+  EXPECT_EQ(load.problem, "");
+  EXPECT_EQ(again.connectTimeoutSeconds, 0);
+  EXPECT_EQ(again.readTimeoutSeconds, 3);
+  EXPECT_EQ(again.maxPagesPerEngine, 7);
+  auto json = nlohmann::json::parse(ReadFileBytes(path_));
+  EXPECT_EQ(json["fromANewerVersion"]["x"][1], 2);
+}
+
+TEST_F(ProgramOptionsFileTest, BadValuesKeepTheirDefaultsAndAreNamed) {
+  WriteFileBytes(path_,
+                 R"({"connectTimeoutSeconds": -1, "readTimeoutSeconds": "ten",
+                     "maxPagesPerEngine": 0, "future": 1})");
+  ProgramOptions options;
+  ProgramOptionsLoad load = LoadProgramOptions(path_, options);
+  EXPECT_TRUE(load.fileRead);
+  EXPECT_EQ(options.connectTimeoutSeconds, 5);
+  EXPECT_EQ(options.readTimeoutSeconds, 10);
+  EXPECT_EQ(options.maxPagesPerEngine, 50);
+  EXPECT_NE(load.problem.find("connectTimeoutSeconds"), std::string::npos);
+  EXPECT_NE(load.problem.find("readTimeoutSeconds"), std::string::npos);
+  EXPECT_NE(load.problem.find("maxPagesPerEngine"), std::string::npos);
+}
+
+TEST_F(ProgramOptionsFileTest, DamagedOrForeignFilesAreReportedNotTaken) {
+  for (std::string text : {std::string("{\"readTimeoutSeconds\": 3"), std::string("[1, 2]"),
+                           std::string("\x00\xff garbage", 10)}) {
+    WriteFileBytes(path_, text);
+    ProgramOptions options;
+    ProgramOptionsLoad load = LoadProgramOptions(path_, options);
+    EXPECT_FALSE(load.fileRead) << text;
+    EXPECT_NE(load.problem, "") << text;
+    EXPECT_EQ(options.readTimeoutSeconds, 10) << text;
+  }
+  std::filesystem::remove(path_);
+  std::filesystem::create_directory(path_);
+  ProgramOptions options;
+  EXPECT_NE(LoadProgramOptions(path_, options).problem.find("not a regular file"),
+            std::string::npos);
+}
+
+TEST_F(ProgramOptionsFileTest, OutOfRangeOptionsAreNotSaved) {
+  ProgramOptions options;
+  options.readTimeoutSeconds = kMaxTimeoutSeconds + 1;
+  SaveResult saved = SaveProgramOptions(path_, options);
+  EXPECT_FALSE(saved);
+  EXPECT_NE(saved.error.find("readTimeoutSeconds"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(path_));
+}
+
+}  // namespace
+}  // namespace trovelane
