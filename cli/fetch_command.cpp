@@ -14,8 +14,8 @@
 #include "cli/commands.h"
 #include "net/base64.h"
 #include "net/http_url.h"
-#include "net/settings.h"
-#include "net/settings_file.h"
+#include "search/settings.h"
+#include "app/settings_file.h"
 #include "platform/install_folder.h"
 
 namespace trovelane::cli {

@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/settings.h"
+#include "net/proxy_settings.h"
 #include "net/url.h"
 #include "platform/socket.h"
 

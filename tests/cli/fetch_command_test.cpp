@@ -10,7 +10,7 @@
 #include <string>
 
 #include "net/base64.h"
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "tests/support/loopback_server.h"
 
 namespace trovelane {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/settings.h"
+#include "search/settings.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 
