@@ -1,11 +1,7 @@
 // Servers and proxies that stay silent, trickle, send too much, stop short or
 // answer something other than HTTP: every one of them ends a fetch with a
 // failure that says what happened, within the time-outs.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +11,7 @@
 #include "net/http_url.h"
 #include "tests/net/fetch_helpers.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/resetting_server.h"
 
 namespace trovelane {
 namespace {
@@ -25,6 +22,7 @@ using test::HttpResponse;
 using test::LoopbackServer;
 using test::MakeProxy;
 using test::ReadBody;
+using test::ResettingServer;
 using test::ServerConnection;
 using Clock = std::chrono::steady_clock;
 
@@ -159,42 +157,6 @@ TEST(Body, ShortOfItsContentLengthIsCutNotComplete) {
   EXPECT_EQ(Fetch(page, noLength.Url(), nullptr), "to the end");
   EXPECT_EQ(page.GetReadFailure(), ReadFailure::kNone);
 }
-
-// A one-connection server that reads the request and resets the connection.
-class ResettingServer {
- public:
-  ResettingServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd_, 4);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] {
-      int peer = accept(fd_, nullptr, nullptr);
-      if (peer < 0) return;
-      char buffer[4096];
-      [[maybe_unused]] ssize_t n = recv(peer, buffer, sizeof buffer, 0);
-      linger hard{1, 0};  // close with RST
-      setsockopt(peer, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-      close(peer);
-    });
-  }
-  ~ResettingServer() {
-    shutdown(fd_, SHUT_RDWR);
-    thread_.join();
-    close(fd_);
-  }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-
- private:
-  int fd_;
-  int port_;
-  std::thread thread_;
-};
 
 TEST(NoAnswer, CloseResetAndGarbageLeaveNoStatusLine) {
   LoopbackServer closes(Answer(""));
