@@ -82,8 +82,11 @@ class CHttpURL {
   // Connects, sends the request and reads the answer's head, following 301
   // and 302 redirects (always as GET; the Referer then names the previous
   // host). True when a request went out and its head was read, whatever the
-  // status; false when resolving, connecting, the proxy handshake or TLS
-  // failed, or when cancelled (GetFailure says which). A malformed redirect target throws
+  // status (also when the server closed before answering: see
+  // HasStatusLine); false when resolving, connecting, the proxy handshake or
+  // TLS failed, a CERN proxy answered 407, the time-outs ran out, the head
+  // was too large, an https page redirected to http, the URL is ftp://, or
+  // when cancelled (GetFailure says which). A malformed redirect target throws
   // CMalformedURLException with the connection closed. Null arguments mean:
   // the user agent "CHttpURL class", the referer kept from an earlier Open,
   // a POST without body, no proxy.
