@@ -47,5 +47,32 @@ TEST_F(SampleSearchTest, ASilentEngineEndsTimedOutAndTheOtherEnginesResultsArriv
   EXPECT_FALSE(SpoolFilesLeft());
 }
 
+TEST_F(SampleSearchTest, APageCutShortOrFallingSilentIsNotScanned) {
+  settings_.program.readTimeoutSeconds = 1;
+  Use({"offset0"});
+  const std::string part =
+      "HTTP/1.0 200 OK\r\n\r\n<html><a href=\"http://found.example/a\">a result</a>";
+  LoopbackServer stalls([part](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(part);
+    c.WaitForStop();
+  });
+  LoopbackServer cut(test::Answer(
+      "HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n" + part.substr(part.find("<html>"))));
+  catalogue_.engines[0].name = "stalls";
+  catalogue_.engines[0].searchUrl = stalls.Url("/search");
+  EngineDefinition cutEngine = catalogue_.engines[0];
+  cutEngine.name = "cut";
+  cutEngine.searchUrl = cut.Url("/search");
+  catalogue_.engines.push_back(cutEngine);
+  ASSERT_TRUE(Search("river", std::chrono::seconds(30)));
+  EXPECT_TRUE(events_.results.empty()) << events_.results.front().url;
+  const std::vector<std::string>& stalled = events_.rowHistory[0];
+  EXPECT_NE(std::find(stalled.begin(), stalled.end(), kStatusTimedOut), stalled.end());
+  const std::vector<std::string>& cutRow = events_.rowHistory[1];
+  EXPECT_EQ(std::find(cutRow.begin(), cutRow.end(), kStatusTimedOut), cutRow.end());
+  EXPECT_FALSE(SpoolFilesLeft());
+}
+
 }  // namespace
 }  // namespace trovelane::testing
