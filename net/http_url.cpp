@@ -63,6 +63,13 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
     }
     const std::string& host = viaProxy ? proxy->host : url_.host;
     const int32_t port = viaProxy ? proxy->port : url_.port;
+    if (port < 1 || port > kMaxPort) {
+      // A settings file may hold any number; its low 16 bits would name
+      // another port.
+      failure_ = OpenFailure::kConnect;
+      failureText_ = "port " + std::to_string(port) + " is not a TCP port";
+      return false;
+    }
     if (cancel_.IsCancelled() || !socket_.Connect(host, port)) {
       failure_ = cancel_.IsCancelled()  ? OpenFailure::kCancelled
                  : socket_.TimedOut()   ? OpenFailure::kTimedOut

@@ -206,6 +206,17 @@ TEST(NotHttp, FtpLinksAndRedirectsAreNotFetchedOverHttp) {
   EXPECT_EQ(proxyServer.ConnectionCount(), 0u);
 }
 
+TEST(ProxyPort, AboveTheTcpRangeIsNotWrappedToAnotherPort) {
+  LoopbackServer proxyServer(Answer(HttpResponse("HTTP/1.0 200 OK", "", "wrong port")));
+  ProxySettings cern = MakeProxy(kProxyCern, proxyServer.port() + 65536);
+  CHttpURL page;
+  bool opened = true;
+  EXPECT_EQ(Fetch(page, "http://h/", &cern, &opened), "");
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kConnect);
+  EXPECT_EQ(proxyServer.ConnectionCount(), 0u);
+}
+
 TEST(CernProxy, A407ToAPlainRequestIsAProxyFailure) {
   LoopbackServer proxyServer(Answer(HttpResponse("HTTP/1.0 407 Proxy Authentication Required",
                                                  "Proxy-Authenticate: Basic realm=\"p\"\r\n",
