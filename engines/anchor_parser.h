@@ -32,21 +32,31 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
                         std::string& text);
 
 // What the reads of one page have learnt about its rest, so that a page full
-// of tags that never end (hostile or broken: "<a <a <a ...") is read in one
-// pass instead of one pass per "<a". Use one per page, reading forward; the
-// results are those of the plain ParseAnchor.
+// of tags that never end (hostile or broken: "<a <a <a ...", "<ahref=<ahref=
+// ...") is read in one pass instead of one pass per "<a". Use one per page,
+// reading forward; the results are those of the plain ParseAnchor.
 class AnchorPageMemo {
  public:
-  // The parity of the double quotes before `at`.
+  // The parity of the double quotes between the first position this memo
+  // was asked about and `at` (only parities of two positions are compared).
+  // Asking about an earlier position starts the memo afresh.
   bool QuoteParityAt(std::string_view page, std::size_t at);
   // page.find('>', from), remembered.
   std::size_t FindTagClose(std::string_view page, std::size_t from);
 
-  // A search for "href" that started at a position whose quote parity was
-  // p ran into the end of the page: every later start of that parity does.
-  std::size_t hrefMissFrom[2] = {std::string_view::npos, std::string_view::npos};
+  // The last walk for "href" from a start of each quote parity: it started
+  // at `from` and ended at `stop`, on "href" (found) or on a ">" outside
+  // quotes or the end of the page (not found). A later start of the same
+  // parity up to `stop` ends the same way.
+  struct HrefWalk {
+    std::size_t from = std::string_view::npos;
+    std::size_t stop = 0;
+    bool found = false;
+  };
+  HrefWalk hrefWalks[2];
 
  private:
+  std::size_t parityBase_ = std::string_view::npos;
   std::size_t parityAt_ = 0;
   bool parity_ = false;
   std::size_t closeFrom_ = std::string_view::npos;  // a search from here...
