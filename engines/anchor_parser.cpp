@@ -62,26 +62,16 @@ std::size_t FindHrefValue(std::string_view page, std::size_t at, AnchorPageMemo&
   return SkipBlanks(page, at + 1);
 }
 
-// The longest raw href value that can still decode to kMaxLinkLength bytes:
-// a character reference is at most six bytes ("&quot;") for one.
-constexpr std::size_t kMaxRawHrefLength = 6 * (kMaxLinkLength + 1);
-
 // The href value starting at `at`; `end` gets the position just behind it.
 // A value in either kind of quote ends at the next quote of either kind.
 // None when the value runs on for kMaxRawHrefLength bytes: it could not be
 // kept, and reading it to its end for every anchor of a page of never-ending
 // tags would read the page once per anchor.
 std::optional<std::string_view> ReadHrefValue(std::string_view page, std::size_t at,
-                                              std::size_t& end) {
+                                              std::size_t& end, AnchorPageMemo& memo) {
   const bool quoted = at < page.size() && IsQuote(page[at]);
   if (quoted) ++at;
-  const std::size_t limit = std::min(page.size(), at + kMaxRawHrefLength);
-  std::size_t stop = at;
-  if (quoted) {
-    while (stop < limit && !IsQuote(page[stop])) ++stop;
-  } else {
-    while (stop < limit && !IsAsciiBlank(page[stop]) && page[stop] != '>') ++stop;
-  }
+  const std::size_t stop = memo.FindValueEnd(page, at, quoted);
   if (stop - at >= kMaxRawHrefLength) return std::nullopt;
   end = stop;
   return page.substr(at, stop - at);
@@ -144,6 +134,30 @@ std::size_t AnchorPageMemo::FindTagClose(std::string_view page, std::size_t from
   return closeAt_;
 }
 
+std::size_t AnchorPageMemo::FindValueEnd(std::string_view page, std::size_t from, bool quoted) {
+  auto isEnd = [quoted](char c) {
+    return quoted ? IsQuote(c) : IsAsciiBlank(c) || c == '>';
+  };
+  // A search from scan.from has read up to scan.to without finding an end
+  // before it, so a search from between the two goes on from scan.to. Each
+  // search reads at most kMaxRawHrefLength bytes past its start: a longer
+  // value is never kept.
+  ValueScan& scan = valueScans_[quoted];
+  std::size_t stop;
+  if (scan.from != std::string_view::npos && from >= scan.from && from <= scan.to) {
+    if (scan.ended) return scan.to;
+    stop = scan.to;
+  } else {
+    scan.from = from;
+    stop = std::min(from, page.size());
+  }
+  const std::size_t limit = std::min(page.size(), from + kMaxRawHrefLength);
+  while (stop < limit && !isEnd(page[stop])) ++stop;
+  scan.to = stop;
+  scan.ended = stop < page.size() && isEnd(page[stop]);
+  return stop;
+}
+
 std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
                         std::string& text) {
   AnchorPageMemo memo;
@@ -161,7 +175,7 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
   const std::size_t valueAt = FindHrefValue(page, SkipBlanks(page, pos + 2), memo);
   if (valueAt == kNotFound) return 0;
   std::size_t at = 0;
-  const std::optional<std::string_view> raw = ReadHrefValue(page, valueAt, at);
+  const std::optional<std::string_view> raw = ReadHrefValue(page, valueAt, at, memo);
   if (!raw) return 0;
   std::string link = DecodeHrefReferences(*raw);
   if (link.size() > kMaxLinkLength) return 0;
