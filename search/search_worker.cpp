@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -119,7 +120,10 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
   if (cancelled()) return HandOffOutcome::kStopped;
   // Other engines may have handed over results while this one was validated.
   if (LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
-  ++perEngineCount;
+  // The count of a late page may start at the largest int (it is clamped);
+  // it then stays there.
+  const bool counted = perEngineCount < std::numeric_limits<int>::max();
+  if (counted) ++perEngineCount;
   shared_->resultTotal.fetch_add(1);
   bool delivered = false;
   SearchRun* run = run_;
@@ -129,7 +133,7 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
   });
   if (!delivered) {
     // Stopped while waiting: nothing was handed over, so nothing is counted.
-    --perEngineCount;
+    if (counted) --perEngineCount;
     shared_->resultTotal.fetch_sub(1);
     return HandOffOutcome::kStopped;
   }

@@ -200,6 +200,31 @@ TEST_F(HostileEngineTest, PagesPerEngineAreCappedByTheSetting) {
   EXPECT_EQ(events_.results.size(), 40u);
 }
 
+TEST_F(HostileEngineTest, TheLargestResultsPerPageNeverWrapsTheOffset) {
+  std::mutex mutex;
+  std::vector<std::string> starts;
+  LoopbackServer server([&](ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    const std::string start = Param(request, "start");
+    int n = 0;
+    {
+      std::lock_guard lock(mutex);
+      starts.push_back(start);
+      n = static_cast<int>(starts.size());
+    }
+    // Each page links to the number its successor would carry.
+    c.Send(kHtmlHead + ResultPage("wide", n * 10, 10, start == "1" ? "2147483648" : "4294967295"));
+  });
+  EngineDefinition wide = Engine("Wide", server.Url("/search"), RESULT_PLUS_1);
+  wide.resultsPerPage = 2147483647;
+  catalogue_.engines = {wide};
+  ASSERT_TRUE(Search());
+  // The third page's value clamps to the second's: asked once, not again.
+  EXPECT_EQ(starts, (std::vector<std::string>{"1", "2147483647"}));
+  EXPECT_EQ(run_->lastStatus(), kStatusRepeatedRequest);
+  EXPECT_EQ(events_.results.size(), 20u);
+}
+
 TEST_F(HostileEngineTest, ResultsAnotherEngineListedFirstStillCountAsProgress) {
   // Two engines with the same three pages: whichever is second meets only
   // duplicates, and must still page on to the end.
