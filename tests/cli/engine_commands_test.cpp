@@ -71,6 +71,14 @@ TEST(EngineCommandsTest, ImportAndExportFailuresAreReported) {
   EXPECT_EQ(zero.exitCode, 1);
   EXPECT_THAT(zero.output, HasSubstr("\"Default No. of Results\" is 0"));
   EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile);
+  // Found in the profile, it is named on start-up and kept as it stands.
+  WriteFileBytes(home.HomeFile("default.prf"), profile + noPaging);
+  testing::Outcome listed = home.Run({"engines"});
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_THAT(listed.output, HasSubstr("is 0; the technique \"Result + 0\" needs a number above 0. "
+                                       "Searches leave it out."));
+  EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile + noPaging);
+  WriteFileBytes(home.HomeFile("default.prf"), profile);
 
   testing::Outcome unwritable = home.Run({"engines", "export", "0", home.File("no/such/x.eng")});
   EXPECT_EQ(unwritable.exitCode, 1);
