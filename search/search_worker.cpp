@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -249,21 +250,21 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
       std::lock_guard guard(lock_);
       path = dumpPath_;
     }
-    if (FILE* in = std::fopen(path.c_str(), "rb")) {
+    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (in) {
       if (shared_->readBackFake) shared_->readBackFake(cancelled_);
       page.clear();
       std::vector<char> buffer(65536);
       size_t n;
       bool tooLarge = false;
-      while (!cancelled() && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+      while (!cancelled() && (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
         if (n > limit - page.size()) {
           tooLarge = true;
           break;
         }
         page.append(buffer.data(), n);
       }
-      ok = !tooLarge && !cancelled() && !std::ferror(in);
-      std::fclose(in);
+      ok = !tooLarge && !cancelled() && !std::ferror(in.get());
     }
   }
   DiscardSpoolFile(nullptr);

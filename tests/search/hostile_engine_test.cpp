@@ -7,7 +7,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
+#include <new>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -373,6 +375,37 @@ TEST_F(HostileEngineTest, StopDoesNotWaitForASpoolFileBeingReadBack) {
   run_.reset();  // joins the worker
   EXPECT_TRUE(stopSeenWhileReading.load());
   EXPECT_TRUE(events_.results.empty());
+  EXPECT_FALSE(SpoolFilesLeft());
+}
+
+TEST_F(HostileEngineTest, AnErrorOnTheWorkerEndsOnlyItsEngineAndSaysWhy) {
+  LoopbackServer server([](ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    const std::string name = Path(request).substr(1, Path(request).find('/', 1) - 1);
+    c.Send(kHtmlHead + ResultPage(name, 0, 10, ""));
+  });
+  catalogue_.engines = {Engine("Fails", server.Url("/fails/search")),
+                        Engine("Works", server.Url("/works/search"))};
+  // Every text of every row, in order.
+  struct RowHistory : RecordingEvents {
+    void OnEngineRow(int engineIndex, const std::string& text) override {
+      history.push_back(text);
+      RecordingEvents::OnEngineRow(engineIndex, text);
+    }
+    std::vector<std::string> history;
+  } events;
+  run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events);
+  // Reading back the first page read runs out of memory.
+  std::atomic<bool> thrown{false};
+  run_->SetReadBackFake([&](const std::atomic<bool>&) {
+    if (!thrown.exchange(true)) throw std::bad_alloc();
+  });
+  ASSERT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
+  ASSERT_TRUE(run_->ServeUntilDone(30s));
+  EXPECT_NE(std::find(events.history.begin(), events.history.end(), kStatusOutOfMemory),
+            events.history.end());
+  EXPECT_EQ(events.results.size(), 10u);  // the other engine's page
+  run_.reset();
   EXPECT_FALSE(SpoolFilesLeft());
 }
 
