@@ -98,7 +98,7 @@ void AccumulateRelevance(ExpressionNode& node, int category, std::string_view te
 }
 
 int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOptions& options,
-                   const std::atomic<bool>* cancelled) {
+                   const std::function<bool()>& cancelled) {
   ClearCounters(root);
 
   if (auto title = FirstInnerText(page, "<TITLE")) {
@@ -121,8 +121,9 @@ int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOpti
   ForEachCountedTerm(root, [&](ExpressionNode& term) {
     finders.emplace_back(&term, OccurrenceFinder(page, term.term));
   });
+  std::size_t elements = 0;
   for (std::size_t at = FindNoCase(page, kFont); at != kNotFound;) {
-    if (cancelled && *cancelled) break;
+    if (cancelled && ++elements % 4096 == 0 && cancelled()) break;
     const std::size_t tagEnd = memo.TagEnd(at);
     if (tagEnd != kNotFound) {
       const std::size_t innerStart = tagEnd + 1;

@@ -85,7 +85,9 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
   if (page.IsCancelled()) return 0;  // a page cut short by Stop proves nothing
   AccumulateMatches(root, text);
   if (!FinalMatch(root)) return 0;
-  *relevanceOut = ScoreRelevance(root, text, settings.search);
+  *relevanceOut =
+      ScoreRelevance(root, text, settings.search, [&page] { return page.IsCancelled(); });
+  if (page.IsCancelled()) return 0;
   return 1;
 }
 
