@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "search/engine_loop.h"
+#include "search/plugin_host.h"
 #include "search/search_run.h"
 
 namespace trovelane {
@@ -35,9 +36,13 @@ void SearchWorker::SearchWorkerMain() {
     std::lock_guard guard(lock_);
     dumpPath_ = SpoolFilePath(workFolder, static_cast<long>(gettid()));
   }
-  // Plug-in engines are run by the plug-in host; until it exists such a
-  // worker only reports its end.
-  if (!engine.isPlugin && !cancelled()) RunEngineLoop(*this, engine);
+  if (!cancelled()) {
+    if (engine.isPlugin) {
+      RunPluginEngine(*this);
+    } else {
+      RunEngineLoop(*this, engine);
+    }
+  }
   if (connection.IsConnected()) connection.Close();
   validationConnection.Close();
 
@@ -74,12 +79,14 @@ bool SearchWorker::LimitReached(int perEngineCount) {
                                     : shared_->resultTotal.load() >= limit;
 }
 
-bool SearchWorker::HandOff(const std::string& url, const std::string& title, int& perEngineCount) {
+bool SearchWorker::HandOff(const std::string& url, const std::string& title, int& perEngineCount,
+                           std::string_view engineName) {
   if (url.size() >= ResultHandoff::kUrlSize) return false;
   ResultHandoff handoff;
   handoff.url = url;
   handoff.title = title.substr(0, ResultHandoff::kTitleSize - 1);
-  handoff.engineName = engine.name.substr(0, ResultHandoff::kEngineNameSize - 1);
+  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine.name) : engineName)
+                           .substr(0, ResultHandoff::kEngineNameSize - 1);
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
   handoff.relevance = shared_->validationMode == kValidationValRel ? relevance : -1;

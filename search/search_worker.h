@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "engines/engine_definition.h"
@@ -86,8 +87,11 @@ class SearchWorker {
 
   // Worker thread: hands one accepted result to the owner and waits until it
   // was taken, all under resultLock. False, with nothing counted, when the
-  // worker was stopped or the URL does not fit the hand-off record.
-  bool HandOff(const std::string& url, const std::string& title, int& perEngineCount);
+  // worker was stopped or the URL does not fit the hand-off record. The
+  // result carries `engineName` when given (plug-ins name their own), else
+  // the engine's name.
+  bool HandOff(const std::string& url, const std::string& title, int& perEngineCount,
+               std::string_view engineName = {});
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
