@@ -184,20 +184,7 @@ int32_t SetStatusService(HostContext* context, const char* text) {
 int32_t FindNextLinkService(HostContext* /*context*/, const char* html, char* urlOut,
                             char* titleOut) {
   try {
-    if (urlOut) urlOut[0] = '\0';
-    if (titleOut) titleOut[0] = '\0';
-    if (!html || !urlOut || !titleOut) return 0;
-    const std::string_view page(html);
-    const size_t at = FindNoCase(page, "<A");
-    if (at == kNotFound) return 0;
-    std::string url;
-    std::string title;
-    const size_t used = ParseAnchor(page, at, url, title);
-    if (used == 0) return static_cast<int32_t>(std::min<size_t>(at, INT32_MAX));
-    if (title.empty()) title = url;
-    CopyOut(url, urlOut);
-    CopyOut(title, titleOut);
-    return static_cast<int32_t>(std::min<size_t>(at + used, INT32_MAX));
+    return FindNextLinkInText(html, urlOut, titleOut);
   } catch (...) {
     return 0;
   }
@@ -227,6 +214,23 @@ Function Bind(SharedLibrary& library, const char* name) {
 }
 
 }  // namespace
+
+int32_t FindNextLinkInText(const char* html, char* urlOut, char* titleOut) {
+  if (urlOut) urlOut[0] = '\0';
+  if (titleOut) titleOut[0] = '\0';
+  if (!html || !urlOut || !titleOut) return 0;
+  const std::string_view page(html);
+  const size_t at = FindNoCase(page, "<A");
+  if (at == kNotFound) return 0;
+  std::string url;
+  std::string title;
+  const size_t used = ParseAnchor(page, at, url, title);
+  if (used == 0) return static_cast<int32_t>(std::min<size_t>(at, INT32_MAX));
+  if (title.empty()) title = url;
+  CopyOut(url, urlOut);
+  CopyOut(title, titleOut);
+  return static_cast<int32_t>(std::min<size_t>(at + used, INT32_MAX));
+}
 
 bool PluginLibraryBusy(const std::filesystem::path& path) {
   std::lock_guard guard(busyMutex);

@@ -38,6 +38,13 @@ class SearchWorker;
 // point (then nothing of it is called), a library busy with another run.
 void RunPluginEngine(SearchWorker& worker);
 
+// The FindNextLink service: finds the next "<A" (any case) in the
+// NUL-terminated html and reads that anchor into urlOut and titleOut (each
+// QM_LINK_BUFFER_SIZE bytes; an empty text becomes the url). Returns the
+// offset just behind the anchor; the offset of the "<A" itself, with both
+// buffers empty, when it has no link; 0 when there is no "<A".
+int32_t FindNextLinkInText(const char* html, char* urlOut, char* titleOut);
+
 // Whether a run of the library at `path` is in progress in this process.
 bool PluginLibraryBusy(const std::filesystem::path& path);
 
