@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "engines/plugin_name.h"
@@ -29,6 +30,8 @@ const Delivered kDelivered[] = {
     {"plgnews", "plgnews.com", "+AND+", "+OR+", "+NOT+"},
     {"plgsports", "plgnews Sports Illustrated", "+AND+", "+OR+", "+NOT+"},
 };
+
+void PrintTo(const Delivered& delivered, std::ostream* out) { *out << delivered.library; }
 
 class DeliveredPlugin : public ::testing::TestWithParam<Delivered> {
  protected:
