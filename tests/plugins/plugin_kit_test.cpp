@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 
@@ -81,6 +83,88 @@ TEST(ReadSiteRoot, TakesTheFirstLineOfTheSiteFileOrTheFallback) {
     SiteRoot none = ReadSiteRoot("none", "https://fallback.invalid:8443");
     EXPECT_EQ(none.origin, "https://fallback.invalid:8443");
   });
+}
+
+}  // namespace
+}  // namespace trovelane::plugin
+
+namespace trovelane::plugin {
+namespace {
+
+// Host services that answer from a fixed body; stands in for the search
+// worker so that the plug-in side can be driven alone.
+struct FakeHost {
+  static FakeHost* current;
+  std::string body;
+  size_t sent = 0;
+  int connects = 0;
+  int closes = 0;
+
+  static int32_t Connect(HostContext*, const char*, int32_t, const char*, const char*, const char*,
+                         char*) {
+    ++current->connects;
+    current->sent = 0;
+    return 1;
+  }
+  static int32_t Read(HostContext*, char* buffer, int32_t size) {
+    size_t n = std::min(current->body.size() - current->sent, static_cast<size_t>(size));
+    std::memcpy(buffer, current->body.data() + current->sent, n);
+    current->sent += n;
+    return static_cast<int32_t>(n);
+  }
+  static int32_t Close(HostContext*) {
+    ++current->closes;
+    return 1;
+  }
+  HostContext Context() {
+    HostContext context{};
+    context.connect = Connect;
+    context.read = Read;
+    context.close = Close;
+    return context;
+  }
+};
+FakeHost* FakeHost::current = nullptr;
+
+TEST(FetchToSpool, ASpoolFileThatCannotBeCreatedEndsThePageQuietly) {
+  testing::ScratchFolder folder;
+  FakeHost host;
+  FakeHost::current = &host;
+  host.body = std::string(200000, 'p');
+  HostContext context = host.Context();
+  PluginState state;
+  InFolder(folder.path(), [&] {
+    Initialize(state, &context, true, "none", "http://fallback.invalid");
+    ASSERT_EQ(state.spoolName, "sdump" + std::to_string(::gettid()) + ".bin");
+    // The spool name is taken by a folder: the file cannot be created.
+    std::filesystem::create_directory(state.spoolName);
+    EXPECT_FALSE(FetchToSpool(state, "http://127.0.0.1:9/x"));
+    EXPECT_EQ(host.closes, 1);  // the request is ended all the same
+    EXPECT_EQ(state.spool, nullptr);
+    EXPECT_TRUE(state.page.empty());
+
+    // Once it can be, the whole body comes back and the file is gone.
+    std::filesystem::remove(state.spoolName);
+    EXPECT_TRUE(FetchToSpool(state, "http://127.0.0.1:9/x"));
+    EXPECT_EQ(state.page, host.body);
+    EXPECT_FALSE(std::filesystem::exists(state.spoolName));
+    Terminate(state);
+  });
+}
+
+TEST(FetchToMemory, HoldsTheWholeBodyReadInChunks) {
+  FakeHost host;
+  FakeHost::current = &host;
+  host.body = std::string(20000, 'm') + "end";
+  HostContext context = host.Context();
+  PluginState state;
+  Initialize(state, &context, false, "none", "http://fallback.invalid");
+  EXPECT_TRUE(state.spoolName.empty());
+  EXPECT_TRUE(FetchToMemory(state, "http://127.0.0.1:9/x"));
+  EXPECT_EQ(state.page, host.body);
+  EXPECT_EQ(host.closes, 1);
+  Terminate(state);
+  EXPECT_TRUE(state.page.empty());
 }
 
 }  // namespace

@@ -64,6 +64,23 @@ TEST_P(SitePluginTest, ListsEveryResultOfItsSiteAcrossItsPages) {
   EXPECT_FALSE(run_->searching());
 }
 
+TEST_F(PluginSearchTest, TwoEnginesOfOneLibraryDoNotShareItsRunAtOnce) {
+  UsePlugins({"plgresearch", "plgresearch"});
+  ASSERT_TRUE(Search(kQuery));
+  // One run of the library: its pages once, each result once.
+  const std::vector<std::string> urls = SiteUrls("plgresearch", kQuery, 3);
+  EXPECT_EQ(ResultUrls(), urls);
+  EXPECT_EQ(SiteRequests("plgresearch"), static_cast<int>((urls.size() + 9) / 10));
+}
+
+TEST_F(PluginSearchTest, DownloadsKeepTheParenthesesOfAnEmptySynopsis) {
+  UsePlugins({"plgdownloads"});
+  ASSERT_TRUE(Search(kQuery));
+  int empty = 0;
+  for (const auto& r : events_.results) empty += r.title.ends_with("  ()");
+  EXPECT_GT(empty, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Delivered, SitePluginTest,
                          ::testing::Values("plgpages", "plgfinance", "plgdownloads", "plgresearch",
                                            "plgbiznews", "plgnews", "plgsports"));
