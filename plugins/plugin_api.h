@@ -19,7 +19,8 @@
  * Threads: QMPluginInitialize, QMGetBooleanOperators, QMPerformSearchIteration
  * and QMPluginTerminate run on the search worker thread of the plug-in's
  * engine, one after the other; the services are called on that same thread.
- * QMGetPluginName may run on any thread, while no search uses the library.
+ * QMGetPluginName may run on any thread at any time, also while a run is in
+ * progress on another thread, so it reads nothing but constant data.
  * The host runs at most one search with one library at a time, so a plug-in
  * may keep its run state in file-scope variables.
  *

@@ -76,6 +76,7 @@ void CopyOut(std::string_view text, char* out) {
 
 int32_t CheckRelevanceService(HostContext* context, const char* url, int32_t* relevanceOut) {
   try {
+    if (!context || !context->host) return 0;
     SearchWorker& worker = WorkerOf(context);
     if (worker.cancelled() || !url) return 0;
     int relevance = 0;
@@ -92,6 +93,7 @@ int32_t CheckRelevanceService(HostContext* context, const char* url, int32_t* re
 int32_t AddResultService(HostContext* context, const char* url, const char* text,
                          const char* engineName, int32_t validated, int32_t relevance) {
   try {
+    if (!context || !context->host) return 0;
     SearchWorker& worker = WorkerOf(context);
     if (worker.cancelled()) return 0;
     const std::string link = url ? url : "";
@@ -118,6 +120,7 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
 int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, const char* referer,
                        const char* body, const char* cookieToSend, char* cookieSink) {
   try {
+    if (!context || !context->host) return 0;
     PluginRun& run = *static_cast<PluginRun*>(context->host);
     SearchWorker& worker = run.worker;
     if (worker.cancelled() || !url) return 0;
@@ -152,6 +155,7 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
 
 int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
   try {
+    if (!context || !context->host) return 0;
     SearchWorker& worker = WorkerOf(context);
     if (worker.cancelled() || !buffer || size < 1) return 0;
     worker.SendStatus(FormatStatus(kStatusRetrieving, worker.connection.GetPath()));
@@ -164,7 +168,7 @@ int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
 
 int32_t CloseService(HostContext* context) {
   try {
-    WorkerOf(context).connection.Close();
+    if (context && context->host) WorkerOf(context).connection.Close();
   } catch (...) {
   }
   return 1;
@@ -172,6 +176,7 @@ int32_t CloseService(HostContext* context) {
 
 int32_t SetStatusService(HostContext* context, const char* text) {
   try {
+    if (!context || !context->host) return 0;
     SearchWorker& worker = WorkerOf(context);
     if (worker.cancelled()) return 0;
     worker.SendStatus(text ? text : "");
@@ -192,6 +197,7 @@ int32_t FindNextLinkService(HostContext* /*context*/, const char* html, char* ur
 
 int32_t GetValidationModeService(HostContext* context) {
   try {
+    if (!context || !context->host) return 0;
     const int mode = WorkerOf(context).shared().validationMode;
     return mode == kValidationVal || mode == kValidationValRel ? mode : kValidationNone;
   } catch (...) {

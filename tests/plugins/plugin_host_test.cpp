@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "search/plugin_host.h"
 #include "tests/plugins/plugin_search_fixture.h"
 
@@ -43,6 +45,31 @@ TEST_F(PluginSearchTest, APluginLackingOnlyTerminateIsNeverInitialised) {
   EXPECT_EQ(plugin.Call<int>("TestInitializeCount"), 0);
   EXPECT_FALSE(std::filesystem::exists(folder_.path() / "initialized.txt"));
   EXPECT_FALSE(PluginLibraryBusy(plugin.path()));
+}
+
+TEST_F(PluginSearchTest, ServicesAnswerOddInputWithoutHarm) {
+  TestPlugin plugin(folder_.path(), "tlprobe");
+  ASSERT_TRUE(plugin.loaded());
+  settings_.search.validationMode = kValidationValRel;
+  UsePlugins({"tlprobe"});
+  ASSERT_TRUE(Search("anything"));
+  EXPECT_EQ(plugin.Call<int>("TestTerminateCount"), 1);
+  const int32_t* answers = plugin.Call<const int32_t*>("TestAnswers");
+  EXPECT_EQ(answers[0], 0);  // a malformed URL: no request
+  EXPECT_EQ(answers[1], kValidationValRel);
+  EXPECT_EQ(answers[2], 27);  // behind the text, at the name of its closing tag
+  EXPECT_STREQ(plugin.Call<const char*>("TestProbeUrl"), "/found");
+  EXPECT_EQ(answers[3], 1);
+  EXPECT_EQ(answers[4], 1);  // too long to hand over: dropped, the plug-in goes on
+  EXPECT_EQ(answers[5], 1);
+  EXPECT_EQ(answers[6], 1);  // a duplicate: dropped silently
+  EXPECT_EQ(answers[7], 0);
+  ASSERT_EQ(events_.results.size(), 1u);
+  EXPECT_EQ(events_.results[0].url, "http://127.0.0.1:9/one");
+  EXPECT_EQ(events_.results[0].engineName, "probe");
+  EXPECT_EQ(events_.results[0].relevance, 0);
+  const auto& row = events_.rows[0];
+  EXPECT_NE(std::find(row.begin(), row.end(), "probe status"), row.end());
 }
 
 TEST_F(PluginSearchTest, AMissingLibraryEndsItsEngineQuietly) {

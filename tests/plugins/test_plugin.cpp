@@ -3,12 +3,15 @@
 //   TEST_BLOCKING      its first iteration stays in its own code until the
 //                      test calls TestRelease (at most 30 s), then tries
 //                      every service once and records the answers.
+//   TEST_PROBE         its one iteration tries the services with odd input
+//                      and records the answers.
 // Each writes "initialized.txt" into its current directory when initialised
 // and counts its calls; the test reads the counts through the Test* exports
 // of the same loaded image.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "plugins/plugin_api.h"
@@ -21,7 +24,8 @@ std::atomic<int> terminateCount{0};
 std::atomic<bool> entered{false};
 std::atomic<bool> released{false};
 std::atomic<bool> returned{false};
-int32_t answers[5] = {-1, -1, -1, -1, -1};
+int32_t answers[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+char probeUrl[QM_LINK_BUFFER_SIZE];
 
 }  // namespace
 
@@ -63,6 +67,18 @@ QM_PLUGIN_EXPORT int32_t QMPerformSearchIteration(const char* /*query*/) {
   answers[4] = host->checkRelevance(host, "http://127.0.0.1:9/x", nullptr);
   returned = true;
   return 1;  // the host must stop calling once stopped, whatever this says
+#elif defined(TEST_PROBE)
+  char title[QM_LINK_BUFFER_SIZE];
+  std::string tooLong = "http://127.0.0.1:9/" + std::string(1100, 'x');
+  answers[0] = host->connect(host, "not a url at all", 0, nullptr, nullptr, nullptr, nullptr);
+  answers[1] = host->getValidationMode(host);
+  answers[2] = host->findNextLink(host, "ab <a href=\"/found\">Found</a>", probeUrl, title);
+  answers[3] = host->setStatus(host, "probe status");
+  answers[4] = host->addResult(host, tooLong.c_str(), "long", "probe", 0, 0);
+  answers[5] = host->addResult(host, "http://127.0.0.1:9/one", "One", "probe", 0, 0);
+  answers[6] = host->addResult(host, "http://127.0.0.1:9/one", "Again", "probe", 0, 0);
+  answers[7] = host->checkRelevance(host, "not a url either", nullptr);
+  return 0;
 #else
   return 0;
 #endif
@@ -81,5 +97,6 @@ QM_PLUGIN_EXPORT bool TestEntered() { return entered; }
 QM_PLUGIN_EXPORT bool TestReturned() { return returned; }
 QM_PLUGIN_EXPORT void TestRelease() { released = true; }
 QM_PLUGIN_EXPORT const int32_t* TestAnswers() { return answers; }
+QM_PLUGIN_EXPORT const char* TestProbeUrl() { return probeUrl; }
 
 }  // extern "C"
