@@ -168,7 +168,8 @@ HttpResponse News(const PluginSite& site, const QueryPairs& params, const Corpus
   const Listing list = List(site, corpus, query, Number(params, "st", 1) - 1, maxPages);
   const std::string count = "<table><tr><td>Search</td></tr></table>\n<table><tr><td><b>" +
                             std::to_string(list.total) + "</b> documents found</td></tr></table>\n";
-  std::string anchors;
+  // A named anchor without a link opens the list, as on the real pages.
+  std::string anchors = "<a name=\"results\"></a>\n";
   for (const CorpusPage* page : list.shown) {
     anchors += "<a href=\"" + Href(base, *page) + "\">" + EscapeHtml(page->title) + "</a><br>\n";
   }
