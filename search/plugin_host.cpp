@@ -289,8 +289,12 @@ void RunPluginEngine(SearchWorker& worker) {
         operators.orOperator ? operators.orOperator : "",
         operators.notOperator ? operators.notOperator : "",
         operators.exactOperator ? operators.exactOperator : "");
+    // Each iteration is one result page as the plug-in sees it; the
+    // program's page limit bounds a site that never stops offering more.
+    const int maxPages = worker.settings.program.maxPagesPerEngine;
     try {
-      while (!worker.cancelled() && iterate(query.c_str()) != 0) {
+      for (int pages = 0; !worker.cancelled() && (maxPages <= 0 || pages < maxPages); ++pages) {
+        if (iterate(query.c_str()) == 0) break;
       }
     } catch (...) {
     }

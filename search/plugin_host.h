@@ -33,9 +33,10 @@ namespace trovelane {
 
 class SearchWorker;
 
-// Worker thread: runs the plug-in engine of `worker` to its end. Every way
-// out is quiet: a library that cannot be found or loaded, a missing entry
-// point (then nothing of it is called), a library busy with another run.
+// Worker thread: runs the plug-in engine of `worker` to its end, calling its
+// iteration at most maxPagesPerEngine times (the program's option). Every
+// way out is quiet: a library that cannot be found or loaded, a missing
+// entry point (then nothing of it is called), a library busy with another run.
 void RunPluginEngine(SearchWorker& worker);
 
 // The FindNextLink service: finds the next "<A" (any case) in the

@@ -131,6 +131,15 @@ TEST_F(PluginSearchTest, LimitReachedInTheMiddleOfAPageEndsThePlugin) {
   EXPECT_EQ(SiteRequests("plgfinance"), 1);
 }
 
+TEST_F(PluginSearchTest, TheProgramsPageLimitBoundsAPlugin) {
+  settings_.program.maxPagesPerEngine = 2;
+  UsePlugins({"plgresearch", "plgnews"});
+  ASSERT_TRUE(Search(kQuery));
+  ASSERT_GT(SiteUrls("plgresearch", kQuery, 3).size(), 20u);
+  EXPECT_EQ(SiteRequests("plgresearch"), 2);
+  EXPECT_EQ(SiteRequests("plgnews"), 2);
+}
+
 TEST_F(PluginSearchTest, DuplicatesAcrossPluginsAreDroppedAndNotCounted) {
   settings_.search.maxResults = 15;
   settings_.search.perEngine = 1;
