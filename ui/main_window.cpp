@@ -71,6 +71,37 @@ QIcon BrowserIcon(const NetworkSettings&) {
   return {};
 }
 
+// The Expression Wizard button's picture: a wand with a spark.
+QIcon WizardIcon() {
+  QPixmap pixmap(20, 20);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(70, 50, 30), 2.5, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(3, 17), QPointF(12, 8));
+  p.setPen(QPen(QColor(230, 170, 0), 1.5, Qt::SolidLine, Qt::RoundCap));
+  const QPointF c(15, 5);
+  for (int i = 0; i < 4; ++i) {
+    const double a = i * M_PI / 4;
+    p.drawLine(c + QPointF(4 * std::cos(a), 4 * std::sin(a)), c - QPointF(4 * std::cos(a), 4 * std::sin(a)));
+  }
+  return QIcon(pixmap);
+}
+
+// Copy URL(s): two sheets, one over the other.
+QIcon CopyIcon() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setPen(QPen(QColor(60, 70, 90), 1));
+  p.setBrush(QColor(250, 250, 250));
+  p.drawRect(QRectF(1.5, 1.5, 8, 10));
+  p.drawRect(QRectF(6.5, 4.5, 8, 10));
+  p.setPen(QPen(QColor(40, 90, 200), 1));
+  for (int y : {7, 9, 11}) p.drawLine(8, y, 13, y);
+  return QIcon(pixmap);
+}
+
 }  // namespace
 
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved) {
@@ -350,7 +381,7 @@ void CMainFrame::CreateToolBar() {
   toolBar_->addAction(stopAction);
   toolBar_->addAction(threadsAction);
   toolBar_->addSeparator();
-  view_->copyAction->setIcon(ThemeIcon("edit-copy", QStyle::SP_FileDialogNewFolder));
+  view_->copyAction->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), CopyIcon()));
   view_->deleteAction->setIcon(ThemeIcon("edit-delete", QStyle::SP_TrashIcon));
   view_->deleteAllAction->setIcon(ThemeIcon("edit-clear", QStyle::SP_DialogResetButton));
   toolBar_->addAction(view_->copyAction);
@@ -383,18 +414,20 @@ void CMainFrame::CreateSearchBar() {
   expressionBox_->setEditable(true);
   expressionBox_->setInsertPolicy(QComboBox::NoInsert);
   expressionBox_->setMaxVisibleItems(20);
-  // Enter in the box starts the search like Go. Taken here: the combo box
-  // would hand the key back to its edit field, which would say so twice.
+  // Enter in the box starts the search like Go. Taken here, before the box
+  // (which has the focus and hands keys on to its edit field) sees it: the
+  // edit field's own returnPressed would come twice for one key.
+  expressionBox_->installEventFilter(this);
   expressionBox_->lineEdit()->installEventFilter(this);
 
   wizardButton_ = new QToolButton(bar);
   wizardButton_->setObjectName(QStringLiteral("wizardButton"));
   wizardButton_->setDefaultAction(expressionWizardAction);
-  wizardButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  wizardButton_->setText(QStringLiteral("Wizard"));
+  wizardButton_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  wizardButton_->setIcon(WizardIcon());
+  wizardButton_->setIconSize(QSize(20, 20));
+  wizardButton_->setToolTip(QStringLiteral("Wizard"));
   wizardButton_->setAutoRaise(false);
-  connect(expressionWizardAction, &QAction::changed, wizardButton_,
-          [this] { wizardButton_->setText(QStringLiteral("Wizard")); });
 
   goButton_ = new QPushButton(QStringLiteral("&Go"), bar);
   goButton_->setObjectName(QStringLiteral("goButton"));
@@ -470,7 +503,8 @@ void CMainFrame::UpdatePanes() {
 // (the idle text) when the pointer leaves them. The idle text is "Ready", or
 // the result count when there are results.
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == expressionBox_->lineEdit() && event->type() == QEvent::KeyPress) {
+  if ((watched == expressionBox_ || watched == expressionBox_->lineEdit()) &&
+      event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       Go();

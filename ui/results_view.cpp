@@ -5,8 +5,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
-#include <QResizeEvent>
-#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -68,6 +66,7 @@ CQuivmarkView::CQuivmarkView(CQuivmarkDoc& document, ViewHost& host, QWidget* pa
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   for (int c = 0; c < kColumnCount; ++c) list_->setColumnWidth(c, kColumnInitialWidths[c]);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  list_->viewport()->installEventFilter(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -130,14 +129,14 @@ std::vector<int> CQuivmarkView::ColumnWidthsFor(int width) const {
   return {half, a, b, half};
 }
 
-void CQuivmarkView::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  if (window()->isMinimized()) return;
-  // The list's own width less its frame and a vertical scroll bar.
-  int width = event->size().width() - 2 * list_->frameWidth();
-  if (list_->verticalScrollBar()->isVisible()) width -= list_->verticalScrollBar()->width();
-  const std::vector<int> widths = ColumnWidthsFor(width);
-  for (int c = 0; c < kColumnCount; ++c) list_->setColumnWidth(c, widths[c]);
+// The columns follow the list's width: its viewport changes with the view
+// and when a vertical scroll bar comes or goes.
+bool CQuivmarkView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_->viewport() && event->type() == QEvent::Resize && !window()->isMinimized()) {
+    const std::vector<int> widths = ColumnWidthsFor(list_->viewport()->width());
+    for (int c = 0; c < kColumnCount; ++c) list_->setColumnWidth(c, widths[c]);
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 std::vector<int> CQuivmarkView::SelectedRows() const {

@@ -125,7 +125,7 @@ class CQuivmarkView : public QWidget {
   void validationFinished();
 
  protected:
-  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Check {

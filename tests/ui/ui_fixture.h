@@ -119,12 +119,12 @@ class UiTest : public ::testing::Test {
     }
   }
 
-  // Types `text` into the expression box and presses Enter.
+  // Types `text` into the expression box and presses Enter. The keys go to
+  // the box, which has the focus, as the window system's keys do.
   void TypeAndEnter(const QString& text) {
-    QLineEdit* edit = frame_->expressionBox()->lineEdit();
-    edit->clear();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
+    frame_->expressionBox()->lineEdit()->clear();
+    QTest::keyClicks(frame_->expressionBox(), text);
+    QTest::keyClick(frame_->expressionBox(), Qt::Key_Return);
   }
 
   // Serves the event loop until `done` holds; false after a generous guard.
