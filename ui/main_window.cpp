@@ -548,12 +548,9 @@ void CMainFrame::UpdateCommandStates() {
   for (QAction* a : {saveAction, saveAsAction, newAction, openAction}) a->setEnabled(!searching);
   for (QAction* a : recentActions) a->setEnabled(!searching);
   for (QAction* a : dialogCommands_) {
-    const bool locked = a == searchSettingsAction || a == searchProfilesAction;
+    const bool locked = a == searchSettingsAction || a == searchProfilesAction ||
+                        a == printAction || a == printPreviewAction || a == printSetupAction;
     a->setEnabled(!(locked && searching));
-  }
-  // Printing follows the same rule once the printing code has enabled it.
-  for (QAction* a : {printAction, printPreviewAction, printSetupAction}) {
-    if (a->property("available").toBool()) a->setEnabled(!searching);
   }
 }
 
@@ -809,6 +806,12 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
 void CMainFrame::ShowFirstDisplay() {
   const std::string& searchText = document_.results().searchText();
   expressionBox_->setEditText(Q(searchText));
+  // Validate scores against the document's search when no search ran yet.
+  if (!bridge_->run().expression() && !searchText.empty()) {
+    documentExpression_ = ParseExpression(
+        NormalizeSearchText(searchText, state_.settings.search.defaultOperator));
+    if (!documentExpression_) prompts_.inform(QString::fromUtf8(kInvalidExpression));
+  }
   resultTotal_ = document_.results().count();
   SetMessagePane(resultTotal_ > 0 ? Q(FormatResultsFound(resultTotal_))
                                   : QString::fromLatin1(kReady));

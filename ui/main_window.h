@@ -92,9 +92,11 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void FillProfileSelector();
   // The selector's entry `index` becomes the current profile (ignored while searching).
   void SelectProfile(int index);
-  // Lets a dialog command be used (the dialogs connect their action first).
-  // Search Settings and Search Profiles stay disabled while a search runs.
+  // Lets a dialog or print command be used (its code connects the action
+  // first). Search Settings, Search Profiles and the print commands stay
+  // disabled while a search runs.
   void EnableDialogCommand(QAction* action);
+  void EnablePrintCommand(QAction* action) { EnableDialogCommand(action); }
 
   // --- What the view and the dialogs ask ---
   bool IsSearching() const override;
@@ -143,7 +145,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   QAction* webSiteAction;
   QAction* aboutAction;
   std::array<QAction*, kRecentFilesMax> recentActions{};
-  // Printing: made here, disabled; the printing code connects and enables them.
+  // Printing: made here, disabled; the printing code connects them and calls
+  // EnablePrintCommand.
   QAction* printAction;
   QAction* printPreviewAction;
   QAction* printSetupAction;

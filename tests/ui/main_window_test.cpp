@@ -87,7 +87,19 @@ TEST_F(UiTest, DialogAndPrintCommandsWaitForTheirCode) {
     EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
   }
   frame_->EnableDialogCommand(frame_->searchSettingsAction);
+  frame_->EnableDialogCommand(frame_->internetSettingsAction);
+  frame_->EnablePrintCommand(frame_->printAction);
   EXPECT_TRUE(frame_->searchSettingsAction->isEnabled());
+  EXPECT_TRUE(frame_->printAction->isEnabled());
+  // While a search runs: settings, profiles and printing are not available.
+  TypeAndEnter("lantern");
+  ASSERT_TRUE(frame_->IsSearching());
+  EXPECT_FALSE(frame_->searchSettingsAction->isEnabled());
+  EXPECT_FALSE(frame_->printAction->isEnabled());
+  EXPECT_TRUE(frame_->internetSettingsAction->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return !frame_->IsSearching(); }));
+  EXPECT_TRUE(frame_->searchSettingsAction->isEnabled());
+  EXPECT_TRUE(frame_->printAction->isEnabled());
 }
 
 // --- Status bar ---
