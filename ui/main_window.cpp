@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -395,6 +396,7 @@ void CMainFrame::CreateToolBar() {
   profileSelector_->setFixedWidth(150);
   profileSelector_->setEditable(false);
   profileSelector_->setToolTip(QStringLiteral("Search profile"));
+  profileSelector_->setFont(QFontDatabase::systemFont(QFontDatabase::TitleFont));
   connect(profileSelector_, &QComboBox::activated, this, &CMainFrame::SelectProfile);
   toolBar_->addWidget(profileSelector_);
   toolBar_->addAction(searchSettingsAction);
