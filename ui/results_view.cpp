@@ -19,6 +19,28 @@ QString Format(const char* format, int value) {
   return QString::fromUtf8(format).replace(QStringLiteral("%d"), QString::number(value));
 }
 
+}  // namespace
+
+QString ElideWithDots(const QString& text, const QFontMetrics& metrics, int columnWidth) {
+  const int room = columnWidth - 5;
+  if (metrics.horizontalAdvance(text) <= room) return text;
+  const QString dots = QStringLiteral("...");
+  // The longest start of the text that fits with the dots after it.
+  int low = 0;
+  int high = static_cast<int>(text.size());
+  while (low < high) {
+    const int mid = (low + high + 1) / 2;
+    if (metrics.horizontalAdvance(text.left(mid) + dots) <= room) {
+      low = mid;
+    } else {
+      high = mid - 1;
+    }
+  }
+  return text.left(low) + dots;
+}
+
+namespace {
+
 // Draws the selection over the whole row with "Full Row Selection", else
 // only over the first column (the text and its icon).
 class CellDelegate : public QStyledItemDelegate {
@@ -30,7 +52,13 @@ class CellDelegate : public QStyledItemDelegate {
              const QModelIndex& index) const override {
     QStyleOptionViewItem o(option);
     if (!fullRow && index.column() != kColumnText) o.state &= ~QStyle::State_Selected;
-    QStyledItemDelegate::paint(painter, o, index);
+    initStyleOption(&o, index);
+    // A text wider than its column less 5 pixels ends in "...".
+    const QStyle* style = o.widget ? o.widget->style() : QApplication::style();
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &o, o.widget);
+    o.text = ElideWithDots(o.text, o.fontMetrics, textRect.width() + 5);
+    o.textElideMode = Qt::ElideNone;
+    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, o.widget);
   }
 };
 

@@ -42,6 +42,10 @@ inline constexpr int kLaunchAskFrom = 6;
 // Height of the banner band above the list.
 inline constexpr int kBannerHeight = 60;
 
+// `text` as a column `columnWidth` pixels wide shows it: whole when it fits
+// in the width less 5 pixels, else cut and ending in "...".
+QString ElideWithDots(const QString& text, const QFontMetrics& metrics, int columnWidth);
+
 // What the view needs of the main window.
 class ViewHost {
  public:

@@ -83,6 +83,18 @@ TEST_F(ResultsViewTest, ColumnsCellsAndStyles) {
   for (int o = 1; o < 4; ++o) EXPECT_NE(model_->RowIcon(o).pixmap(16, 16).toImage(), none);
 }
 
+TEST(ResultsCellTest, ALongTextEndsInThreeDots) {
+  const QFontMetrics metrics(QApplication::font());
+  const QString text = QStringLiteral("http://127.0.0.1/a/rather/long/path/of/a/result.html");
+  const int whole = metrics.horizontalAdvance(text);
+  EXPECT_EQ(ElideWithDots(text, metrics, whole + 5), text);
+  const QString cut = ElideWithDots(text, metrics, whole);
+  EXPECT_TRUE(cut.endsWith("...")) << cut.toStdString();
+  EXPECT_TRUE(text.startsWith(cut.chopped(3)));
+  EXPECT_LE(metrics.horizontalAdvance(cut), whole - 5);
+  EXPECT_EQ(ElideWithDots(text, metrics, 0), "...");
+}
+
 TEST_F(ResultsViewTest, ViewOptionsTurnGridLinesAndToolTipsOnAndOff) {
   Fill(1);
   EXPECT_FALSE(Cell(0, 3, Qt::ToolTipRole).isValid());
