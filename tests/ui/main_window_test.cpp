@@ -362,6 +362,21 @@ TEST_F(SlowUiTest, ChoosingAnotherProfileWhileSearchingChangesNothing) {
   EXPECT_EQ(current, other);
 }
 
+TEST_F(SlowUiTest, AWindowClosedMidSearchStopsItAndIsNeverReachedAgain) {
+  TypeAndEnter("lantern");
+  ASSERT_TRUE(frame_->IsSearching());
+  // Let the workers queue their sends, so that drains are posted and waiting.
+  ASSERT_TRUE(WaitFor([&] { return frame_->bridge()->drains() > 0; }));
+  frame_->document().SetModifiedFlag(false);
+  frame_.reset();
+  // Whatever the workers still had posted is dropped with the window.
+  QTest::qWait(200);
+  MakeWindow();
+  TypeAndEnter("river");
+  EXPECT_TRUE(frame_->IsSearching());
+  frame_->Stop();
+}
+
 // --- Documents ---
 
 TEST_F(UiTest, SaveAsThenOpenGivesBackTheResults) {
