@@ -244,6 +244,34 @@ TEST_F(ResultsViewTest, DeleteRemovesTheSelectedRowsAfterAsking) {
   EXPECT_EQ(frame_->PaneText(0), "Ready");
 }
 
+TEST_F(ResultsViewTest, KeysGoToTheExpressionBoxWhenItHasTheFocus) {
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  Fill(3);
+  view_->SelectRows({0, 1, 2});
+  QComboBox* box = frame_->expressionBox();
+  box->setFocus();
+  box->setEditText("lantern");
+  ASSERT_TRUE(WaitFor([&] { return box->hasFocus(); }, 5000));
+  box->lineEdit()->setCursorPosition(0);
+  QTest::keyClick(box, Qt::Key_Delete);
+  QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(box->currentText(), "antern");
+  EXPECT_EQ(model_->rowCount(), 3);
+  EXPECT_TRUE(prompts_.asked.empty());
+  EXPECT_EQ(QApplication::clipboard()->text(), "antern");
+  // In the list the same keys are the list's commands.
+  view_->list()->setFocus();
+  ASSERT_TRUE(WaitFor([&] { return view_->list()->hasFocus(); }, 5000));
+  QTest::keyClick(view_->list(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+            Url(0) + "\r\n" + Url(1) + "\r\n" + Url(2) + "\r\n");
+  QTest::keyClick(view_->list(), Qt::Key_Delete);
+  EXPECT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_EQ(model_->rowCount(), 0);
+}
+
 TEST_F(ResultsViewTest, DeleteAllStartsANewDocument) {
   Fill(3);
   frame_->document().SetTitle("lantern");
