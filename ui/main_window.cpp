@@ -583,6 +583,9 @@ void CMainFrame::Go() {
     case StartOutcome::kNothingToSearch:
       prompts_.inform(QString::fromUtf8(kNothingToSearch));
       break;
+    case StartOutcome::kStartFailed:
+      prompts_.inform(Q(bridge_->run().startError()));
+      break;
     case StartOutcome::kStarted:
       animationFrame_ = 0;
       documentExpression_.reset();
