@@ -1,0 +1,76 @@
+#include "platform/browser_launch.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <thread>
+
+extern char** environ;
+
+namespace trovelane {
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsLaunchableUrl(std::string_view url) {
+  bool schemeOk = StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://") ||
+                  StartsWithNoCase(url, "ftp://");
+  if (!schemeOk) return false;
+  for (char c : url) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  }
+  return true;
+}
+
+bool SpawnDetached(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv[0].empty()) return false;
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  // The child starts a session of its own so that the browser outlives us
+  // and does not take the terminal's signals.
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  int spawned = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+  ::posix_spawnattr_destroy(&attributes);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  // Reap the child whenever it ends, so that no zombie is left behind.
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
+
+bool OpenWithDesktopHandler(std::string_view url) {
+  if (!IsLaunchableUrl(url)) return false;
+  return SpawnDetached({"xdg-open", std::string(url)});
+}
+
+bool LaunchBrowserProgram(const std::string& browserPath, std::string_view url) {
+  if (browserPath.empty() || !IsLaunchableUrl(url)) return false;
+  return SpawnDetached({browserPath, std::string(url)});
+}
+
+}  // namespace trovelane
