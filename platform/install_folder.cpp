@@ -35,7 +35,18 @@ std::string InstallFolder::Resolve(std::string_view name) const {
 }
 
 std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {
-  return {root_ / "plugins", TROVELANE_PLUGIN_DIR};
+  std::vector<std::filesystem::path> folders{root_ / "plugins"};
+  // An installed program finds its plug-ins beside its library folder; a
+  // program run from the build tree finds them where the build put them.
+  std::error_code ec;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    std::filesystem::path installed =
+        (program.parent_path() / TROVELANE_INSTALLED_PLUGIN_DIR).lexically_normal();
+    if (std::filesystem::is_directory(installed, ec)) folders.push_back(installed);
+  }
+  folders.push_back(TROVELANE_PLUGIN_DIR);
+  return folders;
 }
 
 SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {

@@ -36,7 +36,8 @@ class InstallFolder {
   std::string Resolve(std::string_view name) const;
 
   // Where plug-in libraries are looked for: the folder's own "plugins", then
-  // the plug-ins built with the program.
+  // the plug-ins installed with the program (when it runs installed), then
+  // those of the build tree.
   std::vector<std::filesystem::path> PluginFolders() const;
 
  private:
