@@ -63,14 +63,14 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
   return true;
 }
 
-bool OpenWithDesktopHandler(std::string_view url) {
+bool OpenUrlWithDesktop(const std::string& url) {
   if (!IsLaunchableUrl(url)) return false;
-  return SpawnDetached({"xdg-open", std::string(url)});
+  return SpawnDetached({"xdg-open", url});
 }
 
-bool LaunchBrowserProgram(const std::string& browserPath, std::string_view url) {
+bool LaunchBrowserProgram(const std::string& browserPath, const std::string& url) {
   if (browserPath.empty() || !IsLaunchableUrl(url)) return false;
-  return SpawnDetached({browserPath, std::string(url)});
+  return SpawnDetached({browserPath, url});
 }
 
 }  // namespace trovelane

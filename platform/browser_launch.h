@@ -24,11 +24,11 @@ bool SpawnDetached(const std::vector<std::string>& argv);
 
 // Opens `url` with the desktop's handler for it (xdg-open). False when the
 // URL is refused or the handler cannot be started.
-bool OpenWithDesktopHandler(std::string_view url);
+bool OpenUrlWithDesktop(const std::string& url);
 
 // Starts `browserPath` with the URL as its one argument (a new browser
 // window). False when the path is empty, the URL is refused or the program
 // cannot be started.
-bool LaunchBrowserProgram(const std::string& browserPath, std::string_view url);
+bool LaunchBrowserProgram(const std::string& browserPath, const std::string& url);
 
 }  // namespace trovelane

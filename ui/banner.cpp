@@ -33,10 +33,10 @@ AdImageCodec GifCodec() {
 
 CBannerWidget::CBannerWidget(QWidget* parent)
     : QWidget(parent), adList_(std::make_unique<AdList>(GifCodec())) {
-  setFixedHeight(kBannerHeight);
+  setFixedHeight(kBannerBandHeight);
   setMouseTracking(true);
   setAutoFillBackground(true);
-  opener_ = [](const std::string& url) { OpenWithDesktopHandler(url); };
+  opener_ = [](const std::string& url) { OpenUrlWithDesktop(url); };
   builtIn_ = DecodeBuiltInBanner();
   Show(builtIn_, kProductWebAddress);
   rotation_.setInterval(kBannerRotationMs);
@@ -70,14 +70,14 @@ void CBannerWidget::Tick() {
     rotationIndex_ = shown->nextIndex;
     Show(shown->image, shown->clickUrl);
   }
-  update(0, 0, width(), kBannerHeight);
+  update(0, 0, width(), kBannerBandHeight);
 }
 
 QRect CBannerWidget::PlaceBanner(int clientWidth, int width, int height) {
-  if (width > clientWidth || height > kBannerHeight) return {};
+  if (width > clientWidth || height > kBannerBandHeight) return {};
   int left = (clientWidth - width) / 2;
-  int top = (kBannerHeight - height) / 2;
-  return QRect(left, top, width, kBannerHeight);
+  int top = (kBannerBandHeight - height) / 2;
+  return QRect(left, top, width, kBannerBandHeight);
 }
 
 void CBannerWidget::paintEvent(QPaintEvent*) {

@@ -28,7 +28,7 @@ struct tagQMGIFINITINFO;
 
 namespace trovelane::ui {
 
-inline constexpr int kBannerHeight = 60;
+inline constexpr int kBannerBandHeight = 60;
 inline constexpr int kBannerRotationMs = 3000;
 
 class CBannerWidget : public QWidget {

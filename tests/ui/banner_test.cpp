@@ -57,7 +57,7 @@ TEST(BannerTest, BuiltInBannerIsCentredAndDrawn) {
   EXPECT_EQ(-banner.builtInImage()->bitmapInfo->height, 60);
   EXPECT_EQ(banner.currentImage(), banner.builtInImage());
 
-  banner.resize(600, kBannerHeight);
+  banner.resize(600, kBannerBandHeight);
   QImage shot = banner.grab().toImage();
   EXPECT_EQ(banner.bannerRect(), QRect(66, 0, 468, 60));
 
@@ -81,7 +81,7 @@ TEST(BannerTest, PicturesThatDoNotFitAreNotPlaced) {
 
 TEST(BannerTest, TicksRotateThroughTheAdvertisementsAndTheBandIsRedrawn) {
   CBannerWidget banner;
-  banner.resize(600, kBannerHeight);
+  banner.resize(600, kBannerBandHeight);
   banner.Tick();
   EXPECT_EQ(banner.currentImage(), banner.builtInImage());  // no advertisements yet
 
@@ -107,7 +107,7 @@ TEST(BannerTest, HandCursorOverThePictureAndClickOpensItsAddress) {
   CBannerWidget banner;
   std::vector<std::string> opened;
   banner.SetOpener([&](const std::string& url) { opened.push_back(url); });
-  banner.resize(600, kBannerHeight);
+  banner.resize(600, kBannerBandHeight);
   banner.grab();  // draws, and so places the banner
 
   Move(banner, {10, 30});
@@ -129,7 +129,7 @@ TEST(BannerTest, AdvertisementWithoutPictureShowsNothingAndIgnoresClicks) {
   CBannerWidget banner;
   std::vector<std::string> opened;
   banner.SetOpener([&](const std::string& url) { opened.push_back(url); });
-  banner.resize(600, kBannerHeight);
+  banner.resize(600, kBannerBandHeight);
   banner.adList().Append({"a", "http://a.example/", nullptr});
   banner.Tick();
   QImage shot = banner.grab().toImage();
@@ -152,7 +152,7 @@ TEST(BannerTest, DownloadedAdvertisementIsShownAfterTheNextTick) {
   list = server.Url("/blue.gif") + " http://blue.example/\n";
 
   CBannerWidget banner;
-  banner.resize(600, kBannerHeight);
+  banner.resize(600, kBannerBandHeight);
   banner.StartDownload(server.Url("/ads.txt"), ProxySettings{}, folder.path());
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (banner.adList().count() == 0 && std::chrono::steady_clock::now() < deadline) {
