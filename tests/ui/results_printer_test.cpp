@@ -3,12 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QImage>
+#include <QPrintPreviewDialog>
+#include <QTimer>
+#include <QWidget>
 #include <QPainter>
 #include <QPrinter>
 #include <cstdio>
 
 #include "platform/command_output.h"
+#include "ui/print_commands.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
 
@@ -129,6 +134,57 @@ TEST(PrintToPdfTest, PrintingAgainGivesTheSamePages) {
   int second = results.pageStarts()[1];
   EXPECT_NE(page2.find(Url(second) + "\n"), std::string::npos);
   EXPECT_EQ(page2.find(Url(0) + "\n"), std::string::npos);
+}
+
+TEST(PrintCommandsTest, CommandsBecomeAvailableAndPrintingRestoresTheSearchBar) {
+  trovelane::testing::ScratchFolder folder;
+  QWidget window;
+  QWidget* searchBar = new QWidget(&window);
+  window.show();
+  CQuivmarkDoc document;
+  document.OnNewDocument();
+  document.results().SetSearchText("river");
+  for (int i = 0; i < 5; ++i) document.results().AppendResult(Url(i), "t", "e");
+
+  PrintCommands commands(&window, document, searchBar);
+  QAction print, preview, setup;
+  for (QAction* a : {&print, &preview, &setup}) a->setEnabled(false);
+  commands.Connect(&print, &preview, &setup, /*searching=*/true);
+  for (QAction* a : {&print, &preview, &setup}) {
+    EXPECT_TRUE(a->property("available").toBool());
+    EXPECT_FALSE(a->isEnabled());  // a search runs: the window enables them later
+  }
+
+  preview.setEnabled(true);  // the search has ended
+  // The preview draws the pages when it opens; close it once it has.
+  bool previewShown = false;
+  QTimer::singleShot(0, [&] {
+    if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())) {
+      previewShown = true;
+      dialog->reject();
+    }
+  });
+  preview.trigger();
+  EXPECT_TRUE(previewShown);
+
+  bool barHiddenWhilePrinting = false;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  std::string pdf = folder.File("doc.pdf");
+  printer.setOutputFileName(QString::fromStdString(pdf));
+  struct HideSpy : QObject {
+    bool* hidden;
+    explicit HideSpy(bool* h) : hidden(h) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Hide) *hidden = true;
+      return false;
+    }
+  } spy(&barHiddenWhilePrinting);
+  searchBar->installEventFilter(&spy);
+  commands.PrintTo(&printer);
+  EXPECT_TRUE(barHiddenWhilePrinting);
+  EXPECT_TRUE(searchBar->isVisible());
+  EXPECT_NE(PdfText(pdf).find("Search Results for river"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+// PrintCommands: the Print, Print Preview and Print Setup commands of the
+// main window over the results printer. It keeps one QPrinter for the run,
+// so the choices of Print Setup hold for the next print and preview. The
+// search bar is hidden while a page is printed and shown again afterwards.
+//
+// Connecting marks the three actions "available", the property by which the
+// window enables them when no search runs (printing is disabled while
+// results still flow into the document).
+//
+// Threads: user-interface thread only.
+#pragma once
+
+#include <QObject>
+#include <QPrinter>
+#include <functional>
+#include <memory>
+
+#include "results/quivmark_doc.h"
+
+class QAction;
+class QWidget;
+
+namespace trovelane::ui {
+
+class PrintCommands : public QObject {
+  Q_OBJECT
+
+ public:
+  // `document` is read at each command (New and Open replace its content, not
+  // the object); `window` parents the dialogs; `searchBar` may be null.
+  PrintCommands(QWidget* window, const CQuivmarkDoc& document, QWidget* searchBar,
+                QObject* parent = nullptr);
+
+  // Connects the three actions and makes them available.
+  void Connect(QAction* print, QAction* preview, QAction* setup, bool searching);
+
+  void Print();
+  void PrintPreview();
+  void PrintSetup();
+
+  // Prints the document on `printer` as the three commands do.
+  void PrintTo(QPrinter* printer);
+
+  QPrinter& printer() { return *printer_; }
+
+ private:
+  QWidget* window_;
+  const CQuivmarkDoc& document_;
+  QWidget* searchBar_;
+  std::unique_ptr<QPrinter> printer_;
+};
+
+}  // namespace trovelane::ui
