@@ -74,25 +74,40 @@ export XDG_RUNTIME_DIR=$tmp
 "$gui" --home "$home" >"$tmp/gui.log" 2>&1 &
 gui_pid=$!
 
-main_window() { xdotool search --onlyvisible --class '^trovelane$' | head -n 1; }
-wait_for 120 test -n "$(main_window)" || fail "the window did not appear"
+main_window() { xdotool search --all --onlyvisible --pid "$gui_pid" --class '^trovelane$' 2>/dev/null | head -n 1 || true; }
+has_main_window() { [ -n "$(main_window)" ]; }
+wait_for 120 has_main_window || fail "the window did not appear"
 window=$(main_window)
+# A picture for the README shows more than the smallest window.
+[ -z "$screenshot" ] || xdotool windowsize "$window" 1000 640
 # No window manager runs here: give the window the input focus ourselves.
 # The expression box has the keyboard focus inside the window from the start.
-xdotool windowfocus --sync "$window"
-xdotool type --delay 40 "$expression"
-xdotool key Return
+# Keys sent before the program has taken the focus are lost, so the search
+# is typed again (over the old text) until the message pane shows that it runs.
+search_started() { grep -q 'status: [0-9]* Results\? Found !' "$tmp/gui.log"; }
+started=
+for attempt in 1 2 3 4 5; do
+  xdotool windowfocus --sync "$window"
+  # Select what an earlier attempt typed (Ctrl+A is the list's Select All).
+  xdotool key End shift+Home
+  xdotool type --delay 40 "$expression"
+  xdotool key Return
+  if wait_for 30 search_started; then started=1; break; fi
+done
+[ -n "$started" ] || fail "the search did not start"
 
 # The search has ended when Save is available again (it is disabled while a
 # search runs): press Ctrl+S until the file dialog opens.
-save_dialog() { xdotool search --onlyvisible --name '^Save As$' | head -n 1; }
+save_dialog() { xdotool search --all --onlyvisible --pid "$gui_pid" --name '^Save As$' 2>/dev/null | head -n 1 || true; }
+has_save_dialog() { [ -n "$(save_dialog)" ]; }
+no_save_dialog() { [ -z "$(save_dialog)" ]; }
 deadline=$((SECONDS + 300))
 dialog=
 while [ -z "$dialog" ]; do
   [ $SECONDS -lt $deadline ] || fail "the search did not end, or Save did not open its dialog"
   kill -0 "$gui_pid" 2>/dev/null || fail "trovelane ended"
   xdotool windowfocus --sync "$window" key ctrl+s
-  wait_for 10 test -n "$(save_dialog)" || true
+  wait_for 10 has_save_dialog || true
   dialog=$(save_dialog)
 done
 
@@ -104,22 +119,22 @@ if [ -n "$screenshot" ]; then
   # The picture shows the window after the search, not the dialog over it:
   # take it, then bring the dialog back.
   xdotool windowfocus --sync "$dialog" key Escape
-  wait_for 30 test -z "$(save_dialog)" || fail "the dialog did not close"
+  wait_for 30 no_save_dialog || fail "the dialog did not close"
   sleep 1  # let the last repaint land
   import -window "$window" "$screenshot"
   xdotool windowfocus --sync "$window" key ctrl+s
-  wait_for 30 test -n "$(save_dialog)" || fail "the dialog did not open again"
+  wait_for 30 has_save_dialog || fail "the dialog did not open again"
   dialog=$(save_dialog)
 fi
 
 # The file name box has the focus in the dialog: type the path and press Enter.
 saved=$tmp/saved.qmk
 xdotool windowfocus --sync "$dialog"
-xdotool key ctrl+a
+xdotool key End shift+Home
 xdotool type --delay 20 "$saved"
 xdotool key Return
 wait_for 60 test -s "$saved" || fail "the document was not saved"
-wait_for 60 test -z "$(save_dialog)" || fail "the dialog did not close"
+wait_for 60 no_save_dialog || fail "the dialog did not close"
 
 "$cli" open --format tsv "$saved" | awk -F'\t' '$1 ~ /^[0-9]+$/ {print $2}' | sort >"$tmp/gui.urls"
 "$cli" --home "$home" search --profile "$tmp/sample.prf" --format tsv $expression |
