@@ -19,7 +19,8 @@ for f in bin/trovelane bin/trovelane-cli lib/trovelane/libQMIMGLib.so \
          share/icons/hicolor/scalable/apps/trovelane.svg \
          share/icons/hicolor/48x48/apps/trovelane.png \
          share/icons/hicolor/256x256/apps/trovelane.png \
-         share/man/man1/trovelane.1 share/man/man1/trovelane-cli.1; do
+         share/man/man1/trovelane.1 share/man/man1/trovelane-cli.1 \
+         share/doc/trovelane/README.md; do
   [ -e "$usr/$f" ] || fail "$f is not installed"
 done
 [ -d "$usr/lib/trovelane/plugins" ] || fail "the plug-in folder is not installed"
@@ -46,6 +47,9 @@ version=$("$usr/bin/trovelane-cli" --version)
 profiles=$("$usr/bin/trovelane-cli" --home "$dest/home" profiles)
 grep -q Default <<<"$profiles" ||
   fail "the installed trovelane-cli does not list the default profile"
+
+gui_version=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$dest "$usr/bin/trovelane" --version 2>/dev/null)
+[ "$gui_version" = "trovelane 2.52" ] || fail "trovelane --version said: $gui_version"
 
 # The desktop program starts (offscreen) with a fresh install folder and is
 # still running after a few seconds: it neither crashed nor gave up.
