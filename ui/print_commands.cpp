@@ -20,14 +20,10 @@ PrintCommands::PrintCommands(QWidget* window, const CQuivmarkDoc& document, QWid
   printer_->setPageOrientation(QPageLayout::Landscape);
 }
 
-void PrintCommands::Connect(QAction* print, QAction* preview, QAction* setup, bool searching) {
+void PrintCommands::Connect(QAction* print, QAction* preview, QAction* setup) {
   connect(print, &QAction::triggered, this, &PrintCommands::Print);
   connect(preview, &QAction::triggered, this, &PrintCommands::PrintPreview);
   connect(setup, &QAction::triggered, this, &PrintCommands::PrintSetup);
-  for (QAction* action : {print, preview, setup}) {
-    action->setProperty("available", true);
-    action->setEnabled(!searching);
-  }
 }
 
 void PrintCommands::PrintTo(QPrinter* printer) {

@@ -3,9 +3,8 @@
 // so the choices of Print Setup hold for the next print and preview. The
 // search bar is hidden while a page is printed and shown again afterwards.
 //
-// Connecting marks the three actions "available", the property by which the
-// window enables them when no search runs (printing is disabled while
-// results still flow into the document).
+// The window enables the three actions, and disables them while a search
+// runs: results still flow into the document then.
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -31,8 +30,8 @@ class PrintCommands : public QObject {
   PrintCommands(QWidget* window, const CQuivmarkDoc& document, QWidget* searchBar,
                 QObject* parent = nullptr);
 
-  // Connects the three actions and makes them available.
-  void Connect(QAction* print, QAction* preview, QAction* setup, bool searching);
+  // Runs the commands when the three actions are triggered.
+  void Connect(QAction* print, QAction* preview, QAction* setup);
 
   void Print();
   void PrintPreview();
