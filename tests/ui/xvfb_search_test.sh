@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A search in the real window, as a person makes it, on a virtual X server:
-# start trovelane with a fresh install folder whose current profile is the
+# install the build into a temporary folder, start the installed trovelane
+# with a fresh install folder whose current profile is the
 # sample engines, type an expression into the expression box, press Enter,
 # wait for the end of the search, save the document through the file dialog,
 # and compare the saved URLs with trovelane-cli's search for the expression.
@@ -24,8 +25,6 @@ if [ -z "${TROVELANE_XVFB_INNER:-}" ]; then
     ${screenshot:+--screenshot "$screenshot"}
 fi
 
-gui=$build/ui/trovelane
-cli=$build/cli/trovelane-cli
 engines=$build/tools/sample_engines/trovelane-sample-engines
 expression="lantern river"
 
@@ -56,6 +55,11 @@ wait_for() {
     sleep 0.2
   done
 }
+
+# The programs as a user has them: installed.
+DESTDIR=$tmp/root cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install failed"
+gui=$tmp/root/usr/bin/trovelane
+cli=$tmp/root/usr/bin/trovelane-cli
 
 # The sample engines on loopback; they stop by themselves after ten minutes.
 "$engines" --port-file "$tmp/port" --profile "$tmp/sample.prf" --lifetime 600 \
