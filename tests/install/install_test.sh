@@ -42,13 +42,13 @@ libraries=$(ldd "$usr/bin/trovelane")
 grep -qF "libQMIMGLib.so => $usr/bin/../lib/trovelane/libQMIMGLib.so" <<<"$libraries" ||
   fail "trovelane does not load the installed libQMIMGLib.so"
 
-version=$("$usr/bin/trovelane-cli" --version)
+version=$("$usr/bin/trovelane-cli" --version || true)
 [ "$version" = "t r o v e l a n e version 2.52" ] || fail "trovelane-cli --version said: $version"
 profiles=$("$usr/bin/trovelane-cli" --home "$dest/home" profiles)
 grep -q Default <<<"$profiles" ||
   fail "the installed trovelane-cli does not list the default profile"
 
-gui_version=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$dest "$usr/bin/trovelane" --version 2>/dev/null)
+gui_version=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$dest "$usr/bin/trovelane" --version 2>/dev/null || true)
 [ "$gui_version" = "trovelane 2.52" ] || fail "trovelane --version said: $gui_version"
 
 # The desktop program starts (offscreen) with a fresh install folder and is
