@@ -1,6 +1,7 @@
 #include "net/ad_list.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
@@ -75,8 +76,14 @@ std::optional<AdList::Shown> AdList::Rotate(int32_t rotationIndex) const {
 // connection in use.
 class AdListDownload::Run {
  public:
-  Run(AdList& list, std::string listUrl, const ProxySettings& proxy, std::filesystem::path folder)
-      : list_(list), listUrl_(std::move(listUrl)), proxy_(proxy), folder_(std::move(folder)) {}
+  Run(std::shared_ptr<AdList> list, std::string listUrl, const ProxySettings& proxy,
+      std::filesystem::path folder)
+      : list_(std::move(list)),
+        listUrl_(std::move(listUrl)),
+        proxy_(proxy),
+        folder_(std::move(folder)) {}
+
+  bool finished() const { return finished_.load(std::memory_order_acquire); }
 
   void Cancel() {
     cancelled_.store(true, std::memory_order_release);
@@ -92,6 +99,7 @@ class AdListDownload::Run {
     }
     std::filesystem::remove(folder_ / kAdListFileName, ignored);
     std::filesystem::remove(folder_ / kAdImageFileName, ignored);
+    finished_.store(true, std::memory_order_release);
   }
 
  private:
@@ -142,42 +150,50 @@ class AdListDownload::Run {
       AdList::Entry entry;
       entry.imageUrl = std::move(fields->imageUrl);
       entry.clickUrl = std::move(fields->clickUrl);
-      if (Fetch(entry.imageUrl, imagePath, kAdImageMaxBytes) && list_.codec().decode) {
-        entry.image = list_.codec().decode(imagePath.c_str());
+      if (Fetch(entry.imageUrl, imagePath, kAdImageMaxBytes) && list_->codec().decode) {
+        entry.image = list_->codec().decode(imagePath.c_str());
       }
       if (cancelled()) {
-        if (entry.image && list_.codec().release) list_.codec().release(entry.image);
+        if (entry.image && list_->codec().release) list_->codec().release(entry.image);
         return;
       }
-      list_.Append(std::move(entry));
+      list_->Append(std::move(entry));
     }
   }
 
-  AdList& list_;
+  const std::shared_ptr<AdList> list_;
   const std::string listUrl_;
   const ProxySettings proxy_;
   const std::filesystem::path folder_;
   std::atomic<bool> cancelled_{false};
+  std::atomic<bool> finished_{false};
   CHttpURL http_;
 };
 
-AdListDownload::AdListDownload(AdList& list, std::string listUrl, const ProxySettings& proxy,
-                               std::filesystem::path folder) {
-  if (listUrl.empty()) {
-    finished_.store(true, std::memory_order_release);
-    return;
-  }
-  run_ = std::make_shared<Run>(list, std::move(listUrl), proxy, std::move(folder));
-  thread_ = std::thread([this, run = run_] {
-    run->Main();
-    finished_.store(true, std::memory_order_release);
-  });
+AdListDownload::AdListDownload(std::shared_ptr<AdList> list, std::string listUrl,
+                               const ProxySettings& proxy, std::filesystem::path folder) {
+  if (listUrl.empty()) return;
+  run_ = std::make_shared<Run>(std::move(list), std::move(listUrl), proxy, std::move(folder));
+  thread_ = std::thread([run = run_] { run->Main(); });
 }
 
 AdListDownload::~AdListDownload() {
-  if (run_) run_->Cancel();
-  Wait();
+  if (!thread_.joinable()) return;
+  run_->Cancel();
+  // The cancel ends every socket wait at once; only name resolution may hold
+  // the thread longer, and then it keeps the list alive until it ends.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (!run_->finished() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (run_->finished()) {
+    thread_.join();
+  } else {
+    thread_.detach();
+  }
 }
+
+bool AdListDownload::finished() const { return !run_ || run_->finished(); }
 
 void AdListDownload::Wait() {
   if (thread_.joinable()) thread_.join();

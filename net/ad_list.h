@@ -19,6 +19,9 @@
 // decoder and appends the entry; both files are removed when it ends. Nothing
 // it meets (an unreachable server, a malformed URL, a file that cannot be
 // written, an exception) leaves the thread: the list just stays shorter.
+// The thread shares the list, so that a thread still stuck where no cancel
+// reaches (name resolution) may be left to end on its own: destroying the
+// download waits at most a second.
 #pragma once
 
 #include <atomic>
@@ -116,23 +119,24 @@ class AdListDownload {
  public:
   // Starts the thread unless `listUrl` is empty. `proxy` is copied. Files go
   // to `folder`.
-  AdListDownload(AdList& list, std::string listUrl, const ProxySettings& proxy,
+  AdListDownload(std::shared_ptr<AdList> list, std::string listUrl, const ProxySettings& proxy,
                  std::filesystem::path folder);
-  // Cancels a fetch in progress and waits for the thread.
+  // Cancels a fetch in progress and waits for the thread, at most about a
+  // second; a thread that has not ended by then is left to end on its own.
   ~AdListDownload();
   AdListDownload(const AdListDownload&) = delete;
   AdListDownload& operator=(const AdListDownload&) = delete;
 
   bool started() const { return thread_.joinable(); }
   // True once the thread has ended (also when none was started).
-  bool finished() const { return finished_.load(std::memory_order_acquire); }
+  bool finished() const;
+  // Waits for the thread to end, however long it takes.
   void Wait();
 
  private:
   class Run;
 
-  std::shared_ptr<Run> run_;
-  std::atomic<bool> finished_{false};
+  std::shared_ptr<Run> run_;  // null when no thread was started
   std::thread thread_;
 };
 

@@ -32,7 +32,7 @@ AdImageCodec GifCodec() {
 }  // namespace
 
 CBannerWidget::CBannerWidget(QWidget* parent)
-    : QWidget(parent), adList_(std::make_unique<AdList>(GifCodec())) {
+    : QWidget(parent), adList_(std::make_shared<AdList>(GifCodec())) {
   setFixedHeight(kBannerBandHeight);
   setMouseTracking(true);
   setAutoFillBackground(true);
@@ -53,7 +53,7 @@ CBannerWidget::~CBannerWidget() {
 void CBannerWidget::StartDownload(const std::string& listUrl, const ProxySettings& proxy,
                                   const std::filesystem::path& folder) {
   if (download_) return;
-  download_ = std::make_unique<AdListDownload>(*adList_, listUrl, proxy, folder);
+  download_ = std::make_unique<AdListDownload>(adList_, listUrl, proxy, folder);
 }
 
 void CBannerWidget::Show(tagQMGIFINITINFO* image, std::string clickUrl) {

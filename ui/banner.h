@@ -74,8 +74,9 @@ class CBannerWidget : public QWidget {
   void Show(tagQMGIFINITINFO* image, std::string clickUrl);
   void UpdateHover(const QPoint& position);
 
-  // Destroyed in reverse order: the download (joining its thread) before the list.
-  std::unique_ptr<AdList> adList_;
+  // Shared with the download thread, which may outlive the widget when it is
+  // stuck in name resolution; the download is ended first.
+  std::shared_ptr<AdList> adList_;
   std::unique_ptr<AdListDownload> download_;
 
   tagQMGIFINITINFO* builtIn_ = nullptr;
