@@ -82,7 +82,14 @@ bool DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::string& 
   }
   // Reading back also closes and deletes the file, so it runs either way.
   bool read = worker.ReadBackSpoolFile(page);
-  return written && read;
+  // A body cut short (of its Content-Length, by a reset or a time-out) is
+  // not a page.
+  return written && read && worker.connection.GetReadFailure() == ReadFailure::kNone;
+}
+
+// An engine that ends because its server fell silent says so on its row.
+void ReportTimeOut(SearchWorker& worker) {
+  if (worker.connection.TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
 }
 
 // The cookie pages, in order; an ill-formed address is skipped.
@@ -149,13 +156,19 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
                             : pageOffset != 0       ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) break;
+      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) {
+        ReportTimeOut(worker);
+        break;
+      }
       connection.cookieToSend = nullptr;
 
       worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
       worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
       std::string page;
-      if (!DownloadPage(worker, buffer, page)) break;
+      if (!DownloadPage(worker, buffer, page)) {
+        ReportTimeOut(worker);
+        break;
+      }
       if (worker.cancelled()) break;
       worker.SendStatus(kStatusParsing);
 

@@ -2,8 +2,9 @@
 // request page after page, spool each to "sdump<tid>.bin", scan it for result
 // links and hand the accepted ones over, and page on by the engine's result
 // iteration technique until the engine has no next page, the result limit is
-// reached, or something fails. Every ending is quiet: the worker reports its
-// end and nothing else is shown.
+// reached, or something fails. Every ending is quiet (the worker reports its
+// end and nothing else is shown), except that an engine whose server stayed
+// silent past the time-outs shows "Timed out" first.
 #pragma once
 
 #include <string>

@@ -18,6 +18,8 @@ inline constexpr int kStatusParsingId = 61456;
 inline constexpr const char* kStatusParsing = "Parsing HTML...";
 inline constexpr int kStatusCheckingUrlId = 61459;
 inline constexpr const char* kStatusCheckingUrl = "Checking URL %s...%s";
+// The last status of an engine whose server stayed silent past the time-outs.
+inline constexpr const char* kStatusTimedOut = "Timed out";
 
 // Status bar pane 0.
 inline constexpr int kResultsFoundId = 61479;

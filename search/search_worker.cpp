@@ -23,7 +23,10 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
       settings(settings),
       workFolder(std::move(workFolder)),
       engine(engine),
-      expression(expression) {}
+      expression(expression) {
+  connection.SetTimeouts(settings.program);
+  validationConnection.SetTimeouts(settings.program);
+}
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
   // The thread keeps its worker alive: Stop may give up waiting for it.
