@@ -76,12 +76,14 @@ std::optional<AdList::Shown> AdList::Rotate(int32_t rotationIndex) const {
 // connection in use.
 class AdListDownload::Run {
  public:
-  Run(std::shared_ptr<AdList> list, std::string listUrl, const ProxySettings& proxy,
+  Run(std::shared_ptr<AdList> list, std::string listUrl, const NetworkSettings& settings,
       std::filesystem::path folder)
       : list_(std::move(list)),
         listUrl_(std::move(listUrl)),
-        proxy_(proxy),
-        folder_(std::move(folder)) {}
+        proxy_(settings.proxy),
+        folder_(std::move(folder)) {
+    http_.SetTimeouts(settings.program);
+  }
 
   bool finished() const { return finished_.load(std::memory_order_acquire); }
 
@@ -122,7 +124,11 @@ class AdListDownload::Run {
     char buffer[4096];
     while (ok && !cancelled()) {
       int n = http_.Read(buffer, sizeof buffer);
-      if (n <= 0) break;
+      if (n <= 0) {
+        // A body cut short (or a server gone silent) is not a list or a picture.
+        ok = http_.GetReadFailure() == ReadFailure::kNone;
+        break;
+      }
       total += static_cast<size_t>(n);
       if (total > limit) {
         ok = false;
@@ -171,9 +177,9 @@ class AdListDownload::Run {
 };
 
 AdListDownload::AdListDownload(std::shared_ptr<AdList> list, std::string listUrl,
-                               const ProxySettings& proxy, std::filesystem::path folder) {
+                               const NetworkSettings& settings, std::filesystem::path folder) {
   if (listUrl.empty()) return;
-  run_ = std::make_shared<Run>(std::move(list), std::move(listUrl), proxy, std::move(folder));
+  run_ = std::make_shared<Run>(std::move(list), std::move(listUrl), settings, std::move(folder));
   thread_ = std::thread([run = run_] { run->Main(); });
 }
 

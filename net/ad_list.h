@@ -117,10 +117,10 @@ class AdList {
 
 class AdListDownload {
  public:
-  // Starts the thread unless `listUrl` is empty. `proxy` is copied. Files go
-  // to `folder`.
-  AdListDownload(std::shared_ptr<AdList> list, std::string listUrl, const ProxySettings& proxy,
-                 std::filesystem::path folder);
+  // Starts the thread unless `listUrl` is empty. The proxy settings and the
+  // time-outs of `settings` are copied. Files go to `folder`.
+  AdListDownload(std::shared_ptr<AdList> list, std::string listUrl,
+                 const NetworkSettings& settings, std::filesystem::path folder);
   // Cancels a fetch in progress and waits for the thread, at most about a
   // second; a thread that has not ended by then is left to end on its own.
   ~AdListDownload();

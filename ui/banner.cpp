@@ -50,10 +50,10 @@ CBannerWidget::~CBannerWidget() {
   if (builtIn_) QMGIFCleanup(builtIn_);
 }
 
-void CBannerWidget::StartDownload(const std::string& listUrl, const ProxySettings& proxy,
+void CBannerWidget::StartDownload(const std::string& listUrl, const NetworkSettings& settings,
                                   const std::filesystem::path& folder) {
   if (download_) return;
-  download_ = std::make_unique<AdListDownload>(adList_, listUrl, proxy, folder);
+  download_ = std::make_unique<AdListDownload>(adList_, listUrl, settings, folder);
 }
 
 void CBannerWidget::Show(tagQMGIFINITINFO* image, std::string clickUrl) {

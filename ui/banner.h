@@ -42,8 +42,9 @@ class CBannerWidget : public QWidget {
   ~CBannerWidget() override;
 
   // UI thread: starts fetching the advertisement list from `listUrl` into
-  // `folder` (its temporary files), at most once per widget.
-  void StartDownload(const std::string& listUrl, const ProxySettings& proxy,
+  // `folder` (its temporary files), through the proxy and with the time-outs
+  // of `settings`, at most once per widget.
+  void StartDownload(const std::string& listUrl, const NetworkSettings& settings,
                      const std::filesystem::path& folder);
 
   // One rotation step, as the 3-second timer runs it.

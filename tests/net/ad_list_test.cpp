@@ -43,7 +43,8 @@ std::string RequestPath(const std::string& request) {
   return request.substr(start, request.find(' ', start) - start);
 }
 
-// Answers each path from `pages`; any other path gets 404.
+// Answers each path from `pages`; any other path gets 404. A path ending in
+// "-cut" announces more bytes than it sends, then closes.
 test::LoopbackServer::Handler Pages(std::map<std::string, std::string> pages) {
   return [pages = std::move(pages)](test::ServerConnection& c) {
     std::string path = RequestPath(c.ReadRequest());
@@ -52,8 +53,9 @@ test::LoopbackServer::Handler Pages(std::map<std::string, std::string> pages) {
       c.Send("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found");
       return;
     }
-    c.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(found->second.size()) +
-           "\r\n\r\n" + found->second);
+    bool cut = path.size() > 4 && path.compare(path.size() - 4, 4, "-cut") == 0;
+    c.Send("HTTP/1.0 200 OK\r\nContent-Length: " +
+           std::to_string(found->second.size() + (cut ? 10 : 0)) + "\r\n\r\n" + found->second);
   };
 }
 
@@ -126,14 +128,16 @@ TEST(AdListDownloadTest, FetchesTheListAndEachImageThenRemovesItsFiles) {
   test::LoopbackServer server([&](test::ServerConnection& c) { Pages(pages)(c); });
   pages["/a.gif"] = Gif(40, 20);
   pages["/not-a-gif"] = "plain text";
+  pages["/b.gif-cut"] = Gif(40, 20);
   pages["/ads.txt"] = server.Url("/a.gif") + " http://click/a\r\n" +
                       server.Url("/missing.gif") + " http://click/b\n" +
                       server.Url("/not-a-gif") + "  http://click/c\n" +
-                      "no-scheme-at-all http://click/d\n";
+                      "no-scheme-at-all http://click/d\n" +
+                      server.Url("/b.gif-cut") + " http://click/e\n";
 
   auto list = std::make_shared<AdList>(RealCodec());
   {
-    AdListDownload download(list, server.Url("/ads.txt"), ProxySettings{}, folder.path());
+    AdListDownload download(list, server.Url("/ads.txt"), NetworkSettings{}, folder.path());
     ASSERT_TRUE(download.started());
     download.Wait();
     EXPECT_TRUE(download.finished());
@@ -141,11 +145,11 @@ TEST(AdListDownloadTest, FetchesTheListAndEachImageThenRemovesItsFiles) {
   EXPECT_FALSE(std::filesystem::exists(folder.path() / kAdListFileName));
   EXPECT_FALSE(std::filesystem::exists(folder.path() / kAdImageFileName));
 
-  ASSERT_EQ(list->count(), 4u);
+  ASSERT_EQ(list->count(), 5u);
   std::vector<std::string> clicks;
   std::vector<bool> hasImage;
   int32_t index = 0;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 5; ++i) {
     auto step = list->Rotate(index);
     clicks.push_back(step->clickUrl);
     hasImage.push_back(step->image != nullptr);
@@ -155,8 +159,10 @@ TEST(AdListDownloadTest, FetchesTheListAndEachImageThenRemovesItsFiles) {
     }
     index = step->nextIndex;
   }
-  EXPECT_THAT(clicks, ::testing::ElementsAre("http://click/a", "http://click/b", "", "http://click/d"));
-  EXPECT_THAT(hasImage, ::testing::ElementsAre(true, false, false, false));
+  EXPECT_THAT(clicks, ::testing::ElementsAre("http://click/a", "http://click/b", "",
+                                             "http://click/d", "http://click/e"));
+  // Missing, not a picture, no URL, cut short: no picture.
+  EXPECT_THAT(hasImage, ::testing::ElementsAre(true, false, false, false, false));
 
   // Every request carries the program's user agent.
   std::string first = server.Received(0);
@@ -171,7 +177,7 @@ TEST(AdListDownloadTest, AnErrorPageIsNotReadAsAList) {
     c.Send("HTTP/1.0 500 Oops\r\nContent-Length: 31\r\n\r\nhttp://x/y.gif http://click/z\n");
   });
   auto list = std::make_shared<AdList>(RealCodec());
-  AdListDownload download(list, server.Url("/ads.txt"), ProxySettings{}, folder.path());
+  AdListDownload download(list, server.Url("/ads.txt"), NetworkSettings{}, folder.path());
   download.Wait();
   EXPECT_EQ(list->count(), 0u);
   EXPECT_EQ(server.ConnectionCount(), 1u);
@@ -180,7 +186,7 @@ TEST(AdListDownloadTest, AnErrorPageIsNotReadAsAList) {
 TEST(AdListDownloadTest, NoListUrlMeansNoThreadAndNoFiles) {
   ScratchFolder folder;
   auto list = std::make_shared<AdList>(RealCodec());
-  AdListDownload download(list, "", ProxySettings{}, folder.path());
+  AdListDownload download(list, "", NetworkSettings{}, folder.path());
   EXPECT_FALSE(download.started());
   EXPECT_TRUE(download.finished());
   EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
@@ -191,12 +197,12 @@ TEST(AdListDownloadTest, UnreachableServerAndUnwritableFolderLeaveTheListEmpty) 
   auto list = std::make_shared<AdList>(RealCodec());
   {
     // Port 1 on loopback: nobody listens.
-    AdListDownload download(list, "http://127.0.0.1:1/ads.txt", ProxySettings{}, folder.path());
+    AdListDownload download(list, "http://127.0.0.1:1/ads.txt", NetworkSettings{}, folder.path());
     download.Wait();
   }
   {
     test::LoopbackServer server(Pages({{"/ads.txt", "http://x/a.gif y\n"}}));
-    AdListDownload download(list, server.Url("/ads.txt"), ProxySettings{},
+    AdListDownload download(list, server.Url("/ads.txt"), NetworkSettings{},
                             folder.path() / "no" / "such" / "folder");
     download.Wait();
   }
@@ -212,7 +218,7 @@ TEST(AdListDownloadTest, DestroyingTheDownloadEndsAStalledFetch) {
   auto list = std::make_shared<AdList>(RealCodec());
   auto before = std::chrono::steady_clock::now();
   {
-    AdListDownload download(list, server.Url("/ads.txt"), ProxySettings{}, folder.path());
+    AdListDownload download(list, server.Url("/ads.txt"), NetworkSettings{}, folder.path());
     while (server.ConnectionCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   // Generous guard against a hang; the cancel ends the wait at once.
@@ -243,7 +249,7 @@ TEST(AdListDownloadTest, AThreadThatCannotBeCancelledIsLeftToEndOnItsOwn) {
   auto list = std::make_shared<AdList>(codec);
   std::weak_ptr<AdList> watch = list;
   {
-    AdListDownload download(list, server.Url("/ads.txt"), ProxySettings{}, folder.path());
+    AdListDownload download(list, server.Url("/ads.txt"), NetworkSettings{}, folder.path());
     entered.get_future().wait();
     list.reset();  // the owner lets go of the list, as a closing window does
   }  // returns although the thread is still held
@@ -274,7 +280,7 @@ TEST(AdListDownloadTest, ReaderSeesOnlyCompleteEntriesWhileTheListGrows) {
   pages["/ads.txt"] = listText;
 
   auto list = std::make_shared<AdList>(RealCodec());
-  AdListDownload download(list, server.Url("/ads.txt"), ProxySettings{}, folder.path());
+  AdListDownload download(list, server.Url("/ads.txt"), NetworkSettings{}, folder.path());
   std::set<std::string> seen;
   int32_t index = 0;
   while (!download.finished() || index != 0) {

@@ -153,7 +153,7 @@ TEST(BannerTest, DownloadedAdvertisementIsShownAfterTheNextTick) {
 
   CBannerWidget banner;
   banner.resize(600, kBannerBandHeight);
-  banner.StartDownload(server.Url("/ads.txt"), ProxySettings{}, folder.path());
+  banner.StartDownload(server.Url("/ads.txt"), NetworkSettings{}, folder.path());
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (banner.adList().count() == 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
