@@ -71,6 +71,9 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   if (!ReadEngineDefinition(engine, in)) {
     Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
   }
+  if (std::string problem = PagingProblem(engine); !problem.empty()) {
+    Fail(options.importFile + ": " + problem + " Nothing was imported.");
+  }
   OpenProfile open = Open(global, options);
   if (open.path.empty()) {
     Fail("There is no current profile to import into; choose one with \"profiles use\".");

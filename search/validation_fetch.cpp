@@ -89,7 +89,9 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
   if (page.IsCancelled() || page.GetReadFailure() != ReadFailure::kNone) return 0;
   AccumulateMatches(root, text);
   if (!FinalMatch(root)) return 0;
-  *relevanceOut = ScoreRelevance(root, text, settings.search);
+  *relevanceOut =
+      ScoreRelevance(root, text, settings.search, [&page] { return page.IsCancelled(); });
+  if (page.IsCancelled()) return 0;
   return 1;
 }
 
