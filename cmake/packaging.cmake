@@ -4,9 +4,7 @@ set_target_properties(trovelane trovelane-cli PROPERTIES
   INSTALL_RPATH "$ORIGIN/${TROVELANE_LIBDIR_FROM_BIN}")
 install(TARGETS trovelane trovelane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS QMIMGLib LIBRARY DESTINATION ${TROVELANE_INSTALL_LIBDIR} NAMELINK_SKIP)
-# The plug-in folder, with every plug-in the build wrote into it.
-install(DIRECTORY ${TROVELANE_PLUGIN_OUTPUT_DIR}/ DESTINATION ${TROVELANE_INSTALL_PLUGINDIR}
-  FILES_MATCHING PATTERN "*.so")
+# The plug-ins install themselves into ${TROVELANE_PLUGIN_INSTALL_DIR} (plugins/).
 
 set(CPACK_PACKAGE_NAME trovelane)
 set(CPACK_PACKAGE_VENDOR "trovelane")

@@ -7,12 +7,12 @@
 
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
 
 namespace trovelane {
-
 namespace {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -26,13 +26,14 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 bool IsLaunchableUrl(std::string_view url) {
-  bool schemeOk = StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://") ||
-                  StartsWithNoCase(url, "ftp://");
-  if (!schemeOk) return false;
   for (char c : url) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) return false;
   }
-  return true;
+  for (std::string_view scheme : {"http://", "https://", "ftp://"}) {
+    if (StartsWithNoCase(url, scheme) && url.size() > scheme.size()) return true;
+  }
+  return false;
 }
 
 bool SpawnDetached(const std::vector<std::string>& argv) {
@@ -40,12 +41,13 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  // The child starts a session of its own so that the browser outlives us
-  // and does not take the terminal's signals.
+  // The child gets a process group of its own, so that a Ctrl-C meant for
+  // the program does not end the browser it started.
   posix_spawnattr_t attributes;
   ::posix_spawnattr_init(&attributes);
-  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  ::posix_spawnattr_setpgroup(&attributes, 0);
+
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -54,7 +56,7 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
   ::posix_spawnattr_destroy(&attributes);
   ::posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return false;
-  // Reap the child whenever it ends, so that no zombie is left behind.
+  // Reap the child whenever it ends; nobody waits for it otherwise.
   std::thread([pid] {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -66,6 +68,13 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
 bool OpenUrlWithDesktop(const std::string& url) {
   if (!IsLaunchableUrl(url)) return false;
   return SpawnDetached({"xdg-open", url});
+}
+
+bool OpenFileWithDesktop(const std::string& path) {
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::exists(path, ec)) return false;
+  // An absolute path cannot be taken for an option of xdg-open.
+  return SpawnDetached({"xdg-open", std::filesystem::absolute(path, ec).string()});
 }
 
 bool LaunchBrowserProgram(const std::string& browserPath, const std::string& url) {

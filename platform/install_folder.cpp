@@ -34,19 +34,20 @@ std::string InstallFolder::Resolve(std::string_view name) const {
   return resolved.string();
 }
 
-std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {
-  std::vector<std::filesystem::path> folders{root_ / "plugins"};
-  // An installed program finds its plug-ins beside its library folder; a
-  // program run from the build tree finds them where the build put them.
+std::filesystem::path ProgramPluginFolder() {
+  // Installed: <prefix>/bin/<program> and <prefix>/<libdir>/trovelane/plugins.
   std::error_code ec;
   std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
     std::filesystem::path installed =
-        (program.parent_path() / TROVELANE_INSTALLED_PLUGIN_DIR).lexically_normal();
-    if (std::filesystem::is_directory(installed, ec)) folders.push_back(installed);
+        program.parent_path().parent_path() / TROVELANE_PLUGIN_INSTALL_DIR;
+    if (std::filesystem::is_directory(installed, ec)) return installed;
   }
-  folders.push_back(TROVELANE_PLUGIN_DIR);
-  return folders;
+  return TROVELANE_PLUGIN_DIR;  // a build tree
+}
+
+std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {
+  return {root_ / "plugins", ProgramPluginFolder()};
 }
 
 SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {

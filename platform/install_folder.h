@@ -23,6 +23,10 @@ inline constexpr const char* kDefaultProfileDisplayName = "Default";
 // neither variable is set.
 std::filesystem::path DefaultInstallFolder();
 
+// The plug-ins that come with the program: <prefix>/<libdir>/trovelane/plugins
+// beside an installed program, else the build tree's "plugins" folder.
+std::filesystem::path ProgramPluginFolder();
+
 class InstallFolder {
  public:
   InstallFolder() = default;
@@ -36,8 +40,7 @@ class InstallFolder {
   std::string Resolve(std::string_view name) const;
 
   // Where plug-in libraries are looked for: the folder's own "plugins", then
-  // the plug-ins installed with the program (when it runs installed), then
-  // those of the build tree.
+  // the plug-ins built with the program.
   std::vector<std::filesystem::path> PluginFolders() const;
 
  private:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "search/engine_loop.h"
+#include "search/plugin_host.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 
@@ -48,9 +49,13 @@ void SearchWorker::SearchWorkerMain() {
   // Nothing may leave the thread: an error ends this engine only, with a
   // status that says why, and the end is still reported.
   try {
-    // Plug-in engines are run by the plug-in host; until it exists such a
-    // worker only reports its end.
-    if (!engine.isPlugin && !cancelled()) RunEngineLoop(*this, engine);
+    if (!cancelled()) {
+      if (engine.isPlugin) {
+        RunPluginEngine(*this);
+      } else {
+        RunEngineLoop(*this, engine);
+      }
+    }
   } catch (const std::bad_alloc&) {
     ReportFailure(kStatusOutOfMemory);
   } catch (const std::exception& error) {
@@ -110,12 +115,14 @@ bool SearchWorker::LimitReached(int perEngineCount) {
 
 SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
                                                    const std::string& title,
-                                                   int& perEngineCount) {
+                                                   int& perEngineCount,
+                                                   std::string_view engineName) {
   if (url.size() >= ResultHandoff::kUrlSize) return HandOffOutcome::kDoesNotFit;
   ResultHandoff handoff;
   handoff.url = url;
   handoff.title = title.substr(0, ResultHandoff::kTitleSize - 1);
-  handoff.engineName = engine.name.substr(0, ResultHandoff::kEngineNameSize - 1);
+  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine.name) : engineName)
+                           .substr(0, ResultHandoff::kEngineNameSize - 1);
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
   handoff.relevance = shared_->validationMode == kValidationValRel ? relevance : -1;

@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_set>
 
@@ -97,9 +98,11 @@ class SearchWorker {
   // Worker thread: hands one accepted result to the owner and waits until it
   // was taken, all under resultLock. The limit is tested again under the
   // lock, so results validated by several engines at once never take the
-  // total past it. Nothing is counted unless kDelivered.
+  // total past it. Nothing is counted unless kDelivered. The result carries
+  // `engineName` when given (plug-ins name their own), else the engine's name.
   enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
-  HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount);
+  HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount,
+                         std::string_view engineName = {});
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
