@@ -51,5 +51,6 @@ int main(int argc, char** argv) {
   const QStringList documents = parser.positionalArguments();
   if (!documents.isEmpty()) window.OpenDocumentFile(documents.first());
   window.show();
+  window.StartBanner();
   return app.exec();
 }

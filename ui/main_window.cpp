@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -30,11 +31,18 @@
 #include "results/html_export.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
+#include "net/ad_list.h"
+#include "ui/banner.h"
+#include "ui/print_commands.h"
 #include "ui/search_bridge.h"
 #include "ui/threads_window.h"
 
 namespace trovelane::ui {
 namespace {
+
+// Every text of the message pane, for a person or a script watching the
+// program (QT_LOGGING_RULES="trovelane.status.info=true"); off by default.
+Q_LOGGING_CATEGORY(lcStatus, "trovelane.status", QtWarningMsg)
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -210,6 +218,16 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   layout->addWidget(searchBar_);
   layout->addWidget(view_, 1);
   setCentralWidget(central);
+
+  banner_ = new CBannerWidget(this);
+  SetBannerWidget(banner_);
+  // A click on the banner opens its address the way every launch of the window does.
+  banner_->SetOpener([this](const std::string& url) {
+    if (openUrl) openUrl(url);
+  });
+  printCommands_ = new PrintCommands(this, document_, searchBar_, this);
+  printCommands_->Connect(printAction, printPreviewAction, printSetupAction);
+  for (QAction* a : {printAction, printPreviewAction, printSetupAction}) EnableDialogCommand(a);
 
   setMinimumSize(500, 450);
   resize(500, 450);
@@ -490,7 +508,14 @@ QString CMainFrame::PaneText(int pane) const {
   return pane >= 0 && pane < 3 ? panes_[pane]->text() : QString();
 }
 
-void CMainFrame::SetMessagePane(const QString& text) { panes_[0]->setText(text); }
+void CMainFrame::SetMessagePane(const QString& text) {
+  if (panes_[0]->text() != text) qCInfo(lcStatus).noquote() << "status:" << text;
+  panes_[0]->setText(text);
+}
+
+void CMainFrame::StartBanner() {
+  banner_->StartDownload(DefaultAdListUrl(), state_.settings, state_.home.root());
+}
 
 void CMainFrame::UpdatePanes() {
   const bool searching = IsSearching();

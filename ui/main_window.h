@@ -36,6 +36,9 @@ class QToolButton;
 
 namespace trovelane::ui {
 
+class CBannerWidget;
+class PrintCommands;
+
 class CThreadsWindow;
 class SearchBridge;
 
@@ -125,6 +128,11 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   const std::vector<std::string>& recentDocuments() const { return recent_.paths(); }
   // The banner (the banner widget fills the view's top band).
   void SetBannerWidget(QWidget* banner) { view_->SetBannerWidget(banner); }
+  CBannerWidget* banner() { return banner_; }
+  // The end of start-up: the banner thread fetches the advertisement list
+  // (when the build names one) into the install folder.
+  void StartBanner();
+  PrintCommands* printCommands() { return printCommands_; }
   // How URLs reach the desktop; tests record them instead.
   std::function<bool(const std::string& url)> openUrl;
   std::function<bool(const std::string& browserPath, const std::string& url)> launchBrowser;
@@ -216,6 +224,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   QPushButton* goButton_ = nullptr;
   QLabel* animation_ = nullptr;
   QLabel* panes_[3] = {};
+  CBannerWidget* banner_ = nullptr;
+  PrintCommands* printCommands_ = nullptr;
   QMenu* recentMenuAnchor_ = nullptr;
   QAction* recentSeparator_ = nullptr;
 

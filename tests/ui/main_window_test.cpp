@@ -82,8 +82,7 @@ TEST_F(UiTest, SearchBarPlacesItsControlsByTheLayoutRule) {
 TEST_F(UiTest, DialogAndPrintCommandsWaitForTheirCode) {
   for (QAction* a : {frame_->searchSettingsAction, frame_->searchProfilesAction,
                      frame_->internetSettingsAction, frame_->resultViewOptionsAction,
-                     frame_->expressionWizardAction, frame_->printAction,
-                     frame_->printPreviewAction, frame_->printSetupAction}) {
+                     frame_->expressionWizardAction}) {
     EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
   }
   frame_->EnableDialogCommand(frame_->searchSettingsAction);
