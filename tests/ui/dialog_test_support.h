@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -38,6 +39,15 @@ inline QAbstractButton* ButtonByText(QObject* parent, const QString& text) {
   }
   ADD_FAILURE() << "no button " << text.toStdString();
   return nullptr;
+}
+
+// A double click as a mouse makes it: press, release, the double-click press
+// and release. QTest::mouseDClick alone sends only the double-click event.
+inline void DoubleClickAt(QWidget* widget, QPoint at) {
+  QTest::mousePress(widget, Qt::LeftButton, {}, at);
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+  QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
 }
 
 // Messages and file names go to the test instead of modal dialogs.
