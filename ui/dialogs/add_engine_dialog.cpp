@@ -45,7 +45,7 @@ PluginInformationDialog::PluginInformationDialog(QWidget* parent) : QDialog(pare
   setWindowTitle("Plugin Information");
   fileName_ = new QLineEdit;
   fileName_->setObjectName("pluginFile");
-  fileName_->setMinimumWidth(300);
+  fileName_->setMinimumWidth(440);
   auto* hint = new QLabel(
       "Enter the name of the plugin dll below. Plugins are copied in the plugins directory of "
       "t r o v e l a n e.");

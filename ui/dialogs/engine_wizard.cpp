@@ -239,9 +239,10 @@ QWizardPage* EngineWizard::MakeResultsTypePage() {
   referer_ = NamedEdit("referer");
   layout->addWidget(new QLabel("Enter Indirect hyperlink file name. eg download.asp"));
   layout->addWidget(indirectLinkName_);
-  layout->addWidget(
-      new QLabel("Enter the URL Referer.Leave blank if the search engine does not mandate this "
-                 "field."));
+  auto* refererLabel = new QLabel(
+      "Enter the URL Referer.Leave blank if the search engine does not mandate this field.");
+  refererLabel->setWordWrap(true);
+  layout->addWidget(refererLabel);
   layout->addWidget(referer_);
   layout->addWidget(new QLabel("Indirect hyperlinks cannot be checked for relevance."));
   layout->addStretch();

@@ -106,6 +106,7 @@ CExpressionWizard::CExpressionWizard(QWidget* parent) : QWizard(parent) {
   termPage_ = new CExpressionPage(typePage_);
   addPage(typePage_);
   addPage(termPage_);
+  resize(460, 340);
 }
 
 QString CExpressionWizard::term() const { return termPage_->term(); }

@@ -107,6 +107,7 @@ QWidget* OptionsSheet::MakeResultsPage() {
   maxResults_ = new QLineEdit;
   maxResults_->setObjectName("maxResults");
   maxResults_->setValidator(new QIntValidator(0, std::numeric_limits<int32_t>::max(), maxResults_));
+  maxResults_->setMaximumWidth(100);
   row->addWidget(new QLabel("Max"));
   row->addWidget(maxResults_);
   row->addStretch();
@@ -168,6 +169,8 @@ QWidget* OptionsSheet::MakeRelevancePage() {
   weights_->setSelectionBehavior(QAbstractItemView::SelectRows);
   weights_->setSelectionMode(QAbstractItemView::SingleSelection);
   weights_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  weights_->verticalHeader()->setDefaultSectionSize(20);
+  weights_->setMinimumHeight(20 * kWeightCount + 26);
   for (int row = 0; row < kWeightCount; ++row) {
     weights_->setItem(row, 0, new QTableWidgetItem(kWeightNames[row]));
     weights_->setItem(row, 1, new QTableWidgetItem("0"));

@@ -99,6 +99,7 @@ SearchSettingsDialog::SearchSettingsDialog(ProgramState& state, QWidget* parent)
   options_ = new OptionsSheet;
   options_->setObjectName("options");
   options_->Load(state_.settings.search);
+  options_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -108,7 +109,7 @@ SearchSettingsDialog::SearchSettingsDialog(ProgramState& state, QWidget* parent)
   layout->addLayout(top, 1);
   layout->addWidget(options_);
   layout->addWidget(box);
-  resize(520, 560);
+  resize(640, 560);
   Refill();
 }
 
