@@ -24,6 +24,20 @@
 
 namespace trovelane::ui::testing {
 
+// The offscreen platform warns on every dialog it shows that it cannot pass
+// size hints to a window system; that line says nothing about the test.
+inline QtMessageHandler& StandardMessageHandler() {
+  static QtMessageHandler handler = nullptr;
+  return handler;
+}
+inline void QuietOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
+                                   const QString& text) {
+  if (text.contains("propagateSizeHints")) return;
+  if (StandardMessageHandler()) StandardMessageHandler()(type, context, text);
+}
+inline const bool kQuietInstalled =
+    (StandardMessageHandler() = qInstallMessageHandler(QuietOffscreenWarnings), true);
+
 // Finds a named child widget of `parent`; fails the test when there is none.
 template <typename T>
 T* Child(QObject* parent, const QString& name) {

@@ -12,6 +12,7 @@
 #include "engines/profile_list.h"
 #include "net/base64.h"
 #include "net/credentials.h"
+#include "net/program_options_file.h"
 #include "net/settings_file.h"
 #include "tests/ui/dialog_test_support.h"
 #include "ui/dialogs/internet_settings_dialog.h"
@@ -139,6 +140,25 @@ TEST_F(SettingsDialogsTest, InternetSettingsReportWhatTheFileCannotHold) {
   EXPECT_NE(prompts.messages[1].find("longer than 1023"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(state.SettingsFile()), before);
   EXPECT_EQ(Base64Decode(state.settings.proxy.credentials), "a:b");
+}
+
+TEST_F(SettingsDialogsTest, InternetSettingsEditTheProgramsOwnLimits) {
+  InternetSettingsDialog dialog(state);
+  dialog.show();
+  EXPECT_EQ(Child<QLineEdit>(&dialog, "connectTimeout")->text(), "5");
+  Child<QLineEdit>(&dialog, "readTimeout")->setText("30");
+  Child<QLineEdit>(&dialog, "maxPages")->setText("0");  // below the validator's range
+  dialog.accept();
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  Child<QLineEdit>(&dialog, "maxPages")->setText("7");
+  dialog.accept();
+  ASSERT_EQ(dialog.result(), QDialog::Accepted);
+  ProgramOptions read;
+  ASSERT_TRUE(LoadProgramOptions(state.ProgramOptionsFile(), read).fileRead);
+  EXPECT_EQ(read.readTimeoutSeconds, 30);
+  EXPECT_EQ(read.maxPagesPerEngine, 7);
+  EXPECT_EQ(read.connectTimeoutSeconds, 5);
 }
 
 TEST_F(SettingsDialogsTest, InternetSettingsBrowserButtons) {

@@ -16,6 +16,7 @@
 
 #include "net/base64.h"
 #include "net/credentials.h"
+#include "net/program_options_file.h"
 #include "net/settings_file.h"
 #include "platform/default_browser.h"
 #include "ui/dialogs/prompts.h"
@@ -99,6 +100,23 @@ InternetSettingsDialog::InternetSettingsDialog(ProgramState& state,
   browserRow->addWidget(detect);
   browserLayout->addLayout(browserRow);
 
+  // This program's own limits, kept in "trovelane.json".
+  auto numberEdit = [](const char* name, int low, int high) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(name);
+    edit->setValidator(new QIntValidator(low, high, edit));
+    edit->setMaximumWidth(70);
+    return edit;
+  };
+  connectTimeout_ = numberEdit("connectTimeout", 0, kMaxTimeoutSeconds);
+  readTimeout_ = numberEdit("readTimeout", 0, kMaxTimeoutSeconds);
+  maxPages_ = numberEdit("maxPages", 1, kMaxPagesPerEngineLimit);
+  auto* limits = new QGroupBox("Limits");
+  auto* limitsLayout = new QFormLayout(limits);
+  limitsLayout->addRow("Connect time-out (seconds, 0 = none)", connectTimeout_);
+  limitsLayout->addRow("Read time-out (seconds, 0 = none)", readTimeout_);
+  limitsLayout->addRow("Result pages per engine", maxPages_);
+
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -107,6 +125,7 @@ InternetSettingsDialog::InternetSettingsDialog(ProgramState& state,
   layout->addWidget(proxyBox);
   layout->addWidget(bandwidth);
   layout->addWidget(browserBox);
+  layout->addWidget(limits);
   layout->addWidget(box);
 
   // The fields take the stored values.
@@ -127,6 +146,10 @@ InternetSettingsDialog::InternetSettingsDialog(ProgramState& state,
     speed_->setCurrentIndex(-1);
   }
   browser_->setText(Q(proxy.browserPath));
+  const ProgramOptions& program = state_.settings.program;
+  connectTimeout_->setText(QString::number(program.connectTimeoutSeconds));
+  readTimeout_->setText(QString::number(program.readTimeoutSeconds));
+  maxPages_->setText(QString::number(program.maxPagesPerEngine));
 
   connect(speed_, &QComboBox::activated, this, [this](int index) { speedIndex_ = index; });
   connect(useProxy_, &QCheckBox::clicked, this, [this] { ApplyEnabling(); });
@@ -172,7 +195,12 @@ void InternetSettingsDialog::accept() {
     }
     proxy.credentials = EncodeCredentials(credentials);
   }
-  if (std::string problem = CheckNetworkSettings(settings); !problem.empty()) {
+  settings.program.connectTimeoutSeconds = connectTimeout_->text().toInt();
+  settings.program.readTimeoutSeconds = readTimeout_->text().toInt();
+  settings.program.maxPagesPerEngine = maxPages_->text().toInt();
+  std::string problem = CheckNetworkSettings(settings);
+  if (problem.empty()) problem = CheckProgramOptions(settings.program);
+  if (!problem.empty()) {
     ShowMessage(this, Q(problem));
     return;
   }
@@ -181,6 +209,11 @@ void InternetSettingsDialog::accept() {
     return;
   }
   state_.settings.proxy = proxy;
+  if (SaveResult saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program); !saved) {
+    ShowMessage(this, Q(saved.error));
+    return;
+  }
+  state_.settings.program = settings.program;
   emit settingsSaved();
   QDialog::accept();
 }

@@ -4,6 +4,8 @@
 // text longer than its field, a ":" in the user name or password) is
 // reported and the dialog stays open. The user name and password are stored
 // only while both checks are on; otherwise the stored credentials are kept.
+// The time-outs and the page limit of "trovelane.json" are edited here too
+// and saved to that file by the same OK.
 //
 // Owner thread: the UI thread; the caller keeps `state` alive.
 #pragma once
@@ -54,6 +56,9 @@ class InternetSettingsDialog : public QDialog {
   QLineEdit* password_ = nullptr;
   QComboBox* speed_ = nullptr;
   QLineEdit* browser_ = nullptr;
+  QLineEdit* connectTimeout_ = nullptr;
+  QLineEdit* readTimeout_ = nullptr;
+  QLineEdit* maxPages_ = nullptr;
 };
 
 }  // namespace trovelane::ui
