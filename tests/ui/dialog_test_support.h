@@ -46,6 +46,12 @@ T* Child(QObject* parent, const QString& name) {
   return child;
 }
 
+inline std::string Join(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += (all.empty() ? "" : " | ") + line;
+  return all;
+}
+
 // The push button whose text is `text` (with its "&"), among `parent`'s children.
 inline QAbstractButton* ButtonByText(QObject* parent, const QString& text) {
   for (QAbstractButton* button : parent->findChildren<QAbstractButton*>()) {
@@ -115,10 +121,16 @@ class ModalScript {
 
  private:
   void Tick() {
-    if (last_ && !last_->isVisible()) last_ = nullptr;
+    // A dialog counts as answered while it stays visible: one that waits
+    // under a nested dialog is not answered again when it is on top once
+    // more, but one shown anew after it was hidden is.
+    std::erase_if(handled_, [](const QPointer<QWidget>& w) { return !w || !w->isVisible(); });
     QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog || !dialog->isVisible() || dialog == last_) return;
-    last_ = dialog;
+    if (!dialog || !dialog->isVisible()) return;
+    for (const QPointer<QWidget>& w : handled_) {
+      if (w == dialog) return;
+    }
+    handled_.emplace_back(dialog);
     titles.push_back(dialog->windowTitle().toStdString());
     QPointer<QWidget> target(dialog);
     if (actions_.empty()) {
@@ -137,7 +149,7 @@ class ModalScript {
 
   QTimer timer_;
   std::deque<Action> actions_;
-  QPointer<QWidget> last_;
+  std::vector<QPointer<QWidget>> handled_;
 };
 
 // A started program over a fresh install folder (seeded with the default
