@@ -14,7 +14,7 @@ class QWidget;
 namespace trovelane::ui {
 
 // The caption of the program's message boxes.
-inline constexpr const char* kMessageCaption = "trovelane";
+inline constexpr const char* kMessageCaption = "t r o v e l a n e";
 
 struct FileRequest {
   QString caption;
