@@ -5,21 +5,14 @@
 // process on loopback.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableWidget>
 
 #include "engines/profile.h"
 #include "search/search_run.h"
 #include "tests/ui/dialog_test_support.h"
+#include "tests/ui/sample_engine_wizard.h"
 #include "tools/sample_engines/sample_server.h"
-#include "ui/dialogs/add_engine_dialog.h"
-#include "ui/dialogs/engine_wizard.h"
-#include "ui/dialogs/name_value_dialog.h"
 #include "ui/dialogs/search_settings_dialog.h"
 
 namespace trovelane::ui {
@@ -57,17 +50,6 @@ class AddEnginePathTest : public testing::ProgramFixture {
   std::unique_ptr<sample::SampleServer> server_;
 };
 
-// Types a line into the name/value dialog that "+" or "&Add" opens.
-ModalScript::Action Type(const QString& name, const QString& value = {}) {
-  return [name, value](QWidget* d) {
-    auto* dialog = qobject_cast<NameValueDialog*>(d);
-    ASSERT_NE(dialog, nullptr);
-    dialog->nameEdit()->setText(name);
-    if (dialog->hasValueField()) dialog->valueEdit()->setText(value);
-    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-  };
-}
-
 TEST_F(AddEnginePathTest, ConfiguredEngineIsSavedAndFindsItsResults) {
   std::string base = server_->BaseUrl();
   SearchSettingsDialog dialog(state);
@@ -81,46 +63,7 @@ TEST_F(AddEnginePathTest, ConfiguredEngineIsSavedAndFindsItsResults) {
   }
 
   ModalScript script;
-  script.Then([](QWidget* d) {
-    Child<QRadioButton>(d, "configureEngine")->setChecked(true);
-    testing::ButtonByText(d, "&Next >")->click();
-  });
-  script.Then([base, &script](QWidget* d) {
-    auto* wizard = qobject_cast<EngineWizard*>(d);
-    ASSERT_NE(wizard, nullptr);
-    auto type = [wizard](const char* name, const QString& text) {
-      QLineEdit* edit = Child<QLineEdit>(wizard, name);
-      edit->clear();
-      QTest::keyClicks(edit, text);
-    };
-    auto next = [wizard] { wizard->button(QWizard::NextButton)->click(); };
-    type("name", "offset0");
-    type("searchUrl", QString::fromStdString(base + "/offset0/search"));
-    type("searchTextId", "q");
-    type("resultsPerPage", "10");
-    type("resultId", "start");
-    Child<QRadioButton>(wizard, "technique0")->click();
-    next();
-    Child<QCheckBox>(wizard, "useBoolean")->click();
-    type("andOperator", "+");
-    type("orOperator", "+OR+");
-    type("notOperator", "-");
-    type("exactOperator", "%22");
-    next();
-    script.Then(Type("html"));
-    Child<QPushButton>(wizard, "searchedFileTypesAdd")->click();
-    next();
-    next();
-    next();
-    next();
-    ASSERT_EQ(wizard->currentId(), EngineWizard::kAdvancedPage);
-    script.Then(Type("hl", "en"));
-    Child<QPushButton>(wizard, "addParameter")->click();
-    auto* parameters = Child<QListWidget>(wizard, "parameters");
-    parameters->setCurrentRow(2);
-    Child<QPushButton>(wizard, "upParameter")->click();
-    wizard->button(QWizard::FinishButton)->click();
-  });
+  testing::QueueConfigureOffset0(script, base);
   Child<QPushButton>(&dialog, "add")->click();
   ASSERT_EQ(dialog.engineList()->rowCount(), 3);
 
