@@ -74,16 +74,16 @@ inline void DoubleClickAt(QWidget* widget, QPoint at) {
 class RecordedPrompts {
  public:
   RecordedPrompts() {
-    before_ = SetPrompts(Prompts{
-        [this](QWidget*, const QString& text) { messages.push_back(text.toStdString()); },
-        [this](QWidget*, const FileRequest& r) {
-          requests.push_back(r);
-          return openAnswer;
-        },
-        [this](QWidget*, const FileRequest& r) {
-          requests.push_back(r);
-          return saveAnswer;
-        }});
+    before_ = SetPrompts(
+        Prompts{[this](QWidget*, const QString& text) { messages.push_back(text.toStdString()); },
+                [this](QWidget*, const FileRequest& r) {
+                  requests.push_back(r);
+                  return openAnswer;
+                },
+                [this](QWidget*, const FileRequest& r) {
+                  requests.push_back(r);
+                  return saveAnswer;
+                }});
   }
   ~RecordedPrompts() { SetPrompts(std::move(before_)); }
 

@@ -158,7 +158,8 @@ TEST(EngineWizardTest, NewEngineThroughEveryPageIsWrittenBackOnFinish) {
   EXPECT_FALSE(wizard.button(QWizard::NextButton)->isVisible());
 
   wizard.button(QWizard::FinishButton)->click();
-  ASSERT_EQ(wizard.result(), QDialog::Accepted) << (prompts.messages.empty() ? "" : prompts.messages[0]);
+  ASSERT_EQ(wizard.result(), QDialog::Accepted)
+      << (prompts.messages.empty() ? "" : prompts.messages[0]);
   EXPECT_TRUE(prompts.messages.empty());
 
   const EngineDefinition& e = wizard.engine();

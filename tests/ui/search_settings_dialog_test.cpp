@@ -275,7 +275,7 @@ TEST_F(SearchSettingsDialogTest, AFailedProfileSaveIsReportedAndKeepsTheDialogOp
 TEST(OptionsSheetTest, LoadShowsStoredChoicesAndTheWeightEditKeepsNumbersOnly) {
   SearchOptions options;
   options.duplicateMode = kDuplicateNone;
-  options.validationMode = 7;  // from another layout: no choice shown, kept on Store
+  options.validationMode = 7;   // from another layout: no choice shown, kept on Store
   options.defaultOperator = 5;  // any value above 0 is OR, and stays as stored
   options.weights = {1, 2, 3, 4, 5, 6, 7, 8};
   OptionsSheet sheet;

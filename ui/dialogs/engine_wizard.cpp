@@ -138,8 +138,9 @@ QWizardPage* EngineWizard::MakeInfoPage() {
     technique_->addButton(radio, code);
     techniqueGrid->addWidget(radio, code % 2, code / 2);
   }
-  auto* note = new QLabel("For auto result iteration technique, the values are taken from the "
-                          "search result.");
+  auto* note = new QLabel(
+      "For auto result iteration technique, the values are taken from the "
+      "search result.");
   note->setWordWrap(true);
   techniqueGrid->addWidget(note, 2, 0, 1, 3);
 
@@ -298,9 +299,10 @@ QWizardPage* EngineWizard::MakeAdvancedPage() {
   separator_->installEventFilter(this);
 
   auto* buttons = new QVBoxLayout;
-  const std::pair<const char*, const char*> texts[] = {
-      {"&Add", "addParameter"}, {"&Del", "deleteParameter"}, {"&Up", "upParameter"},
-      {"&Dn", "downParameter"}};
+  const std::pair<const char*, const char*> texts[] = {{"&Add", "addParameter"},
+                                                       {"&Del", "deleteParameter"},
+                                                       {"&Up", "upParameter"},
+                                                       {"&Dn", "downParameter"}};
   QPushButton* made[4];
   for (int i = 0; i < 4; ++i) {
     made[i] = new QPushButton(texts[i].first);

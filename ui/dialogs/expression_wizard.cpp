@@ -159,9 +159,7 @@ QString ExpressionBuilderDialog::pendingOperator() const {
   return operator_->currentIndex() == 1 ? "|" : "&";
 }
 
-QString ExpressionBuilderDialog::pendingNegation() const {
-  return negate_->isChecked() ? "!" : "";
-}
+QString ExpressionBuilderDialog::pendingNegation() const { return negate_->isChecked() ? "!" : ""; }
 
 std::optional<QString> RunExpressionWizard(QWidget* parent) {
   QString expression;

@@ -209,7 +209,8 @@ void InternetSettingsDialog::accept() {
     return;
   }
   state_.settings.proxy = proxy;
-  if (SaveResult saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program); !saved) {
+  if (SaveResult saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program);
+      !saved) {
     ShowMessage(this, Q(saved.error));
     return;
   }

@@ -150,9 +150,8 @@ QWidget* OptionsSheet::MakeBooleanPage() {
 QWidget* OptionsSheet::MakeDuplicatesPage() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
-  duplicates_ = RadioGroup(page, layout,
-                           {"Remove duplicate URL's", "Remove duplicate Title's", "None"},
-                           "duplicates");
+  duplicates_ = RadioGroup(
+      page, layout, {"Remove duplicate URL's", "Remove duplicate Title's", "None"}, "duplicates");
   layout->addStretch();
   return page;
 }

@@ -19,8 +19,8 @@ namespace trovelane::ui {
 
 // The names of the relevance weights, in the order of SearchOptions::weights.
 inline constexpr std::array<const char*, kWeightCount> kWeightNames = {
-    "Title",       "Heading 1",   "Heading 2", "Heading 3", "Heading 4",
-    "Font Size 6", "Font Size 3", "None"};
+    "Title",     "Heading 1",   "Heading 2",   "Heading 3",
+    "Heading 4", "Font Size 6", "Font Size 3", "None"};
 
 class OptionsSheet : public QTabWidget {
   Q_OBJECT

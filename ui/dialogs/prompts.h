@@ -18,9 +18,9 @@ inline constexpr const char* kMessageCaption = "t r o v e l a n e";
 
 struct FileRequest {
   QString caption;
-  QString initialName;    // a name or path the dialog starts with
-  QString filter;         // e.g. "Search Engine Configuration Files (*.eng)"
-  QString defaultSuffix;  // added to a name typed without one
+  QString initialName;           // a name or path the dialog starts with
+  QString filter;                // e.g. "Search Engine Configuration Files (*.eng)"
+  QString defaultSuffix;         // added to a name typed without one
   bool executablesOnly = false;  // list only files the user may run
 };
 

@@ -47,7 +47,8 @@ SearchProfilesDialog::SearchProfilesDialog(ProgramState& state, QWidget* parent)
 
 void SearchProfilesDialog::Refill(int select) {
   combo_->clear();
-  for (const SearchProfile& profile : profiles_) combo_->addItem(QString::fromStdString(profile.name));
+  for (const SearchProfile& profile : profiles_)
+    combo_->addItem(QString::fromStdString(profile.name));
   combo_->setCurrentIndex(select);
 }
 

@@ -239,8 +239,9 @@ void SearchSettingsDialog::ImportEngine() {
 void SearchSettingsDialog::accept() {
   std::string profile = state_.CurrentProfileFile();
   if (profile.empty()) {
-    ShowMessage(this, "There is no current search profile: the engines are kept until the "
-                      "program ends, but not saved.");
+    ShowMessage(this,
+                "There is no current search profile: the engines are kept until the "
+                "program ends, but not saved.");
   } else if (SaveResult saved = SaveProfile(profile, state_.catalogue); !saved) {
     ShowMessage(this, Q(saved.error));
     return;
