@@ -26,6 +26,11 @@
 #include <cmath>
 
 #include "engines/profile_list.h"
+#include "ui/dialogs/expression_wizard.h"
+#include "ui/dialogs/internet_settings_dialog.h"
+#include "ui/dialogs/result_view_options_dialog.h"
+#include "ui/dialogs/search_profiles_dialog.h"
+#include "ui/dialogs/search_settings_dialog.h"
 #include "platform/browser_launch.h"
 #include "platform/default_browser.h"
 #include "results/html_export.h"
@@ -228,6 +233,7 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   printCommands_ = new PrintCommands(this, document_, searchBar_, this);
   printCommands_->Connect(printAction, printPreviewAction, printSetupAction);
   for (QAction* a : {printAction, printPreviewAction, printSetupAction}) EnableDialogCommand(a);
+  ConnectDialogCommands();
 
   setMinimumSize(500, 450);
   resize(500, 450);
@@ -586,6 +592,52 @@ void CMainFrame::EnableDialogCommand(QAction* action) {
     dialogCommands_.push_back(action);
   }
   UpdateCommandStates();
+}
+
+// UI thread. Each dialog works on the program's state; what it changes
+// reaches the window through its signal when its OK has saved.
+void CMainFrame::ConnectDialogCommands() {
+  connect(searchSettingsAction, &QAction::triggered, this, [this] {
+    if (IsSearching()) return;
+    SearchSettingsDialog dialog(state_, this);
+    connect(&dialog, &SearchSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
+    dialog.exec();
+    // Engines may have been added, removed or (de)selected even on Cancel.
+    engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+    UpdatePanes();
+  });
+  connect(internetSettingsAction, &QAction::triggered, this, [this] {
+    InternetSettingsDialog dialog(state_, {}, this);
+    connect(&dialog, &InternetSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
+    dialog.exec();
+  });
+  connect(searchProfilesAction, &QAction::triggered, this, [this] {
+    if (IsSearching()) return;
+    SearchProfilesDialog dialog(state_, this);
+    connect(&dialog, &SearchProfilesDialog::profilesChanged, this, [this] {
+      engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+      FillProfileSelector();
+      UpdatePanes();
+    });
+    dialog.exec();
+  });
+  connect(resultViewOptionsAction, &QAction::triggered, this, [this] {
+    ResultViewOptionsDialog dialog(state_, this);
+    connect(&dialog, &ResultViewOptionsDialog::viewOptionsChanged, this,
+            [this](const ViewOptions& options) { view_->ApplyViewOptions(options); });
+    dialog.exec();
+  });
+  connect(expressionWizardAction, &QAction::triggered, this, [this] {
+    if (IsSearching()) return;
+    const std::optional<QString> text = RunExpressionWizard(this);
+    if (!text) return;
+    expressionBox_->setCurrentText(*text);
+    Go();
+  });
+  for (QAction* a : {expressionWizardAction, searchSettingsAction, searchProfilesAction,
+                     internetSettingsAction, resultViewOptionsAction}) {
+    EnableDialogCommand(a);
+  }
 }
 
 void CMainFrame::SettingsChanged() {

@@ -99,6 +99,9 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   // first). Search Settings, Search Profiles and the print commands stay
   // disabled while a search runs.
   void EnableDialogCommand(QAction* action);
+  // Connects and enables the commands that open the settings dialogs and the
+  // Expression Wizard.
+  void ConnectDialogCommands();
   void EnablePrintCommand(QAction* action) { EnableDialogCommand(action); }
 
   // --- What the view and the dialogs ask ---

@@ -79,21 +79,32 @@ TEST_F(UiTest, SearchBarPlacesItsControlsByTheLayoutRule) {
   EXPECT_EQ(frame_->animationPicture()->height(), 32);
 }
 
-TEST_F(UiTest, DialogAndPrintCommandsWaitForTheirCode) {
+TEST_F(UiTest, DialogCommandsOpenTheirDialogsAndSomeWaitForTheSearch) {
   for (QAction* a : {frame_->searchSettingsAction, frame_->searchProfilesAction,
                      frame_->internetSettingsAction, frame_->resultViewOptionsAction,
-                     frame_->expressionWizardAction}) {
-    EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+                     frame_->expressionWizardAction, frame_->printAction}) {
+    EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
   }
-  frame_->EnableDialogCommand(frame_->searchSettingsAction);
-  frame_->EnableDialogCommand(frame_->internetSettingsAction);
-  frame_->EnablePrintCommand(frame_->printAction);
-  EXPECT_TRUE(frame_->searchSettingsAction->isEnabled());
-  EXPECT_TRUE(frame_->printAction->isEnabled());
+  // Each command opens its dialog as a modal window; closing it leaves the
+  // window as it was.
+  for (QAction* a : {frame_->searchSettingsAction, frame_->searchProfilesAction,
+                     frame_->internetSettingsAction, frame_->resultViewOptionsAction}) {
+    QString opened;
+    QTimer::singleShot(0, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal) {
+        opened = QString::fromUtf8(modal->metaObject()->className());
+        modal->close();
+      }
+    });
+    a->trigger();
+    EXPECT_FALSE(opened.isEmpty()) << a->text().toStdString();
+  }
   // While a search runs: settings, profiles and printing are not available.
   TypeAndEnter("lantern");
   ASSERT_TRUE(frame_->IsSearching());
   EXPECT_FALSE(frame_->searchSettingsAction->isEnabled());
+  EXPECT_FALSE(frame_->searchProfilesAction->isEnabled());
   EXPECT_FALSE(frame_->printAction->isEnabled());
   EXPECT_TRUE(frame_->internetSettingsAction->isEnabled());
   ASSERT_TRUE(WaitFor([&] { return !frame_->IsSearching(); }));
