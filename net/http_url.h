@@ -28,7 +28,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/proxy_settings.h"
+#include "net/connection_settings.h"
 #include "net/url.h"
 #include "platform/socket.h"
 

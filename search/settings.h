@@ -1,4 +1,4 @@
-// The program-wide option records: proxy and connection (net/proxy_settings.h),
+// The program-wide option records: proxy and connection (net/connection_settings.h),
 // search options and result-list look, stored together in "qmknet.dat"
 // (app/settings_file.h), and the program's own options. A search run takes a
 // copy of NetworkSettings at each start; what each field does is decided by
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/proxy_settings.h"
+#include "net/connection_settings.h"
 
 namespace trovelane {
 
@@ -63,15 +63,6 @@ struct ViewOptions {
   int32_t fullRowSelect = 0;  // "Full Row Selection"
   int32_t gridLines = 0;      // "Show Grid Lines"
   int32_t toolTips = 0;       // "Tool Tips"
-};
-
-// Settings of this program that "qmknet.dat" has no place for. They live in
-// "trovelane.json" in the install folder (app/program_options_file.h), so
-// that "qmknet.dat" keeps the exact layout the Windows version reads.
-struct ProgramOptions {
-  int32_t connectTimeoutSeconds = 5;  // a connection attempt; 0 = as long as the system allows
-  int32_t readTimeoutSeconds = 10;    // silence while waiting for bytes; 0 = none
-  int32_t maxPagesPerEngine = 50;     // result pages one engine may fetch in one search
 };
 
 // Everything the program keeps for the whole run: the three stored records,

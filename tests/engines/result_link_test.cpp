@@ -42,5 +42,26 @@ TEST(MakeAbsoluteLinkTest, KeepsAbsoluteLinksAndRefusesAMalformedBase) {
   EXPECT_EQ(Absolute("http://h:0/s", "a.htm"), "");
 }
 
+TEST(ApplyLinkRulesTest, TellsTypesApartAndRejectsBeforeTheDuplicateFilter) {
+  EngineDefinition engine;
+  engine.searchedFileTypes = {"html"};
+  engine.autoAddFileTypes = {"pdf"};
+  engine.skippedDomains = {"ads.test"};
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/a.HTML"), LinkVerdict::kSearched);
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/dir/"), LinkVerdict::kSearched);
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/p.pdf"), LinkVerdict::kAutoAdd);
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/p.zip"), LinkVerdict::kNotSearched);
+  EXPECT_EQ(ApplyLinkRules(engine, "http://x.ads.test/a.html"), LinkVerdict::kRejected);
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test:0/a.html"), LinkVerdict::kRejected);
+  EXPECT_EQ(ApplyLinkRules(engine, "a.html"), LinkVerdict::kRejected);
+
+  engine.linkType = INDIRECT;
+  engine.indirectLinkName = "go.cgi";
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/go.cgi?u=1"), LinkVerdict::kSearched);
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/a.html"), LinkVerdict::kRejected);
+  engine.searchedFileTypes.clear();
+  EXPECT_EQ(ApplyLinkRules(engine, "http://s.test/go.cgi?u=1"), LinkVerdict::kAutoAdd);
+}
+
 }  // namespace
 }  // namespace trovelane
