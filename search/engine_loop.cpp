@@ -9,6 +9,7 @@
 #include "engines/anchor_parser.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
+#include "engines/result_link.h"
 #include "search/accept_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
@@ -232,6 +233,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
   check.validationConnection = &worker.validationConnection;
   check.status = [&worker](const std::string& text) { worker.SendStatus(text); };
 
+  const EngineExtensions& web = engine.web;
+  const ResultList resultList = FindResultList(page, web);
   size_t pos = 0;
   std::string link;
   std::string title;
@@ -241,21 +244,44 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     size_t at = FindNoCase(page.substr(pos), "<A");
     if (at == kNotFound) break;
     at += pos;
-    size_t used = ParseAnchor(page, at, link, title, memo);
+    size_t tagEnd = 0;
+    size_t used = ParseAnchor(page, at, link, title, memo, &tagEnd);
     if (used == 0) {
       pos = at + 1;
       continue;
     }
     pos = at + used;
-    if (title.empty()) title = link;
+    const bool untitled = title.empty();
+    if (untitled) title = link;
+    const bool namesHost = LinkNamesHost(link);
 
     worker.SendStatus(FormatStatus(kStatusCheckingUrl, link, ""));
     MakeAbsoluteLink(engine.searchUrl, link);
+    // The next-page link is looked for anywhere on the page; the rules of
+    // where results stand apply to results only.
     if (link.find('?') != std::string::npos &&
         IsNextPageLink(link, pageOffset, pageIndex, engine)) {
       nextFound = true;
       continue;
     }
+    if (!resultList.Holds(at)) continue;
+    if (!web.resultClass.empty() &&
+        !TagHasClass(page.substr(at, tagEnd - at), web.resultClass)) {
+      continue;
+    }
+    bool unwrapped = false;
+    if (!web.redirectParameter.empty()) {
+      const RedirectLink redirect = UnwrapRedirectLink(link, web.redirectParameter);
+      if (redirect == RedirectLink::kRefused) continue;
+      if (redirect == RedirectLink::kUnwrapped) {
+        unwrapped = true;
+        MakeAbsoluteLink(engine.searchUrl, link);
+        if (untitled) title = link;
+      }
+    }
+    // An engine whose results are ordinary web addresses links to its own
+    // pages (help, settings, advertisements) without a host.
+    if (web.anyFileType && !namesHost && !unwrapped) continue;
     if (worker.ownLinks.insert(link).second) ++worker.newLinksOnPage;
 
     {
