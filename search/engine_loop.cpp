@@ -114,15 +114,18 @@ void ReportTimeOut(SearchWorker& worker) {
 // The identity of a request: a POST sends its body to the same URL.
 std::string RequestKey(const EngineRequest& request) { return request.url + '\n' + request.body; }
 
-// The cookie pages, in order; an ill-formed address is skipped.
+// The cookie pages, in order; an ill-formed address is skipped. They carry
+// the engine's preset cookies, if it has any, and no others.
 void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
                       std::string& cookieText) {
   cookieText.clear();
+  const std::string& preset = engine.web.cookies;
   for (const std::string& cookieUrl : engine.cookieUrls) {
     if (worker.cancelled()) return;
     worker.SendStatus(FormatStatus(kStatusConnecting, cookieUrl));
     try {
       worker.connection.SetURL(cookieUrl, false);
+      if (!preset.empty()) worker.connection.cookieToSend = preset.c_str();
       worker.connection.cookieSink = &cookieText;
       worker.connection.Open(kUserAgent, engine.referer.c_str(), nullptr, &worker.settings.proxy);
     } catch (const CMalformedURLException&) {
@@ -139,6 +142,13 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
     worker.SendStatus(problem);
     return;
   }
+  // Every request to the engine's server carries what its definition asks
+  // for, within its own time-outs; the validation fetches of its results
+  // carry its User-Agent and protocol choices only.
+  connection.SetRequestOptions(EngineRequestOptions(engine));
+  connection.SetTimeouts(EngineTimeouts(worker.settings.program, engine.web));
+  worker.validationConnection.SetRequestOptions(ValidationRequestOptions(engine));
+
   std::string cookieText;
   VisitCookiePages(worker, engine, cookieText);
 
@@ -169,8 +179,8 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
       connection.SetURL(requestUrl, engine.method == POST);
       // The text sent is a copy: the sink may replace the cookie text while
-      // a redirect still sends it.
-      const std::string cookieSent = cookieText;
+      // a redirect still sends it. The server's cookies go over the preset ones.
+      const std::string cookieSent = MergeCookies(engine.web.cookies, cookieText);
       if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
       if (engine.requiresCookies) connection.cookieSink = &cookieText;
       // An empty referer sends none (a null one would keep the last).
