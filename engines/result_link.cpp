@@ -35,6 +35,27 @@ std::string_view Extension(std::string_view path) {
   return dot == std::string_view::npos ? std::string_view("htm") : file.substr(dot + 1);
 }
 
+// The first occurrence of `pattern` in `text`, any case (ASCII), by
+// Knuth-Morris-Pratt: one pass over the text whatever the two hold. The
+// markers of a result list are long texts of the engine's page; FindNoCase
+// compares each candidate anew, which a page of near-matches of a marker
+// that repeats itself ("=====") would turn into a pass per byte.
+std::size_t FindMarker(std::string_view text, std::string_view pattern) {
+  if (pattern.empty()) return 0;
+  std::vector<std::size_t> border(pattern.size(), 0);
+  for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
+    while (k > 0 && ToLowerAscii(pattern[i]) != ToLowerAscii(pattern[k])) k = border[k - 1];
+    if (ToLowerAscii(pattern[i]) == ToLowerAscii(pattern[k])) ++k;
+    border[i] = k;
+  }
+  for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+    while (k > 0 && ToLowerAscii(text[i]) != ToLowerAscii(pattern[k])) k = border[k - 1];
+    if (ToLowerAscii(text[i]) == ToLowerAscii(pattern[k])) ++k;
+    if (k == pattern.size()) return i + 1 - pattern.size();
+  }
+  return kNotFound;
+}
+
 }  // namespace
 
 bool LinkNamesHost(std::string_view link) {
@@ -66,12 +87,12 @@ void MakeAbsoluteLink(std::string_view searchUrl, std::string& link) {
 ResultList FindResultList(std::string_view page, const EngineExtensions& web) {
   ResultList list{0, page.size()};
   if (!web.resultListStart.empty()) {
-    const std::size_t start = FindNoCase(page, web.resultListStart);
+    const std::size_t start = FindMarker(page, web.resultListStart);
     if (start == kNotFound) return {page.size(), page.size()};
     list.begin = start + web.resultListStart.size();
   }
   if (!web.resultListEnd.empty()) {
-    const std::size_t end = FindNoCase(page.substr(list.begin), web.resultListEnd);
+    const std::size_t end = FindMarker(page.substr(list.begin), web.resultListEnd);
     if (end != kNotFound) list.end = list.begin + end;
   }
   return list;
