@@ -56,10 +56,9 @@ bool WriteEngineDefinitions(const std::vector<EngineDefinition>& engines, std::o
 bool ReadEngineDefinition(EngineDefinition& engine, std::istream& in);
 
 // Reads definitions back to back (as in a profile) and appends them to
-// `engines`, until one is incomplete or the extensions part begins; the part
-// then gives the extensions of the engines read, by their place among them
-// (engines already in the vector count from 0 too). An incomplete definition
-// adds nothing.
+// `engines` (normally empty), until one is incomplete or the extensions part
+// begins; the part's blocks then go to the engines by their place in
+// `engines`, from 0. An incomplete definition adds nothing.
 void ReadEngineDefinitions(std::istream& in, std::vector<EngineDefinition>& engines);
 
 }  // namespace trovelane
