@@ -110,7 +110,7 @@ double DownloadWithCHttpURL(int readSize) {
   auto start = Clock::now();
   trovelane::CHttpURL page;
   page.SetURL(server->Url("/big"), false);
-  if (!page.Open(trovelane::kUserAgent, nullptr, nullptr, nullptr)) return -1;
+  if (!page.Open(trovelane::kDefaultUserAgent, nullptr, nullptr, nullptr)) return -1;
   size_t got = 0;
   while (int n = page.Read(buffer.data(), readSize)) got += static_cast<size_t>(n);
   page.Close();
@@ -180,7 +180,7 @@ void BM_CHttpURLOpen(benchmark::State& state) {
     trovelane::CHttpURL page;
     page.SetURL(server->Url("/small"), false);
     auto start = Clock::now();
-    bool ok = page.Open(trovelane::kUserAgent, nullptr, nullptr, nullptr);
+    bool ok = page.Open(trovelane::kDefaultUserAgent, nullptr, nullptr, nullptr);
     auto elapsed = Clock::now() - start;
     total += elapsed;
     state.SetIterationTime(std::chrono::duration<double>(elapsed).count());

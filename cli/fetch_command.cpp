@@ -2,7 +2,8 @@
 // it, so that a user can check a proxy setting or look at what an engine
 // really returns. The body goes to stdout, the answer's head (with --head) to
 // stderr. The proxy and the read size come from the install folder's
-// "qmknet.dat" unless options say otherwise.
+// "qmknet.dat", the time-outs, User-Agent and address overrides from its
+// "trovelane.json", unless options say otherwise.
 #include <signal.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/program.h"
 #include "net/base64.h"
 #include "net/http_url.h"
 #include "app/program_options_file.h"
@@ -34,6 +36,7 @@ struct FetchOptions {
   std::string proxyUser;  // USER:PASSWORD
   bool noProxy = false;   // connect directly whatever is configured
   int readSize = 0;       // 0: the configured read chunk size
+  std::vector<std::string> resolve;
 };
 
 // Exit codes of the command.
@@ -162,6 +165,9 @@ std::string ReadFailureReason(const CHttpURL& page, const ProgramOptions& timeou
     case ReadFailure::kTimedOut:
       return "timed out: no data for " + std::to_string(timeouts.readTimeoutSeconds) +
              " s while reading the body";
+    case ReadFailure::kMalformed:
+    case ReadFailure::kTooLarge:
+      return page.GetReadFailureText();
     case ReadFailure::kCancelled:
     case ReadFailure::kNone:
       break;
@@ -171,6 +177,7 @@ std::string ReadFailureReason(const CHttpURL& page, const ProgramOptions& timeou
 
 void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   NetworkSettings settings = ConfiguredSettings(global);
+  ApplyResolveOptions(o.resolve, settings.program);
   ProxySettings proxy = ProxyFromOptions(o, settings.proxy);
   const int readSize = o.readSize > 0 ? o.readSize : settings.readChunkSize;
   CHttpURL page;
@@ -190,7 +197,7 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
 
   bool opened;
   try {
-    opened = page.Open(kUserAgent, o.referer.empty() ? nullptr : o.referer.c_str(),
+    opened = page.Open(settings.program.userAgent.c_str(), o.referer.empty() ? nullptr : o.referer.c_str(),
                        o.isPost ? o.post.c_str() : nullptr, &proxy);
   } catch (const CMalformedURLException&) {
     std::cerr << "fetch: malformed redirect target\n";
@@ -247,6 +254,7 @@ void AddFetchCommands(CLI::App& app, GlobalOptions& global) {
       ->add_option("--read-size", options->readSize,
                    "Bytes asked per read (default: from the connection speed setting)")
       ->check(CLI::Range(1, 1 << 24));
+  AddResolveOption(fetch, options->resolve);
   // `global` lives as long as the application; it is filled before callbacks run.
   fetch->callback([options, &global] { RunFetch(*options, global); });
 }
