@@ -144,6 +144,14 @@ void BodyDecoder::Fail(State state, std::string why) {
   problem_ = std::move(why);
 }
 
+void BodyDecoder::FinishInflating() {
+  inflateDone_ = true;
+  inflateMayHaveMore_ = false;
+  betweenMembers_ = false;
+  input_.clear();
+  inputOffset_ = 0;
+}
+
 void BodyDecoder::Give(std::string_view raw) {
   if (failure_ != State::kNeedInput || ended_) return;
   input_.erase(0, inputOffset_);
@@ -172,6 +180,11 @@ BodyDecoder::State BodyDecoder::state() {
   const bool inputLeft = inputOffset_ < input_.size();
   if (coding_ != ContentCoding::kIdentity) {
     if (inflateDone_) return State::kDone;
+    if (betweenMembers_ && input_.size() - inputOffset_ < 2) {
+      if (!ended_) return State::kNeedInput;
+      FinishInflating();  // at most one byte after the last member: ignored
+      return State::kDone;
+    }
     // zlib may hold output of input it has already consumed.
     if (inflateMayHaveMore_) return State::kHasOutput;
   } else if (!inputLeft && (!chunked_ || chunks_.state() == ChunkedDecoder::State::kDone)) {
@@ -230,12 +243,27 @@ size_t BodyDecoder::Produce(char* out, size_t length) {
   }
   size_t produced = 0;
   while (produced == 0 && (inputOffset_ < input_.size() || inflateMayHaveMore_) && !inflateDone_) {
+    if (betweenMembers_) {
+      // gzip allows several members one after another; anything else after
+      // the end of the data is ignored. Two bytes tell which it is.
+      const size_t left = input_.size() - inputOffset_;
+      if (left < 2) break;
+      const auto* next = reinterpret_cast<const unsigned char*>(input_.data() + inputOffset_);
+      if (next[0] == 0x1F && next[1] == 0x8B) {
+        inflateReset(&z.stream);
+        betweenMembers_ = false;
+      } else {
+        FinishInflating();
+        break;
+      }
+    }
     z.stream.next_in =
         reinterpret_cast<Bytef*>(const_cast<char*>(input_.data()) + inputOffset_);
     z.stream.avail_in = static_cast<uInt>(
         std::min<size_t>(input_.size() - inputOffset_, std::numeric_limits<uInt>::max()));
     z.stream.next_out = reinterpret_cast<Bytef*>(out);
-    z.stream.avail_out = static_cast<uInt>(std::min<size_t>(length, std::numeric_limits<uInt>::max()));
+    z.stream.avail_out =
+        static_cast<uInt>(std::min<size_t>(length, std::numeric_limits<uInt>::max()));
     const uInt inBefore = z.stream.avail_in;
     const uInt outBefore = z.stream.avail_out;
     int result = inflate(&z.stream, Z_NO_FLUSH);
@@ -243,23 +271,23 @@ size_t BodyDecoder::Produce(char* out, size_t length) {
     produced = outBefore - z.stream.avail_out;
     inflateMayHaveMore_ = z.stream.avail_out == 0;
     if (result == Z_STREAM_END) {
-      // gzip allows several members one after another; anything else after
-      // the end of the data is ignored.
-      const auto* next = reinterpret_cast<const unsigned char*>(input_.data() + inputOffset_);
-      if (coding_ == ContentCoding::kGzip && input_.size() - inputOffset_ >= 2 &&
-          next[0] == 0x1F && next[1] == 0x8B) {
-        inflateReset(&z.stream);
+      inflateMayHaveMore_ = false;
+      if (coding_ == ContentCoding::kGzip) {
+        betweenMembers_ = true;
       } else {
-        inflateDone_ = true;
-        inflateMayHaveMore_ = false;
-        input_.clear();
-        inputOffset_ = 0;
+        FinishInflating();
       }
     } else if (result != Z_OK && result != Z_BUF_ERROR) {
-      Fail(State::kMalformed, std::string("broken compressed body: ") +
-                                  (z.stream.msg ? z.stream.msg : "zlib error " + std::to_string(result)));
+      Fail(State::kMalformed,
+           std::string("broken compressed body: ") +
+               (z.stream.msg ? z.stream.msg : "zlib error " + std::to_string(result)));
       return produced;
     } else if (inBefore == z.stream.avail_in && produced == 0) {
+      if (inBefore > 0) {
+        // Cannot happen with room for output; never spin on it.
+        Fail(State::kMalformed, "broken compressed body: zlib made no progress");
+        return 0;
+      }
       inflateMayHaveMore_ = false;
       break;  // zlib needs more input than there is
     }

@@ -94,6 +94,7 @@ class BodyDecoder {
  private:
   struct Inflater;
   size_t Produce(char* out, size_t length);
+  void FinishInflating();
   void Fail(State state, std::string why);
 
   const bool chunked_;
@@ -105,6 +106,7 @@ class BodyDecoder {
   size_t inputOffset_ = 0;  // bytes of input_ already consumed
   bool inflateDone_ = false;
   bool inflateMayHaveMore_ = false;  // the last inflate filled its output buffer
+  bool betweenMembers_ = false;      // a gzip member ended; another may follow
   bool ended_ = false;  // EndOfInput was called
   uint64_t produced_ = 0;
   State failure_ = State::kNeedInput;  // kMalformed, kTooLarge or kTruncated once failed
