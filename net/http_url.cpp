@@ -4,7 +4,7 @@
 
 #include "net/body_decoder.h"
 #include "net/cern_proxy.h"
-#include "net/head_line.h"
+#include "net/response_head_reader.h"
 #include "net/socks5.h"
 #include "net/tls.h"
 #include "platform/ascii.h"
