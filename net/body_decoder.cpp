@@ -177,23 +177,29 @@ void BodyDecoder::EndOfInput() {
 
 BodyDecoder::State BodyDecoder::state() {
   if (failure_ != State::kNeedInput) return failure_;
-  const bool inputLeft = inputOffset_ < input_.size();
-  if (coding_ != ContentCoding::kIdentity) {
+  const size_t inputLeft = input_.size() - inputOffset_;
+  // After the last chunk no more input comes, even while the connection stays.
+  const bool noMoreInput = ended_ || (chunked_ && chunks_.state() == ChunkedDecoder::State::kDone);
+  if (coding_ == ContentCoding::kIdentity) {
+    if (inputLeft > 0) return State::kHasOutput;
+    if (!chunked_ || chunks_.state() == ChunkedDecoder::State::kDone) return State::kDone;
+  } else {
     if (inflateDone_) return State::kDone;
-    if (betweenMembers_ && input_.size() - inputOffset_ < 2) {
-      if (!ended_) return State::kNeedInput;
+    if (betweenMembers_ && inputLeft < 2) {
+      if (!noMoreInput) return State::kNeedInput;
       FinishInflating();  // at most one byte after the last member: ignored
       return State::kDone;
     }
     // zlib may hold output of input it has already consumed.
     if (inflateMayHaveMore_) return State::kHasOutput;
-  } else if (!inputLeft && (!chunked_ || chunks_.state() == ChunkedDecoder::State::kDone)) {
-    return State::kDone;
+    // A deflate stream needs two bytes before it can tell its wrapping.
+    const bool waitForWrapping = coding_ == ContentCoding::kDeflate && !inflater_->ready &&
+                                 inputLeft < 2 && !noMoreInput;
+    if (inputLeft > 0 && !waitForWrapping) return State::kHasOutput;
   }
-  // A deflate stream needs two bytes before it can tell its wrapping.
-  if (inputLeft && !(coding_ == ContentCoding::kDeflate && !inflater_->ready &&
-                     input_.size() - inputOffset_ < 2 && !ended_)) {
-    return State::kHasOutput;
+  if (noMoreInput && !ended_) {
+    Fail(State::kTruncated, "the last chunk came before the end of the compressed body");
+    return failure_;
   }
   return State::kNeedInput;
 }

@@ -187,6 +187,26 @@ TEST(FetchCommand, ResolveSendsTheConnectionElsewhereAndKeepsTheHost) {
   }
 }
 
+TEST(FetchCommand, RequestsAsAnEngineOfTodayAsksForThem) {
+  const std::string page = "<html>" + std::string(20000, 'x') + "</html>";
+  LoopbackServer server(Answer(
+      "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n" +
+      test::ChunkedBytes(test::GzipBytes(page), 500)));
+  CliRun run = RunCli("fetch --http11 --compressed --user-agent 'Engine Agent/2' "
+                      "-H 'Referer: https://html.engine/' -H 'X-Engine: yes' " +
+                      server.Url("/html/"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out == page) << run.out.size();
+  const std::string request = server.Received(0);
+  EXPECT_EQ(request.rfind("GET /html/ HTTP/1.1\r\n", 0), 0u) << request;
+  for (const char* line : {"\r\nUser-Agent: Engine Agent/2\r\n", "\r\nConnection: close\r\n",
+                           "\r\nAccept-Encoding: gzip, deflate\r\n",
+                           "\r\nReferer: https://html.engine/\r\n", "\r\nX-Engine: yes\r\n"}) {
+    EXPECT_NE(request.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(RunCli("fetch -H 'no colon' " + server.Url("/")).status, 2);
+}
+
 TEST(FetchCommand, TheUserAgentAndResolveSettingsOfTrovelaneJsonApply) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.0 200 OK", "", "ok")));
   const std::string port = std::to_string(server.port());

@@ -147,6 +147,15 @@ TEST(BodyDecoder, BrokenOrCutCompressedDataFails) {
   Decoded cut = Decode(false, ContentCoding::kGzip, gz.substr(0, gz.size() / 2), 100, 64);
   EXPECT_EQ(cut.state, State::kTruncated);
   EXPECT_LT(cut.body.size(), body.size());
+
+  // The last chunk ends the body even on a connection that stays open:
+  // compressed data still unfinished then is cut, not awaited.
+  BodyDecoder chunked(true, ContentCoding::kGzip, 1 << 20);
+  chunked.Give(ChunkedBytes(gz.substr(0, gz.size() / 2), 1000));
+  std::string buffer(1 << 20, '\0');
+  while (chunked.Take(buffer.data(), buffer.size()) > 0) {
+  }
+  EXPECT_EQ(chunked.state(), State::kTruncated);
 }
 
 TEST(BodyDecoder, OutputIsCappedExactlyAtTheBound) {
