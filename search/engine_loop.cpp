@@ -94,9 +94,13 @@ Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::stri
       break;
     }
   }
-  // A body cut short (of its Content-Length, by a reset or a time-out) is
-  // not a page.
-  if (outcome == Download::kOk && worker.connection.GetReadFailure() != ReadFailure::kNone) {
+  // A body cut short (of its Content-Length, by a reset or a time-out) or
+  // broken in its coding is not a page; one that inflates beyond the bound
+  // is a page too large.
+  if (outcome == Download::kOk && worker.connection.GetReadFailure() == ReadFailure::kTooLarge) {
+    outcome = Download::kTooLarge;
+  } else if (outcome == Download::kOk &&
+             worker.connection.GetReadFailure() != ReadFailure::kNone) {
     outcome = Download::kCut;
   }
   // Closes and deletes the file either way; reads it back only when whole.
@@ -127,7 +131,7 @@ void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
       worker.connection.SetURL(cookieUrl, false);
       if (!preset.empty()) worker.connection.cookieToSend = preset.c_str();
       worker.connection.cookieSink = &cookieText;
-      worker.connection.Open(kUserAgent, engine.referer.c_str(), nullptr, &worker.settings.proxy);
+      worker.connection.Open(worker.settings.program.userAgent.c_str(), engine.referer.c_str(), nullptr, &worker.settings.proxy);
     } catch (const CMalformedURLException&) {
     }
     worker.connection.Close();
@@ -188,7 +192,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
                             : pageIndex != 0        ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) {
+      if (!connection.Open(worker.settings.program.userAgent.c_str(), referer, body, &worker.settings.proxy)) {
         ReportTimeOut(worker);
         break;
       }
