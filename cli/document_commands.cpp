@@ -79,8 +79,8 @@ void PrintTable(const ResultsStore& store) {
   for (const ResultRecord& r : store.records()) {
     rows.push_back({std::to_string(++index), RelevanceText(r.relevance),
                     r.opened ? (r.opened == 1 ? "yes" : std::to_string(r.opened)) : "no",
-                    ValidationText(r.validationState), Cell(FieldText(r.engineName)),
-                    Cell(FieldText(r.text)), Cell(FieldText(r.url))});
+                    ValidationText(r.validationState), Cell(r.engineName()),
+                    Cell(r.text()), Cell(r.url())});
   }
   std::cout << "\n";
   PrintTextTable(rows, std::cout);
@@ -93,8 +93,8 @@ void PrintTsv(const ResultsStore& store) {
             << "index\turl\ttext\tengineName\topened\tvalidationState\trelevance\n";
   int index = 0;
   for (const ResultRecord& r : store.records()) {
-    std::cout << ++index << "\t" << TsvField(FieldText(r.url)) << "\t"
-              << TsvField(FieldText(r.text)) << "\t" << TsvField(FieldText(r.engineName)) << "\t"
+    std::cout << ++index << "\t" << TsvField(r.url()) << "\t"
+              << TsvField(r.text()) << "\t" << TsvField(r.engineName()) << "\t"
               << r.opened << "\t" << r.validationState << "\t" << r.relevance << "\n";
   }
 }
@@ -109,9 +109,9 @@ void PrintJson(const ResultsStore& store, const DocumentStatus& status) {
   if (!status.message.empty()) doc["warning"] = status.message;
   nlohmann::ordered_json results = nlohmann::ordered_json::array();
   for (const ResultRecord& r : store.records()) {
-    results.push_back({{"url", FieldText(r.url)},
-                       {"text", FieldText(r.text)},
-                       {"engineName", FieldText(r.engineName)},
+    results.push_back({{"url", r.url()},
+                       {"text", r.text()},
+                       {"engineName", r.engineName()},
                        {"opened", r.opened},
                        {"validationState", r.validationState},
                        {"relevance", r.relevance}});

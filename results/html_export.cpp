@@ -197,8 +197,8 @@ std::string RenderResultsHtml(const ResultsStore& store) {
   page += "\r\n";
   for (const ResultRecord& r : store.records()) {
     AppendFormatted(page, kRowTemplate,
-                    {RelevanceText(r.relevance), EscapeHtml(FieldText(r.url)),
-                     EscapeHtml(FieldText(r.text)), EscapeHtml(FieldText(r.engineName))});
+                    {RelevanceText(r.relevance), EscapeHtml(r.url()),
+                     EscapeHtml(r.text()), EscapeHtml(r.engineName())});
     page += "\r\n";
   }
   AppendFormatted(page, kFooterTemplate, {kProductWebAddress, kProductWebAddress});
