@@ -24,10 +24,11 @@ struct CliRun {
   std::string out;
 };
 
-// Runs the command line program with `args` (paths without blanks or quotes).
-CliRun RunCli(const std::string& args) {
+// Runs the command line program with `args` (paths without blanks or quotes);
+// its standard error goes to `errors` (a file), or is dropped.
+CliRun RunCli(const std::string& args, const std::string& errors = "/dev/null") {
   CliRun run;
-  std::string command = std::string(TROVELANE_CLI_PATH) + " " + args + " 2>/dev/null";
+  std::string command = std::string(TROVELANE_CLI_PATH) + " " + args + " 2>" + errors;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
   char buffer[4096];
@@ -111,14 +112,21 @@ TEST_F(CliDocumentTest, DamagedOrMissingInputsEndWithTheirExitCodes) {
   const std::string cut = dir_ / "cut.qmk";
   testfiles::WriteFile(cut, whole.substr(0, whole.size() - 3));
 
-  // open still lists what it could read; convert and export write nothing.
-  CliRun open = RunCli("open " + cut + " --format json");
+  // open still lists what it could read, and says the document is untitled;
+  // convert and export write nothing, not even over the damaged file itself.
+  const std::string errors = dir_ / "errors.txt";
+  CliRun open = RunCli("open " + cut + " --format json", errors);
   EXPECT_EQ(open.exitCode, 2);
-  EXPECT_EQ(nlohmann::json::parse(open.out)["results"].size(), 2u);
+  auto json = nlohmann::json::parse(open.out);
+  EXPECT_EQ(json["results"].size(), 2u);
+  EXPECT_NE(json["warning"].get<std::string>().find(kOpenedUntitledNote), std::string::npos);
+  EXPECT_NE(ReadFile(errors).find(kOpenedUntitledNote), std::string::npos) << ReadFile(errors);
   const std::string out = dir_ / "out.qmk";
   EXPECT_EQ(RunCli("convert " + cut + " " + out).exitCode, 2);
   EXPECT_EQ(RunCli("export " + cut + " --html " + out).exitCode, 2);
   EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_EQ(RunCli("convert " + cut + " " + cut).exitCode, 2);
+  EXPECT_EQ(ReadFile(cut), whole.substr(0, whole.size() - 3));
 
   EXPECT_EQ(RunCli("open " + (dir_ / "missing.qmk")).exitCode, 1);
   const std::string good = dir_ / "good.qmk";

@@ -285,16 +285,28 @@ TEST_F(DocumentTest, TruncatedInsideTheThirdRecordOpensWithTwoAndTheMessage) {
   // inside its text string.
   WriteFile(path, whole.substr(0, whole.size() - 8));
 
+  // The document had a file of its own before; the damaged one takes none.
+  ASSERT_TRUE(doc_.OnSaveDocument(dir_ / "earlier.qmk").ok);
   doc_.SetModifiedFlag();
   DocumentStatus status = doc_.OnOpenDocument(path);
   EXPECT_TRUE(status.ok);
   EXPECT_EQ(status.message,
-            path + " does not appear to be a valid t r o v e l a n e 3.0 search results file !");
+            path + " does not appear to be a valid t r o v e l a n e 3.0 search results file !\n" +
+                kOpenedUntitledNote);
   EXPECT_EQ(doc_.results().count(), 2);
   EXPECT_EQ(doc_.results().record(1).text(), "two");
   EXPECT_EQ(doc_.results().searchText(), "three");
   EXPECT_EQ(doc_.title(), "cut.qmk");
   EXPECT_FALSE(doc_.IsModified());
+  // Untitled: Save has no file to write and must ask for a name, so the
+  // damaged original is never replaced by the two records read from it.
+  EXPECT_EQ(doc_.pathName(), "");
+
+  // Reopening a sound file gives the document its path again.
+  const std::string good = dir_ / "good.qmk";
+  WriteFile(good, whole);
+  ASSERT_EQ(doc_.OnOpenDocument(good).message, "");
+  EXPECT_EQ(doc_.pathName(), good);
 }
 
 TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
@@ -307,6 +319,7 @@ TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
     DocumentStatus status = doc_.OnOpenDocument(path);
     EXPECT_TRUE(status.ok);
     EXPECT_NE(status.message.find("does not appear to be a valid"), std::string::npos);
+    EXPECT_EQ(doc_.pathName(), "");
     EXPECT_EQ(doc_.results().count(), 0);
     EXPECT_EQ(doc_.results().searchText(), "");
   }
