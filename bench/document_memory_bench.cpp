@@ -116,9 +116,9 @@ void Measure(const char* what, int32_t count, bool ordinary) {
   const size_t fixed = LoadFixedWidth(file);
   const size_t compact = LoadCompact(file, count);
   const double mib = 1024.0 * 1024.0;
-  std::printf("%-9s %10d %10.1f %14.1f %14.1f %9.1f %9.1f %8.2f\n", what, count,
-              file.size() / mib, fixed / mib, compact / mib, double(fixed) / count,
-              double(compact) / count, double(fixed) / double(compact));
+  std::printf("%-9s %10d %10.1f %14.1f %14.1f %9.1f %9.1f %8.2f\n", what, count, file.size() / mib,
+              fixed / mib, compact / mib, double(fixed) / count, double(compact) / count,
+              double(fixed) / double(compact));
 }
 
 }  // namespace

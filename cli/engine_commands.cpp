@@ -60,8 +60,8 @@ void RunList(const GlobalOptions& global, const EngineOptions& options) {
   for (size_t i = 0; i < engines.size(); ++i) {
     const EngineDefinition& e = engines[i];
     rows.push_back({std::to_string(i), e.selected ? "yes" : "no",
-                    EngineDisplayName(e, pluginFolders), MethodName(e.method),
-                    IterationTechniqueLabel(e.iterationTechnique), e.searchUrl});
+                    OneLine(EngineDisplayName(e, pluginFolders)), MethodName(e.method),
+                    IterationTechniqueLabel(e.iterationTechnique), OneLine(e.searchUrl)});
   }
   PrintTextTable(rows, std::cout);
 }

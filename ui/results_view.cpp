@@ -350,8 +350,7 @@ void CQuivmarkView::OnValidationDone(int id, bool reachable, int relevance) {
   model_->SetValidating(check.url, false);
   // The row may have been deleted or the list re-sorted meanwhile: only a
   // row that still holds the same URL takes the outcome.
-  if (check.row < model_->rowCount() &&
-      document_->results().record(check.row).url() == check.url) {
+  if (check.row < model_->rowCount() && document_->results().record(check.row).url() == check.url) {
     model_->SetValidation(check.row, reachable, relevance);
   }
   emit validationFinished();

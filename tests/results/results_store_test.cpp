@@ -23,8 +23,7 @@ std::vector<int> Relevances(const ResultsStore& store) {
 
 TEST(ResultsStoreTest, LongValuesAreCutToTheFieldWidthLessOne) {
   ResultsStore store;
-  store.AppendResult(std::string(1100, 'u'), std::string(300, 't'), std::string(100, 'e'), 1, 2,
-                     3);
+  store.AppendResult(std::string(1100, 'u'), std::string(300, 't'), std::string(100, 'e'), 1, 2, 3);
   store.AppendResult(std::string("ab\0cd", 5), "", "");
   const ResultRecord& r = store.record(0);
   EXPECT_EQ(r.url(), std::string(1023, 'u'));
