@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "results/archive.h"
-#include "results/document_file.h"
+#include "results/document_format.h"
 #include "results/results_store.h"
 
 namespace trovelane {
