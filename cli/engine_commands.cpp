@@ -73,6 +73,9 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   if (!ReadEngineDefinition(engine, in)) {
     Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
   }
+  if (std::string problem = MissingEngineIdentity(engine); !problem.empty()) {
+    Fail(options.importFile + ": " + problem + "; nothing was imported.");
+  }
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
     Fail(options.importFile + ": " + problem + " Nothing was imported.");
   }

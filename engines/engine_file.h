@@ -21,6 +21,13 @@ inline constexpr size_t kMaxEngineLineLength = 4095;
 // kMaxEngineLineLength. Empty when it can.
 std::string CheckEngineDefinition(const EngineDefinition& engine);
 
+// Why `engine`, as read from a file, is no engine at all: it has no name
+// (SIT) or no search URL (ACT), or one of them holds a control character
+// other than a tab, as no definition written by a person does. Any file with
+// enough lines reads as some definition, so an import checks this before
+// taking one. Empty when both are there.
+std::string MissingEngineIdentity(const EngineDefinition& engine);
+
 // Writes the definition in the ".eng" format with LF line ends. Refuses,
 // writing nothing, when CheckEngineDefinition finds a fault; `error` (if
 // given) then says why. False also when the stream reports an error.
