@@ -34,6 +34,7 @@ bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& er
                                           options.detectBrowser
                                               ? options.detectBrowser
                                               : std::function<std::string()>(DetectDefaultBrowser));
+  if (!load.problem.empty()) state.warnings.push_back(load.problem);
   if (!load.save) state.warnings.push_back(load.save.error);
   ProgramOptionsLoad own = LoadProgramOptions(state.ProgramOptionsFile(), state.settings.program);
   if (!own.problem.empty()) state.warnings.push_back(own.problem);

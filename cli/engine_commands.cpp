@@ -60,8 +60,8 @@ void RunList(const GlobalOptions& global, const EngineOptions& options) {
   for (size_t i = 0; i < engines.size(); ++i) {
     const EngineDefinition& e = engines[i];
     rows.push_back({std::to_string(i), e.selected ? "yes" : "no",
-                    EngineDisplayName(e, pluginFolders), MethodName(e.method),
-                    IterationTechniqueLabel(e.iterationTechnique), e.searchUrl});
+                    OneLine(EngineDisplayName(e, pluginFolders)), MethodName(e.method),
+                    IterationTechniqueLabel(e.iterationTechnique), OneLine(e.searchUrl)});
   }
   PrintTextTable(rows, std::cout);
 }
@@ -72,6 +72,9 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   EngineDefinition engine;
   if (!ReadEngineDefinition(engine, in)) {
     Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
+  }
+  if (std::string problem = MissingEngineIdentity(engine); !problem.empty()) {
+    Fail(options.importFile + ": " + problem + "; nothing was imported.");
   }
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
     Fail(options.importFile + ": " + problem + " Nothing was imported.");

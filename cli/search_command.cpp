@@ -71,14 +71,6 @@ int Pick(const std::string& value, std::initializer_list<const char*> names) {
   return -1;
 }
 
-std::string OneLine(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  }
-  return out;
-}
-
 // Prints each result as it arrives (table, TSV, JSON lines) and keeps them
 // all in a results document for html and qmk.
 class CliSearchEvents : public SearchEvents {
@@ -141,7 +133,7 @@ class CliSearchEvents : public SearchEvents {
         static_cast<size_t>(engineIndex) >= catalogue_.engines.size()) {
       return;
     }
-    std::string line = "[" + catalogue_.engines[engineIndex].name + "] " + OneLine(text);
+    std::string line = OneLine("[" + catalogue_.engines[engineIndex].name + "] " + text);
     if (progress_ == Progress::kAll) {
       std::cerr << line << "\n";
     } else {

@@ -13,8 +13,10 @@
 
 namespace trovelane {
 
-// Key widths: a URL takes part with its first 511 characters, a text with 255.
-inline constexpr size_t kDuplicateUrlKeyLength = 511;
+// Key widths: a URL takes part with its first 1023 characters - as much as a
+// worker may hand over and the results store keeps, so two results the store
+// would hold as different URLs are never one key - and a text with 255.
+inline constexpr size_t kDuplicateUrlKeyLength = 1023;
 inline constexpr size_t kDuplicateTextKeyLength = 255;
 
 // Safe to call from many threads at once.

@@ -697,7 +697,6 @@ QString CMainFrame::GetSearchExpressionText() const { return expressionBox_->cur
 // User-interface thread (StartSearch): the new, empty document of a search.
 bool CMainFrame::OnNewDocument() {
   if (!SaveModified()) return false;
-  openedDamaged_ = false;
   document_.OnNewDocument();
   document_.SetModifiedFlag(false);
   view_->OnDocumentReplaced();
@@ -841,7 +840,6 @@ bool CMainFrame::SaveModified() {
 
 bool CMainFrame::NewDocument() {
   if (IsSearching() || !SaveModified()) return false;
-  openedDamaged_ = false;
   document_.OnNewDocument();
   document_.SetModifiedFlag(false);
   documentExpression_.reset();
@@ -866,10 +864,9 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
   DocumentStatus status = document_.OnOpenDocument(file);
   documentExpression_.reset();
   view_->OnDocumentReplaced();
+  // A document that opened with an error comes back untitled (no path), so
+  // Save asks for a name rather than overwrite the damaged original.
   if (!status.message.empty()) prompts_.inform(Q(status.message));
-  // A document that opened with an error has no file of its own: Save asks
-  // for a name rather than overwrite the damaged original with what was read.
-  openedDamaged_ = status.ok && !status.message.empty();
   if (!status.ok) {
     recent_.Remove(file);
     UpdateRecentMenu();
@@ -917,7 +914,7 @@ const SearchExpression* CMainFrame::ValidationExpression() {
 
 bool CMainFrame::SaveDocument() {
   if (IsSearching()) return false;
-  if (document_.pathName().empty() || openedDamaged_) return SaveDocumentAs();
+  if (document_.pathName().empty()) return SaveDocumentAs();
   DocumentStatus status = document_.OnSaveDocument(document_.pathName());
   if (!status.ok) {
     prompts_.inform(Q(status.message));
@@ -930,8 +927,13 @@ bool CMainFrame::SaveDocument() {
 
 bool CMainFrame::SaveDocumentAs() {
   if (IsSearching()) return false;
-  QString suggested = document_.pathName().empty() ? Q(document_.title()) + kDocumentExtension
-                                                   : Q(document_.pathName());
+  // An untitled document suggests its title as the name; a damaged one that
+  // opened untitled already carries the extension in its title.
+  QString suggested = Q(document_.pathName());
+  if (suggested.isEmpty()) {
+    suggested = Q(document_.title());
+    if (!suggested.endsWith(kDocumentExtension)) suggested += kDocumentExtension;
+  }
   QString path = prompts_.saveFileName(QStringLiteral("Save As"), suggested,
                                        QString::fromUtf8(kDocumentFilterName));
   if (path.isEmpty()) return false;
@@ -941,7 +943,6 @@ bool CMainFrame::SaveDocumentAs() {
     prompts_.inform(Q(status.message));
     return false;
   }
-  openedDamaged_ = false;
   AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
   UpdateCaption();
   return true;

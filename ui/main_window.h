@@ -236,7 +236,6 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   int currentIcon_ = kFirstBusyIcon;
   int animationFrame_ = 0;
   int resultTotal_ = 0;
-  bool openedDamaged_ = false;  // the document opened with an error
   std::vector<std::string> engineStatus_;  // the last text of each engine's row
   std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
   std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand
