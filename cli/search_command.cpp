@@ -21,7 +21,7 @@
 #include "engines/profile.h"
 #include "results/html_export.h"
 #include "app/suspension_file.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 
