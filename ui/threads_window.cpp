@@ -25,8 +25,8 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   list_->setHorizontalHeaderLabels(
       {QStringLiteral("Search Engine"), QStringLiteral("Status"), QStringLiteral("Last Search")});
   list_->setColumnWidth(0, 85);
-  list_->setColumnWidth(1, 180);
-  list_->setColumnWidth(2, 180);
+  list_->setColumnWidth(1, 225);
+  list_->setColumnWidth(2, 390);
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   list_->verticalHeader()->hide();
@@ -42,7 +42,7 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(list_, 1);
-  resize(510, 240);
+  resize(740, 240);
 }
 
 void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& status,
@@ -52,12 +52,15 @@ void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& stat
   list_->setItem(row, 0, new QTableWidgetItem(engineName));
   list_->setItem(row, 1, new QTableWidgetItem(status));
   list_->setItem(row, 2, new QTableWidgetItem(ending));
+  // A text longer than its column is elided; its tool tip shows it whole.
+  list_->item(row, 2)->setToolTip(ending);
 }
 
 void CThreadsWindow::SetThreadEnding(int row, const QString& text) {
   if (row < 0 || row >= list_->rowCount()) return;
   if (list_->item(row, 2)->text() == text) return;
   list_->item(row, 2)->setText(text);
+  list_->item(row, 2)->setToolTip(text);
   list_->viewport()->update();
 }
 
