@@ -214,9 +214,11 @@ void SearchRun::OnWorkerDone(int engineIndex) {
   if (std::shared_ptr<SearchWorker> worker = workers_.Find(engineIndex)) {
     TakeReport(*worker, false);
     // An engine that blocked is suspended now; its row says until when.
-    const EngineReport& report = reports_[static_cast<size_t>(engineIndex)];
     std::string row = kNotActive;
-    if (report.ending == EngineEnding::kBlocked && report.suspendedUntil) {
+    const size_t index = static_cast<size_t>(engineIndex);
+    if (index < reports_.size() && reports_[index].ending == EngineEnding::kBlocked &&
+        reports_[index].suspendedUntil) {
+      const EngineReport& report = reports_[index];
       row = SuspendedText(Suspension{report.engineName, *report.suspendedUntil, report.block,
                                      report.blockStatus});
     }
