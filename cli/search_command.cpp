@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -19,8 +19,8 @@
 #include "cli/program.h"
 #include "cli/text_output.h"
 #include "engines/profile.h"
-#include "results/html_export.h"
 #include "app/suspension_file.h"
+#include "results/html_export.h"
 #include "results/results_document.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
@@ -130,7 +130,7 @@ class CliSearchEvents : public SearchEvents {
   void WriteListing(const SearchRun& run) {
     const auto& finders = run.resultFinders();
     std::vector<size_t> order;
-    if (options_.order == "rank") {
+    if (options_.order == "rank" && finders.size() == results_.size()) {
       order = RankOrder(finders);
     } else {
       for (size_t i = 0; i < results_.size(); ++i) order.push_back(i);
@@ -180,6 +180,7 @@ class CliSearchEvents : public SearchEvents {
     }
     out_.flush();
   }
+
   // Owner thread.
   void OnSuspensionsChanged() override {
     if (onSuspensionsChanged) onSuspensionsChanged();
