@@ -37,6 +37,7 @@
 #include "search/search_status.h"
 #include "search/search_text.h"
 #include "app/ad_list.h"
+#include "app/suspension_file.h"
 #include "ui/banner.h"
 #include "ui/print_commands.h"
 #include "ui/search_bridge.h"
@@ -209,6 +210,8 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   view_ = new CQuivmarkView(document_, *this, this);
   view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
   bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
+  bridge_->run().SetSuspensions(&state_.suspensions);
+  bridge_->run().SetClock([this] { return clock(); });
 
   CreateActions();
   CreateMenus();
@@ -741,13 +744,38 @@ void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
   if (!threadsWindow_) return;
   if (text == kTryingToStop) threadsWindow_->SelectThreadRow(engineIndex);
   threadsWindow_->SetThreadStatus(engineIndex, Q(text));
+  // An engine that ended has its report now.
+  const auto& reports = bridge_->run().engineReports();
+  if (static_cast<size_t>(engineIndex) < reports.size() &&
+      reports[engineIndex].ending != EngineEnding::kNotRun) {
+    threadsWindow_->SetThreadEnding(engineIndex, Q(EngineSummary(reports[engineIndex])));
+  }
 }
 
 // User-interface thread.
 void CMainFrame::OnSearchingChanged(bool searching) {
   if (!searching) resultTotal_ = document_.results().count();
+  ShowEngineEndings();
   UpdateCommandStates();
   UpdatePanes();
+}
+
+// User-interface thread: an engine was suspended after a block; the list is
+// kept in the install folder for the next runs.
+void CMainFrame::OnSuspensionsChanged() {
+  Status saved = SaveSuspensions(state_.SuspensionFile(), state_.suspensions, clock());
+  if (!saved.ok()) SetMessagePane(Q(saved.message()));
+}
+
+void CMainFrame::ShowEngineEndings() {
+  if (!threadsWindow_) return;
+  const auto& reports = bridge_->run().engineReports();
+  for (int row = 0; row < threadsWindow_->RowCount(); ++row) {
+    const bool ended = static_cast<size_t>(row) < reports.size() &&
+                       reports[row].ending != EngineEnding::kNotRun &&
+                       !bridge_->run().workers().Find(row);
+    threadsWindow_->SetThreadEnding(row, ended ? Q(EngineSummary(reports[row])) : QString());
+  }
 }
 
 // --- Threads window ---
@@ -769,18 +797,22 @@ void CMainFrame::OpenThreadsWindow() {
   threadsWindow_->move(frame.center() - threadsWindow_->rect().center());
   threadsWindow_->show();
   const WorkerList& workers = bridge_->run().workers();
+  const WallClock::time_point now = clock();
   for (size_t i = 0; i < state_.catalogue.engines.size(); ++i) {
     const EngineDefinition& engine = state_.catalogue.engines[i];
     std::string status;
     if (!engine.selected) {
       status = kNotSelected;
-    } else if (!workers.Find(static_cast<int>(i))) {
-      status = kNotActive;
-    } else {
+    } else if (workers.Find(static_cast<int>(i))) {
       status = i < engineStatus_.size() ? engineStatus_[i] : std::string();
+    } else if (const Suspension* s = state_.suspensions.Active(engine.name, now)) {
+      status = SuspendedText(*s);
+    } else {
+      status = kNotActive;
     }
     threadsWindow_->AddThreadRow(Q(engine.name), Q(status));
   }
+  ShowEngineEndings();
   threadsAction->setChecked(true);
 }
 
