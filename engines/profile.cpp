@@ -18,13 +18,11 @@ void ReadHeaderValue(std::string_view line, int& value) {
 
 }  // namespace
 
-bool LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
+void ReadProfile(std::istream& in, EngineCatalogue& catalogue) {
   catalogue.engines.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
   std::string line;
   for (int* value : {&catalogue.header.com, &catalogue.header.max, &catalogue.header.tar}) {
-    if (!ReadTextLine(in, line)) return true;
+    if (!ReadTextLine(in, line)) return;
     ReadHeaderValue(line, *value);
   }
   for (;;) {
@@ -32,6 +30,13 @@ bool LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
     if (!ReadEngineDefinition(engine, in)) break;
     catalogue.engines.push_back(std::move(engine));
   }
+}
+
+bool LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
+  catalogue.engines.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  ReadProfile(in, catalogue);
   return true;
 }
 
