@@ -12,6 +12,7 @@
 #include "engines/expression_match.h"
 #include "engines/html_scan.h"
 #include "engines/search_expression.h"
+#include "search/relevance.h"
 
 namespace {
 
@@ -111,12 +112,97 @@ void BM_AccumulateMatches(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
 
+// A page of kPageSize made of one tag that never ends, repeated.
+std::string Repeated(std::string_view tag) {
+  std::string out;
+  out.reserve(kPageSize + tag.size());
+  while (out.size() < kPageSize) out += tag;
+  return out;
+}
+
+// Tag terms of every kind: inner text, an attribute, a META field, and an
+// attribute with a value expression. None is satisfied by any page below, so
+// every occurrence of every tag is read.
+constexpr std::string_view kTagTerms =
+    "'TITLE,QMINNERTEXT,travel' & 'TITLE,lang,en' & 'METANAME,keywords,travel' & "
+    "'A,HREF,booking | hotel' & 'META,x,travel'";
+
+void MatchTagTerms(benchmark::State& state, const std::string& page) {
+  auto expression = trovelane::ParseExpression(kTagTerms);
+  if (!expression) {
+    state.SkipWithError("expression does not parse");
+    return;
+  }
+  for (auto _ : state) {
+    trovelane::ResetMatches(expression->Root());
+    trovelane::AccumulateMatches(expression->Root(), page);
+    benchmark::DoNotOptimize(trovelane::FinalMatch(expression->Root()));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+
+void BM_TagTerms_Ordinary(benchmark::State& state) { MatchTagTerms(state, Page()); }
+void BM_TagTerms_TitleQuote(benchmark::State& state) {
+  static const std::string page = Repeated("<TITLE\"");
+  MatchTagTerms(state, page);
+}
+void BM_TagTerms_MetaX(benchmark::State& state) {
+  static const std::string page = Repeated("<METAx");
+  MatchTagTerms(state, page);
+}
+void BM_TagTerms_AX(benchmark::State& state) {
+  static const std::string page = Repeated("<Ax");
+  MatchTagTerms(state, page);
+}
+// Attribute values that all run to one blank at the end of the page.
+void BM_TagTerms_AValue(benchmark::State& state) {
+  static const std::string page = Repeated("<Ax=") + " ";
+  MatchTagTerms(state, page);
+}
+
+// Relevance scoring of four words, title, headings and FONT elements.
+void Score(benchmark::State& state, const std::string& page) {
+  auto expression = trovelane::ParseExpression("river & harbor & \"stock market\" & music");
+  trovelane::SearchOptions options;
+  options.weights = {10, 8, 6, 4, 2, 5, 3, 1};
+  options.maxRelevance = 18;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(trovelane::ScoreRelevance(expression->Root(), page, options));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+
+void BM_Relevance_Ordinary(benchmark::State& state) { Score(state, Page()); }
+void BM_Relevance_Font(benchmark::State& state) {
+  static const std::string page = Repeated("<FONT");
+  Score(state, page);
+}
+// FONT elements nested without end, all closed by one "</FONT" at the end.
+void BM_Relevance_NestedFont(benchmark::State& state) {
+  static const std::string page = Repeated("<FONT size=3>x ") + "</FONT>";
+  Score(state, page);
+}
+
 BENCHMARK(BM_Baseline_StdSearch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindNoCase)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccumulateMatches)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagTerms_Ordinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagTerms_TitleQuote)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagTerms_MetaX)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagTerms_AX)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagTerms_AValue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Relevance_Ordinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Relevance_Font)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Relevance_NestedFont)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return trovelane::bench::RunWithRatios(argc, argv, "BM_Baseline_StdSearch", "x baseline");
+  return trovelane::bench::RunWithRatios(argc, argv, "BM_Baseline_StdSearch", "x baseline",
+                                         {{"BM_TagTerms_TitleQuote", "BM_TagTerms_Ordinary"},
+                                          {"BM_TagTerms_MetaX", "BM_TagTerms_Ordinary"},
+                                          {"BM_TagTerms_AX", "BM_TagTerms_Ordinary"},
+                                          {"BM_TagTerms_AValue", "BM_TagTerms_Ordinary"},
+                                          {"BM_Relevance_Font", "BM_Relevance_Ordinary"},
+                                          {"BM_Relevance_NestedFont", "BM_Relevance_Ordinary"}});
 }

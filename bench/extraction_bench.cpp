@@ -17,6 +17,7 @@
 
 #include "bench/ratio_reporter.h"
 #include "engines/anchor_parser.h"
+#include "engines/form_values.h"
 #include "engines/html_scan.h"
 #include "search/engine_loop.h"
 #include "search/search_run.h"
@@ -198,17 +199,76 @@ void ScanPage(benchmark::State& state, const std::string& page) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
 
+// Pages of the same size made of one never-ending shape repeated.
+std::string Repeated(std::string_view tag, std::string_view tail = {}) {
+  std::string text;
+  while (text.size() < ResultPage().size()) text += tag;
+  return text += tail;
+}
+
 void BM_ScanResultPage(benchmark::State& state) { ScanPage(state, ResultPage()); }
 void BM_ScanUnclosedTags(benchmark::State& state) { ScanPage(state, UnclosedTagsPage()); }
+// Unquoted hrefs that run on to the end of the page.
+void BM_ScanAhrefEq(benchmark::State& state) {
+  static const std::string page = Repeated("<ahref=");
+  ScanPage(state, page);
+}
+// Anchors without href, all ended by one ">" at the end of the page.
+void BM_ScanTagsClosedAtEnd(benchmark::State& state) {
+  static const std::string page = Repeated("<a ", ">");
+  ScanPage(state, page);
+}
+// Anchors whose "href" stands only at the end of the page, without "=".
+void BM_ScanHrefAtEnd(benchmark::State& state) {
+  static const std::string page = Repeated("<a ", "href");
+  ScanPage(state, page);
+}
+
+// The form harvest of the Auto techniques.
+void Harvest(benchmark::State& state, const std::string& page) {
+  trovelane::EngineDefinition engine;
+  for (const char* name : {"q", "start"}) {
+    trovelane::EngineParameter parameter;
+    parameter.name = name;
+    engine.parameters.push_back(parameter);
+  }
+  for (auto _ : state) {
+    trovelane::HarvestFormValues(engine, page);
+    benchmark::DoNotOptimize(engine.parameters[1].found);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+
+void BM_Harvest_Ordinary(benchmark::State& state) { Harvest(state, ResultPage()); }
+void BM_Harvest_InputX(benchmark::State& state) {
+  static const std::string page = Repeated("<INPUTx");
+  Harvest(state, page);
+}
+void BM_Harvest_InputBlanks(benchmark::State& state) {
+  static const std::string page = Repeated("<INPUTx", std::string(1 << 20, ' ') + "=v ");
+  Harvest(state, page);
+}
 
 BENCHMARK(BM_Baseline_Gumbo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseAnchor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanResultPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanUnclosedTags)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanAhrefEq)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanTagsClosedAtEnd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanHrefAtEnd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Harvest_Ordinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Harvest_InputX)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Harvest_InputBlanks)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::printf("result page: %.1f MiB\n", ResultPage().size() / 1048576.0);
-  return trovelane::bench::RunWithRatios(argc, argv, kBaselineName, "x gumbo");
+  return trovelane::bench::RunWithRatios(argc, argv, kBaselineName, "x gumbo",
+                                         {{"BM_ScanUnclosedTags", "BM_ScanResultPage"},
+                                          {"BM_ScanAhrefEq", "BM_ScanResultPage"},
+                                          {"BM_ScanTagsClosedAtEnd", "BM_ScanResultPage"},
+                                          {"BM_ScanHrefAtEnd", "BM_ScanResultPage"},
+                                          {"BM_Harvest_InputX", "BM_Harvest_Ordinary"},
+                                          {"BM_Harvest_InputBlanks", "BM_Harvest_Ordinary"}});
 }

@@ -25,6 +25,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 
+  // Each hostile case against the same scan of an ordinary page: the
+  // throughput of `hostile` over that of `ordinary` (1 is as fast; a scan
+  // that reread the page per tag would fall far below).
+  void PrintPairRatios(const std::vector<std::pair<std::string, std::string>>& pairs) const {
+    if (pairs.empty()) return;
+    std::printf("\n%-28s %-24s %10s\n", "hostile case", "ordinary case", "x ordinary");
+    for (const auto& [hostile, ordinary] : pairs) {
+      const auto h = rates_.find(hostile);
+      const auto o = rates_.find(ordinary);
+      if (h == rates_.end() || o == rates_.end() || o->second <= 0) continue;
+      std::printf("%-28s %-24s %10.2f\n", hostile.c_str(), ordinary.c_str(),
+                  h->second / o->second);
+    }
+  }
+
   void PrintRatios() const {
     const auto base = rates_.find(baseline_);
     if (base == rates_.end() || base->second <= 0) return;
@@ -41,14 +56,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 // The main of a benchmark program: runs the registered cases and prints the
-// ratios to `baseline` (a benchmark name) under the column `ratioLabel`.
+// ratios to `baseline` (a benchmark name) under the column `ratioLabel`, and
+// of each pair's first case to its second.
 inline int RunWithRatios(int argc, char** argv, const std::string& baseline,
-                         const std::string& ratioLabel) {
+                         const std::string& ratioLabel,
+                         const std::vector<std::pair<std::string, std::string>>& pairs = {}) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter(baseline, ratioLabel);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
+  reporter.PrintPairRatios(pairs);
   benchmark::Shutdown();
   return 0;
 }

@@ -1,5 +1,6 @@
 // trovelane-cli engines: list the engines of a profile, import an engine from
-// a ".eng" file into it and export one to a ".eng" file.
+// a ".eng" file into it, export one to a ".eng" file, and register a site
+// plug-in.
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -23,6 +24,7 @@ struct EngineOptions {
   std::string importFile;
   std::string exportEngine;
   std::string exportFile;
+  std::string plugin;  // add-plugin: a library file name, or a path to copy in
 };
 
 // The profile file to work on and its catalogue.
@@ -71,6 +73,9 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   if (!ReadEngineDefinition(engine, in)) {
     Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
   }
+  if (std::string problem = PagingProblem(engine); !problem.empty()) {
+    Fail(options.importFile + ": " + problem + " Nothing was imported.");
+  }
   OpenProfile open = Open(global, options);
   if (open.path.empty()) {
     Fail("There is no current profile to import into; choose one with \"profiles use\".");
@@ -92,6 +97,49 @@ void RunExport(const GlobalOptions& global, const EngineOptions& options) {
   SaveResult saved = WriteFileAtomically(options.exportFile, text.str());
   if (!saved) Fail(std::string(kOpenForWritingError) + "\n" + saved.error);
   std::cout << "Exported \"" << engine.name << "\" to " << options.exportFile << "\n";
+}
+
+// "Add a Plugin": a path (anything with "/") is copied into the install
+// folder's "plugins" first; a plain file name must already lie in a plug-in
+// folder. The engine is appended to the profile either way; one whose
+// library cannot be named is listed as "Bad Plugin" and can be fixed by
+// putting the library in place later.
+void RunAddPlugin(const GlobalOptions& global, const EngineOptions& options) {
+  OpenProfile open = Open(global, options);
+  if (open.path.empty()) {
+    Fail("There is no current profile to add to; choose one with \"profiles use\".");
+  }
+  std::string name = options.plugin;
+  if (name.find('/') != std::string::npos) {
+    const std::filesystem::path source(options.plugin);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(source, ec)) Fail(options.plugin + ": no such library");
+    name = source.filename().string();
+    const std::filesystem::path folder = open.state.home.root() / "plugins";
+    const std::filesystem::path target = folder / name;
+    const std::filesystem::path partial = folder / (name + ".partial");
+    std::filesystem::create_directories(folder, ec);
+    if (!ec) std::filesystem::copy_file(source, partial,
+                                        std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) std::filesystem::rename(partial, target, ec);
+    if (ec) {
+      std::filesystem::remove(partial, ec);
+      Fail("cannot copy " + options.plugin + " into " + folder.string());
+    }
+  }
+  if (name.empty() || name.find('\\') != std::string::npos || name == "." || name == "..") {
+    Fail(options.plugin + ": not a library file name");
+  }
+  EngineDefinition engine;
+  engine.isPlugin = true;
+  engine.searchUrl = "plugin";
+  engine.name = name;
+  open.state.catalogue.engines.push_back(engine);
+  SaveResult saved = SaveProfile(open.path, open.state.catalogue);
+  if (!saved) Fail(saved.error);
+  std::cout << "Added plug-in \"" << EngineDisplayName(engine, open.state.home.PluginFolders())
+            << "\" (" << name << ") as engine " << open.state.catalogue.engines.size() - 1
+            << " of " << open.path << "\n";
 }
 
 }  // namespace
@@ -116,6 +164,13 @@ CLI::App* exportCommand =
 exportCommand->add_option("ENGINE", options->exportEngine, "Engine name or index")->required();
 exportCommand->add_option("FILE", options->exportFile, "The .eng file to write")->required();
 exportCommand->callback([&global, options] { RunExport(global, *options); });
+
+CLI::App* addPlugin = engines->add_subcommand(
+    "add-plugin",
+    "Append a site plug-in engine; a path is first copied into the install folder's plugins");
+addPlugin->add_option("LIBRARY", options->plugin, "Library file name (plgpages.so) or path")
+    ->required();
+addPlugin->callback([&global, options] { RunAddPlugin(global, *options); });
 
 engines->callback([&global, options, engines] {
   if (engines->get_subcommands().empty()) RunList(global, *options);

@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "net/base64.h"
 #include "net/http_url.h"
+#include "net/program_options_file.h"
 #include "net/settings.h"
 #include "net/settings_file.h"
 #include "platform/install_folder.h"
@@ -36,7 +37,8 @@ struct FetchOptions {
 };
 
 // Exit codes of the command.
-constexpr int kExitUnreachable = 1;  // resolving, connecting, the proxy or TLS failed
+constexpr int kExitUnreachable = 1;  // resolving, connecting, the proxy or TLS failed, a
+                                     // time-out, no answer, or a body cut short
 constexpr int kExitUsage = 2;        // malformed URL or option
 constexpr int kExitInterrupted = 130;
 
@@ -49,7 +51,8 @@ void OnInterrupt(int) {
 }
 
 // The settings of the install folder's "qmknet.dat" (all zero when there is
-// none), with readChunkSize derived as at program start. Nothing is written.
+// none) and "trovelane.json" (the time-outs), with readChunkSize derived as at
+// program start. Nothing is written.
 NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
   NetworkSettings settings;
   std::filesystem::path root =
@@ -58,6 +61,11 @@ NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
   std::error_code error;
   if (!root.empty() && std::filesystem::exists(file, error)) {
     LoadNetworkSettings(file, settings, [] { return std::string(); });
+  }
+  if (!root.empty()) {
+    ProgramOptionsLoad own =
+        LoadProgramOptions(InstallFolder(root).Resolve(kProgramOptionsFileName), settings.program);
+    if (!own.problem.empty()) std::cerr << "fetch: " << own.problem << "\n";
   }
   DeriveReadChunkSize(settings);
   return settings;
@@ -87,7 +95,8 @@ ProxySettings ProxyFromOptions(const FetchOptions& o, const ProxySettings& confi
   return proxy;
 }
 
-void ReportFailure(const CHttpURL& page, const ProxySettings& proxy) {
+void ReportFailure(const CHttpURL& page, const ProxySettings& proxy,
+                   const ProgramOptions& timeouts) {
   std::string server = page.GetHost() + ":" + std::to_string(page.GetPort());
   std::string proxyName = proxy.host + ":" + std::to_string(proxy.port);
   std::string where = proxy.enabled ? "the proxy " + proxyName : server;
@@ -99,12 +108,24 @@ void ReportFailure(const CHttpURL& page, const ProxySettings& proxy) {
       std::cerr << "fetch: cannot connect to " << where << "\n";
       break;
     case OpenFailure::kProxy:
-      std::cerr << "fetch: the proxy " << proxyName << " refused the tunnel to " << server
+      std::cerr << "fetch: the proxy " << proxyName << " failed for " << server << ": "
+                << (page.GetFailureText().empty() ? "it refused the tunnel"
+                                                  : page.GetFailureText())
                 << " (check the proxy type and login)\n";
       break;
     case OpenFailure::kTls:
       std::cerr << "fetch: TLS with " << server
                 << " failed (handshake, or a certificate that does not verify)\n";
+      break;
+    case OpenFailure::kTimedOut:
+      std::cerr << "fetch: timed out: " << where << " did not answer in time (connect "
+                << timeouts.connectTimeoutSeconds << " s, read " << timeouts.readTimeoutSeconds
+                << " s; settings timeout.connect and timeout.read)\n";
+      break;
+    case OpenFailure::kHeadTooLarge:
+    case OpenFailure::kInsecureRedirect:
+    case OpenFailure::kNotHttp:
+      std::cerr << "fetch: " << server << ": " << page.GetFailureText() << "\n";
       break;
     case OpenFailure::kCancelled:
     case OpenFailure::kNone:
@@ -112,11 +133,48 @@ void ReportFailure(const CHttpURL& page, const ProxySettings& proxy) {
   }
 }
 
+// The reason why an opened page has no answer to show, or empty when it has
+// one: a server (or proxy) that closed or reset the connection, or that
+// answered something other than HTTP.
+std::string NoAnswerReason(const CHttpURL& page, const ProxySettings& proxy) {
+  if (page.HasStatusLine()) return {};
+  std::string who = proxy.enabled && proxy.type == kProxyCern
+                        ? "the proxy " + proxy.host + ":" + std::to_string(proxy.port)
+                        : page.GetHost() + ":" + std::to_string(page.GetPort());
+  if (page.HeadFailed()) return who + " reset the connection without answering";
+  if (page.GetHead().empty()) return who + " closed the connection without answering";
+  std::string first = page.GetHead().substr(0, page.GetHead().find('\n'));
+  std::string shown;
+  for (char c : first.substr(0, 80)) {
+    unsigned char u = static_cast<unsigned char>(c);
+    shown += u < 0x20 || u >= 0x7F ? '?' : c;
+  }
+  return who + " did not answer in HTTP (no status line; it sent \"" + shown + "\")";
+}
+
+// Why the body read ended early, or empty when it was read whole.
+std::string ReadFailureReason(const CHttpURL& page, const ProgramOptions& timeouts) {
+  switch (page.GetReadFailure()) {
+    case ReadFailure::kTruncated:
+      return "the body ended before its Content-Length";
+    case ReadFailure::kReset:
+      return "the connection was reset while reading the body";
+    case ReadFailure::kTimedOut:
+      return "timed out: no data for " + std::to_string(timeouts.readTimeoutSeconds) +
+             " s while reading the body";
+    case ReadFailure::kCancelled:
+    case ReadFailure::kNone:
+      break;
+  }
+  return {};
+}
+
 void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   NetworkSettings settings = ConfiguredSettings(global);
   ProxySettings proxy = ProxyFromOptions(o, settings.proxy);
   const int readSize = o.readSize > 0 ? o.readSize : settings.readChunkSize;
   CHttpURL page;
+  page.SetTimeouts(settings.program);
   try {
     page.SetURL(o.url, o.isPost);
   } catch (const CMalformedURLException&) {
@@ -139,11 +197,19 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
     throw CLI::RuntimeError(kExitUnreachable);
   }
   if (!opened) {
-    ReportFailure(page, proxy);
+    interruptible = nullptr;
+    ReportFailure(page, proxy, settings.program);
     throw CLI::RuntimeError(page.GetFailure() == OpenFailure::kCancelled ? kExitInterrupted
                                                                          : kExitUnreachable);
   }
   if (o.head) std::cerr << page.GetHead() << "\n";
+  if (std::string reason = NoAnswerReason(page, proxy); !reason.empty()) {
+    interruptible = nullptr;
+    page.Close();
+    if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
+    std::cerr << "fetch: " << reason << "\n";
+    throw CLI::RuntimeError(kExitUnreachable);
+  }
 
   std::vector<char> buffer(static_cast<size_t>(readSize));
   while (int n = page.Read(buffer.data(), readSize)) {
@@ -153,6 +219,10 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   page.Close();
   interruptible = nullptr;
   if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
+  if (std::string reason = ReadFailureReason(page, settings.program); !reason.empty()) {
+    std::cerr << "fetch: " << reason << "\n";
+    throw CLI::RuntimeError(kExitUnreachable);
+  }
 }
 
 }  // namespace

@@ -260,6 +260,8 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
       UsageError(kInvalidExpression);
     case StartOutcome::kNothingToSearch:
       UsageError(kNothingToSearch);
+    case StartOutcome::kStartFailed:
+      Fail(run.startError(), kExitFailed);
     default:
       Fail("The search did not start.", kExitFailed);
   }

@@ -92,10 +92,8 @@ Credentials CurrentCredentials(const ProxySettings& proxy) {
 
 void SetCredentials(ProxySettings& proxy, const Credentials& c) {
   // Every ":" of the stored text ends the user name, so neither part may hold one.
-  if (c.password.find(':') != std::string::npos) throw BadValue{"a password cannot hold \":\""};
-  if (c.user.find(':') != std::string::npos) throw BadValue{"a user name cannot hold \":\""};
-  proxy.credentials =
-      c.user.empty() && c.password.empty() ? "" : Base64Encode(c.user + ":" + c.password);
+  if (std::string why = CheckCredentials(c); !why.empty()) throw BadValue{why};
+  proxy.credentials = c.user.empty() && c.password.empty() ? "" : EncodeCredentials(c);
   if (proxy.credentials.size() >= kCredentialsFieldSize) {
     throw BadValue{"user and password are too long together"};
   }

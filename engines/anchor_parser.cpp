@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 
 #include "engines/html_scan.h"
@@ -21,43 +22,57 @@ std::size_t SkipBlanks(std::string_view page, std::size_t at) {
 // "href" inside a double-quoted attribute value does not count.
 std::size_t FindHrefValue(std::string_view page, std::size_t at, AnchorPageMemo& memo) {
   // The walk's quote state at x is parity(x) xor parity(start): two walks
-  // whose starts have the same parity agree from the later start on.
-  // The parity is counted only once a miss is known, so a single read pays
-  // nothing for it.
-  const bool missKnown = memo.hrefMissFrom[0] <= at || memo.hrefMissFrom[1] <= at;
-  if (missKnown && memo.hrefMissFrom[memo.QuoteParityAt(page, at)] <= at) return kNotFound;
-  const std::size_t start = at;
-  bool inQuotes = false;
-  for (; at < page.size(); ++at) {
-    const char c = page[at];
-    if (c == '"') {
-      inQuotes = !inQuotes;
-    } else if (!inQuotes) {
-      if (c == '>') return kNotFound;
-      if (EqualsNoCase(page.substr(at, 4), "href")) break;
+  // whose starts have the same parity agree from the later start on. The
+  // parity is counted only once a walk is remembered that may apply, so a
+  // single read pays nothing for it.
+  std::size_t stop = kNotFound;
+  bool found = false;
+  for (const AnchorPageMemo::HrefWalk& walk : memo.hrefWalks) {
+    if (walk.from != kNotFound && walk.from <= at && at <= walk.stop) {
+      const AnchorPageMemo::HrefWalk& same = memo.hrefWalks[memo.QuoteParityAt(page, at)];
+      if (same.from != kNotFound && same.from <= at && at <= same.stop) {
+        stop = same.stop;
+        found = same.found;
+      }
+      break;
     }
   }
-  if (at >= page.size()) {
-    const bool parity = memo.QuoteParityAt(page, start);
-    memo.hrefMissFrom[parity] = std::min(memo.hrefMissFrom[parity], start);
-    return kNotFound;
+  if (stop == kNotFound) {
+    const std::size_t start = at;
+    bool inQuotes = false;
+    for (; at < page.size(); ++at) {
+      const char c = page[at];
+      if (c == '"') {
+        inQuotes = !inQuotes;
+      } else if (!inQuotes) {
+        if (c == '>') break;
+        if (EqualsNoCase(page.substr(at, 4), "href")) {
+          found = true;
+          break;
+        }
+      }
+    }
+    stop = at;
+    // Only a long walk is worth the parity count that remembering it needs.
+    if (stop - start > 64) memo.hrefWalks[memo.QuoteParityAt(page, start)] = {start, stop, found};
   }
-  at = SkipBlanks(page, at + 4);
+  if (!found) return kNotFound;
+  at = SkipBlanks(page, stop + 4);
   if (at >= page.size() || page[at] != '=') return kNotFound;
   return SkipBlanks(page, at + 1);
 }
 
 // The href value starting at `at`; `end` gets the position just behind it.
 // A value in either kind of quote ends at the next quote of either kind.
-std::string_view ReadHrefValue(std::string_view page, std::size_t at, std::size_t& end) {
-  std::size_t stop = at;
-  if (at < page.size() && IsQuote(page[at])) {
-    ++at;
-    stop = at;
-    while (stop < page.size() && !IsQuote(page[stop])) ++stop;
-  } else {
-    while (stop < page.size() && !IsAsciiBlank(page[stop]) && page[stop] != '>') ++stop;
-  }
+// None when the value runs on for kMaxRawHrefLength bytes: it could not be
+// kept, and reading it to its end for every anchor of a page of never-ending
+// tags would read the page once per anchor.
+std::optional<std::string_view> ReadHrefValue(std::string_view page, std::size_t at,
+                                              std::size_t& end, AnchorPageMemo& memo) {
+  const bool quoted = at < page.size() && IsQuote(page[at]);
+  if (quoted) ++at;
+  const std::size_t stop = memo.FindValueEnd(page, at, quoted);
+  if (stop - at >= kMaxRawHrefLength) return std::nullopt;
   end = stop;
   return page.substr(at, stop - at);
 }
@@ -95,9 +110,12 @@ std::string DecodeHrefReferences(std::string_view value) {
 }
 
 bool AnchorPageMemo::QuoteParityAt(std::string_view page, std::size_t at) {
-  if (at < parityAt_) {
-    parityAt_ = 0;
+  if (parityBase_ == std::string_view::npos || at < parityBase_) {
+    // Parities counted from another base do not compare with the new ones.
+    parityBase_ = at;
+    parityAt_ = at;
     parity_ = false;
+    hrefWalks[0] = hrefWalks[1] = HrefWalk{};
   }
   for (; parityAt_ < at && parityAt_ < page.size(); ++parityAt_) {
     if (page[parityAt_] == '"') parity_ = !parity_;
@@ -114,6 +132,30 @@ std::size_t AnchorPageMemo::FindTagClose(std::string_view page, std::size_t from
   closeFrom_ = from;
   closeAt_ = page.find('>', from);
   return closeAt_;
+}
+
+std::size_t AnchorPageMemo::FindValueEnd(std::string_view page, std::size_t from, bool quoted) {
+  auto isEnd = [quoted](char c) {
+    return quoted ? IsQuote(c) : IsAsciiBlank(c) || c == '>';
+  };
+  // A search from scan.from has read up to scan.to without finding an end
+  // before it, so a search from between the two goes on from scan.to. Each
+  // search reads at most kMaxRawHrefLength bytes past its start: a longer
+  // value is never kept.
+  ValueScan& scan = valueScans_[quoted];
+  std::size_t stop;
+  if (scan.from != std::string_view::npos && from >= scan.from && from <= scan.to) {
+    if (scan.ended) return scan.to;
+    stop = scan.to;
+  } else {
+    scan.from = from;
+    stop = std::min(from, page.size());
+  }
+  const std::size_t limit = std::min(page.size(), from + kMaxRawHrefLength);
+  while (stop < limit && !isEnd(page[stop])) ++stop;
+  scan.to = stop;
+  scan.ended = stop < page.size() && isEnd(page[stop]);
+  return stop;
 }
 
 std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
@@ -133,7 +175,9 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
   const std::size_t valueAt = FindHrefValue(page, SkipBlanks(page, pos + 2), memo);
   if (valueAt == kNotFound) return 0;
   std::size_t at = 0;
-  std::string link = DecodeHrefReferences(ReadHrefValue(page, valueAt, at));
+  const std::optional<std::string_view> raw = ReadHrefValue(page, valueAt, at, memo);
+  if (!raw) return 0;
+  std::string link = DecodeHrefReferences(*raw);
   if (link.size() > kMaxLinkLength) return 0;
 
   const std::size_t tagEnd = memo.FindTagClose(page, at);

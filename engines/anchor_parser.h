@@ -18,6 +18,10 @@ namespace trovelane {
 inline constexpr std::size_t kMaxLinkLength = 1023;
 inline constexpr std::size_t kMaxAnchorTextLength = 1023;
 
+// The longest raw href value that can still decode to kMaxLinkLength bytes:
+// a character reference is at most six bytes ("&quot;") for one.
+inline constexpr std::size_t kMaxRawHrefLength = 6 * (kMaxLinkLength + 1);
+
 // Reads the anchor at `pos` (where "<A" starts, any case). Returns the length
 // consumed from pos, 0 when the tag has no usable href. `url` gets the href
 // value with its character references decoded (&amp; &#38; &#x26; &lt; &gt;
@@ -32,25 +36,46 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
                         std::string& text);
 
 // What the reads of one page have learnt about its rest, so that a page full
-// of tags that never end (hostile or broken: "<a <a <a ...") is read in one
-// pass instead of one pass per "<a". Use one per page, reading forward; the
-// results are those of the plain ParseAnchor.
+// of tags that never end (hostile or broken: "<a <a <a ...", "<ahref=<ahref=
+// ...") is read in one pass instead of one pass per "<a". Use one per page,
+// reading forward; the results are those of the plain ParseAnchor.
 class AnchorPageMemo {
  public:
-  // The parity of the double quotes before `at`.
+  // The parity of the double quotes between the first position this memo
+  // was asked about and `at` (only parities of two positions are compared).
+  // Asking about an earlier position starts the memo afresh.
   bool QuoteParityAt(std::string_view page, std::size_t at);
   // page.find('>', from), remembered.
   std::size_t FindTagClose(std::string_view page, std::size_t from);
+  // Where an href value starting at `from` ends: the next quote of either
+  // kind (quoted) or the next blank or ">" (unquoted), or the page end. A
+  // value that runs on for kMaxRawHrefLength bytes is not read further: then
+  // from + kMaxRawHrefLength. What was read is remembered.
+  std::size_t FindValueEnd(std::string_view page, std::size_t from, bool quoted);
 
-  // A search for "href" that started at a position whose quote parity was
-  // p ran into the end of the page: every later start of that parity does.
-  std::size_t hrefMissFrom[2] = {std::string_view::npos, std::string_view::npos};
+  // The last walk for "href" from a start of each quote parity: it started
+  // at `from` and ended at `stop`, on "href" (found) or on a ">" outside
+  // quotes or the end of the page (not found). A later start of the same
+  // parity up to `stop` ends the same way.
+  struct HrefWalk {
+    std::size_t from = std::string_view::npos;
+    std::size_t stop = 0;
+    bool found = false;
+  };
+  HrefWalk hrefWalks[2];
 
  private:
+  std::size_t parityBase_ = std::string_view::npos;
   std::size_t parityAt_ = 0;
   bool parity_ = false;
   std::size_t closeFrom_ = std::string_view::npos;  // a search from here...
   std::size_t closeAt_ = std::string_view::npos;    // ...found this (npos: none)
+  struct ValueScan {
+    std::size_t from = std::string_view::npos;
+    std::size_t to = 0;  // read from `from` up to here
+    bool ended = false;  // `to` is where the value ends
+  };
+  ValueScan valueScans_[2];  // unquoted, quoted
 };
 
 std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,

@@ -44,6 +44,7 @@ inline constexpr const char* kFromPageMarker = "\\/";
 // The dialog label of an iteration technique; "Unknown" for other codes.
 const char* IterationTechniqueLabel(int technique);
 
+
 class EngineParameter {
  public:
   EngineParameter() = default;
@@ -119,5 +120,11 @@ class EngineDefinition {
   std::vector<std::string> skippedUrls;
   std::vector<std::string> cookieUrls;
 };
+
+// Why `engine` cannot page through its results: a numbered technique
+// ("Result + 0/1", "0/1 Relative(Loop)") with a "Default No. of Results" of
+// 0 or less. Empty when it can, and always for plug-ins and the Auto
+// techniques. Loading and the search both refuse such an engine with it.
+std::string PagingProblem(const EngineDefinition& engine);
 
 }  // namespace trovelane

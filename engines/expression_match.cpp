@@ -10,38 +10,6 @@
 namespace trovelane {
 namespace {
 
-// The first occurrence of a term at or after a position of one text. The
-// last answer is remembered: it holds for every later position up to it, so
-// while the positions asked for rise the text is searched about once.
-class OccurrenceFinder {
- public:
-  OccurrenceFinder(std::string_view text, std::string term) : text_(text), term_(std::move(term)) {}
-
-  std::size_t From(std::size_t at) {
-    if (!(searchedFrom_ != kNotFound && at >= searchedFrom_ && at <= found_)) {
-      const std::size_t hit = FindNoCase(text_.substr(at), term_);
-      searchedFrom_ = at;
-      found_ = hit == kNotFound ? kNotFound : at + hit;
-    }
-    return found_;
-  }
-
-  // The first occurrence inside [begin, end), or kNotFound. Occurrences have
-  // one length, so when the first one from begin runs past end, none fits.
-  std::size_t Within(std::size_t begin, std::size_t end) {
-    const std::size_t pos = From(begin);
-    return pos != kNotFound && pos + term_.size() <= end ? pos : kNotFound;
-  }
-
-  std::size_t TermSize() const { return term_.size(); }
-
- private:
-  std::string_view text_;
-  std::string term_;
-  std::size_t searchedFrom_ = kNotFound;
-  std::size_t found_ = kNotFound;
-};
-
 // Calls visit(position) for each occurrence of pattern until visit returns
 // true; returns whether one did.
 template <typename Visit>
@@ -78,67 +46,83 @@ bool PositiveResult(const ExpressionNode& node, LeafCounts& leafCounts) {
   return node.op == kAndOperator ? left && right : left || right;
 }
 
+// Decides one tag term on one text. Values and inner texts of neighbouring
+// tags often share their ends (an attribute or inner text that runs to the
+// end of a page of tags that never end), so the tag ends, the closing tags
+// and each word of the value expression are found through remembered
+// searches over the whole text rather than searched anew in each piece;
+// every scan stays one pass over the text.
 class TagTermMatcher {
  public:
-  explicit TagTermMatcher(const ExpressionNode& leaf)
-      : leaf_(leaf), valueExpression_(ParseExpression(leaf.term)) {}
+  TagTermMatcher(const ExpressionNode& leaf, std::string_view text)
+      : leaf_(leaf), text_(text), memo_(text), valueExpression_(ParseExpression(leaf.term)) {
+    if (valueExpression_) {
+      ForEachLeaf(valueExpression_->Root(), [&](const ExpressionNode& word) {
+        finders_.emplace_back(&word, OccurrenceFinder(text, word.term));
+      });
+    } else {
+      finders_.emplace_back(&leaf_, OccurrenceFinder(text, leaf_.term));
+    }
+  }
 
-  bool Counts(std::string_view text) {
-    if (EqualsNoCase(*leaf_.tag, kMetaNameTag)) return MetaCounts(text, "NAME");
-    if (EqualsNoCase(*leaf_.tag, kMetaEquivTag)) return MetaCounts(text, "HTTP-EQUIV");
-    if (EqualsNoCase(*leaf_.property, kInnerTextProperty)) return InnerTextCounts(text);
-    return AttributeCounts(text);
+  bool Counts() {
+    if (EqualsNoCase(*leaf_.tag, kMetaNameTag)) return MetaCounts("NAME");
+    if (EqualsNoCase(*leaf_.tag, kMetaEquivTag)) return MetaCounts("HTTP-EQUIV");
+    if (EqualsNoCase(*leaf_.property, kInnerTextProperty)) return InnerTextCounts();
+    return AttributeCounts();
   }
 
  private:
-  // A value expression decides when the term parsed as one; otherwise the
-  // value must equal the term.
-  bool ValueSatisfies(std::string_view value) {
-    if (valueExpression_) return MatchExpression(valueExpression_->Root(), value);
-    return EqualsNoCase(value, leaf_.term);
+  OccurrenceFinder& FinderOf(const ExpressionNode& word) {
+    for (auto& [node, finder] : finders_) {
+      if (node == &word) return finder;
+    }
+    return finders_.front().second;  // not reached: every leaf has one
   }
 
-  bool AttributeCounts(std::string_view text) {
+  // The value expression's positive result on [begin, end) of the text, as
+  // MatchExpression gives it on that piece alone.
+  bool ExpressionSatisfiedWithin(std::size_t begin, std::size_t end) {
+    auto leafCounts = [&](const ExpressionNode& word) {
+      return CountsInInnerText(text_, begin, end, FinderOf(word));
+    };
+    return PositiveResult(valueExpression_->Root(), leafCounts);
+  }
+
+  // A value expression decides when the term parsed as one; otherwise the
+  // value must equal the term. `value` is a view into the text.
+  bool ValueSatisfies(std::string_view value) {
+    if (!valueExpression_) return EqualsNoCase(value, leaf_.term);
+    const std::size_t begin = static_cast<std::size_t>(value.data() - text_.data());
+    return ExpressionSatisfiedWithin(begin, begin + value.size());
+  }
+
+  bool AttributeCounts() {
     const std::string open = "<" + *leaf_.tag;
-    return AnyOccurrence(text, open, [&](std::size_t at) {
-      return AnyTagAttribute(text, at + open.size(),
-                             [&](const std::string& name, const std::string& value) {
-                               return EqualsNoCase(name, *leaf_.property) && ValueSatisfies(value);
-                             });
+    return AnyOccurrence(text_, open, [&](std::size_t at) {
+      return AnyTagAttribute(
+          text_, at + open.size(),
+          [&](std::string_view name, std::string_view value) {
+            return EqualsNoCase(name, *leaf_.property) && ValueSatisfies(value);
+          },
+          nullptr, &memo_);
     });
   }
 
   // The inner text of each occurrence as GetInnerText gives it, tested in
   // place: the value expression's positive result, or else the term with no
-  // letter right before or after it. Inner texts often overlap (every <BR>
-  // runs to the next </B or </BODY), so the closing tag and the occurrences
-  // of each term are looked up through remembered searches instead of
-  // searching each inner text anew.
-  bool InnerTextCounts(std::string_view text) {
+  // letter right before or after it.
+  bool InnerTextCounts() {
     const std::string open = "<" + *leaf_.tag;
-    OccurrenceFinder closing(text, "</" + *leaf_.tag);
-    std::vector<std::pair<const ExpressionNode*, OccurrenceFinder>> finders;
-    if (valueExpression_) {
-      ForEachLeaf(valueExpression_->Root(), [&](const ExpressionNode& leaf) {
-        finders.emplace_back(&leaf, OccurrenceFinder(text, leaf.term));
-      });
-    } else {
-      finders.emplace_back(&leaf_, OccurrenceFinder(text, leaf_.term));
-    }
-    return AnyOccurrence(text, open, [&](std::size_t at) {
-      const std::size_t tagEnd = FindTagEnd(text.substr(at));
+    OccurrenceFinder closing(text_, "</" + *leaf_.tag);
+    return AnyOccurrence(text_, open, [&](std::size_t at) {
+      const std::size_t tagEnd = memo_.TagEnd(at);
       if (tagEnd == kNotFound) return false;
-      const std::size_t begin = at + tagEnd + 1;
+      const std::size_t begin = tagEnd + 1;
       const std::size_t end = closing.From(begin);
       if (end == kNotFound) return false;
-      if (!valueExpression_) return IsWordInInnerText(text, begin, end, finders[0].second);
-      auto leafCounts = [&](const ExpressionNode& leaf) {
-        for (auto& [node, finder] : finders) {
-          if (node == &leaf) return CountsInInnerText(text, begin, end, finder);
-        }
-        return false;
-      };
-      return PositiveResult(valueExpression_->Root(), leafCounts);
+      if (!valueExpression_) return IsWordInInnerText(text_, begin, end, finders_[0].second);
+      return ExpressionSatisfiedWithin(begin, end);
     });
   }
 
@@ -165,13 +149,14 @@ class TagTermMatcher {
 
   // Within one META tag, the first "content" attribute after the key pair
   // (key attribute naming the property) decides for that tag.
-  bool MetaCounts(std::string_view text, std::string_view keyAttribute) {
+  bool MetaCounts(std::string_view keyAttribute) {
     constexpr std::string_view kMeta = "<META";
-    return AnyOccurrence(text, kMeta, [&](std::size_t at) {
+    return AnyOccurrence(text_, kMeta, [&](std::size_t at) {
       bool keySeen = false;
       std::optional<bool> decided;
       AnyTagAttribute(
-          text, at + kMeta.size(), [&](const std::string& name, const std::string& value) {
+          text_, at + kMeta.size(),
+          [&](std::string_view name, std::string_view value) {
             if (!keySeen) {
               keySeen = EqualsNoCase(name, keyAttribute) && EqualsNoCase(value, *leaf_.property);
               return false;
@@ -179,17 +164,21 @@ class TagTermMatcher {
             if (!EqualsNoCase(name, "content")) return false;
             decided = ValueSatisfies(value);
             return true;
-          });
+          },
+          nullptr, &memo_);
       return decided.value_or(false);
     });
   }
 
   const ExpressionNode& leaf_;
+  std::string_view text_;
+  PageScanMemo memo_;
   std::optional<SearchExpression> valueExpression_;
+  std::vector<std::pair<const ExpressionNode*, OccurrenceFinder>> finders_;
 };
 
 bool LeafCounts(const ExpressionNode& leaf, std::string_view text) {
-  if (leaf.IsTagTerm()) return TagTermMatcher(leaf).Counts(text);
+  if (leaf.IsTagTerm()) return TagTermMatcher(leaf, text).Counts();
   return FirstOccurrenceCounts(text, leaf.term);
 }
 

@@ -9,6 +9,9 @@ namespace trovelane {
 void HarvestFormValues(EngineDefinition& engine, std::string_view page) {
   for (EngineParameter& parameter : engine.parameters) parameter.found = 0;
 
+  // A page of "<INPUT" tags that never end asks for the same far stop from
+  // each of them; the memo answers those in one pass.
+  PageScanMemo memo(page);
   std::size_t pos = 0;
   while (pos < page.size()) {
     const std::size_t tag = page[pos] == '<' ? IsInputTag(page.substr(pos)) : 0;
@@ -16,17 +19,17 @@ void HarvestFormValues(EngineDefinition& engine, std::string_view page) {
       ++pos;
       continue;
     }
-    std::string fieldName;
-    std::string fieldValue;
+    std::string_view fieldName;
+    std::string_view fieldValue;
     std::size_t end = pos + tag;
     AnyTagAttribute(
         page, end,
-        [&](const std::string& name, const std::string& value) {
+        [&](std::string_view name, std::string_view value) {
           if (EqualsNoCase(name, "NAME")) fieldName = value;
           if (EqualsNoCase(name, "VALUE")) fieldValue = value;
           return false;
         },
-        &end);
+        &end, &memo);
     pos = end;
     if (fieldName.empty() || fieldName.size() > kMaxFormFieldLength ||
         fieldValue.size() > kMaxFormFieldLength) {
@@ -34,7 +37,7 @@ void HarvestFormValues(EngineDefinition& engine, std::string_view page) {
     }
     for (EngineParameter& parameter : engine.parameters) {
       if (EqualsNoCase(parameter.name, fieldName)) {
-        parameter.currentValue = fieldValue;
+        parameter.currentValue.assign(fieldValue);
         parameter.found = 1;
       }
     }

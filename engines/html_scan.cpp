@@ -1,5 +1,6 @@
 #include "engines/html_scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace trovelane {
@@ -109,34 +110,104 @@ std::size_t IsInputTag(std::string_view at) {
   return name + kInput.size();
 }
 
-std::size_t ParseTagAttribute(std::string_view at, std::string& name, std::string& value) {
-  std::size_t pos = SkipBlanks(at, 0);
-  if (pos == at.size()) return 0;
+namespace {
+
+bool IsStop(PageScanMemo::Stop stop, char c) {
+  switch (stop) {
+    case PageScanMemo::kNameEnd:
+      return IsAsciiBlank(c) || c == '=';
+    case PageScanMemo::kNonBlank:
+      return !IsAsciiBlank(c);
+    case PageScanMemo::kQuotedValueEnd:
+      return c == '"' || c == '>';
+    case PageScanMemo::kValueEnd:
+      return IsAsciiBlank(c) || c == '"' || c == '>';
+    default:
+      return true;
+  }
+}
+
+std::size_t NextStop(std::string_view text, PageScanMemo::Stop stop, std::size_t from,
+                     PageScanMemo* memo) {
+  if (memo) return memo->Next(stop, from);
+  while (from < text.size() && !IsStop(stop, text[from])) ++from;
+  return from;
+}
+
+}  // namespace
+
+std::size_t PageScanMemo::Next(Stop stop, std::size_t from) {
+  // A search from `r.from` stopped at `r.found`: nothing in between is in
+  // the class, so any search from there up to `r.found` stops there too.
+  Remembered& r = stops_[stop];
+  if (r.from != kNotFound && from >= r.from && from <= r.found) return r.found;
+  std::size_t at = std::min(from, page_.size());
+  while (at < page_.size() && !IsStop(stop, page_[at])) ++at;
+  r.from = from;
+  r.found = at;
+  return at;
+}
+
+bool PageScanMemo::QuoteParityAt(std::size_t at) {
+  if (at < parityAt_) {
+    parityAt_ = 0;
+    parity_ = false;
+  }
+  for (; parityAt_ < at && parityAt_ < page_.size(); ++parityAt_) {
+    if (page_[parityAt_] == '"') parity_ = !parity_;
+  }
+  return parity_;
+}
+
+std::size_t PageScanMemo::TagEnd(std::size_t at) {
+  // The walk from `at` is inside quotes at x exactly when the parities of
+  // the quotes before x and before `at` differ; so walks that start with
+  // the same parity end at the same ">" from the later start on.
+  const bool parity = QuoteParityAt(at);
+  Remembered& r = tagEnds_[parity];
+  if (r.from != kNotFound && at >= r.from && at <= r.found) {
+    return r.found >= page_.size() ? kNotFound : r.found;
+  }
+  const std::size_t end = at < page_.size() ? FindTagEnd(page_.substr(at)) : kNotFound;
+  r.from = at;
+  r.found = end == kNotFound ? page_.size() : at + end;
+  return end == kNotFound ? kNotFound : at + end;
+}
+
+std::size_t ReadTagAttribute(std::string_view text, std::size_t from, std::string_view& name,
+                             std::string_view& value, PageScanMemo* memo) {
+  std::size_t pos = NextStop(text, PageScanMemo::kNonBlank, from, memo);
+  if (pos >= text.size()) return 0;
 
   const std::size_t nameStart = pos;
-  while (pos < at.size() && !IsAsciiBlank(at[pos]) && at[pos] != '=') ++pos;
+  pos = NextStop(text, PageScanMemo::kNameEnd, pos, memo);
   const std::size_t nameEnd = pos;
 
-  pos = SkipBlanks(at, pos);
-  if (pos == at.size() || at[pos] != '=') return 0;  // a bare attribute ends the tag
-  pos = SkipBlanks(at, pos + 1);
-  if (pos == at.size()) return 0;
+  pos = NextStop(text, PageScanMemo::kNonBlank, pos, memo);
+  if (pos == text.size() || text[pos] != '=') return 0;  // a bare attribute ends the tag
+  pos = NextStop(text, PageScanMemo::kNonBlank, pos + 1, memo);
+  if (pos == text.size()) return 0;
 
-  const bool quoted = at[pos] == '"';
+  const bool quoted = text[pos] == '"';
   if (quoted) ++pos;
   const std::size_t valueStart = pos;
-  while (pos < at.size()) {
-    const char c = at[pos];
-    if (c == '"' || c == '>') break;
-    if (!quoted && IsAsciiBlank(c)) break;
-    ++pos;
-  }
-  if (pos == at.size()) return 0;  // the text ended inside the value
+  pos = NextStop(text, quoted ? PageScanMemo::kQuotedValueEnd : PageScanMemo::kValueEnd, pos, memo);
+  if (pos == text.size()) return 0;  // the text ended inside the value
 
-  name.assign(at.substr(nameStart, nameEnd - nameStart));
-  value.assign(at.substr(valueStart, pos - valueStart));
-  if (at[pos] == '"') ++pos;
-  return pos;
+  name = text.substr(nameStart, nameEnd - nameStart);
+  value = text.substr(valueStart, pos - valueStart);
+  if (text[pos] == '"') ++pos;
+  return pos - from;
+}
+
+std::size_t ParseTagAttribute(std::string_view at, std::string& name, std::string& value) {
+  std::string_view nameView;
+  std::string_view valueView;
+  const std::size_t used = ReadTagAttribute(at, 0, nameView, valueView);
+  if (used == 0) return 0;
+  name.assign(nameView);
+  value.assign(valueView);
+  return used;
 }
 
 std::size_t FindTagEnd(std::string_view at) {

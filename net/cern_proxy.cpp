@@ -27,7 +27,8 @@ bool CernConnectTunnel(ByteStream& stream, const Url& url, const ProxySettings& 
 
   std::string line;
   int status = -1;
-  while (ReadHeadLine(stream, line)) {
+  HeadLineReader reader(stream);
+  while (reader.Next(line) == HeadLineReader::Result::kLine) {
     if (IsEndOfHead(line)) return status >= 200 && status < 300;
     if (status < 0) status = ParseStatusLine(line);
   }

@@ -7,17 +7,21 @@
 
 namespace trovelane {
 
-bool ReadHeadLine(ByteStream& stream, std::string& line) {
+HeadLineReader::Result HeadLineReader::Next(std::string& line) {
   line.clear();
+  if (linesLeft_ == 0) return Result::kTooLarge;
+  --linesLeft_;
   char chunk[4096];
   for (;;) {
-    size_t peeked = stream.Peek(chunk, sizeof chunk);
-    if (peeked == 0) return false;
+    size_t peeked = stream_.Peek(chunk, sizeof chunk);
+    if (peeked == 0) return Result::kEnded;
     const char* lf = static_cast<const char*>(memchr(chunk, '\n', peeked));
     size_t take = lf ? static_cast<size_t>(lf - chunk) + 1 : peeked;
+    if (take > bytesLeft_) return Result::kTooLarge;
+    bytesLeft_ -= take;
     line.append(chunk, std::min(take, kMaxHeadLine - std::min(line.size(), kMaxHeadLine)));
-    if (!stream.ReceiveExact(chunk, take)) return false;
-    if (lf) return true;
+    if (!stream_.ReceiveExact(chunk, take)) return Result::kEnded;
+    if (lf) return Result::kLine;
   }
 }
 

@@ -14,9 +14,28 @@ namespace trovelane {
 // so the line after it is still read from its start.
 inline constexpr size_t kMaxHeadLine = 64 * 1024;
 
-// Reads one line including its LF into `line` (at most kMaxHeadLine bytes of
-// it). False when the stream ended (or failed, or was cancelled) before a LF.
-bool ReadHeadLine(ByteStream& stream, std::string& line);
+// Bounds of one head, its empty last line included: a server that sends more
+// is not answering HTTP, and must not keep a reader busy for ever.
+inline constexpr size_t kMaxHeadBytes = 256 * 1024;
+inline constexpr size_t kMaxHeadLines = 1000;
+
+// Reads the lines of one head within kMaxHeadBytes and kMaxHeadLines.
+class HeadLineReader {
+ public:
+  enum class Result {
+    kLine,      // `line` holds the next line, LF included (at most kMaxHeadLine bytes of it)
+    kEnded,     // the stream ended, failed, timed out or was cancelled before a LF
+    kTooLarge,  // the head goes beyond its bounds; the stream is left mid-line
+  };
+
+  explicit HeadLineReader(ByteStream& stream) : stream_(stream) {}
+  Result Next(std::string& line);
+
+ private:
+  ByteStream& stream_;
+  size_t bytesLeft_ = kMaxHeadBytes;
+  size_t linesLeft_ = kMaxHeadLines;
+};
 
 // True for the empty line that ends a head: "\r\n", "\r" or "\n".
 bool IsEndOfHead(const std::string& line);

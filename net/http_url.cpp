@@ -9,9 +9,17 @@
 
 namespace trovelane {
 
-CHttpURL::CHttpURL() : socket_(&cancel_) {}
+CHttpURL::CHttpURL() : socket_(&cancel_) { SetTimeouts(ProgramOptions{}); }
 
 CHttpURL::~CHttpURL() { Close(); }
+
+void CHttpURL::SetTimeouts(const ProgramOptions& options) {
+  Timeouts timeouts;
+  timeouts.connect = std::chrono::seconds(std::max(options.connectTimeoutSeconds, 0));
+  timeouts.idle = std::chrono::seconds(std::max(options.readTimeoutSeconds, 0));
+  readTimeout_ = timeouts.idle;
+  socket_.SetTimeouts(timeouts);
+}
 
 void CHttpURL::SetURL(std::string_view url, bool isPost) {
   cookieToSend = nullptr;
@@ -29,35 +37,75 @@ void CHttpURL::Close() {
   bodyLeft_.reset();
 }
 
+CHttpURL::HeadResult CHttpURL::Fail(OpenFailure failure, std::string text) {
+  failure_ = failure;
+  failureText_ = std::move(text);
+  return HeadResult::kFailed;
+}
+
 bool CHttpURL::Open(const char* userAgent, const char* referer, const char* postBody,
                     const ProxySettings* proxy) {
   if (referer) referer_ = referer;
   Close();
   failure_ = OpenFailure::kNone;
+  failureText_.clear();
+  readFailure_ = ReadFailure::kNone;
+  status_ = 0;
+  hasStatusLine_ = false;
+  headFailed_ = false;
+  head_.clear();
   const bool viaProxy = proxy && proxy->enabled;
   for (int redirects = 0;; ++redirects) {
+    if (url_.isFtp) {
+      failure_ = OpenFailure::kNotHttp;
+      failureText_ = "an ftp:// address is not fetched over HTTP";
+      return false;
+    }
     const std::string& host = viaProxy ? proxy->host : url_.host;
     const int32_t port = viaProxy ? proxy->port : url_.port;
+    if (port < 1 || port > kMaxPort) {
+      // A settings file may hold any number; its low 16 bits would name
+      // another port.
+      failure_ = OpenFailure::kConnect;
+      failureText_ = "port " + std::to_string(port) + " is not a TCP port";
+      return false;
+    }
     if (cancel_.IsCancelled() || !socket_.Connect(host, port)) {
       failure_ = cancel_.IsCancelled()  ? OpenFailure::kCancelled
+                 : socket_.TimedOut()   ? OpenFailure::kTimedOut
                  : socket_.NameFailed() ? OpenFailure::kResolve
                                         : OpenFailure::kConnect;
       Close();
       return false;
     }
     stream_ = &socket_;
+    // The proxy handshake, the request and the whole head must fit in the
+    // read time-out, however the server spaces its bytes.
+    if (readTimeout_.count() > 0) socket_.SetDeadline(std::chrono::steady_clock::now() + readTimeout_);
     HeadResult result = SendRequestAndReadHead(userAgent, postBody, viaProxy ? proxy : nullptr);
+    socket_.SetDeadline(std::nullopt);
     if (result == HeadResult::kFailed) {
-      if (cancel_.IsCancelled()) failure_ = OpenFailure::kCancelled;
+      if (cancel_.IsCancelled()) {
+        failure_ = OpenFailure::kCancelled;
+      } else if (socket_.TimedOut()) {
+        failure_ = OpenFailure::kTimedOut;
+      }
       Close();
       return false;
     }
     if (result == HeadResult::kDone || redirects == kMaxRedirects) return true;
 
     std::string target = RedirectTarget();
+    const bool fromHttps = url_.isHttps;
     referer_ = url_.host;
     Close();
     SetURL(target, false);
+    if (fromHttps && !url_.isHttps && !url_.isFtp && !url_.host.empty()) {
+      failure_ = OpenFailure::kInsecureRedirect;
+      failureText_ = "refused the redirect from https to " + target +
+                     ": the request would leave in clear text";
+      return false;
+    }
   }
 }
 
@@ -88,24 +136,21 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
   bool tunnel = false;  // a CONNECT tunnel: the request goes to the server itself
   target_.clear();
 
-  if (socks &&
-      Socks5Negotiate(socket_, url_.host, url_.port, proxy->credentials) != Socks5Result::kGoOn) {
-    failure_ = OpenFailure::kProxy;
-    return HeadResult::kFailed;
+  std::string why;
+  if (socks && Socks5Negotiate(socket_, url_.host, url_.port, proxy->credentials, &why) !=
+                   Socks5Result::kGoOn) {
+    return Fail(OpenFailure::kProxy, why);
   }
   if (url_.isHttps) {
     if (cern) {
       if (!CernConnectTunnel(socket_, url_, *proxy)) {
-        failure_ = OpenFailure::kProxy;
-        return HeadResult::kFailed;
+        return Fail(OpenFailure::kProxy, "the proxy refused the CONNECT tunnel to " + url_.host +
+                                             ":" + std::to_string(url_.port));
       }
       tunnel = true;
     }
     tls_ = std::make_unique<TlsStream>(socket_);
-    if (!tls_->Handshake(url_.host)) {
-      failure_ = OpenFailure::kTls;
-      return HeadResult::kFailed;
-    }
+    if (!tls_->Handshake(url_.host)) return Fail(OpenFailure::kTls);
     stream_ = tls_.get();
   } else if (cern) {
     target_ = CernAbsoluteTarget(url_);
@@ -119,9 +164,16 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
   if (!stream_->SendAll(request.data(), request.size())) {
     // The answer, if any, is read as usual; a failed send surfaces as an
     // empty one, unless the send failed because of a cancel.
-    if (cancel_.IsCancelled()) return HeadResult::kFailed;
+    if (cancel_.IsCancelled() || socket_.TimedOut()) return HeadResult::kFailed;
   }
-  return ReadHead();
+  HeadResult result = ReadHead();
+  // A proxy that wants credentials answers a plain request itself: its page
+  // is not the server's.
+  if (result != HeadResult::kFailed && cern && !tunnel && status_ == 407) {
+    return Fail(OpenFailure::kProxy,
+                "the proxy asks for credentials (407 Proxy Authentication Required)");
+  }
+  return result;
 }
 
 std::string CHttpURL::BuildRequest(const char* userAgent, const char* postBody, bool viaProxy,
@@ -183,15 +235,31 @@ bool ParseLocation(const std::string& line, std::string& value) {
 
 CHttpURL::HeadResult CHttpURL::ReadHead() {
   status_ = 0;
+  hasStatusLine_ = false;
+  headFailed_ = false;
   head_.clear();
   location_.clear();
   bodyLeft_.reset();
   bool redirect = false;
   std::string line, value;
-  while (ReadHeadLine(*stream_, line)) {
+  HeadLineReader reader(*stream_);
+  for (;;) {
+    HeadLineReader::Result got = reader.Next(line);
+    if (got == HeadLineReader::Result::kTooLarge) {
+      return Fail(OpenFailure::kHeadTooLarge,
+                  "the answer's head is longer than " + std::to_string(kMaxHeadBytes) +
+                      " bytes or " + std::to_string(kMaxHeadLines) + " lines");
+    }
+    if (got == HeadLineReader::Result::kEnded) {
+      headFailed_ = stream_->LastCallFailed();
+      break;
+    }
     if (IsEndOfHead(line)) break;
     if (head_.size() < kMaxHeadText) head_.append(line, 0, kMaxHeadText - head_.size());
-    if (int status = ParseStatusLine(line); status >= 0) status_ = status;
+    if (int status = ParseStatusLine(line); status >= 0) {
+      status_ = status;
+      hasStatusLine_ = true;
+    }
     if (cookieSink && ParseSetCookie(line, value)) {
       if (!cookieSink->empty()) cookieSink->push_back(';');
       *cookieSink += value;
@@ -206,7 +274,7 @@ CHttpURL::HeadResult CHttpURL::ReadHead() {
       bodyLeft_ = std::stoull(value);
     }
   }
-  if (cancel_.IsCancelled()) return HeadResult::kFailed;
+  if (cancel_.IsCancelled() || socket_.TimedOut()) return HeadResult::kFailed;
   return redirect ? HeadResult::kRedirect : HeadResult::kDone;
 }
 
@@ -216,6 +284,19 @@ int CHttpURL::Read(char* buffer, int length) {
   if (bodyLeft_) want = static_cast<size_t>(std::min<uint64_t>(want, *bodyLeft_));
   if (want == 0) return 0;
   size_t n = stream_->Receive(buffer, want);
+  if (n == 0) {
+    if (cancel_.IsCancelled()) {
+      readFailure_ = ReadFailure::kCancelled;
+    } else if (socket_.TimedOut()) {
+      readFailure_ = ReadFailure::kTimedOut;
+    } else if (stream_->LastCallFailed()) {
+      readFailure_ = ReadFailure::kReset;
+    } else if (bodyLeft_ && *bodyLeft_ > 0) {
+      // Over TLS too: a server that closes without a close alert ends the
+      // stream quietly, but a body shorter than announced is still cut.
+      readFailure_ = ReadFailure::kTruncated;
+    }
+  }
   if (bodyLeft_) *bodyLeft_ -= n;
   return static_cast<int>(n);
 }

@@ -8,15 +8,20 @@
 //     while (int n = page.Read(buffer, settings.readChunkSize)) consume(buffer, n);
 //   page.Close();
 //
-// Settings: the object keeps none. Every Open is given the program-wide
-// ProxySettings record (or null for a direct connection) and reads it only
-// during that call; the read size (NetworkSettings::readChunkSize) is the
-// caller's length argument to Read.
+// Settings: every Open is given the program-wide ProxySettings record (or
+// null for a direct connection) and reads it only during that call; the read
+// size (NetworkSettings::readChunkSize) is the caller's length argument to
+// Read. The object keeps only its time-outs (SetTimeouts; the defaults of
+// ProgramOptions until then): the connect time-out bounds resolving and
+// connecting, the read time-out bounds each silence while waiting for bytes
+// and also the whole of the proxy handshake, the request and the answer's
+// head, so that a server trickling header lines cannot hold a fetch.
 //
 // Threads: one thread uses an object at a time; Cancel alone may be called
 // from any other thread, and ends every wait of the object at once.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,8 +47,23 @@ enum class OpenFailure {
   kNone,
   kResolve,    // the server's (or the proxy's) name did not resolve
   kConnect,    // the connection was refused or the host unreachable
-  kProxy,      // the SOCKS 5 proxy refused, or the CONNECT tunnel was refused
+  kProxy,      // the SOCKS 5 proxy refused or failed, the CONNECT tunnel was
+               // refused, or a CERN proxy answered 407 (GetFailureText says more)
   kTls,        // the TLS handshake failed or the certificate did not verify
+  kCancelled,  // Cancel was called
+  kTimedOut,   // connecting, or the answer's head, took longer than the time-outs allow
+  kHeadTooLarge,    // the answer's head went beyond kMaxHeadBytes or kMaxHeadLines
+  kInsecureRedirect,  // an https page redirected to plain http: the query would leave in clear
+  kNotHttp,    // an ftp:// URL (or redirect target): it is not fetched over HTTP, where
+               // its user:password@host would reach the server or proxy
+};
+
+// Why a Read returned 0 before the whole body was read.
+enum class ReadFailure {
+  kNone,       // the body ended as it should (or nothing was read yet)
+  kTruncated,  // the connection ended short of the Content-Length
+  kReset,      // the connection failed (reset) while reading
+  kTimedOut,   // the server fell silent for longer than the read time-out
   kCancelled,  // Cancel was called
 };
 
@@ -62,8 +82,11 @@ class CHttpURL {
   // Connects, sends the request and reads the answer's head, following 301
   // and 302 redirects (always as GET; the Referer then names the previous
   // host). True when a request went out and its head was read, whatever the
-  // status; false when resolving, connecting, the proxy handshake or TLS
-  // failed, or when cancelled (GetFailure says which). A malformed redirect target throws
+  // status (also when the server closed before answering: see
+  // HasStatusLine); false when resolving, connecting, the proxy handshake or
+  // TLS failed, a CERN proxy answered 407, the time-outs ran out, the head
+  // was too large, an https page redirected to http, the URL is ftp://, or
+  // when cancelled (GetFailure says which). A malformed redirect target throws
   // CMalformedURLException with the connection closed. Null arguments mean:
   // the user agent "CHttpURL class", the referer kept from an earlier Open,
   // a POST without body, no proxy.
@@ -73,8 +96,12 @@ class CHttpURL {
   // Waits for body bytes and returns how many one receive gave (at most
   // `length`); 0 at the end of the body (the server closed, or the
   // Content-Length was reached), on an error, when not connected or when
-  // cancelled. Does not terminate the buffer.
+  // cancelled. Does not terminate the buffer. After a 0, GetReadFailure
+  // tells a complete body from one cut short.
   int Read(char* buffer, int length);
+
+  // Time-outs of the next Open and the reads after it; 0 seconds = none.
+  void SetTimeouts(const ProgramOptions& options);
 
   void Close();
   bool IsConnected() const { return socket_.IsOpen(); }
@@ -91,10 +118,21 @@ class CHttpURL {
   int32_t GetPort() const { return url_.port; }
   bool IsFtp() const { return url_.isFtp; }
   bool IsHttps() const { return url_.isHttps; }
-  // Of the last head read: its status code (0 when none), its lines as
-  // received (up to kMaxHeadText bytes), and the target of a redirect.
+  // Of the last head read: its status code (0 when none), whether it had a
+  // status line at all, its lines as received (up to kMaxHeadText bytes),
+  // and the target of a redirect. A server that closed, reset or answered
+  // something other than HTTP leaves no status line, though Open returns
+  // true; HeadFailed then tells a reset from a close.
   int GetStatus() const { return status_; }
+  bool HasStatusLine() const { return hasStatusLine_; }
+  bool HeadFailed() const { return headFailed_; }
   OpenFailure GetFailure() const { return failure_; }
+  // For the user, why the last Open failed when the failure has more to say
+  // (the SOCKS 5 step, the proxy's answer, the redirect refused); may be empty.
+  const std::string& GetFailureText() const { return failureText_; }
+  ReadFailure GetReadFailure() const { return readFailure_; }
+  // Whether the last Open or Read gave up on a time-out.
+  bool TimedOut() const { return socket_.TimedOut(); }
   const std::string& GetHead() const { return head_; }
   const std::string& GetLocation() const { return location_; }
 
@@ -114,6 +152,7 @@ class CHttpURL {
   std::string BuildRequest(const char* userAgent, const char* postBody, bool viaProxy,
                            const std::string& proxyAuthorization) const;
   HeadResult ReadHead();
+  HeadResult Fail(OpenFailure failure, std::string text = {});
   std::string HostLine() const;
   std::string RedirectTarget() const;
 
@@ -128,7 +167,12 @@ class CHttpURL {
   std::string referer_;
   std::string location_;
   int status_ = 0;
+  bool hasStatusLine_ = false;
+  bool headFailed_ = false;
   OpenFailure failure_ = OpenFailure::kNone;
+  std::string failureText_;
+  ReadFailure readFailure_ = ReadFailure::kNone;
+  std::chrono::milliseconds readTimeout_;
   std::string head_;
   TcpSocket socket_;
   std::unique_ptr<TlsStream> tls_;

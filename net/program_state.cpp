@@ -1,5 +1,6 @@
 #include "net/program_state.h"
 
+#include "engines/profile.h"
 #include "engines/profile_list.h"
 #include "net/program_options_file.h"
 #include "net/settings_file.h"
@@ -40,6 +41,12 @@ bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& er
   ReadCurrentProfilePath(state.ProfileListFile(), state.currentProfilePath);
   std::string profile = state.CurrentProfileFile();
   if (!profile.empty()) LoadProfile(profile, state.catalogue);
+  // Such an engine stays in the profile, so that saving it loses nothing;
+  // a search refuses it with the same words.
+  for (const EngineDefinition& engine : state.catalogue.engines) {
+    std::string problem = PagingProblem(engine);
+    if (!problem.empty()) state.warnings.push_back(problem + " Searches leave it out.");
+  }
   DeriveReadChunkSize(state.settings);
   return true;
 }

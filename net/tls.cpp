@@ -108,6 +108,7 @@ template <typename Call>
 int TlsStream::Drive(Call call) {
   // Checked first: bytes OpenSSL already holds would otherwise be returned
   // without any wait noticing the cancel.
+  lastCallFailed_ = false;
   if (socket_.cancel() && socket_.cancel()->IsCancelled()) return -1;
   for (;;) {
     if (!ssl_) return -1;
@@ -122,10 +123,15 @@ int TlsStream::Drive(Call call) {
       case SSL_ERROR_WANT_WRITE:
         events = POLLOUT;
         break;
+      case SSL_ERROR_ZERO_RETURN:
+        return result;  // the end of the stream
       default:
+        lastCallFailed_ = true;
         return result;
     }
-    if (WaitFor(socket_.fd(), events, socket_.cancel()) != WaitResult::kReady) return -1;
+    // The socket's wait keeps its idle time-out and deadline, and notes a
+    // time-out for the connection.
+    if (socket_.Wait(events) != WaitResult::kReady) return -1;
   }
 }
 

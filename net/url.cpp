@@ -16,7 +16,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 // Reads HOST[:PORT][PATH] from `rest` into `url`; false when the host is empty
-// or the port is not 1 to 7 digits with a value above 0.
+// or the port is not 1 to 7 digits with a value from 1 to 65535.
 bool ParseAuthorityAndPath(std::string_view rest, int32_t defaultPort, Url& url) {
   size_t hostEnd = rest.find_first_of("/:");
   if (hostEnd == std::string_view::npos) hostEnd = rest.size();
@@ -36,7 +36,9 @@ bool ParseAuthorityAndPath(std::string_view rest, int32_t defaultPort, Url& url)
       if (c < '0' || c > '9') return false;
       value = value * 10 + (c - '0');
     }
-    if (value == 0) return false;
+    // A larger number names no port; taking its low 16 bits would connect
+    // somewhere the URL never said.
+    if (value == 0 || value > kMaxPort) return false;
     url.port = value;
     rest.remove_prefix(digitsEnd);
   }

@@ -6,7 +6,7 @@
 //   ftp://[USER:PASSWORD@]HOST[:PORT][PATH]   port 21; host becomes "USER:PASSWORD@HOST"
 //   anything else without "ftp://"        no host, port 80, the whole text is the path
 // HOST runs to the first '/' or ':' (so "http://h?q" has host "h?q"); PORT is
-// 1 to 7 decimal digits and not 0; PATH is the rest, "/" when empty.
+// 1 to 7 decimal digits, from 1 to 65535; PATH is the rest, "/" when empty.
 #pragma once
 
 #include <cstdint>
@@ -31,10 +31,11 @@ inline constexpr size_t kMaxHostLength = 1023;
 inline constexpr size_t kMaxPathLength = 1023;
 inline constexpr size_t kMaxCredentialLength = 511;
 inline constexpr size_t kMaxPortDigits = 7;
+inline constexpr int32_t kMaxPort = 65535;
 
 struct Url {
   std::string host;
-  int32_t port = 80;  // as parsed; the socket layer uses its low 16 bits
+  int32_t port = 80;  // 1 to 65535
   std::string path;
   bool isFtp = false;
   bool isHttps = false;

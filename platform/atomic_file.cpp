@@ -1,11 +1,15 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace trovelane {
 namespace {
@@ -21,15 +25,61 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The process's file mode creation mask. The kernel shows it in
+// /proc/self/status; only where it does not is it read by setting it, and
+// that happens once, while the library is loaded, before any thread of the
+// program runs: changing it later would race with every thread that creates
+// a file meanwhile.
+mode_t ReadUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    }
+  }
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+const mode_t kUmask = ReadUmask();
+
+// The file a save of `path` replaces: a symbolic link is followed to its
+// target (also one that does not exist yet), so that the link stays a link.
+// Empty, with `err` set, when the chain of links is too long or unreadable.
+std::string SaveTarget(const std::string& path, int& err) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer - 1);
+    if (n < 0) {
+      err = errno;
+      return {};
+    }
+    std::string next(buffer, static_cast<size_t>(n));
+    // A relative link is relative to the folder that holds it.
+    target = next.front() == '/' ? next : FolderOf(target) + "/" + next;
+  }
+  err = ELOOP;
+  return {};
+}
+
 }  // namespace
 
-SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode,
-                               bool forceMode) {
+SaveResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
+                               mode_t mode, bool forceMode) {
+  int linkError = 0;
+  const std::string path = SaveTarget(requestedPath, linkError);
+  if (path.empty()) return Fail("cannot follow the link", requestedPath, linkError);
+
   struct stat old{};
   if (!forceMode && ::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
 
   std::string temp = path + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Fail("cannot create a temporary file for", path, errno);
 
   auto abandon = [&](const char* what) {
@@ -39,10 +89,10 @@ SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, 
     return Fail(what, path, err);
   };
 
-  // mkstemp creates the file 0600; give it the wanted mode less the umask.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd, forceMode ? mode : (mode & ~mask)) != 0) return abandon("cannot set the mode of");
+  // mkostemp creates the file 0600; give it the wanted mode less the umask.
+  if (::fchmod(fd, forceMode ? mode : (mode & ~kUmask)) != 0) {
+    return abandon("cannot set the mode of");
+  }
 
   const char* p = bytes.data();
   size_t left = bytes.size();
@@ -66,12 +116,17 @@ SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, 
     ::unlink(temp.c_str());
     return Fail("cannot replace", path, err);
   }
-  // Make the rename itself durable.
-  int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
+  // Make the rename itself durable. A file system that cannot flush a
+  // folder at all (EINVAL) has nothing to flush; any other failure means the
+  // new file may be lost on a crash, which the user should hear of.
+  int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return Fail("saved, but cannot open the folder of", path, errno);
+  if (::fsync(dir) != 0 && errno != EINVAL) {
+    int err = errno;
     ::close(dir);
+    return Fail("saved, but cannot flush the folder of", path, err);
   }
+  ::close(dir);
   return {true, {}};
 }
 

@@ -19,6 +19,11 @@ struct SaveResult {
 
 // Replaces `path` by `bytes`. A new file gets `mode` (before the umask); an
 // existing file keeps its own permission bits unless `forceMode` is set.
+// When `path` is a symbolic link, the file it points to is replaced and the
+// link stays. The temporary file and the folder handle are not inherited by
+// child processes. Fails also when the folder cannot be flushed after the
+// rename (the file is then replaced, but a crash may still lose it).
+// Any thread may call it; it never changes the process's umask.
 SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644,
                                bool forceMode = false);
 

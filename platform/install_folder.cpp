@@ -34,8 +34,20 @@ std::string InstallFolder::Resolve(std::string_view name) const {
   return resolved.string();
 }
 
+std::filesystem::path ProgramPluginFolder() {
+  // Installed: <prefix>/bin/<program> and <prefix>/<libdir>/trovelane/plugins.
+  std::error_code ec;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    std::filesystem::path installed =
+        program.parent_path().parent_path() / TROVELANE_PLUGIN_INSTALL_DIR;
+    if (std::filesystem::is_directory(installed, ec)) return installed;
+  }
+  return TROVELANE_PLUGIN_DIR;  // a build tree
+}
+
 std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {
-  return {root_ / "plugins", TROVELANE_PLUGIN_DIR};
+  return {root_ / "plugins", ProgramPluginFolder()};
 }
 
 SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {

@@ -23,6 +23,10 @@ inline constexpr const char* kDefaultProfileDisplayName = "Default";
 // neither variable is set.
 std::filesystem::path DefaultInstallFolder();
 
+// The plug-ins that come with the program: <prefix>/<libdir>/trovelane/plugins
+// beside an installed program, else the build tree's "plugins" folder.
+std::filesystem::path ProgramPluginFolder();
+
 class InstallFolder {
  public:
   InstallFolder() = default;

@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -43,13 +45,25 @@ bool CancelSignal::IsCancelled() const {
   return poll(&p, 1, 0) > 0;
 }
 
-WaitResult WaitFor(int fd, short events, const CancelSignal* cancel) {
+WaitResult WaitFor(int fd, short events, const CancelSignal* cancel, int timeoutMs) {
+  using Clock = std::chrono::steady_clock;
   pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->fd() : -1, POLLIN, 0}};
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   for (;;) {
-    int n = poll(fds, cancel ? 2 : 1, -1);
+    int wait = -1;
+    if (timeoutMs >= 0) {
+      // Counted again after a signal, so that interruptions never stretch it.
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+      wait = static_cast<int>(std::clamp<long long>(left, 0, INT32_MAX));
+    }
+    int n = poll(fds, cancel ? 2 : 1, wait);
     if (n < 0) {
       if (errno == EINTR) continue;
       return WaitResult::kFailed;
+    }
+    if (n == 0) {
+      if (wait == 0) return WaitResult::kTimedOut;
+      continue;
     }
     if (cancel && (fds[1].revents & POLLIN)) return WaitResult::kCancelled;
     if (fds[0].revents & (events | POLLERR | POLLHUP)) return WaitResult::kReady;
@@ -92,9 +106,19 @@ addrinfo Hints(int flags) {
   return hints;
 }
 
-// Resolves host and port; a null result means the name did not resolve or the
-// wait was cancelled.
-AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* cancel) {
+// Milliseconds left until `deadline` (none: -1, no limit), at least 0.
+int MillisecondsLeft(std::optional<std::chrono::steady_clock::time_point> deadline) {
+  if (!deadline) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline -
+                                                           std::chrono::steady_clock::now());
+  return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+}
+
+// Resolves host and port; a null result means the name did not resolve, the
+// wait was cancelled or timed out (`timedOut` is then set).
+AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* cancel,
+                    std::optional<std::chrono::steady_clock::time_point> deadline,
+                    bool& timedOut) {
   std::string service = std::to_string(port);
   addrinfo* result = nullptr;
   addrinfo numeric = Hints(AI_NUMERICHOST | AI_NUMERICSERV);
@@ -120,7 +144,9 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
   } catch (const std::system_error&) {
     return AddrInfoPtr(nullptr, freeaddrinfo);
   }
-  if (WaitFor(lookup->doneFd, POLLIN, cancel) != WaitResult::kReady) {
+  WaitResult waited = WaitFor(lookup->doneFd, POLLIN, cancel, MillisecondsLeft(deadline));
+  if (waited != WaitResult::kReady) {
+    timedOut = waited == WaitResult::kTimedOut;
     return AddrInfoPtr(nullptr, freeaddrinfo);
   }
   std::lock_guard lock(lookup->mutex);
@@ -139,19 +165,30 @@ void TcpSocket::Close() {
 
 bool TcpSocket::Connect(const std::string& host, int32_t port) {
   Close();
-  AddrInfoPtr addresses = Resolve(host, static_cast<uint16_t>(port & 0xFFFF), cancel_);
-  nameFailed_ = !addresses;
+  timedOut_ = false;
+  lastCallFailed_ = false;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (timeouts_.connect.count() > 0) deadline = std::chrono::steady_clock::now() + timeouts_.connect;
+  AddrInfoPtr addresses =
+      Resolve(host, static_cast<uint16_t>(port & 0xFFFF), cancel_, deadline, timedOut_);
+  nameFailed_ = !addresses && !timedOut_;
   for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
     if (cancel_ && cancel_->IsCancelled()) break;
     int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) continue;
     int rc = connect(fd, a->ai_addr, a->ai_addrlen);
     if (rc != 0 && errno == EINPROGRESS) {
-      if (WaitFor(fd, POLLOUT, cancel_) == WaitResult::kReady) {
+      WaitResult waited = WaitFor(fd, POLLOUT, cancel_, MillisecondsLeft(deadline));
+      if (waited == WaitResult::kReady) {
         int error = 0;
         socklen_t len = sizeof error;
         getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
         rc = error == 0 ? 0 : -1;
+      } else if (waited == WaitResult::kTimedOut) {
+        // The time-out is for the whole attempt: no address is tried after it.
+        timedOut_ = true;
+        close(fd);
+        break;
       }
     }
     if (rc == 0) {
@@ -167,7 +204,20 @@ bool TcpSocket::Connect(const std::string& host, int32_t port) {
   return false;
 }
 
+WaitResult TcpSocket::Wait(short events) {
+  if (fd_ < 0) return WaitResult::kFailed;
+  int wait = MillisecondsLeft(deadline_);
+  if (timeouts_.idle.count() > 0) {
+    int idle = static_cast<int>(std::min<long long>(timeouts_.idle.count(), INT_MAX));
+    wait = wait < 0 ? idle : std::min(wait, idle);
+  }
+  WaitResult result = WaitFor(fd_, events, cancel_, wait);
+  if (result == WaitResult::kTimedOut) timedOut_ = true;
+  return result;
+}
+
 bool TcpSocket::SendAll(const char* data, size_t length) {
+  lastCallFailed_ = false;
   if (cancel_ && cancel_->IsCancelled()) return false;
   while (length > 0) {
     if (fd_ < 0) return false;
@@ -179,22 +229,25 @@ bool TcpSocket::SendAll(const char* data, size_t length) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (WaitFor(fd_, POLLOUT, cancel_) != WaitResult::kReady) return false;
+      if (Wait(POLLOUT) != WaitResult::kReady) return false;
       continue;
     }
+    lastCallFailed_ = true;
     return false;
   }
   return true;
 }
 
 size_t TcpSocket::ReceiveWithFlags(char* buffer, size_t length, int flags) {
+  lastCallFailed_ = false;
   if (length == 0) return 0;
   for (;;) {
     if (fd_ < 0) return 0;
-    if (WaitFor(fd_, POLLIN, cancel_) != WaitResult::kReady) return 0;
+    if (Wait(POLLIN) != WaitResult::kReady) return 0;
     ssize_t n = recv(fd_, buffer, length, flags);
     if (n >= 0) return static_cast<size_t>(n);
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    lastCallFailed_ = true;
     return 0;
   }
 }

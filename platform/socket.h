@@ -1,10 +1,13 @@
 // TCP connections that never block a thread beyond reach: every wait (name
 // resolution, connect, send, receive, peek) is a poll that also watches a
-// CancelSignal, so another thread can end it at once.
+// CancelSignal, so another thread can end it at once, and that gives up after
+// the connection's time-outs (none unless set).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace trovelane {
@@ -28,11 +31,18 @@ class CancelSignal {
 };
 
 // How a wait ended.
-enum class WaitResult { kReady, kCancelled, kFailed };
+enum class WaitResult { kReady, kCancelled, kTimedOut, kFailed };
 
 // Waits until `fd` reports one of `events` (POLLIN, POLLOUT), an error, or the
-// signal (which may be null) is raised. There is no time-out.
-WaitResult WaitFor(int fd, short events, const CancelSignal* cancel);
+// signal (which may be null) is raised, or `timeoutMs` milliseconds have gone
+// by (-1: no time-out).
+WaitResult WaitFor(int fd, short events, const CancelSignal* cancel, int timeoutMs = -1);
+
+// The limits of a connection's waits; zero means no limit.
+struct Timeouts {
+  std::chrono::milliseconds connect{0};  // name lookup and connect together
+  std::chrono::milliseconds idle{0};     // one wait to receive or send
+};
 
 // A byte stream with blocking semantics: each call waits (cancellably) until it
 // can do something. Receive and Peek return the byte count, or 0 at the end of
@@ -49,6 +59,14 @@ class ByteStream {
 
   // Receives exactly `length` bytes; false when the stream ended first.
   bool ReceiveExact(char* buffer, size_t length);
+
+  // Whether the last call that returned 0 or false ended on an error of the
+  // connection (a reset) rather than at the end of the stream, a time-out
+  // or a cancel.
+  bool LastCallFailed() const { return lastCallFailed_; }
+
+ protected:
+  bool lastCallFailed_ = false;
 };
 
 // A non-blocking TCP socket behind the blocking ByteStream calls.
@@ -60,10 +78,23 @@ class TcpSocket : public ByteStream {
   TcpSocket& operator=(const TcpSocket&) = delete;
 
   // Resolves `host` (a numeric address, else by name lookup) and connects to
-  // the first of its addresses that accepts; the low 16 bits of `port` are
-  // used. Name lookup runs on a helper thread so that a cancel ends the wait
-  // at once; the lookup then finishes by itself.
+  // the first of its addresses that accepts, within timeouts.connect; the
+  // low 16 bits of `port` are used. Name lookup runs on a helper thread so
+  // that a cancel or the time-out ends the wait at once; the lookup then
+  // finishes by itself.
   bool Connect(const std::string& host, int32_t port);
+
+  // Limits for the waits from the next Connect on.
+  void SetTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
+  // Every wait also ends at `deadline` (none: only the idle time-out counts).
+  void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    deadline_ = deadline;
+  }
+  // Whether a wait gave up on a time-out since the last Connect began.
+  bool TimedOut() const { return timedOut_; }
+  // Waits for `events` on the open socket within the idle time-out and the
+  // deadline; notes a time-out. For streams layered on this socket.
+  WaitResult Wait(short events);
   // Why the last Connect failed: the name did not resolve (else the
   // connection was refused or unreachable).
   bool NameFailed() const { return nameFailed_; }
@@ -82,6 +113,9 @@ class TcpSocket : public ByteStream {
   const CancelSignal* cancel_;
   int fd_ = -1;
   bool nameFailed_ = false;
+  bool timedOut_ = false;
+  Timeouts timeouts_;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 }  // namespace trovelane

@@ -1,6 +1,9 @@
 #include "search/engine_loop.h"
 
+#include <unistd.h>
+
 #include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include "engines/anchor_parser.h"
@@ -67,23 +70,48 @@ bool PositionMissing(const EngineDefinition& engine) {
   return false;
 }
 
+enum class Download { kOk, kStopped, kTooLarge, kSpoolFailed, kCut };
+
 // Streams the open connection's body through the spool file and reads it
-// back whole. False when the file fails or the worker was stopped.
-bool DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::string& page) {
-  if (!worker.CreateSpoolFile()) return false;
-  bool written = true;
+// back whole; a body above kMaxResultPageBytes is not read further.
+Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::string& page) {
+  if (!worker.CreateSpoolFile()) {
+    return worker.cancelled() ? Download::kStopped : Download::kSpoolFailed;
+  }
+  Download outcome = Download::kOk;
+  size_t total = 0;
   for (;;) {
     int n = worker.connection.Read(buffer.data(), kPageReadSize);
     if (n < 1) break;
+    if (static_cast<size_t>(n) > kMaxResultPageBytes - total) {
+      outcome = Download::kTooLarge;
+      break;
+    }
+    total += static_cast<size_t>(n);
     if (!worker.AppendToSpoolFile(buffer.data(), static_cast<size_t>(n))) {
-      written = false;
+      outcome = Download::kSpoolFailed;
       break;
     }
   }
-  // Reading back also closes and deletes the file, so it runs either way.
-  bool read = worker.ReadBackSpoolFile(page);
-  return written && read;
+  // A body cut short (of its Content-Length, by a reset or a time-out) is
+  // not a page.
+  if (outcome == Download::kOk && worker.connection.GetReadFailure() != ReadFailure::kNone) {
+    outcome = Download::kCut;
+  }
+  // Closes and deletes the file either way; reads it back only when whole.
+  const bool read = worker.FinishSpoolFile(outcome == Download::kOk, page, kMaxResultPageBytes);
+  if (worker.cancelled()) return Download::kStopped;
+  if (outcome == Download::kOk && !read) outcome = Download::kSpoolFailed;
+  return outcome;
 }
+
+// An engine that ends because its server fell silent says so on its row.
+void ReportTimeOut(SearchWorker& worker) {
+  if (worker.connection.TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
+}
+
+// The identity of a request: a POST sends its body to the same URL.
+std::string RequestKey(const EngineRequest& request) { return request.url + '\n' + request.body; }
 
 // The cookie pages, in order; an ill-formed address is skipped.
 void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
@@ -104,37 +132,37 @@ void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
 
 }  // namespace
 
-int RequestIterationValue(const EngineDefinition& engine, int pageOffset, int pageIndex) {
-  switch (engine.iterationTechnique) {
-    case RESULT_PLUS_1:
-      return pageOffset + 1;
-    case RELATIVE_0:
-      return pageIndex;
-    case RELATIVE_1:
-      return pageIndex + 1;
-    default:  // "Result + 0" and the Auto techniques
-      return pageOffset;
-  }
-}
-
 void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
   CHttpURL& connection = worker.connection;
+  if (std::string problem = PagingProblem(engine); !problem.empty()) {
+    worker.SendStatus(problem);
+    return;
+  }
   std::string cookieText;
   VisitCookiePages(worker, engine, cookieText);
 
   engine.stopRequested = false;
-  int pageOffset = 0;
+  worker.ownLinks.clear();
   int pageIndex = 0;
+  const int maxPages = worker.settings.program.maxPagesPerEngine > 0
+                           ? worker.settings.program.maxPagesPerEngine
+                           : ProgramOptions{}.maxPagesPerEngine;
   std::string requestUrl;
   std::string previousUrl;
+  std::unordered_set<std::string> sentRequests;
   std::vector<char> buffer(kPageReadSize);
   const bool isAuto = IsAutoTechnique(engine.iterationTechnique);
   try {
     while (!worker.cancelled()) {
-      const int iterationValue = RequestIterationValue(engine, pageOffset, pageIndex);
+      const int pageOffset = PageOffset(engine, pageIndex);
+      const int iterationValue = IterationValue(engine, pageIndex);
       previousUrl = requestUrl;
       EngineRequest request = BuildRequest(engine, worker.expression, iterationValue);
       if (!request.ok()) break;
+      if (!sentRequests.insert(RequestKey(request)).second) {
+        worker.SendStatus(kStatusRepeatedRequest);
+        break;
+      }
       requestUrl = request.url;
 
       worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
@@ -146,24 +174,42 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       if (engine.requiresCookies) connection.cookieSink = &cookieText;
       // An empty referer sends none (a null one would keep the last).
       const char* referer = !engine.referer.empty() ? engine.referer.c_str()
-                            : pageOffset != 0       ? previousUrl.c_str()
+                            : pageIndex != 0        ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) break;
+      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) {
+        ReportTimeOut(worker);
+        break;
+      }
       connection.cookieToSend = nullptr;
 
       worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
       worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
       std::string page;
-      if (!DownloadPage(worker, buffer, page)) break;
-      if (worker.cancelled()) break;
+      const Download download = DownloadPage(worker, buffer, page);
+      if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
+      if (download == Download::kSpoolFailed) {
+        worker.SendStatus(
+            FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder, gettid()).string()));
+      }
+      if (download == Download::kCut) ReportTimeOut(worker);
+      if (download != Download::kOk || worker.cancelled()) break;
       worker.SendStatus(kStatusParsing);
 
       if (isAuto) HarvestFormValues(engine, page);
       const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
       if (!found && (engine.stopRequested || !isAuto || PositionMissing(engine))) break;
+      if (engine.stopRequested || worker.cancelled()) break;
+      // A next page is asked for only when this one brought something new.
+      if (worker.newLinksOnPage == 0) {
+        worker.SendStatus(kStatusNoNewResults);
+        break;
+      }
+      if (pageIndex + 1 >= maxPages) {
+        worker.SendStatus(FormatStatus(kStatusPageLimit, std::to_string(pageIndex + 1)));
+        break;
+      }
       pageIndex += 1;
-      pageOffset += engine.resultsPerPage;
     }
   } catch (const CMalformedURLException&) {
     // An ill-formed request or redirect address ends this engine quietly.
@@ -175,7 +221,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
                     SearchWorker& worker) {
   SearchShared& shared = worker.shared();
   bool nextFound = false;
-  int perEngineCount = engine.resultsPerPage * pageIndex;
+  int perEngineCount = PageOffset(engine, pageIndex);
+  worker.newLinksOnPage = 0;
 
   LinkCheck check;
   check.duplicates = &shared.duplicates;
@@ -209,6 +256,7 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
       nextFound = true;
       continue;
     }
+    if (worker.ownLinks.insert(link).second) ++worker.newLinksOnPage;
 
     {
       std::lock_guard guard(shared.resultLock);
@@ -233,7 +281,11 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
         check.relevance < shared.options.minRelevancy) {
       continue;
     }
-    worker.HandOff(link, title, perEngineCount);
+    if (worker.HandOff(link, title, perEngineCount) ==
+        SearchWorker::HandOffOutcome::kLimitReached) {
+      engine.stopRequested = true;
+      return false;
+    }
   }
   return nextFound;
 }

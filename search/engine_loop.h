@@ -2,10 +2,15 @@
 // request page after page, spool each to "sdump<tid>.bin", scan it for result
 // links and hand the accepted ones over, and page on by the engine's result
 // iteration technique until the engine has no next page, the result limit is
-// reached, or something fails. Every ending is quiet: the worker reports its
-// end and nothing else is shown.
+// reached, or something fails. An engine also ends when a page brings no
+// link it has not listed on its own earlier pages, when its next request is
+// one it sent before, and after ProgramOptions::maxPagesPerEngine pages.
+// Every ending is quiet: the worker reports its end and nothing else is
+// shown; the last status text of an ending the server caused says why (an
+// engine whose server stayed silent past the time-outs shows "Timed out").
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,10 +23,9 @@ class SearchWorker;
 // The largest piece of a page read at once.
 inline constexpr int kPageReadSize = 65535;
 
-// The number the result-id parameter of the request carries: pageOffset for
-// "Result + 0", pageOffset + 1 for "Result + 1", pageIndex for "0 Relative",
-// pageIndex + 1 for "1 Relative", pageOffset for the Auto techniques.
-int RequestIterationValue(const EngineDefinition& engine, int pageOffset, int pageIndex);
+// The largest result page read; a longer one ends the engine. The same
+// bound as a page read for relevance scoring.
+inline constexpr size_t kMaxResultPageBytes = 64 * 1024 * 1024;
 
 // Worker thread: the whole loop for `engine` (the worker's own copy).
 void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine);
@@ -29,7 +33,8 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine);
 // Worker thread: walks the anchors of one result page, hands over the
 // accepted result links and tells whether the page links to the engine's
 // next page. Sets engine.stopRequested and returns false at once when the
-// result limit is reached.
+// result limit is reached. Counts in worker.newLinksOnPage the result links
+// the worker had not met on its earlier pages.
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
                     SearchWorker& worker);
 

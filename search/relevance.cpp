@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engines/expression_match.h"
 #include "engines/html_scan.h"
@@ -41,9 +43,9 @@ std::optional<std::string_view> FirstInnerText(std::string_view page, std::strin
 
 // The SIZE attribute of the FONT tag whose attributes start at `from`, read
 // as a decimal integer with an optional sign (so "+2" gives 2); 0 without one.
-int FontSize(std::string_view page, std::size_t from) {
+int FontSize(std::string_view page, std::size_t from, PageScanMemo& memo) {
   int size = 0;
-  AnyTagAttribute(page, from, [&](const std::string& name, const std::string& value) {
+  auto readSize = [&](std::string_view name, std::string_view value) {
     if (!EqualsNoCase(name, "size")) return false;
     std::size_t i = 0;
     while (i < value.size() && IsAsciiBlank(value[i])) ++i;
@@ -55,8 +57,27 @@ int FontSize(std::string_view page, std::size_t from) {
     }
     size = static_cast<int>(negative ? -number : number);
     return true;
-  });
+  };
+  AnyTagAttribute(page, from, readSize, nullptr, &memo);
   return size;
+}
+
+// FirstOccurrenceCounts on the piece [begin, end) of `text`, with the
+// term's occurrences found through `finder` over the whole text.
+bool OccursAsWordWithin(std::string_view text, std::size_t begin, std::size_t end,
+                        OccurrenceFinder& finder) {
+  const std::size_t pos = finder.Within(begin, end);
+  if (pos == kNotFound) return false;
+  if (pos == begin) return true;
+  const std::size_t after = pos + finder.TermSize();
+  return after == end || !IsAsciiLetterOrDigit(text[after]);
+}
+
+int FontWeight(int fontSize, const SearchOptions& options) {
+  const auto& weights = options.weights;
+  return fontSize >= 6   ? weights[kWeightFontSize6]
+         : fontSize >= 3 ? weights[kWeightFontSize3]
+                         : weights[kWeightNone];
 }
 
 }  // namespace
@@ -71,14 +92,13 @@ void AccumulateRelevance(ExpressionNode& node, int category, std::string_view te
     } else if (category >= kRelevanceHeading1 && category <= kRelevanceHeading4) {
       if (term.textScore < weights[category]) term.textScore = weights[category];
     } else if (category == kRelevanceFont) {
-      term.textScore = fontSize >= 6   ? weights[kWeightFontSize6]
-                       : fontSize >= 3 ? weights[kWeightFontSize3]
-                                       : weights[kWeightNone];
+      term.textScore = FontWeight(fontSize, options);
     }
   });
 }
 
-int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOptions& options) {
+int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOptions& options,
+                   const std::function<bool()>& cancelled) {
   ClearCounters(root);
 
   if (auto title = FirstInnerText(page, "<TITLE")) {
@@ -91,22 +111,30 @@ int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOpti
     }
   }
   // Every FONT element in page order, each with its text up to the next
-  // "</FONT". That closing tag is remembered, so a page of many elements
-  // closed late is not searched again for each of them.
+  // "</FONT". Nested or unclosed elements share that end, so the tag ends,
+  // the closing tag and each term are found through remembered searches
+  // over the whole page: the loop stays one pass however the tags nest.
   constexpr std::string_view kFont = "<FONT";
-  constexpr std::string_view kFontClose = "</FONT";
-  std::size_t close = kNotFound;
+  PageScanMemo memo(page);
+  OccurrenceFinder closing(page, "</FONT");
+  std::vector<std::pair<ExpressionNode*, OccurrenceFinder>> finders;
+  ForEachCountedTerm(root, [&](ExpressionNode& term) {
+    finders.emplace_back(&term, OccurrenceFinder(page, term.term));
+  });
+  std::size_t elements = 0;
   for (std::size_t at = FindNoCase(page, kFont); at != kNotFound;) {
-    const std::size_t tagEnd = FindTagEnd(page.substr(at));
+    if (cancelled && ++elements % 4096 == 0 && cancelled()) break;
+    const std::size_t tagEnd = memo.TagEnd(at);
     if (tagEnd != kNotFound) {
-      const std::size_t innerStart = at + tagEnd + 1;
-      if (close == kNotFound || close < innerStart) {
-        const std::size_t found = FindNoCase(page.substr(innerStart), kFontClose);
-        if (found == kNotFound) break;  // no later element is closed either
-        close = innerStart + found;
+      const std::size_t innerStart = tagEnd + 1;
+      const std::size_t close = closing.From(innerStart);
+      if (close == kNotFound) break;  // no later element is closed either
+      const int size = FontSize(page, at + kFont.size(), memo);
+      for (auto& [term, finder] : finders) {
+        if (OccursAsWordWithin(page, innerStart, close, finder)) {
+          term->textScore = FontWeight(size, options);
+        }
       }
-      AccumulateRelevance(root, kRelevanceFont, page.substr(innerStart, close - innerStart),
-                          FontSize(page, at + kFont.size()), options);
     }
     const std::size_t next = FindNoCase(page.substr(at + kFont.size()), kFont);
     at = next == kNotFound ? kNotFound : at + kFont.size() + next;

@@ -3,6 +3,7 @@
 // FONT elements by size) and the weights of SearchOptions.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "engines/search_expression.h"
@@ -25,8 +26,11 @@ enum RelevanceCategory : int {
 // maxRelevance times their number. Counted terms are the plain words and
 // phrases that are not negated: tag terms are not scored, and a term the
 // page must not contain is no part of how well it fits. A zero denominator
-// (no counted term, or maxRelevance 0) gives 0.
-int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOptions& options);
+// (no counted term, or maxRelevance 0) gives 0. One pass over the page,
+// whatever its markup; once `cancelled` (when given; asked now and then)
+// says so, the FONT elements not yet read are left out.
+int ScoreRelevance(ExpressionNode& root, std::string_view page, const SearchOptions& options,
+                   const std::function<bool()>& cancelled = {});
 
 // Adds one text of one category to the counters of every counted term it
 // holds (first occurrence, any case, not followed by a letter or digit unless

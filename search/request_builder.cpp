@@ -34,7 +34,13 @@ std::string Piece(const EngineParameter& p, const EngineDefinition& engine,
 
 }  // namespace
 
+int PageOffset(const EngineDefinition& engine, int pageIndex) {
+  const long long offset = static_cast<long long>(pageIndex) * engine.resultsPerPage;
+  return static_cast<int>(std::clamp<long long>(offset, INT_MIN, INT_MAX));
+}
+
 int IterationValue(const EngineDefinition& engine, int pageIndex) {
+  // Both factors are ints, so no product or sum below leaves long long.
   long long k = pageIndex;
   long long offset = k * engine.resultsPerPage;
   long long value = offset;

@@ -26,7 +26,14 @@ struct EngineRequest {
 // "Result + 0", k * p + 1 for "Result + 1", k for "0 Relative(Loop)", k + 1
 // for "1 Relative(Loop)", and the page offset k * p for the Auto techniques
 // (where it only tells the first page from later ones).
+// Computed without overflow and clamped to the range of int. The search
+// and `trovelane-cli request --page` both use it.
 int IterationValue(const EngineDefinition& engine, int pageIndex);
+
+// The offset of result page `pageIndex`: pageIndex * resultsPerPage, clamped
+// to the range of int (the results the engine is taken to have produced
+// before that page).
+int PageOffset(const EngineDefinition& engine, int pageIndex);
 
 // searchTextId=text, with the expression rendered in the engine's own
 // spellings when useBoolean is set and as its words joined by blanks

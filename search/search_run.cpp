@@ -66,21 +66,47 @@ StartOutcome SearchRun::StartSearch(std::string_view text) {
   // A fresh shared state per run: a worker of an earlier run that Stop left
   // to finish on its own keeps its own.
   shared_ = std::make_shared<SearchShared>(settings_.search, effectiveValidationMode_, queue_);
+  shared_->readBackFake = readBackFake_;
   lastStatus_.clear();
 
-  for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
-    const EngineDefinition& engine = catalogue_.engines[i];
-    if (!engine.selected) continue;
-    workers_.Append(std::make_shared<SearchWorker>(shared_, this, static_cast<int>(i), engine,
-                                                   *expression_, settings_, workFolder_));
+  startError_.clear();
+  // Each worker holds two descriptors and gets a thread; the system may
+  // refuse either part-way.
+  try {
+    for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
+      const EngineDefinition& engine = catalogue_.engines[i];
+      if (!engine.selected) continue;
+      if (startFaultFake_) startFaultFake_(StartStep::kCreateWorker, static_cast<int>(i));
+      workers_.Append(std::make_shared<SearchWorker>(shared_, this, static_cast<int>(i), engine,
+                                                     *expression_, settings_, workFolder_));
+    }
+    // Every worker exists before the first thread starts.
+    for (const auto& worker : workers_.all()) {
+      if (startFaultFake_) startFaultFake_(StartStep::kStartThread, worker->engineIndex());
+      SearchWorker::StartThread(worker);
+    }
+  } catch (const std::exception& error) {
+    return AbandonStart(error.what());
   }
-  // Every worker exists before the first thread starts.
-  for (const auto& worker : workers_.all()) SearchWorker::StartThread(worker);
 
   searching_ = true;
   events_.OnSearchingChanged(true);
   if (workers_.empty()) EndRun();  // no engine selected: nothing will report
   return StartOutcome::kStarted;
+}
+
+StartOutcome SearchRun::AbandonStart(const std::string& reason) {
+  // The threads already started are stopped and joined (or, stuck, left to
+  // finish on their own, detached) before the workers go.
+  for (const auto& worker : workers_.all()) worker->Cancel();
+  queue_->WakeSenders();
+  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+  for (const auto& worker : workers_.all()) worker->JoinUntil(deadline);
+  while (!workers_.empty()) workers_.Remove(workers_.all().front());
+  // What they queued before they saw the flag does nothing now.
+  queue_->WakeSenders();
+  startError_ = "The search could not start: " + reason;
+  return StartOutcome::kStartFailed;
 }
 
 void SearchRun::StopSearch() {

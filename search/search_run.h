@@ -34,7 +34,11 @@ enum class StartOutcome {
   kInvalidExpression,  // message kInvalidExpression
   kDocumentRefused,    // the front end kept its document
   kNothingToSearch,    // message kNothingToSearch
+  kStartFailed,        // the system gave no thread or descriptor: startError() says why
 };
+
+// The steps of a start that take resources from the system.
+enum class StartStep { kCreateWorker, kStartThread };
 
 // The validation mode in force for an expression of `weight` when the
 // option is `mode`: AUTO gives VAL+REL above weight 2, VAL at exactly 2 and
@@ -56,8 +60,22 @@ class SearchRun {
   SearchRun(const SearchRun&) = delete;
   SearchRun& operator=(const SearchRun&) = delete;
 
-  // The Go command with the search-bar text.
+  // The Go command with the search-bar text. When a worker or its thread
+  // cannot be created part-way, the workers already started are stopped and
+  // joined, nothing runs, and kStartFailed is returned with startError().
   StartOutcome StartSearch(std::string_view text);
+  const std::string& startError() const { return startError_; }
+
+  // Tests only: called before each worker is created and before each thread
+  // is started; a fake that throws there stands in for a system out of
+  // threads or descriptors at that step.
+  void SetStartFaultFake(std::function<void(StartStep step, int engineIndex)> fake) {
+    startFaultFake_ = std::move(fake);
+  }
+  // Tests only: SearchShared::readBackFake of the runs started from now on.
+  void SetReadBackFake(std::function<void(const std::atomic<bool>&)> fake) {
+    readBackFake_ = std::move(fake);
+  }
   // The Stop command; returns within about a second.
   void StopSearch();
 
@@ -85,6 +103,7 @@ class SearchRun {
  private:
   void EndRun();
   void JoinEndedWorkers();
+  StartOutcome AbandonStart(const std::string& reason);
 
   // Constant after construction.
   const NetworkSettings& settings_;
@@ -105,6 +124,9 @@ class SearchRun {
   // start, a stop or destruction (never inside the task that reported it,
   // while the thread still waits in its send).
   std::list<std::shared_ptr<SearchWorker>> ended_;
+  std::string startError_;
+  std::function<void(StartStep, int)> startFaultFake_;
+  std::function<void(const std::atomic<bool>&)> readBackFake_;
 };
 
 }  // namespace trovelane

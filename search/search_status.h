@@ -18,6 +18,22 @@ inline constexpr int kStatusParsingId = 61456;
 inline constexpr const char* kStatusParsing = "Parsing HTML...";
 inline constexpr int kStatusCheckingUrlId = 61459;
 inline constexpr const char* kStatusCheckingUrl = "Checking URL %s...%s";
+// The last status of an engine whose server stayed silent past the time-outs.
+inline constexpr const char* kStatusTimedOut = "Timed out";
+
+// Why an engine ended before its last page; the last text of its row.
+inline constexpr const char* kStatusPageTooLarge =
+    "The result page is larger than 64 MiB; the engine was stopped.";
+inline constexpr const char* kStatusSpoolFailed =
+    "The result page could not be written to %s; the engine was stopped.";
+inline constexpr const char* kStatusNoNewResults =
+    "The last result page brought no new link; the engine was stopped.";
+inline constexpr const char* kStatusRepeatedRequest =
+    "The next result page was requested before; the engine was stopped.";
+inline constexpr const char* kStatusPageLimit =
+    "%s result pages fetched, the most one engine may fetch; the engine was stopped.";
+inline constexpr const char* kStatusOutOfMemory = "Out of memory; the engine was stopped.";
+inline constexpr const char* kStatusEngineError = "Error: %s; the engine was stopped.";
 
 // Status bar pane 0.
 inline constexpr int kResultsFoundId = 61479;

@@ -3,10 +3,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <new>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "search/engine_loop.h"
+#include "search/plugin_host.h"
 #include "search/search_run.h"
+#include "search/search_status.h"
 
 namespace trovelane {
 
@@ -23,7 +31,10 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
       settings(settings),
       workFolder(std::move(workFolder)),
       engine(engine),
-      expression(expression) {}
+      expression(expression) {
+  connection.SetTimeouts(settings.program);
+  validationConnection.SetTimeouts(settings.program);
+}
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
   // The thread keeps its worker alive: Stop may give up waiting for it.
@@ -35,19 +46,47 @@ void SearchWorker::SearchWorkerMain() {
     std::lock_guard guard(lock_);
     dumpPath_ = SpoolFilePath(workFolder, static_cast<long>(gettid()));
   }
-  // Plug-in engines are run by the plug-in host; until it exists such a
-  // worker only reports its end.
-  if (!engine.isPlugin && !cancelled()) RunEngineLoop(*this, engine);
-  if (connection.IsConnected()) connection.Close();
-  validationConnection.Close();
+  // Nothing may leave the thread: an error ends this engine only, with a
+  // status that says why, and the end is still reported.
+  try {
+    if (!cancelled()) {
+      if (engine.isPlugin) {
+        RunPluginEngine(*this);
+      } else {
+        RunEngineLoop(*this, engine);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    ReportFailure(kStatusOutOfMemory);
+  } catch (const std::exception& error) {
+    ReportFailure(FormatStatus(kStatusEngineError, error.what()));
+  } catch (...) {
+    ReportFailure(FormatStatus(kStatusEngineError, "unknown error"));
+  }
+  try {
+    if (connection.IsConnected()) connection.Close();
+    validationConnection.Close();
+    std::string unused;
+    FinishSpoolFile(false, unused, 0);
 
-  SearchRun* run = run_;
-  const int index = engineIndex_;
-  RunTask([run, index] { run->OnWorkerDone(index); });
+    SearchRun* run = run_;
+    const int index = engineIndex_;
+    RunTask([run, index] { run->OnWorkerDone(index); });
+  } catch (...) {
+    // Only the queue's allocation can fail here; the owner then learns of
+    // the end from finished() when it joins.
+  }
 
   std::lock_guard guard(shared_->endMutex);
   finished_ = true;
   shared_->ended.notify_all();
+}
+
+void SearchWorker::ReportFailure(const std::string& text) noexcept {
+  try {
+    SendStatus(text);
+  } catch (...) {
+  }
 }
 
 void SearchWorker::RunTask(std::function<void()> task) {
@@ -74,19 +113,28 @@ bool SearchWorker::LimitReached(int perEngineCount) {
                                     : shared_->resultTotal.load() >= limit;
 }
 
-bool SearchWorker::HandOff(const std::string& url, const std::string& title, int& perEngineCount) {
-  if (url.size() >= ResultHandoff::kUrlSize) return false;
+SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
+                                                   const std::string& title,
+                                                   int& perEngineCount,
+                                                   std::string_view engineName) {
+  if (url.size() >= ResultHandoff::kUrlSize) return HandOffOutcome::kDoesNotFit;
   ResultHandoff handoff;
   handoff.url = url;
   handoff.title = title.substr(0, ResultHandoff::kTitleSize - 1);
-  handoff.engineName = engine.name.substr(0, ResultHandoff::kEngineNameSize - 1);
+  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine.name) : engineName)
+                           .substr(0, ResultHandoff::kEngineNameSize - 1);
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
   handoff.relevance = shared_->validationMode == kValidationValRel ? relevance : -1;
 
   std::lock_guard guard(shared_->resultLock);
-  if (cancelled()) return false;
-  ++perEngineCount;
+  if (cancelled()) return HandOffOutcome::kStopped;
+  // Other engines may have handed over results while this one was validated.
+  if (LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
+  // The count of a late page may start at the largest int (it is clamped);
+  // it then stays there.
+  const bool counted = perEngineCount < std::numeric_limits<int>::max();
+  if (counted) ++perEngineCount;
   shared_->resultTotal.fetch_add(1);
   bool delivered = false;
   SearchRun* run = run_;
@@ -96,24 +144,30 @@ bool SearchWorker::HandOff(const std::string& url, const std::string& title, int
   });
   if (!delivered) {
     // Stopped while waiting: nothing was handed over, so nothing is counted.
-    --perEngineCount;
+    if (counted) --perEngineCount;
     shared_->resultTotal.fetch_sub(1);
+    return HandOffOutcome::kStopped;
   }
-  return delivered;
+  return HandOffOutcome::kDelivered;
 }
 
 void SearchWorker::Cancel() {
-  std::lock_guard guard(lock_);
-  cancelled_ = true;
-  connection.Cancel();
-  validationConnection.Cancel();
-  if (dumpFile_) {
-    std::fclose(dumpFile_);
-    dumpFile_ = nullptr;
+  FILE* file = nullptr;
+  std::filesystem::path path;
+  {
+    std::lock_guard guard(lock_);
+    cancelled_ = true;
+    connection.Cancel();
+    validationConnection.Cancel();
+    // A worker in the middle of a write holds the handle itself; it sees the
+    // flag when it gives the handle back and discards the file then.
+    file = std::exchange(dumpFile_, nullptr);
+    path = dumpPath_;
   }
-  if (!dumpPath_.empty()) {
+  if (file) std::fclose(file);
+  if (!path.empty()) {
     std::error_code ignored;
-    std::filesystem::remove(dumpPath_, ignored);
+    std::filesystem::remove(path, ignored);
   }
 }
 
@@ -131,40 +185,100 @@ bool SearchWorker::JoinUntil(std::chrono::steady_clock::time_point deadline) {
   return false;
 }
 
+void SearchWorker::DiscardSpoolFile(FILE* file) {
+  if (file) std::fclose(file);
+  std::filesystem::path path;
+  {
+    std::lock_guard guard(lock_);
+    path = dumpPath_;
+  }
+  if (!path.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+}
+
 bool SearchWorker::CreateSpoolFile() {
-  std::lock_guard guard(lock_);
-  if (cancelled_ || dumpPath_.empty()) return false;
-  dumpFile_ = std::fopen(dumpPath_.c_str(), "wb");
-  return dumpFile_ != nullptr;
+  std::filesystem::path path;
+  {
+    std::lock_guard guard(lock_);
+    if (cancelled_ || dumpPath_.empty()) return false;
+    path = dumpPath_;
+  }
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  {
+    std::lock_guard guard(lock_);
+    if (!cancelled_) {
+      dumpFile_ = file;
+      return true;
+    }
+  }
+  // Stopped while the file was being created: Stop may have deleted the
+  // path before it existed, so the worker deletes it.
+  DiscardSpoolFile(file);
+  return false;
 }
 
 bool SearchWorker::AppendToSpoolFile(const char* data, size_t size) {
-  // Each chunk is written under the lock: Stop closes the file under it.
-  std::lock_guard guard(lock_);
-  if (cancelled_ || !dumpFile_) return false;
-  return std::fwrite(data, 1, size, dumpFile_) == size;
+  FILE* file = nullptr;
+  {
+    std::lock_guard guard(lock_);
+    if (cancelled_) return false;
+    file = std::exchange(dumpFile_, nullptr);
+  }
+  if (!file) return false;
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  {
+    std::lock_guard guard(lock_);
+    if (!cancelled_) {
+      dumpFile_ = file;
+      return written;
+    }
+  }
+  DiscardSpoolFile(file);
+  return false;
 }
 
-bool SearchWorker::ReadBackSpoolFile(std::string& page) {
-  std::lock_guard guard(lock_);
-  if (dumpFile_) {
-    std::fclose(dumpFile_);
-    dumpFile_ = nullptr;
+bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limit) {
+  FILE* file = nullptr;
+  bool stopped = false;
+  {
+    std::lock_guard guard(lock_);
+    file = std::exchange(dumpFile_, nullptr);
+    stopped = cancelled_;
+    if (dumpPath_.empty()) return false;
   }
-  if (cancelled_) return false;
-  connection.Close();
-  bool ok = false;
-  if (FILE* in = std::fopen(dumpPath_.c_str(), "rb")) {
-    page.clear();
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) page.append(buffer, n);
-    ok = !std::ferror(in);
-    std::fclose(in);
+  bool ok = file != nullptr && std::fclose(file) == 0;
+  if (!stopped && readBack) connection.Close();
+  if (ok && !stopped && readBack) {
+    ok = false;
+    // The reading handle is the worker's own: Stop deletes the path, which
+    // an open handle outlives, and the loop below looks at the flag.
+    std::filesystem::path path;
+    {
+      std::lock_guard guard(lock_);
+      path = dumpPath_;
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (in) {
+      if (shared_->readBackFake) shared_->readBackFake(cancelled_);
+      page.clear();
+      std::vector<char> buffer(65536);
+      size_t n;
+      bool tooLarge = false;
+      while (!cancelled() && (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+        if (n > limit - page.size()) {
+          tooLarge = true;
+          break;
+        }
+        page.append(buffer.data(), n);
+      }
+      ok = !tooLarge && !cancelled() && !std::ferror(in.get());
+    }
   }
-  std::error_code ignored;
-  std::filesystem::remove(dumpPath_, ignored);
-  return ok;
+  DiscardSpoolFile(nullptr);
+  return ok && !stopped;
 }
 
 std::shared_ptr<SearchWorker> WorkerList::Find(int engineIndex) const {

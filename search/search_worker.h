@@ -7,21 +7,27 @@
 //   resultLock (SearchShared) - taken by workers only, across the result
 //     limit test and across the whole hand-off including the send; the owner
 //     thread never takes it.
-//   SearchWorker::lock - the worker's spool file, against Stop.
-// Stop never waits on either: it sets the worker's cancel flag, cancels its
-// connections and wakes the senders, so a worker waiting in a send (holding
-// resultLock) returns at once without its task being run.
+//   SearchWorker::lock - the worker's spool file handle and path, against
+//     Stop. It is held only to swap the handle in or out, never across file
+//     I/O: whoever takes the handle out of the worker does the I/O on it.
+// Stop never waits on resultLock, and on the worker's lock only for such a
+// swap: it sets the worker's cancel flag, cancels its connections and wakes
+// the senders, so a worker waiting in a send (holding resultLock) returns at
+// once without its task being run.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_set>
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
@@ -51,6 +57,11 @@ struct SearchShared {
   const std::shared_ptr<OwnerThreadQueue> queue;
 
   DuplicateFilter duplicates{options};  // has its own lock
+
+  // Tests only, set before the workers start: runs on a worker while it
+  // reads a spool file back (the file is open), with its cancel flag. A fake
+  // that waits there stands in for a slow disk.
+  std::function<void(const std::atomic<bool>& cancelled)> readBackFake;
 
   // Guards the limit test and the hand-off; resultTotal is written under it
   // and read by the owner thread without it.
@@ -85,9 +96,13 @@ class SearchWorker {
   bool LimitReached(int perEngineCount);
 
   // Worker thread: hands one accepted result to the owner and waits until it
-  // was taken, all under resultLock. False, with nothing counted, when the
-  // worker was stopped or the URL does not fit the hand-off record.
-  bool HandOff(const std::string& url, const std::string& title, int& perEngineCount);
+  // was taken, all under resultLock. The limit is tested again under the
+  // lock, so results validated by several engines at once never take the
+  // total past it. Nothing is counted unless kDelivered. The result carries
+  // `engineName` when given (plug-ins name their own), else the engine's name.
+  enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
+  HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount,
+                         std::string_view engineName = {});
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
@@ -102,12 +117,14 @@ class SearchWorker {
   bool JoinUntil(std::chrono::steady_clock::time_point deadline);
   bool finished() const { return finished_.load(); }
 
-  // Worker thread, spool file steps of the page download; each takes the
-  // worker's lock. False when the worker was stopped or the file failed.
+  // Worker thread, spool file steps of the page download. Each takes the
+  // worker's lock only to swap the file handle; the I/O runs outside it.
+  // False when the worker was stopped or the file failed.
   bool CreateSpoolFile();
   bool AppendToSpoolFile(const char* data, size_t size);
-  // Closes the file, reads it back whole into `page` and deletes it.
-  bool ReadBackSpoolFile(std::string& page);
+  // Closes the file and deletes it; with `readBack`, first reads it back
+  // whole into `page` (at most `limit` bytes: a longer file fails).
+  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit);
 
   int engineIndex() const { return engineIndex_; }
   SearchShared& shared() { return *shared_; }
@@ -128,17 +145,25 @@ class SearchWorker {
   int relevance = -1;
   std::string statusText;
   int pluginResultCount = 0;
+  // The result links met on this engine's own pages, and how many of the
+  // last page's were new: a page that brings none ends the engine.
+  std::unordered_set<std::string> ownLinks;
+  int newLinksOnPage = 0;
 
  private:
   void SearchWorkerMain();
   void RunTask(std::function<void()> task);
+  // Closes `file` and deletes the spool file (no lock held).
+  void DiscardSpoolFile(FILE* file);
+  // Sends `text` as the engine's status; never throws.
+  void ReportFailure(const std::string& text) noexcept;
 
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;  // owner thread only
 
-  std::mutex lock_;  // guards the two below
-  FILE* dumpFile_ = nullptr;
+  std::mutex lock_;  // guards the two below; never held across file I/O
+  FILE* dumpFile_ = nullptr;        // null while the worker writes to it
   std::filesystem::path dumpPath_;  // set when the thread starts
 };
 

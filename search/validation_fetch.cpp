@@ -66,6 +66,7 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
           const std::function<void(const std::string&)>& status) {
   if (page.IsCancelled()) return 0;
   page.SetURL(url, false);
+  page.SetTimeouts(settings.program);
   // An empty referer, not the one an earlier fetch of this object kept.
   if (!page.Open(kUserAgent, "", nullptr, &settings.proxy)) return 0;
   // A server that answers with an error has no such page, whatever its
@@ -77,15 +78,20 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
   const int chunkSize = std::clamp(settings.readChunkSize, 1, kMaxChunkSize);
   if (!relevanceOut) {
     const int result = MatchWhileReading(page, root, chunkSize, status);
-    return page.IsCancelled() ? 0 : result;
+    // A match found is a match; a page cut short before one proves nothing.
+    if (page.IsCancelled()) return 0;
+    return result == 1 && (root.matched || page.GetReadFailure() == ReadFailure::kNone) ? 1 : 0;
   }
 
   const std::string text = ReadWholePage(page, chunkSize, status);
   page.Close();
-  if (page.IsCancelled()) return 0;  // a page cut short by Stop proves nothing
+  // A page cut short by Stop, a time-out or a broken connection proves nothing.
+  if (page.IsCancelled() || page.GetReadFailure() != ReadFailure::kNone) return 0;
   AccumulateMatches(root, text);
   if (!FinalMatch(root)) return 0;
-  *relevanceOut = ScoreRelevance(root, text, settings.search);
+  *relevanceOut =
+      ScoreRelevance(root, text, settings.search, [&page] { return page.IsCancelled(); });
+  if (page.IsCancelled()) return 0;
   return 1;
 }
 

@@ -31,7 +31,9 @@ inline constexpr std::size_t kMaxScoredPageBytes = 64 * 1024 * 1024;
 // gives the final match with negations at the end of the page. With
 // relevanceOut the whole page is read, matched and, when it matches, scored.
 // An answer with an HTTP error status (400 and above) is a page that is gone:
-// 0. A malformed url gives 0. `status` (may be empty) gets the text
+// 0. A malformed url gives 0. The fetch keeps the time-outs of
+// settings.program; a page cut short (time-out, reset, short of its
+// Content-Length) gives 0 unless the expression already held on what came. `status` (may be empty) gets the text
 // "Scanning PATH...N bytes" after every piece.
 int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression& expression,
                     const NetworkSettings& settings, int* relevanceOut,

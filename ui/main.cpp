@@ -1,11 +1,56 @@
 // trovelane: the desktop program over the trovelane core.
+//
+//   trovelane [--home DIR] [DOCUMENT.qmk]
+//
+// Start-up in order: the install folder (--home, else the default one) is
+// prepared, "qmknet.dat" and the current profile are loaded and the read
+// chunk size derived (the same StartUp as trovelane-cli); then the main
+// window is made, a document named on the command line opens, and the
+// window shows.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <csignal>
+#include <iostream>
 
+#include "net/program_state.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
+  // A peer that closes its socket must not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
   QApplication app(argc, argv);
-  trovelane::ui::CMainFrame window;
+  QApplication::setApplicationName(QStringLiteral("trovelane"));
+  QApplication::setApplicationVersion(QStringLiteral("2.52"));
+  QApplication::setWindowIcon(trovelane::ui::ProgramIcon());
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("A desktop meta-search client"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  QCommandLineOption homeOption(QStringLiteral("home"),
+                                QStringLiteral("Install folder (default: $XDG_DATA_HOME/trovelane)"),
+                                QStringLiteral("DIR"));
+  parser.addOption(homeOption);
+  parser.addPositionalArgument(QStringLiteral("document"),
+                               QStringLiteral("A results document (.qmk) to open"),
+                               QStringLiteral("[DOCUMENT]"));
+  parser.process(app);
+
+  trovelane::ProgramState state;
+  std::string error;
+  if (!trovelane::StartUp({parser.value(homeOption).toStdString(), nullptr}, state, error)) {
+    std::cerr << error << "\n";
+    QMessageBox::critical(nullptr, QString::fromUtf8(trovelane::ui::kProgramCaption),
+                          QString::fromStdString(error));
+    return 1;
+  }
+  for (const std::string& warning : state.warnings) std::cerr << warning << "\n";
+
+  trovelane::ui::CMainFrame window(state);
+  const QStringList documents = parser.positionalArguments();
+  if (!documents.isEmpty()) window.OpenDocumentFile(documents.first());
   window.show();
+  window.StartBanner();
   return app.exec();
 }

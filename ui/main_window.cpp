@@ -1,10 +1,1051 @@
 #include "ui/main_window.h"
 
-namespace trovelane::ui {
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle(QStringLiteral("trovelane"));
+#include "engines/profile_list.h"
+#include "ui/dialogs/expression_wizard.h"
+#include "ui/dialogs/internet_settings_dialog.h"
+#include "ui/dialogs/result_view_options_dialog.h"
+#include "ui/dialogs/search_profiles_dialog.h"
+#include "ui/dialogs/search_settings_dialog.h"
+#include "platform/browser_launch.h"
+#include "platform/default_browser.h"
+#include "results/html_export.h"
+#include "search/search_status.h"
+#include "search/search_text.h"
+#include "net/ad_list.h"
+#include "ui/banner.h"
+#include "ui/print_commands.h"
+#include "ui/search_bridge.h"
+#include "ui/threads_window.h"
+
+namespace trovelane::ui {
+namespace {
+
+// Every text of the message pane, for a person or a script watching the
+// program (QT_LOGGING_RULES="trovelane.status.info=true"); off by default.
+Q_LOGGING_CATEGORY(lcStatus, "trovelane.status", QtWarningMsg)
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// The search bar: its controls are placed by CMainFrame::LayoutSearchBar on
+// every size change.
+class SearchBarWidget : public QWidget {
+ public:
+  explicit SearchBarWidget(QWidget* parent) : QWidget(parent) {}
+  std::function<void()> onResize;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (onResize) onResize();
+  }
+};
+
+QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
+  return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
+}
+
+// The icon of the row: the browser's, from the icon theme. The icon named by
+// the browser's desktop entry first, then the theme's icon for web pages.
+QIcon BrowserIcon(const NetworkSettings&) {
+  BrowserInfo info = FindDefaultBrowser(BrowserLookup::FromEnvironment());
+  if (!info.icon.empty()) {
+    QIcon icon = QFileInfo(Q(info.icon)).isAbsolute() ? QIcon(Q(info.icon))
+                                                      : QIcon::fromTheme(Q(info.icon));
+    if (!icon.isNull()) return icon;
+  }
+  for (const char* name : {"text-html", "web-browser", "applications-internet"}) {
+    QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+    if (!icon.isNull()) return icon;
+  }
+  return {};
+}
+
+// The Expression Wizard button's picture: a wand with a spark.
+QIcon WizardIcon() {
+  QPixmap pixmap(20, 20);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(70, 50, 30), 2.5, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(3, 17), QPointF(12, 8));
+  p.setPen(QPen(QColor(230, 170, 0), 1.5, Qt::SolidLine, Qt::RoundCap));
+  const QPointF c(15, 5);
+  for (int i = 0; i < 4; ++i) {
+    const double a = i * M_PI / 4;
+    p.drawLine(c + QPointF(4 * std::cos(a), 4 * std::sin(a)), c - QPointF(4 * std::cos(a), 4 * std::sin(a)));
+  }
+  return QIcon(pixmap);
+}
+
+// Copy URL(s): two sheets, one over the other.
+QIcon CopyIcon() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setPen(QPen(QColor(60, 70, 90), 1));
+  p.setBrush(QColor(250, 250, 250));
+  p.drawRect(QRectF(1.5, 1.5, 8, 10));
+  p.drawRect(QRectF(6.5, 4.5, 8, 10));
+  p.setPen(QPen(QColor(40, 90, 200), 1));
+  for (int y : {7, 9, 11}) p.drawLine(8, y, 13, y);
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved) {
+  NetworkSettings settings = saved;
+  if (settings.search.maxResults <= 0) settings.search.maxResults = kDefaultMaxResults;
+  return settings;
+}
+
+std::string LimitPaneText(const SearchOptions& options) {
+  return "MAX : " + std::to_string(options.maxResults) + " (" +
+         (options.perEngine ? "PER ENGINE" : "ALL ENGINES") + ")";
+}
+
+std::string ValidationPaneText(int mode, bool searching) {
+  switch (mode) {
+    case kValidationNone:
+      return "NONE";
+    case kValidationVal:
+      return "VAL";
+    case kValidationValRel:
+      return "VAL+REL";
+    case kValidationAuto:
+      return searching ? "NONE" : "AUTO";
+  }
+  return "NONE";
+}
+
+QPixmap BusyIcon(int frame) {
+  // A ring of four quarters; the lit quarter turns with the frames.
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF ring(4, 4, 24, 24);
+  for (int q = 0; q < 4; ++q) {
+    const bool lit = q == (frame % kBusyFrames);
+    p.setPen(QPen(lit ? QColor(30, 90, 200) : QColor(190, 200, 215), 5, Qt::SolidLine, Qt::FlatCap));
+    // Quarters clockwise from the top.
+    p.drawArc(ring, (90 - 90 * q - 8) * 16, -74 * 16);
+  }
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(30, 90, 200));
+  p.drawEllipse(QRectF(13, 13, 6, 6));
+  return pixmap;
+}
+
+QIcon ProgramIcon() {
+  // A magnifying glass over a results list.
+  QIcon icon;
+  for (int size : {16, 32, 48}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 48.0, size / 48.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(245, 247, 250));
+    p.drawRoundedRect(QRectF(4, 4, 32, 40), 3, 3);
+    p.setBrush(QColor(120, 140, 170));
+    for (int line = 0; line < 5; ++line) p.drawRect(QRectF(9, 10 + 6 * line, 20, 2.5));
+    p.setPen(QPen(QColor(30, 90, 200), 5, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(QColor(200, 225, 255, 180));
+    p.drawEllipse(QRectF(20, 18, 18, 18));
+    p.drawLine(QPointF(36, 34), QPointF(44, 42));
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
+    : QMainWindow(parent),
+      state_(state),
+      runSettings_(EffectiveSearchSettings(state.settings)),
+      recent_(state.home.Resolve(kRecentFilesName)) {
+  setObjectName(QStringLiteral("mainFrame"));
+  setWindowIcon(ProgramIcon());
+  prompts_ = DesktopPrompts(this, QString::fromUtf8(kProgramCaption));
+  openUrl = [](const std::string& url) { return OpenUrlWithDesktop(url); };
+  launchBrowser = [](const std::string& browser, const std::string& url) {
+    return LaunchBrowserProgram(browser, url);
+  };
+  openHelpFile = [](const std::string& path) { return OpenFileWithDesktop(path); };
+  const QString appDir = QCoreApplication::applicationDirPath();
+  helpPages = {(appDir + "/../share/doc/trovelane/help.html").toStdString(),
+               (appDir + "/../share/doc/trovelane/README.md").toStdString(),
+#ifdef TROVELANE_SOURCE_README
+               TROVELANE_SOURCE_README,
+#endif
+  };
+
+  view_ = new CQuivmarkView(document_, *this, this);
+  view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
+  bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  CreateSearchBar();
+  layout->addWidget(searchBar_);
+  layout->addWidget(view_, 1);
+  setCentralWidget(central);
+
+  banner_ = new CBannerWidget(this);
+  SetBannerWidget(banner_);
+  // A click on the banner opens its address the way every launch of the window does.
+  banner_->SetOpener([this](const std::string& url) {
+    if (openUrl) openUrl(url);
+  });
+  printCommands_ = new PrintCommands(this, document_, searchBar_, this);
+  printCommands_->Connect(printAction, printPreviewAction, printSetupAction);
+  for (QAction* a : {printAction, printPreviewAction, printSetupAction}) EnableDialogCommand(a);
+  ConnectDialogCommands();
+
   setMinimumSize(500, 450);
+  resize(500, 450);
+  setAcceptDrops(true);
+
+  connect(&animationTimer_, &QTimer::timeout, this, &CMainFrame::AnimationTick);
+  animationTimer_.start(kAnimationPeriodMs);
+
+  recent_.Load();
+  UpdateRecentMenu();
+  document_.OnNewDocument();
+  document_.SetModifiedFlag(false);
+  view_->ApplyViewOptions(state_.settings.view);
+  FillProfileSelector();
+  UpdatePanes();
+  SetMessagePane(QString::fromLatin1(kReady));
+  UpdateCommandStates();
+  UpdateCaption();
+  // The user can type an expression at once.
+  expressionBox_->setFocus();
+  setFocusProxy(expressionBox_);
+}
+
+CMainFrame::~CMainFrame() {
+  // Stop first, while every part the events reach is still there.
+  if (bridge_) bridge_->run().StopSearch();
+  CloseThreadsWindow();
+  delete bridge_;
+  bridge_ = nullptr;
+}
+
+// --- Construction ---
+
+void CMainFrame::CreateActions() {
+  auto make = [this](const char* text, const char* tip = nullptr) {
+    auto* a = new QAction(QString::fromUtf8(text), this);
+    if (tip) a->setStatusTip(QString::fromUtf8(tip));
+    return a;
+  };
+  newAction = make("&New", "Create a new document");
+  newAction->setShortcut(QKeySequence::New);
+  newAction->setIcon(ThemeIcon("document-new", QStyle::SP_FileIcon));
+  connect(newAction, &QAction::triggered, this, [this] { NewDocument(); });
+  openAction = make("&Open...", "Open an existing document");
+  openAction->setShortcut(QKeySequence::Open);
+  openAction->setIcon(ThemeIcon("document-open", QStyle::SP_DialogOpenButton));
+  connect(openAction, &QAction::triggered, this, [this] { OpenDocument(); });
+  saveAction = make("&Save", "Save the active document");
+  saveAction->setShortcut(QKeySequence::Save);
+  saveAction->setIcon(ThemeIcon("document-save", QStyle::SP_DialogSaveButton));
+  connect(saveAction, &QAction::triggered, this, [this] { SaveDocument(); });
+  saveAsAction = make("Save &As...", "Save the active document with a new name");
+  connect(saveAsAction, &QAction::triggered, this, [this] { SaveDocumentAs(); });
+  exitAction = make("E&xit", "Quit the application");
+  connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+  printAction = make("&Print...", "Print the results");
+  printAction->setShortcut(QKeySequence::Print);
+  printAction->setIcon(ThemeIcon("document-print", QStyle::SP_FileDialogDetailedView));
+  printPreviewAction = make("Print Pre&view", "Display full pages");
+  printSetupAction = make("P&rint Setup...", "Change the printer and printing options");
+
+  goAction = make("&Go", "Search for the expression");
+  connect(goAction, &QAction::triggered, this, &CMainFrame::Go);
+  stopAction = make("&Stop", "Stop the search");
+  stopAction->setIcon(ThemeIcon("process-stop", QStyle::SP_BrowserStop));
+  connect(stopAction, &QAction::triggered, this, &CMainFrame::Stop);
+  threadsAction = make("Search T&hreads", "Show or hide the search threads");
+  threadsAction->setCheckable(true);
+  threadsAction->setIcon(ThemeIcon("view-list-details", QStyle::SP_FileDialogListView));
+  connect(threadsAction, &QAction::triggered, this, &CMainFrame::ToggleThreadsWindow);
+
+  expressionWizardAction = make("&Expression Wizard", "Build a search expression step by step");
+  searchSettingsAction = make("&Search Settings...", "Choose engines and search options");
+  searchSettingsAction->setIcon(ThemeIcon("preferences-system", QStyle::SP_FileDialogContentsView));
+  searchProfilesAction = make("Search &Profiles...", "Manage the search profiles");
+  internetSettingsAction = make("&Internet Settings...", "Proxy, connection and browser");
+  resultViewOptionsAction = make("&Result View Options...", "The look of the results list");
+  for (QAction* a : {expressionWizardAction, searchSettingsAction, searchProfilesAction,
+                     internetSettingsAction, resultViewOptionsAction}) {
+    a->setEnabled(false);
+  }
+  for (QAction* a : {printAction, printPreviewAction, printSetupAction}) a->setEnabled(false);
+
+  helpTopicsAction = make("&Help Topics", "Show the help");
+  helpTopicsAction->setShortcut(QKeySequence::HelpContents);
+  connect(helpTopicsAction, &QAction::triggered, this, &CMainFrame::HelpTopics);
+  webSiteAction = make("&trovelane Web Site", kWebSitePrompt);
+  connect(webSiteAction, &QAction::triggered, this, &CMainFrame::OpenWebSite);
+  aboutAction = make("&About trovelane...", "Program information and version");
+  aboutAction->setIcon(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation));
+  connect(aboutAction, &QAction::triggered, this, [this] {
+    QDialog* box = CreateAboutBox();
+    box->exec();
+    delete box;
+  });
+
+  for (size_t i = 0; i < recentActions.size(); ++i) {
+    recentActions[i] = new QAction(this);
+    recentActions[i]->setVisible(false);
+    connect(recentActions[i], &QAction::triggered, this, [this, i] {
+      if (i < recent_.paths().size() && SaveModified()) OpenDocumentFile(Q(recent_.paths()[i]));
+    });
+  }
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(newAction);
+  file->addAction(openAction);
+  file->addAction(saveAction);
+  file->addAction(saveAsAction);
+  file->addAction(view_->saveAsHtmlAction);
+  file->addSeparator();
+  file->addAction(printAction);
+  file->addAction(printPreviewAction);
+  file->addAction(printSetupAction);
+  recentSeparator_ = file->addSeparator();
+  for (QAction* a : recentActions) file->addAction(a);
+  file->addSeparator();
+  file->addAction(exitAction);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->addAction(view_->copyAction);
+  edit->addAction(view_->deleteAction);
+  edit->addAction(view_->deleteAllAction);
+  edit->addSeparator();
+  edit->addAction(view_->selectAllAction);
+
+  QMenu* search = menuBar()->addMenu(QStringLiteral("&Search"));
+  search->addAction(goAction);
+  search->addAction(stopAction);
+  search->addSeparator();
+  search->addAction(expressionWizardAction);
+  search->addAction(threadsAction);
+  search->addSeparator();
+  search->addAction(searchSettingsAction);
+  search->addAction(searchProfilesAction);
+  search->addAction(internetSettingsAction);
+
+  QMenu* actions = menuBar()->addMenu(QStringLiteral("&Actions"));
+  actions->addAction(view_->launchAction);
+  actions->addAction(view_->launchNewAction);
+  actions->addSeparator();
+  actions->addAction(view_->markAction);
+  actions->addAction(view_->unmarkAction);
+  actions->addAction(view_->validateAction);
+
+  QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+  viewMenu->setObjectName(QStringLiteral("viewMenu"));
+  viewMenu->addAction(resultViewOptionsAction);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(helpTopicsAction);
+  help->addAction(webSiteAction);
+  help->addSeparator();
+  help->addAction(aboutAction);
+}
+
+void CMainFrame::CreateToolBar() {
+  toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+  toolBar_->setObjectName(QStringLiteral("toolBar"));
+  toolBar_->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->addAction(newAction);
+  toolBar_->addAction(openAction);
+  toolBar_->addAction(saveAction);
+  toolBar_->addAction(printAction);
+  toolBar_->addSeparator();
+  toolBar_->addAction(stopAction);
+  toolBar_->addAction(threadsAction);
+  toolBar_->addSeparator();
+  view_->copyAction->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), CopyIcon()));
+  view_->deleteAction->setIcon(ThemeIcon("edit-delete", QStyle::SP_TrashIcon));
+  view_->deleteAllAction->setIcon(ThemeIcon("edit-clear", QStyle::SP_DialogResetButton));
+  toolBar_->addAction(view_->copyAction);
+  toolBar_->addAction(view_->deleteAction);
+  toolBar_->addAction(view_->deleteAllAction);
+  toolBar_->addSeparator();
+
+  // The profile selector, 150 pixels wide, in the icon-title font.
+  profileSelector_ = new QComboBox(toolBar_);
+  profileSelector_->setObjectName(QStringLiteral("profileSelector"));
+  profileSelector_->setFixedWidth(150);
+  profileSelector_->setEditable(false);
+  profileSelector_->setToolTip(QStringLiteral("Search profile"));
+  profileSelector_->setFont(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+  connect(profileSelector_, &QComboBox::activated, this, &CMainFrame::SelectProfile);
+  toolBar_->addWidget(profileSelector_);
+  toolBar_->addAction(searchSettingsAction);
+  toolBar_->addSeparator();
+  toolBar_->addAction(aboutAction);
+}
+
+void CMainFrame::CreateSearchBar() {
+  auto* bar = new SearchBarWidget(this);
+  bar->setObjectName(QStringLiteral("searchBar"));
+  searchBar_ = bar;
+  searchLabel_ = new QLabel(QStringLiteral("Search"), bar);
+  searchLabel_->adjustSize();
+
+  expressionBox_ = new QComboBox(bar);
+  expressionBox_->setObjectName(QStringLiteral("expressionBox"));
+  expressionBox_->setEditable(true);
+  expressionBox_->setInsertPolicy(QComboBox::NoInsert);
+  expressionBox_->setMaxVisibleItems(20);
+  // Enter in the box starts the search like Go. Taken here, before the box
+  // (which has the focus and hands keys on to its edit field) sees it: the
+  // edit field's own returnPressed would come twice for one key.
+  expressionBox_->installEventFilter(this);
+  expressionBox_->lineEdit()->installEventFilter(this);
+
+  wizardButton_ = new QToolButton(bar);
+  wizardButton_->setObjectName(QStringLiteral("wizardButton"));
+  wizardButton_->setDefaultAction(expressionWizardAction);
+  wizardButton_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  wizardButton_->setIcon(WizardIcon());
+  wizardButton_->setIconSize(QSize(20, 20));
+  wizardButton_->setToolTip(QStringLiteral("Wizard"));
+  wizardButton_->setAutoRaise(false);
+
+  goButton_ = new QPushButton(QStringLiteral("&Go"), bar);
+  goButton_->setObjectName(QStringLiteral("goButton"));
+  connect(goButton_, &QPushButton::clicked, this, &CMainFrame::Go);
+
+  animation_ = new QLabel(bar);
+  animation_->setObjectName(QStringLiteral("animation"));
+  animation_->setPixmap(BusyIcon(0));
+  animation_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  const int height =
+      std::max({expressionBox_->sizeHint().height(), goButton_->sizeHint().height(), 32}) + 8;
+  bar->setFixedHeight(height);
+  bar->onResize = [this] { LayoutSearchBar(); };
+}
+
+// Places the controls of the search bar: the box takes nine tenths of the
+// room left beside the label, the Go button one tenth; each control keeps
+// its height, centred in the bar.
+void CMainFrame::LayoutSearchBar() {
+  const int barWidth = searchBar_->width();
+  const int barHeight = searchBar_->height();
+  const int labelWidth = searchLabel_->sizeHint().width();
+  const int avail = barWidth - labelWidth - 85;
+  if (avail < 1) return;
+  const int boxWidth = static_cast<int>(std::lround(avail * 0.9));
+  const int buttonWidth = static_cast<int>(std::lround(avail * 0.1));
+  auto centred = [barHeight](int h) { return (barHeight - h) / 2; };
+
+  const int labelHeight = searchLabel_->sizeHint().height();
+  searchLabel_->setGeometry(3, centred(labelHeight), labelWidth, labelHeight);
+  const int boxHeight = expressionBox_->sizeHint().height();
+  expressionBox_->setGeometry(labelWidth + 5, centred(boxHeight), boxWidth, boxHeight);
+  const int goHeight = goButton_->sizeHint().height();
+  wizardButton_->setGeometry(labelWidth + boxWidth + 10, centred(goHeight), 32, goHeight);
+  goButton_->setGeometry(labelWidth + boxWidth + 47, centred(goHeight), buttonWidth, goHeight);
+  animation_->setGeometry(barWidth - 32, centred(32), buttonWidth, 32);
+  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon));
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  for (int i = 0; i < 3; ++i) {
+    panes_[i] = new QLabel(bar);
+    panes_[i]->setObjectName(QStringLiteral("pane%1").arg(i));
+  }
+  panes_[0]->setMinimumWidth(1);
+  bar->addWidget(panes_[0], 1);
+  bar->addPermanentWidget(panes_[1]);
+  bar->addPermanentWidget(panes_[2]);
+  panes_[1]->setText(QStringLiteral("MAX : 999999 from all engines"));
+  panes_[2]->setText(QStringLiteral("VAL+REL"));
+}
+
+// --- Status bar ---
+
+QString CMainFrame::PaneText(int pane) const {
+  return pane >= 0 && pane < 3 ? panes_[pane]->text() : QString();
+}
+
+void CMainFrame::SetMessagePane(const QString& text) {
+  if (panes_[0]->text() != text) qCInfo(lcStatus).noquote() << "status:" << text;
+  panes_[0]->setText(text);
+}
+
+void CMainFrame::StartBanner() {
+  banner_->StartDownload(DefaultAdListUrl(), state_.settings, state_.home.root());
+}
+
+void CMainFrame::UpdatePanes() {
+  const bool searching = IsSearching();
+  panes_[1]->setText(Q(LimitPaneText(searching ? runSettings_.search
+                                                : EffectiveSearchSettings(state_.settings).search)));
+  const int mode = searching ? bridge_->run().effectiveValidationMode()
+                             : state_.settings.search.validationMode;
+  panes_[2]->setText(Q(ValidationPaneText(mode, searching)));
+}
+
+// The framework's message texts: menu and tool bar help, and an empty text
+// (the idle text) when the pointer leaves them. The idle text is "Ready", or
+// the result count when there are results.
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == expressionBox_ || watched == expressionBox_->lineEdit()) &&
+      event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      Go();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+    if (!tip.isEmpty()) {
+      SetMessagePane(tip);
+    } else {
+      SetMessagePane(resultTotal_ > 0 ? Q(FormatResultsFound(resultTotal_))
+                                      : QString::fromLatin1(kReady));
+    }
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void CMainFrame::AnimationTick() {
+  if (!IsSearching()) return;  // the picture keeps its last icon
+  currentIcon_ = kFirstBusyIcon + animationFrame_;
+  animationFrame_ = (animationFrame_ + 1) % kBusyFrames;
+  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon));
+}
+
+// --- Command availability ---
+
+bool CMainFrame::IsSearching() const { return bridge_ && bridge_->run().searching(); }
+
+void CMainFrame::UpdateCommandStates() {
+  const bool searching = IsSearching();
+  stopAction->setEnabled(searching);
+  goButton_->setEnabled(!searching);
+  profileSelector_->setEnabled(!searching);
+  // A document may be neither replaced nor saved while results flow into it.
+  for (QAction* a : {saveAction, saveAsAction, newAction, openAction}) a->setEnabled(!searching);
+  for (QAction* a : recentActions) a->setEnabled(!searching);
+  for (QAction* a : dialogCommands_) {
+    const bool locked = a == searchSettingsAction || a == searchProfilesAction ||
+                        a == printAction || a == printPreviewAction || a == printSetupAction;
+    a->setEnabled(!(locked && searching));
+  }
+}
+
+void CMainFrame::EnableDialogCommand(QAction* action) {
+  if (std::find(dialogCommands_.begin(), dialogCommands_.end(), action) == dialogCommands_.end()) {
+    dialogCommands_.push_back(action);
+  }
+  UpdateCommandStates();
+}
+
+// UI thread. Each dialog works on the program's state; what it changes
+// reaches the window through its signal when its OK has saved.
+void CMainFrame::ConnectDialogCommands() {
+  connect(searchSettingsAction, &QAction::triggered, this, [this] {
+    if (IsSearching()) return;
+    SearchSettingsDialog dialog(state_, this);
+    connect(&dialog, &SearchSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
+    dialog.exec();
+    // Engines may have been added, removed or (de)selected even on Cancel.
+    engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+    UpdatePanes();
+  });
+  connect(internetSettingsAction, &QAction::triggered, this, [this] {
+    InternetSettingsDialog dialog(state_, {}, this);
+    connect(&dialog, &InternetSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
+    dialog.exec();
+  });
+  connect(searchProfilesAction, &QAction::triggered, this, [this] {
+    if (IsSearching()) return;
+    SearchProfilesDialog dialog(state_, this);
+    connect(&dialog, &SearchProfilesDialog::profilesChanged, this, [this] {
+      engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+      FillProfileSelector();
+      UpdatePanes();
+    });
+    dialog.exec();
+  });
+  connect(resultViewOptionsAction, &QAction::triggered, this, [this] {
+    ResultViewOptionsDialog dialog(state_, this);
+    connect(&dialog, &ResultViewOptionsDialog::viewOptionsChanged, this,
+            [this](const ViewOptions& options) { view_->ApplyViewOptions(options); });
+    dialog.exec();
+  });
+  connect(expressionWizardAction, &QAction::triggered, this, [this] {
+    if (IsSearching()) return;
+    const std::optional<QString> text = RunExpressionWizard(this);
+    if (!text) return;
+    expressionBox_->setCurrentText(*text);
+    Go();
+  });
+  for (QAction* a : {expressionWizardAction, searchSettingsAction, searchProfilesAction,
+                     internetSettingsAction, resultViewOptionsAction}) {
+    EnableDialogCommand(a);
+  }
+}
+
+void CMainFrame::SettingsChanged() {
+  if (!IsSearching()) runSettings_ = EffectiveSearchSettings(state_.settings);
+  view_->ApplyViewOptions(state_.settings.view);
+  UpdatePanes();
+}
+
+// --- Search ---
+
+void CMainFrame::Go() {
+  if (IsSearching()) return;
+  runSettings_ = EffectiveSearchSettings(state_.settings);
+  engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+  const StartOutcome outcome = bridge_->run().StartSearch(GetSearchExpressionText().toStdString());
+  switch (outcome) {
+    case StartOutcome::kInvalidExpression:
+      prompts_.inform(QString::fromUtf8(kInvalidExpression));
+      break;
+    case StartOutcome::kNothingToSearch:
+      prompts_.inform(QString::fromUtf8(kNothingToSearch));
+      break;
+    case StartOutcome::kStartFailed:
+      prompts_.inform(Q(bridge_->run().startError()));
+      break;
+    case StartOutcome::kStarted:
+      animationFrame_ = 0;
+      documentExpression_.reset();
+      break;
+    default:
+      break;
+  }
+  UpdateCommandStates();
+  UpdatePanes();
+}
+
+void CMainFrame::Stop() {
+  if (!IsSearching()) return;
+  // The threads window shows the engines being stopped; it closes again
+  // afterwards when it was not open before.
+  const bool wasOpen = threadsWindow_ != nullptr;
+  if (!wasOpen) {
+    OpenThreadsWindow();
+    threadsWindow_->repaint();
+  }
+  bridge_->run().StopSearch();
+  if (!wasOpen) {
+    activateWindow();
+    CloseThreadsWindow();
+  }
+  UpdateCommandStates();
+  UpdatePanes();
+}
+
+QString CMainFrame::GetSearchExpressionText() const { return expressionBox_->currentText(); }
+
+// User-interface thread (StartSearch): the new, empty document of a search.
+bool CMainFrame::OnNewDocument() {
+  if (!SaveModified()) return false;
+  openedDamaged_ = false;
+  document_.OnNewDocument();
+  document_.SetModifiedFlag(false);
+  view_->OnDocumentReplaced();
+  resultTotal_ = 0;
+  UpdateCaption();
+  return true;
+}
+
+// User-interface thread (StartSearch).
+void CMainFrame::OnSearchHistory(const std::string& normalizedText) {
+  const QString text = Q(normalizedText);
+  if (expressionBox_->findText(text, Qt::MatchStartsWith) < 0) {
+    expressionBox_->insertItem(0, text);
+  }
+  expressionBox_->setEditText(text);
+}
+
+// User-interface thread (StartSearch).
+void CMainFrame::OnDocumentTitle(const std::string& title) {
+  document_.SetTitle(title);
+  UpdateCaption();
+}
+
+// User-interface thread, from a drain, while the worker waits.
+void CMainFrame::OnResult(const ResultHandoff& result) {
+  view_->OnSearchResult(result);
+  resultTotal_ = bridge_->run().resultTotal();
+  UpdateCaption();
+}
+
+// User-interface thread.
+void CMainFrame::OnStatusPane(const std::string& text) {
+  if (IsSearching()) resultTotal_ = bridge_->run().resultTotal();
+  SetMessagePane(Q(text));
+}
+
+// User-interface thread.
+void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
+  if (engineIndex < 0) return;
+  if (static_cast<size_t>(engineIndex) >= engineStatus_.size()) engineStatus_.resize(engineIndex + 1);
+  engineStatus_[engineIndex] = text;
+  if (!threadsWindow_) return;
+  if (text == kTryingToStop) threadsWindow_->SelectThreadRow(engineIndex);
+  threadsWindow_->SetThreadStatus(engineIndex, Q(text));
+}
+
+// User-interface thread.
+void CMainFrame::OnSearchingChanged(bool searching) {
+  if (!searching) resultTotal_ = document_.results().count();
+  UpdateCommandStates();
+  UpdatePanes();
+}
+
+// --- Threads window ---
+
+void CMainFrame::ToggleThreadsWindow() {
+  if (threadsWindow_) {
+    CloseThreadsWindow();
+  } else {
+    OpenThreadsWindow();
+  }
+}
+
+void CMainFrame::OpenThreadsWindow() {
+  if (threadsWindow_) return;
+  threadsWindow_ = new CThreadsWindow(this);
+  threadsWindow_->setWindowIcon(windowIcon());
+  connect(threadsWindow_, &CThreadsWindow::closed, this, [this] { CloseThreadsWindow(); });
+  const QRect frame = geometry();
+  threadsWindow_->move(frame.center() - threadsWindow_->rect().center());
+  threadsWindow_->show();
+  const WorkerList& workers = bridge_->run().workers();
+  for (size_t i = 0; i < state_.catalogue.engines.size(); ++i) {
+    const EngineDefinition& engine = state_.catalogue.engines[i];
+    std::string status;
+    if (!engine.selected) {
+      status = kNotSelected;
+    } else if (!workers.Find(static_cast<int>(i))) {
+      status = kNotActive;
+    } else {
+      status = i < engineStatus_.size() ? engineStatus_[i] : std::string();
+    }
+    threadsWindow_->AddThreadRow(Q(engine.name), Q(status));
+  }
+  threadsAction->setChecked(true);
+}
+
+void CMainFrame::CloseThreadsWindow() {
+  if (!threadsWindow_) return;
+  CThreadsWindow* window = threadsWindow_;
+  threadsWindow_ = nullptr;
+  window->disconnect(this);
+  window->hide();
+  window->deleteLater();
+  threadsAction->setChecked(false);
+}
+
+// --- Profiles ---
+
+void CMainFrame::FillProfileSelector() {
+  std::vector<SearchProfile> profiles;
+  const int current = ReadProfileList(state_.ProfileListFile(), profiles, state_.currentProfilePath);
+  profileSelector_->clear();
+  for (const SearchProfile& p : profiles) profileSelector_->addItem(Q(p.name), Q(p.path));
+  profileSelector_->setCurrentIndex(current);
+}
+
+void CMainFrame::SelectProfile(int index) {
+  if (IsSearching() || index < 0) return;
+  std::vector<SearchProfile> profiles;
+  ReadProfileList(state_.ProfileListFile(), profiles, state_.currentProfilePath);
+  if (index >= static_cast<int>(profiles.size())) return;
+  std::string selectedPath;
+  SaveResult saved = WriteProfileList(state_.ProfileListFile(), profiles, index, selectedPath);
+  if (!saved) {
+    prompts_.inform(Q(saved.error));
+  } else {
+    state_.currentProfilePath = selectedPath;
+  }
+  state_.catalogue = EngineCatalogue{};
+  const std::string file = state_.CurrentProfileFile();
+  if (!file.empty()) LoadProfile(file, state_.catalogue);
+  engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+  FillProfileSelector();
+}
+
+// --- Documents ---
+
+void CMainFrame::UpdateCaption() {
+  setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()));
+}
+
+bool CMainFrame::SaveModified() {
+  if (!document_.IsModified()) return true;
+  const QMessageBox::StandardButton answer = prompts_.yesNoCancel(
+      QString::fromUtf8(kSaveChangesQuestion).replace("%s", Q(document_.title())));
+  if (answer == QMessageBox::Cancel) return false;
+  if (answer == QMessageBox::No) return true;
+  return SaveDocument();
+}
+
+bool CMainFrame::NewDocument() {
+  if (IsSearching() || !SaveModified()) return false;
+  openedDamaged_ = false;
+  document_.OnNewDocument();
+  document_.SetModifiedFlag(false);
+  documentExpression_.reset();
+  view_->OnDocumentReplaced();
+  resultTotal_ = 0;
+  SetMessagePane(QString::fromLatin1(kReady));
+  UpdateCaption();
+  return true;
+}
+
+bool CMainFrame::OpenDocument() {
+  if (IsSearching() || !SaveModified()) return false;
+  const QString path =
+      prompts_.openFileName(QStringLiteral("Open"), QString::fromUtf8(kDocumentFilterName));
+  if (path.isEmpty()) return false;
+  return OpenDocumentFile(path);
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+  if (IsSearching()) return false;
+  const std::string file = path.toStdString();
+  DocumentStatus status = document_.OnOpenDocument(file);
+  documentExpression_.reset();
+  view_->OnDocumentReplaced();
+  if (!status.message.empty()) prompts_.inform(Q(status.message));
+  // A document that opened with an error has no file of its own: Save asks
+  // for a name rather than overwrite the damaged original with what was read.
+  openedDamaged_ = status.ok && !status.message.empty();
+  if (!status.ok) {
+    recent_.Remove(file);
+    UpdateRecentMenu();
+    resultTotal_ = 0;
+    SetMessagePane(QString::fromLatin1(kReady));
+    UpdateCaption();
+    return false;
+  }
+  AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
+  ShowFirstDisplay();
+  return true;
+}
+
+// An opened document is shown: its search text goes into the expression
+// box, and the result count to the status bar.
+void CMainFrame::ShowFirstDisplay() {
+  const std::string& searchText = document_.results().searchText();
+  expressionBox_->setEditText(Q(searchText));
+  // Validate scores against the document's search when no search ran yet.
+  if (!bridge_->run().expression() && !searchText.empty()) {
+    documentExpression_ = ParseExpression(
+        NormalizeSearchText(searchText, state_.settings.search.defaultOperator));
+    if (!documentExpression_) prompts_.inform(QString::fromUtf8(kInvalidExpression));
+  }
+  resultTotal_ = document_.results().count();
+  SetMessagePane(resultTotal_ > 0 ? Q(FormatResultsFound(resultTotal_))
+                                  : QString::fromLatin1(kReady));
+  UpdateCaption();
+}
+
+const SearchExpression* CMainFrame::ValidationExpression() {
+  if (const SearchExpression* e = bridge_->run().expression()) return e;
+  if (documentExpression_) return &*documentExpression_;
+  const std::string& searchText = document_.results().searchText();
+  if (!searchText.empty()) {
+    documentExpression_ = ParseExpression(
+        NormalizeSearchText(searchText, state_.settings.search.defaultOperator));
+  }
+  if (!documentExpression_) {
+    prompts_.inform(QString::fromUtf8(kInvalidExpression));
+    return nullptr;
+  }
+  return &*documentExpression_;
+}
+
+bool CMainFrame::SaveDocument() {
+  if (IsSearching()) return false;
+  if (document_.pathName().empty() || openedDamaged_) return SaveDocumentAs();
+  DocumentStatus status = document_.OnSaveDocument(document_.pathName());
+  if (!status.ok) {
+    prompts_.inform(Q(status.message));
+    return false;
+  }
+  AddRecent(document_.pathName());
+  UpdateCaption();
+  return true;
+}
+
+bool CMainFrame::SaveDocumentAs() {
+  if (IsSearching()) return false;
+  QString suggested = document_.pathName().empty() ? Q(document_.title()) + kDocumentExtension
+                                                   : Q(document_.pathName());
+  QString path = prompts_.saveFileName(QStringLiteral("Save As"), suggested,
+                                       QString::fromUtf8(kDocumentFilterName));
+  if (path.isEmpty()) return false;
+  if (QFileInfo(path).suffix().isEmpty()) path += kDocumentExtension;
+  DocumentStatus status = document_.OnSaveDocument(path.toStdString());
+  if (!status.ok) {
+    prompts_.inform(Q(status.message));
+    return false;
+  }
+  openedDamaged_ = false;
+  AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
+  UpdateCaption();
+  return true;
+}
+
+void CMainFrame::AddRecent(const std::string& path) {
+  recent_.Add(path);  // a list that cannot be saved only costs the list
+  UpdateRecentMenu();
+}
+
+void CMainFrame::UpdateRecentMenu() {
+  const auto& paths = recent_.paths();
+  for (size_t i = 0; i < recentActions.size(); ++i) {
+    const bool used = i < paths.size();
+    recentActions[i]->setVisible(used);
+    if (used) {
+      recentActions[i]->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+          QFileInfo(Q(paths[i])).fileName().replace("&", "&&")));
+      recentActions[i]->setStatusTip(Q(paths[i]));
+    }
+  }
+  recentSeparator_->setVisible(!paths.empty());
+}
+
+// Delete: the total is the rows left.
+void CMainFrame::ResultsDeleted(int total) {
+  resultTotal_ = total;
+  SetMessagePane(total == 0 ? QString::fromLatin1(kReady) : Q(FormatResultsFound(total)));
+}
+
+// Delete All: the document is a new one now.
+void CMainFrame::DocumentEmptied() {
+  resultTotal_ = 0;
+  documentExpression_.reset();
+  SetMessagePane(QString::fromLatin1(kReady));
+  UpdateCaption();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !IsSearching()) event->acceptProposedAction();
+}
+
+// A file dropped on the window opens like File Open (the first local file).
+void CMainFrame::dropEvent(QDropEvent* event) {
+  if (OpenDroppedFiles(event->mimeData()->urls())) event->acceptProposedAction();
+}
+
+bool CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
+  if (IsSearching()) return false;
+  for (const QUrl& url : urls) {
+    if (!url.isLocalFile()) continue;
+    if (SaveModified()) OpenDocumentFile(url.toLocalFile());
+    return true;
+  }
+  return false;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (!SaveModified()) {
+    event->ignore();
+    return;
+  }
+  bridge_->run().StopSearch();
+  CloseThreadsWindow();
+  event->accept();
+}
+
+// --- Browser and help ---
+
+void CMainFrame::LaunchInBrowser(const std::string& url) {
+  // A failure to start is not reported, as with the browser's own start.
+  openUrl(url);
+}
+
+void CMainFrame::LaunchInNewBrowserWindow(const std::string& url) {
+  const std::string& browser = state_.settings.proxy.browserPath;
+  // Without a configured browser the desktop's handler opens the page.
+  if (browser.empty()) {
+    openUrl(url);
+  } else {
+    launchBrowser(browser, url);
+  }
+}
+
+void CMainFrame::OpenWebSite() { LaunchInBrowser(kProductWebAddress); }
+
+void CMainFrame::HelpTopics() {
+  for (const std::string& page : helpPages) {
+    if (QFileInfo::exists(Q(page))) {
+      openHelpFile(QFileInfo(Q(page)).absoluteFilePath().toStdString());
+      return;
+    }
+  }
+  prompts_.inform(QString::fromUtf8(kHelpMissing));
+}
+
+QDialog* CMainFrame::CreateAboutBox() {
+  auto* box = new QMessageBox(this);
+  box->setObjectName(QStringLiteral("aboutBox"));
+  box->setWindowTitle(QString::fromUtf8(kAboutCaption));
+  box->setIconPixmap(windowIcon().pixmap(48, 48));
+  box->setText(QString::fromUtf8(kAboutText));
+  box->setStandardButtons(QMessageBox::Ok);
+  return box;
 }
 
 }  // namespace trovelane::ui

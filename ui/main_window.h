@@ -1,15 +1,250 @@
-// CMainFrame: the desktop program's main window.
+// CMainFrame: the desktop program's main window. It hosts the results view
+// and carries the search controls: the tool bar with the profile selector,
+// the search bar (expression box with its history, Go, the Expression Wizard
+// button, the busy animation) and the status bar with its three panes. It
+// owns the document and the window's search run (through SearchBridge), and
+// routes the search and document commands to them.
+//
+// The program-wide state (install folder, settings, catalogue) belongs to
+// the caller and outlives the window.
+//
+// Threads: user-interface thread only. The search run's events arrive here
+// through the bridge, on this thread.
 #pragma once
 
+#include <QAction>
 #include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/program_state.h"
+#include "platform/recent_files.h"
+#include "results/quivmark_doc.h"
+#include "search/search_events.h"
+#include "ui/prompts.h"
+#include "ui/results_view.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QToolBar;
+class QToolButton;
 
 namespace trovelane::ui {
 
-class CMainFrame : public QMainWindow {
+class CBannerWidget;
+class PrintCommands;
+
+class CThreadsWindow;
+class SearchBridge;
+
+inline constexpr const char* kProgramCaption = "t r o v e l a n e";
+inline constexpr const char* kAboutCaption = "About t r o v e l a n e";
+inline constexpr const char* kAboutText = "t r o v e l a n e version 2.52";
+inline constexpr const char* kWebSitePrompt = "Takes you to the t r o v e l a n e web site.";
+inline constexpr const char* kSaveChangesQuestion = "Save changes to %s?";
+inline constexpr const char* kHelpMissing = "The help page of t r o v e l a n e cannot be found.";
+
+// The busy animation: icons 172 to 175, one every 500 ms while searching.
+inline constexpr int kFirstBusyIcon = 172;
+inline constexpr int kBusyFrames = 4;
+inline constexpr int kAnimationPeriodMs = 500;
+
+// A saved result limit of 0 (what a new install has) would let no result
+// through; a search then takes this one, as trovelane-cli does.
+inline constexpr int kDefaultMaxResults = 100;
+
+// The settings a search runs with: the saved ones, with a usable limit.
+NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved);
+
+// Pane texts of the status bar.
+std::string LimitPaneText(const SearchOptions& options);
+std::string ValidationPaneText(int mode, bool searching);
+
+class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   Q_OBJECT
 
  public:
-  explicit CMainFrame(QWidget* parent = nullptr);
+  explicit CMainFrame(ProgramState& state, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // --- Commands ---
+  void Go();
+  void Stop();
+  void ToggleThreadsWindow();
+  bool NewDocument();
+  bool OpenDocument();  // asks for the file
+  bool OpenDocumentFile(const QString& path);
+  bool SaveDocument();
+  bool SaveDocumentAs();
+  // Files dropped on the window: the first local one opens. True when one was taken.
+  bool OpenDroppedFiles(const QList<QUrl>& urls);
+  void HelpTopics();
+  void OpenWebSite();
+  // The About box, not yet shown.
+  QDialog* CreateAboutBox();
+  // Asks to save a modified document; false when the user cancelled.
+  bool SaveModified();
+  // The settings changed (a dialog): panes, view options, selector.
+  void SettingsChanged();
+  // Fills the profile selector from the profile list and selects the current one.
+  void FillProfileSelector();
+  // The selector's entry `index` becomes the current profile (ignored while searching).
+  void SelectProfile(int index);
+  // Lets a dialog or print command be used (its code connects the action
+  // first). Search Settings, Search Profiles and the print commands stay
+  // disabled while a search runs.
+  void EnableDialogCommand(QAction* action);
+  // Connects and enables the commands that open the settings dialogs and the
+  // Expression Wizard.
+  void ConnectDialogCommands();
+  void EnablePrintCommand(QAction* action) { EnableDialogCommand(action); }
+
+  // --- What the view and the dialogs ask ---
+  bool IsSearching() const override;
+  QString GetSearchExpressionText() const override;
+  void LaunchInBrowser(const std::string& url) override;
+  void LaunchInNewBrowserWindow(const std::string& url) override;
+  UserPrompts& Prompts() override { return prompts_; }
+
+  // --- Parts, for the dialogs, the banner, printing and tests ---
+  ProgramState& state() { return state_; }
+  CQuivmarkDoc& document() { return document_; }
+  CQuivmarkView* view() { return view_; }
+  SearchBridge* bridge() { return bridge_; }
+  QComboBox* expressionBox() { return expressionBox_; }
+  QPushButton* goButton() { return goButton_; }
+  QToolButton* wizardButton() { return wizardButton_; }
+  QLabel* searchLabel() { return searchLabel_; }
+  QLabel* animationPicture() { return animation_; }
+  QWidget* searchBar() { return searchBar_; }
+  QComboBox* profileSelector() { return profileSelector_; }
+  QToolBar* toolBar() { return toolBar_; }
+  CThreadsWindow* threadsWindow() { return threadsWindow_; }
+  QString PaneText(int pane) const;
+  int currentIcon() const { return currentIcon_; }
+  int resultTotal() const { return resultTotal_; }
+  const std::vector<std::string>& recentDocuments() const { return recent_.paths(); }
+  // The banner (the banner widget fills the view's top band).
+  void SetBannerWidget(QWidget* banner) { view_->SetBannerWidget(banner); }
+  CBannerWidget* banner() { return banner_; }
+  // The end of start-up: the banner thread fetches the advertisement list
+  // (when the build names one) into the install folder.
+  void StartBanner();
+  PrintCommands* printCommands() { return printCommands_; }
+  // How URLs reach the desktop; tests record them instead.
+  std::function<bool(const std::string& url)> openUrl;
+  std::function<bool(const std::string& browserPath, const std::string& url)> launchBrowser;
+  std::function<bool(const std::string& path)> openHelpFile;
+  // Where Help Topics looks for the help page, first found wins.
+  std::vector<std::string> helpPages;
+
+  // --- Actions ---
+  QAction* newAction;
+  QAction* openAction;
+  QAction* saveAction;
+  QAction* saveAsAction;
+  QAction* exitAction;
+  QAction* goAction;
+  QAction* stopAction;
+  QAction* threadsAction;
+  QAction* helpTopicsAction;
+  QAction* webSiteAction;
+  QAction* aboutAction;
+  std::array<QAction*, kRecentFilesMax> recentActions{};
+  // Printing: made here, disabled; the printing code connects them and calls
+  // EnablePrintCommand.
+  QAction* printAction;
+  QAction* printPreviewAction;
+  QAction* printSetupAction;
+  // The dialogs: made here, disabled until their dialog connects and calls
+  // EnableDialogCommand.
+  QAction* searchSettingsAction;
+  QAction* searchProfilesAction;
+  QAction* internetSettingsAction;
+  QAction* resultViewOptionsAction;
+  QAction* expressionWizardAction;
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  // SearchEvents, all on the user-interface thread (see SearchBridge).
+  bool OnNewDocument() override;
+  void OnSearchHistory(const std::string& normalizedText) override;
+  void OnDocumentTitle(const std::string& title) override;
+  void OnResult(const ResultHandoff& result) override;
+  void OnStatusPane(const std::string& text) override;
+  void OnEngineRow(int engineIndex, const std::string& text) override;
+  void OnSearchingChanged(bool searching) override;
+
+  // ViewHost.
+  const SearchExpression* ValidationExpression() override;
+  const NetworkSettings& Settings() const override { return state_.settings; }
+  void ResultsDeleted(int total) override;
+  void DocumentEmptied() override;
+
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateSearchBar();
+  void CreateStatusBar();
+  void LayoutSearchBar();
+  void AnimationTick();
+  void UpdateCommandStates();
+  void UpdatePanes();
+  void UpdateCaption();
+  void UpdateRecentMenu();
+  void AddRecent(const std::string& path);
+  void ShowFirstDisplay();
+  void OpenThreadsWindow();
+  void CloseThreadsWindow();
+  void SetMessagePane(const QString& text);
+
+  ProgramState& state_;
+  NetworkSettings runSettings_;  // what SearchRun reads at each start
+  CQuivmarkDoc document_;
+  UserPrompts prompts_;
+  RecentFiles recent_;
+
+  CQuivmarkView* view_ = nullptr;
+  SearchBridge* bridge_ = nullptr;
+  CThreadsWindow* threadsWindow_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QComboBox* profileSelector_ = nullptr;
+  QWidget* searchBar_ = nullptr;
+  QLabel* searchLabel_ = nullptr;
+  QComboBox* expressionBox_ = nullptr;
+  QToolButton* wizardButton_ = nullptr;
+  QPushButton* goButton_ = nullptr;
+  QLabel* animation_ = nullptr;
+  QLabel* panes_[3] = {};
+  CBannerWidget* banner_ = nullptr;
+  PrintCommands* printCommands_ = nullptr;
+  QMenu* recentMenuAnchor_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+
+  QTimer animationTimer_;
+  int currentIcon_ = kFirstBusyIcon;
+  int animationFrame_ = 0;
+  int resultTotal_ = 0;
+  bool openedDamaged_ = false;  // the document opened with an error
+  std::vector<std::string> engineStatus_;  // the last text of each engine's row
+  std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
+  std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand
 };
+
+// The four frames of the busy animation, drawn by the program (index 0-3
+// for the icons 172-175), and the program's own icon.
+QPixmap BusyIcon(int frame);
+QIcon ProgramIcon();
 
 }  // namespace trovelane::ui

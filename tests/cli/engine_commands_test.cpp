@@ -63,6 +63,23 @@ TEST(EngineCommandsTest, ImportAndExportFailuresAreReported) {
   EXPECT_THAT(cut.output, HasSubstr("nothing was imported"));
   EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile);
 
+  // A numbered technique without results per page could never page on.
+  std::string noPaging = PluginEngineFile("x");
+  noPaging.replace(noPaging.find("ACT = plugin"), 12, "ACT = http://127.0.0.1/s");
+  WriteFileBytes(home.File("zero.eng"), noPaging);
+  testing::Outcome zero = home.Run({"engines", "import", home.File("zero.eng")});
+  EXPECT_EQ(zero.exitCode, 1);
+  EXPECT_THAT(zero.output, HasSubstr("\"Default No. of Results\" is 0"));
+  EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile);
+  // Found in the profile, it is named on start-up and kept as it stands.
+  WriteFileBytes(home.HomeFile("default.prf"), profile + noPaging);
+  testing::Outcome listed = home.Run({"engines"});
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_THAT(listed.output, HasSubstr("is 0; the technique \"Result + 0\" needs a number above 0. "
+                                       "Searches leave it out."));
+  EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile + noPaging);
+  WriteFileBytes(home.HomeFile("default.prf"), profile);
+
   testing::Outcome unwritable = home.Run({"engines", "export", "0", home.File("no/such/x.eng")});
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_THAT(unwritable.output, HasSubstr("Error opening the file for writing"));

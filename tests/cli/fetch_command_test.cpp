@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "net/base64.h"
 #include "net/settings_file.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/resetting_server.h"
 
 namespace trovelane {
 namespace {
@@ -19,6 +21,8 @@ namespace {
 using test::Answer;
 using test::HttpResponse;
 using test::LoopbackServer;
+using test::ResettingServer;
+using test::ServerConnection;
 
 struct CliRun {
   int status;
@@ -102,6 +106,61 @@ TEST(FetchCommand, ExitStatusSaysWhatFailed) {
   EXPECT_EQ(unreachable.status, 1);
   EXPECT_NE(unreachable.err.find("cannot resolve the name of no-such-host.invalid:80"),
             std::string::npos);
+}
+
+TEST(FetchCommand, AnAnswerWithoutAStatusLineIsAFailureThatSaysWhy) {
+  LoopbackServer closes(Answer(""));
+  LoopbackServer garbage(Answer("SSH-2.0-banner\r\n"));
+  LoopbackServer needsLogin(Answer(HttpResponse("HTTP/1.0 407 Proxy Authentication Required",
+                                                "Proxy-Authenticate: Basic realm=\"p\"\r\n",
+                                                "login first")));
+  ResettingServer resets;
+  auto viaCern = [](const LoopbackServer& proxy) {
+    return "fetch --proxy 127.0.0.1:" + std::to_string(proxy.port()) + " http://h.example/";
+  };
+  struct Case {
+    std::string arguments;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"fetch " + closes.Url(), "closed the connection without answering"},
+      {"fetch " + garbage.Url(), "did not answer in HTTP (no status line; it sent \"SSH-2.0-banner"},
+      {"fetch " + resets.Url(), "reset the connection without answering"},
+      {viaCern(closes), "the proxy 127.0.0.1:" + std::to_string(closes.port()) + " closed"},
+      {viaCern(garbage), "the proxy 127.0.0.1:" + std::to_string(garbage.port()) + " did not"},
+      {viaCern(needsLogin), "asks for credentials (407 Proxy Authentication Required)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    CliRun run = RunCli(c.arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+  }
+  // A 407 from a server reached directly is a page like any other.
+  EXPECT_EQ(RunCli("fetch " + needsLogin.Url()).status, 0);
+}
+
+TEST(FetchCommand, TimeOutsFromTheSettingsEndASilentServerAndACutBodyFails) {
+  LoopbackServer silent([](ServerConnection& c) { c.WaitForStop(); });
+  LoopbackServer cut(Answer(HttpResponse("HTTP/1.0 200 OK", "Content-Length: 9\r\n", "", false) +
+                            "part"));
+  char home[] = "/tmp/trovelane-cli-home-XXXXXX";
+  ASSERT_NE(mkdtemp(home), nullptr);
+  const std::string withHome = std::string("--home ") + home + " ";
+  ASSERT_EQ(RunCli(withHome + "settings set timeout.read 1").status, 0);
+
+  const auto start = std::chrono::steady_clock::now();
+  CliRun timedOut = RunCli(withHome + "fetch " + silent.Url());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "hang guard";
+  EXPECT_EQ(timedOut.status, 1);
+  EXPECT_NE(timedOut.err.find("timed out"), std::string::npos) << timedOut.err;
+
+  CliRun short_ = RunCli(withHome + "fetch " + cut.Url());
+  EXPECT_EQ(short_.status, 1);
+  EXPECT_EQ(short_.out, "part");
+  EXPECT_NE(short_.err.find("the body ended before its Content-Length"), std::string::npos);
+  std::system((std::string("rm -rf ") + home).c_str());
 }
 
 }  // namespace

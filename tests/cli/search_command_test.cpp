@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engines/profile.h"
 #include "tests/cli/cli_home.h"
 #include "tools/sample_engines/sample_server.h"
 
@@ -192,6 +193,37 @@ TEST_F(SearchCommandTest, CtrlCStopsAndStillWritesTheResults) {
   for (const auto& entry : std::filesystem::directory_iterator(home_.Home())) {
     EXPECT_NE(entry.path().filename().string().rfind("sdump", 0), 0u) << entry.path();
   }
+}
+
+}  // namespace
+}  // namespace trovelane::testing
+
+namespace trovelane::testing {
+namespace {
+
+TEST_F(SearchCommandTest, RegistersAndRunsSitePluginsLikeAnyEngine) {
+  const std::string plugins = home_.HomeFile("plugins");
+  ASSERT_TRUE(server_->WritePluginSiteFiles(plugins, nullptr));
+  ASSERT_TRUE(SaveProfile(profile_, EngineCatalogue()));  // only the plug-ins
+  // A plain name is looked up in the plug-in folders; a path is copied in.
+  Outcome byName = home_.Run({"engines", "--profile", profile_, "add-plugin", "plgresearch.so"});
+  ASSERT_EQ(byName.exitCode, 0) << byName.output;
+  EXPECT_NE(byName.output.find("Added plug-in \"Northern Light\" (plgresearch.so) as engine 0"),
+            std::string::npos)
+      << byName.output;
+  Outcome byPath = home_.Run({"engines", "--profile", profile_, "add-plugin", TEST_PLUGIN_PATH});
+  ASSERT_EQ(byPath.exitCode, 0) << byPath.output;
+  EXPECT_TRUE(std::filesystem::exists(plugins + "/" +
+                                      std::filesystem::path(TEST_PLUGIN_PATH).filename().string()));
+  Outcome listed = home_.Run({"engines", "--profile", profile_});
+  EXPECT_NE(listed.output.find("Northern Light"), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("Test Pages Plugin"), std::string::npos) << listed.output;
+
+  Outcome out = Search({"--format", "json", "lantern", "river"});
+  ASSERT_EQ(out.exitCode, 0) << out.output;
+  std::vector<nlohmann::json> lines = JsonLines(out.output);
+  ASSERT_FALSE(lines.empty()) << out.output;
+  for (const auto& line : lines) EXPECT_EQ(line["engineName"], "Northern Light") << line;
 }
 
 }  // namespace

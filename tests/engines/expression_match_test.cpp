@@ -145,6 +145,81 @@ TEST(TagTermTest, InnerTextAgreesWithEachTagReadAlone) {
   }
 }
 
+// Each attribute of a tag read on its own with ParseTagAttribute, as a
+// plain reading of the tag would; stops where AnyTagAttribute stops.
+template <typename Visit>
+bool EachAttributeAlone(std::string_view page, std::size_t from, Visit visit) {
+  std::string name, value;
+  for (;;) {
+    while (from < page.size() && IsAsciiBlank(page[from])) ++from;
+    if (from < page.size() && (page[from] == '>' || page[from] == '<')) return false;
+    const std::size_t used = ParseTagAttribute(page.substr(from), name, value);
+    if (used == 0) return false;
+    from += used;
+    if (visit(name, value)) return true;
+  }
+}
+
+// Attribute and META terms against that plain reading, with each value
+// copied out and matched alone, over tags that never end and values that
+// run on to the end of the page.
+TEST(TagTermTest, AttributeAndMetaTermsAgreeWithEachTagReadAlone) {
+  auto valueSatisfies = [](std::string_view term, const std::string& value) {
+    auto valueExpression = ParseExpression(term);
+    return valueExpression ? MatchExpression(valueExpression->Root(), value)
+                           : EqualsNoCase(value, term);
+  };
+  auto attribute = [&](std::string_view page, std::string_view tag, std::string_view property,
+                       std::string_view term) {
+    const std::string open = "<" + std::string(tag);
+    for (std::size_t from = 0;;) {
+      const std::size_t found = FindNoCase(page.substr(from), open);
+      if (found == kNotFound) return false;
+      const std::size_t at = from + found;
+      from = at + 1;
+      if (EachAttributeAlone(page, at + open.size(), [&](const std::string& n, const std::string& v) {
+            return EqualsNoCase(n, property) && valueSatisfies(term, v);
+          })) {
+        return true;
+      }
+    }
+  };
+  auto meta = [&](std::string_view page, std::string_view property, std::string_view term) {
+    for (std::size_t from = 0;;) {
+      const std::size_t found = FindNoCase(page.substr(from), "<META");
+      if (found == kNotFound) return false;
+      const std::size_t at = from + found;
+      from = at + 1;
+      bool keySeen = false;
+      bool decided = false;
+      EachAttributeAlone(page, at + 5, [&](const std::string& n, const std::string& v) {
+        if (!keySeen) {
+          keySeen = EqualsNoCase(n, "NAME") && EqualsNoCase(v, property);
+          return false;
+        }
+        if (!EqualsNoCase(n, "content")) return false;
+        decided = valueSatisfies(term, v);
+        return true;
+      });
+      if (decided) return true;
+    }
+  };
+  const char* pieces[] = {"<a", "<A ", "<Ax", "href", "=", "\"", ">", " ", "x", "kw",
+                          "<meta", "name=kw ", "content=", "go", "go1", "<", "\t"};
+  const char* terms[] = {"go", "go & !x", "x | go1", "\"go x\"", "a b"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string page;
+    for (int n = random() % 24; n > 0; --n) page += pieces[random() % std::size(pieces)];
+    for (const char* term : terms) {
+      const std::string a = std::string("'A,HREF,") + term + "'";
+      ASSERT_EQ(PageMatches(a, page), attribute(page, "A", "HREF", term)) << a << " on " << page;
+      const std::string m = std::string("'METANAME,kw,") + term + "'";
+      ASSERT_EQ(PageMatches(m, page), meta(page, "kw", term)) << m << " on " << page;
+    }
+  }
+}
+
 TEST(TagTermTest, Attribute) {
   const std::string page = "<img src=cat.gif><A class=x HREF=\"http://travel.example/\">go</A>";
   EXPECT_TRUE(PageMatches("'A,HREF,travel'", page));

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+
+#include "engines/html_scan.h"
 
 namespace trovelane {
 namespace {
@@ -68,6 +71,58 @@ TEST(HarvestFormValuesTest, OverlongFieldsAreSkippedAndTruncatedTagsReadAsFarAsT
   EXPECT_EQ(engine.parameters[0].currentValue, "");
   HarvestFormValues(engine, "<input");
   EXPECT_EQ(engine.parameters[0].found, 0);
+}
+
+// The harvest against a plain reading of each INPUT tag with
+// ParseTagAttribute, over tags that never end and values that run on.
+TEST(HarvestFormValuesTest, AgreesWithAPlainReadingOfEachTag) {
+  auto reference = [](EngineDefinition& engine, std::string_view page) {
+    for (EngineParameter& p : engine.parameters) p.found = 0;
+    std::string name, value;
+    for (std::size_t pos = 0; pos < page.size();) {
+      const std::size_t tag = IsInputTag(page.substr(pos));
+      if (tag == 0) {
+        ++pos;
+        continue;
+      }
+      std::string fieldName, fieldValue;
+      pos += tag;
+      for (;;) {
+        std::size_t next = pos;
+        while (next < page.size() && IsAsciiBlank(page[next])) ++next;
+        if (next < page.size() && (page[next] == '>' || page[next] == '<')) break;
+        const std::size_t used = ParseTagAttribute(page.substr(next), name, value);
+        if (used == 0) break;
+        pos = next + used;
+        if (EqualsNoCase(name, "NAME")) fieldName = value;
+        if (EqualsNoCase(name, "VALUE")) fieldValue = value;
+      }
+      if (fieldName.empty()) continue;
+      for (EngineParameter& p : engine.parameters) {
+        if (EqualsNoCase(p.name, fieldName)) {
+          p.currentValue = fieldValue;
+          p.found = 1;
+        }
+      }
+    }
+  };
+  const char* pieces[] = {"<input", "<INPUTx", "< input ", "name=", "NAME=\"", "value=", "\"",
+                          "start", "q", " ", ">", "=", "10", "checked ", "<"};
+  std::mt19937 random(3);
+  for (int round = 0; round < 4000; ++round) {
+    std::string page;
+    for (int n = random() % 24; n > 0; --n) page += pieces[random() % std::size(pieces)];
+    EngineDefinition harvested = EngineWith({"start", "q"});
+    EngineDefinition expected = EngineWith({"start", "q"});
+    HarvestFormValues(harvested, page);
+    reference(expected, page);
+    for (size_t i = 0; i < 2; ++i) {
+      ASSERT_EQ(harvested.parameters[i].found, expected.parameters[i].found) << page;
+      if (expected.parameters[i].found) {
+        ASSERT_EQ(harvested.parameters[i].currentValue, expected.parameters[i].currentValue) << page;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -110,6 +110,30 @@ TEST(ParseTagAttributeTest, LongValuesAreKeptWhole) {
   EXPECT_EQ(value, longValue);
 }
 
+// Reads through a page memo, at rising positions as the scans make them,
+// give what each read alone gives.
+TEST(PageScanMemoTest, ChangesNoReadOfAttributesOrTagEnds) {
+  const char* pieces[] = {"<a", "x", "=", "\"", ">", " ", "\t", "name", "<", "v"};
+  std::mt19937 random(4);
+  for (int round = 0; round < 3000; ++round) {
+    std::string page;
+    for (int n = random() % 30; n > 0; --n) page += pieces[random() % std::size(pieces)];
+    PageScanMemo memo(page);
+    std::string name, value;
+    std::string_view memoName, memoValue;
+    for (std::size_t pos = 0; pos < page.size(); pos += 1 + random() % 3) {
+      const std::size_t used = ParseTagAttribute(page.substr(pos), name, value);
+      ASSERT_EQ(ReadTagAttribute(page, pos, memoName, memoValue, &memo), used) << page << " @" << pos;
+      if (used != 0) {
+        ASSERT_EQ(memoName, name) << page << " @" << pos;
+        ASSERT_EQ(memoValue, value) << page << " @" << pos;
+      }
+      const std::size_t end = FindTagEnd(page.substr(pos));
+      ASSERT_EQ(memo.TagEnd(pos), end == kNotFound ? kNotFound : pos + end) << page << " @" << pos;
+    }
+  }
+}
+
 TEST(GetInnerTextTest, TextUpToTheClosingTag) {
   EXPECT_EQ(GetInnerText("<TITLE>Cheap offers</title> rest", "TITLE"), "Cheap offers");
   EXPECT_EQ(GetInnerText("<b title=\"x>y\">bold</b>", "b"), "bold");  // ">" in quotes skipped

@@ -81,6 +81,8 @@ TEST(CernProxy, HttpsGoesThroughConnectAndARefusedTunnelFailsOpen) {
 // status and reply (code, address type and address), then serves the page
 // itself when the tunnel is open.
 struct SocksScript {
+  int choiceVersion = 0x05;
+  int replyVersion = 0x05;
   int method = 0x00;
   int authStatus = 0x00;
   int replyCode = 0x00;
@@ -97,7 +99,10 @@ std::string ReadField(ServerConnection& c) {
 LoopbackServer::Handler Socks(SocksScript script) {
   return [script](ServerConnection& c) {
     c.ReadExactly(4);  // greeting
-    c.Send(Bytes({0x05, script.method}));
+    c.Send(Bytes({script.choiceVersion, script.method}));
+    if (script.choiceVersion != 0x05 || (script.method != 0x00 && script.method != 0x02)) {
+      return c.ReadToEnd(), void();
+    }
     if (script.method == 0x02) {
       c.ReadExactly(1);
       ReadField(c);
@@ -110,8 +115,8 @@ LoopbackServer::Handler Socks(SocksScript script) {
     c.ReadExactly(4);  // 05 01 00 03
     ReadField(c);
     c.ReadExactly(2);
-    c.Send(Bytes({0x05, script.replyCode, 0x00}));
-    if (script.replyCode != 0) return c.ReadToEnd(), void();
+    c.Send(Bytes({script.replyVersion, script.replyCode, 0x00}));
+    if (script.replyCode != 0 || script.replyVersion != 0x05) return c.ReadToEnd(), void();
     c.Send(script.replyAddress + Bytes({0x1F, 0x90}));
     Answer(script.page)(c);
   };
@@ -183,6 +188,38 @@ TEST(Socks5Proxy, RefusalsFailOpenWithoutSendingTheRequest) {
     EXPECT_FALSE(opened);
     EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
     EXPECT_EQ(proxyServer.Received(0), r.received);
+  }
+}
+
+TEST(Socks5Proxy, AnswersThatAreNotSocks5EndTheHandshakeSayingWhichStep) {
+  struct Case {
+    SocksScript script;
+    std::string received;  // what the proxy got before the handshake ended
+    std::string step;      // what the failure text names
+  };
+  SocksScript socks4, gssapi, badReply, refused;
+  socks4.choiceVersion = 0x04;
+  gssapi.method = 0x01;
+  badReply.replyVersion = 0x00;
+  refused.replyCode = 0x02;
+  const std::string connect = Bytes({0x05, 0x01, 0x00, 0x03, 0x01, 'h', 0x00, 0x50});
+  const Case cases[] = {
+      {socks4, kGreeting, "greeting: the proxy answered with version 0x04"},
+      {gssapi, kGreeting, "greeting: the proxy chose method 0x01, which was not offered"},
+      {badReply, kGreeting + connect, "CONNECT: the proxy answered with version 0x00"},
+      {refused, kGreeting + connect, "CONNECT: the proxy refused the tunnel to h:80 (0x02"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    LoopbackServer proxyServer(Socks(c.script));
+    ProxySettings proxy = MakeProxy(kProxySocks5, proxyServer.port());
+    CHttpURL page;
+    bool opened = true;
+    Fetch(page, "http://h/", &proxy, &opened);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(page.GetFailure(), OpenFailure::kProxy);
+    EXPECT_NE(page.GetFailureText().find(c.step), std::string::npos) << page.GetFailureText();
+    EXPECT_EQ(proxyServer.Received(0), c.received) << "no request goes through";
   }
 }
 

@@ -51,19 +51,45 @@ TEST_F(Tls, ACertificateThatDoesNotVerifyFailsOpen) {
   unsetenv("SSL_CERT_DIR");
 }
 
-TEST_F(Tls, RedirectsCrossBetweenHttpAndHttps) {
+TEST_F(Tls, RedirectsGoUpToHttpsButNeverDownToHttp) {
   LoopbackServer plainTarget(Answer(HttpResponse("HTTP/1.0 200 OK", "", "plain")));
   LoopbackServer secure(
       Answer(HttpResponse("HTTP/1.0 302 Found", "Location: " + plainTarget.Url("/p") + "\r\n", "")),
       certs_.serverCert, certs_.serverKey);
-  LoopbackServer plain(
-      Answer(HttpResponse("HTTP/1.0 301 Moved", "Location: " + secure.Url("/s") + "\r\n", "")));
+  LoopbackServer secureTarget(Answer(ok_), certs_.serverCert, certs_.serverKey);
+  LoopbackServer plain(Answer(
+      HttpResponse("HTTP/1.0 301 Moved", "Location: " + secureTarget.Url("/s") + "\r\n", "")));
   CHttpURL page;
-  EXPECT_EQ(Fetch(page, plain.Url("/start"), nullptr), "plain");
-  EXPECT_EQ(secure.Received(0).substr(0, 17), "GET /s HTTP/1.0\r\n");
-  EXPECT_NE(
-      secure.Received(0).find("\r\nHost: localhost:" + std::to_string(secure.port()) + "\r\n"),
-      std::string::npos);
+  EXPECT_EQ(Fetch(page, plain.Url("/start"), nullptr), "secret page");
+  EXPECT_EQ(secureTarget.Received(0).substr(0, 17), "GET /s HTTP/1.0\r\n");
+  EXPECT_NE(secureTarget.Received(0).find("\r\nHost: localhost:" +
+                                          std::to_string(secureTarget.port()) + "\r\n"),
+            std::string::npos);
+
+  // The query of an https request must not go out again in clear text.
+  bool opened = true;
+  EXPECT_EQ(Fetch(page, secure.Url("/q?secret=1"), nullptr, &opened), "");
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kInsecureRedirect);
+  EXPECT_NE(page.GetFailureText().find(plainTarget.Url("/p")), std::string::npos);
+  EXPECT_EQ(plainTarget.ConnectionCount(), 0u);
+}
+
+TEST_F(Tls, ABodyShortOfItsContentLengthIsCutOverTlsToo) {
+  LoopbackServer cut(
+      [](test::ServerConnection& c) {
+        c.ReadRequest();
+        c.Send(HttpResponse("HTTP/1.0 200 OK", "Content-Length: 100\r\n", "", false) + "short");
+        // The connection then closes: a clean end of the stream, but not of the body.
+      },
+      certs_.serverCert, certs_.serverKey);
+  CHttpURL page;
+  EXPECT_EQ(Fetch(page, cut.Url(), nullptr), "short");
+  EXPECT_EQ(page.GetReadFailure(), ReadFailure::kTruncated);
+
+  LoopbackServer whole(Answer(ok_), certs_.serverCert, certs_.serverKey);
+  EXPECT_EQ(Fetch(page, whole.Url(), nullptr), "secret page");
+  EXPECT_EQ(page.GetReadFailure(), ReadFailure::kNone);
 }
 
 TEST_F(Tls, RelativeLocationStaysOnTheSecureServer) {

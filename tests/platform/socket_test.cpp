@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,10 +111,9 @@ TEST(TcpSocket, CancelEndsAReceiveOrPeekWaitAtOnce) {
   close(peer);
 }
 
-TEST(TcpSocket, CancelEndsAConnectThatHangs) {
-  // A listener that never accepts, with its queue filled, drops further
-  // connection attempts, so the next connect waits.
-  Listener listener(0);
+// A listener that never accepts, with its queue filled: further connection
+// attempts are dropped, so the next connect waits. Returns the filler sockets.
+std::vector<int> FillQueue(const Listener& listener) {
   std::vector<int> fillers;
   for (int i = 0; i < 8; ++i) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -125,7 +125,12 @@ TEST(TcpSocket, CancelEndsAConnectThatHangs) {
     fillers.push_back(fd);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return fillers;
+}
 
+TEST(TcpSocket, CancelEndsAConnectThatHangs) {
+  Listener listener(0);
+  std::vector<int> fillers = FillQueue(listener);
   CancelSignal signal;
   TcpSocket socket(&signal);
   bool connected = true;
@@ -134,6 +139,59 @@ TEST(TcpSocket, CancelEndsAConnectThatHangs) {
   for (int fd : fillers) close(fd);
   if (connected) GTEST_SKIP() << "this network stack accepts beyond the queue";
   EXPECT_LT(latency, std::chrono::milliseconds(100));
+}
+
+TEST(TcpSocket, TimeOutsEndAConnectOrAReceiveThatHangs) {
+  Listener listener(0);
+  std::vector<int> fillers = FillQueue(listener);
+  CancelSignal signal;
+  TcpSocket socket(&signal);
+  Timeouts timeouts;
+  timeouts.connect = std::chrono::milliseconds(300);
+  timeouts.idle = std::chrono::milliseconds(300);
+  socket.SetTimeouts(timeouts);
+  const auto start = std::chrono::steady_clock::now();
+  const bool connected = socket.Connect("127.0.0.1", listener.port());
+  for (int fd : fillers) close(fd);
+  if (!connected) {
+    EXPECT_TRUE(socket.TimedOut());
+    EXPECT_FALSE(socket.NameFailed());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
+
+  Listener quiet;
+  ASSERT_TRUE(socket.Connect("127.0.0.1", quiet.port()));
+  EXPECT_FALSE(socket.TimedOut()) << "a new connection starts afresh";
+  int peer = quiet.Accept();
+  char buffer[16];
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer), 0u);
+  EXPECT_TRUE(socket.TimedOut());
+  EXPECT_FALSE(socket.LastCallFailed()) << "silence is not a broken connection";
+
+  // A deadline ends a wait sooner than the idle time-out would.
+  timeouts.idle = std::chrono::seconds(60);
+  socket.SetTimeouts(timeouts);
+  ASSERT_TRUE(socket.Connect("127.0.0.1", quiet.port()));
+  int peer2 = quiet.Accept();
+  socket.SetDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
+  const auto waited = std::chrono::steady_clock::now();
+  EXPECT_EQ(socket.Peek(buffer, 1), 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - waited, std::chrono::seconds(30));
+  EXPECT_TRUE(socket.TimedOut());
+  close(peer);
+  close(peer2);
+  if (connected) GTEST_SKIP() << "this network stack accepts beyond the queue";
+}
+
+TEST(WaitFor, TimesOutAndStillSeesTheCancelFirst) {
+  CancelSignal watched;  // never raised: its fd never becomes readable
+  CancelSignal cancel;
+  EXPECT_EQ(WaitFor(watched.fd(), POLLIN, &cancel, 50), WaitResult::kTimedOut);
+  EXPECT_EQ(WaitFor(watched.fd(), POLLIN, &cancel, 0), WaitResult::kTimedOut);
+  cancel.Cancel();
+  EXPECT_EQ(WaitFor(watched.fd(), POLLIN, &cancel, 60000), WaitResult::kCancelled);
+  watched.Cancel();
+  EXPECT_EQ(WaitFor(watched.fd(), POLLIN, nullptr, 0), WaitResult::kReady);
 }
 
 }  // namespace

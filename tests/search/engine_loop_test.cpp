@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "net/settings.h"
+#include "search/request_builder.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 
@@ -81,14 +84,39 @@ TEST(IsNextPageLinkTest, SplitsAtTheEnginesOwnSeparatorToo) {
   EXPECT_TRUE(IsNextPageLink("http://127.0.0.1:8080/s?q=river%3Bpage=1", 0, 0, multi));
 }
 
-TEST(RequestIterationValueTest, FollowsTheTechnique) {
-  // pageOffset 20 and pageIndex 2 is the third page of ten results each.
-  EXPECT_EQ(RequestIterationValue(Engine(RESULT_PLUS_0), 20, 2), 20);
-  EXPECT_EQ(RequestIterationValue(Engine(RESULT_PLUS_1), 20, 2), 21);
-  EXPECT_EQ(RequestIterationValue(Engine(RELATIVE_0), 20, 2), 2);
-  EXPECT_EQ(RequestIterationValue(Engine(RELATIVE_1), 20, 2), 3);
-  EXPECT_EQ(RequestIterationValue(Engine(AUTO_1), 20, 2), 20);
-  EXPECT_EQ(RequestIterationValue(Engine(AUTO_2), 0, 0), 0);
+TEST(IterationValueTest, FollowsTheTechniqueAndNeverOverflows) {
+  // Page 2 of ten results each is the third page.
+  EXPECT_EQ(IterationValue(Engine(RESULT_PLUS_0), 2), 20);
+  EXPECT_EQ(IterationValue(Engine(RESULT_PLUS_1), 2), 21);
+  EXPECT_EQ(IterationValue(Engine(RELATIVE_0), 2), 2);
+  EXPECT_EQ(IterationValue(Engine(RELATIVE_1), 2), 3);
+  EXPECT_EQ(IterationValue(Engine(AUTO_1), 2), 20);
+  EXPECT_EQ(IterationValue(Engine(AUTO_2), 0), 0);
+
+  // RES = INT_MAX: the second page's offset and count clamp instead of
+  // wrapping to a negative start value.
+  EngineDefinition huge = Engine(RESULT_PLUS_1);
+  huge.resultsPerPage = INT_MAX;
+  EXPECT_EQ(IterationValue(huge, 1), INT_MAX);
+  EXPECT_EQ(PageOffset(huge, 1), INT_MAX);
+  EXPECT_EQ(PageOffset(huge, INT_MAX), INT_MAX);
+  EXPECT_EQ(IterationValue(Engine(RELATIVE_1), INT_MAX), INT_MAX);
+  EXPECT_FALSE(IsNextPageLink("http://127.0.0.1:8080/find/search?start=1", INT_MAX, 1, huge));
+}
+
+TEST(PagingProblemTest, NumberedTechniquesNeedResultsPerPage) {
+  for (int technique : {RESULT_PLUS_0, RESULT_PLUS_1, RELATIVE_0, RELATIVE_1}) {
+    EngineDefinition e = Engine(technique);
+    EXPECT_EQ(PagingProblem(e), "");
+    e.name = "Zero";
+    e.resultsPerPage = 0;
+    EXPECT_NE(PagingProblem(e).find("\"Default No. of Results\" is 0"), std::string::npos);
+    e.resultsPerPage = -5;
+    EXPECT_NE(PagingProblem(e), "");
+  }
+  EngineDefinition automatic = Engine(AUTO_1);
+  automatic.resultsPerPage = 0;
+  EXPECT_EQ(PagingProblem(automatic), "");
 }
 
 TEST(SearchRunTest, AutoValidationFollowsTheWeight) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <initializer_list>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "engines/html_scan.h"
 
 namespace trovelane {
 namespace {
@@ -116,6 +121,65 @@ TEST(AccumulateRelevanceTest, HeadingsOnlyRaiseAndTitleSetsItsOwnCounter) {
   EXPECT_EQ(leaf.textScore, 9);
   AccumulateRelevance(leaf, 5, "nothing", 7, options);  // not there: unchanged
   EXPECT_EQ(leaf.textScore, 9);
+}
+
+// FONT elements scored through remembered searches against each element
+// read alone (FindTagEnd, the first "</FONT" after it, its SIZE attribute),
+// over nested, unclosed and never-ending tags.
+TEST(ScoreRelevanceTest, FontElementsAgreeWithEachElementReadAlone) {
+  const SearchOptions options = Weights({1, 0, 0, 0, 0, 7, 5, 3});
+  auto reference = [&](ExpressionNode& root, std::string_view page) {
+    for (std::size_t from = 0;;) {
+      const std::size_t found = FindNoCase(page.substr(from), "<FONT");
+      if (found == kNotFound) return;
+      const std::size_t at = from + found;
+      from = at + 5;
+      const std::size_t tagEnd = FindTagEnd(page.substr(at));
+      if (tagEnd == kNotFound) continue;
+      const std::string_view inner = page.substr(at + tagEnd + 1);
+      const std::size_t close = FindNoCase(inner, "</FONT");
+      if (close == kNotFound) return;
+      int size = 0;
+      std::string name, value;
+      for (std::size_t pos = at + 5;;) {
+        std::size_t next = pos;
+        while (next < page.size() && IsAsciiBlank(page[next])) ++next;
+        if (next < page.size() && (page[next] == '>' || page[next] == '<')) break;
+        const std::size_t used = ParseTagAttribute(page.substr(next), name, value);
+        if (used == 0) break;
+        pos = next + used;
+        if (EqualsNoCase(name, "size")) {
+          size = std::atoi(value.c_str());
+          break;
+        }
+      }
+      AccumulateRelevance(root, kRelevanceFont, inner.substr(0, close), size, options);
+    }
+  };
+  auto counters = [](ExpressionNode& root) {
+    std::string out;
+    std::vector<ExpressionNode*> pending{&root};
+    while (!pending.empty()) {
+      ExpressionNode* node = pending.back();
+      pending.pop_back();
+      if (node->IsLeaf()) out += std::to_string(node->textScore) + ",";
+      if (node->left) pending.push_back(node->left.get());
+      if (node->right) pending.push_back(node->right.get());
+    }
+    return out;
+  };
+  const char* pieces[] = {"<font", "<FONT ", "size=", "7", "3", "\"", ">", "</font>", "</FONT",
+                          "cat", "dog", " ", "cats", "<", "x"};
+  std::mt19937 random(9);
+  for (int round = 0; round < 4000; ++round) {
+    std::string page;
+    for (int n = random() % 24; n > 0; --n) page += pieces[random() % std::size(pieces)];
+    auto scored = ParseExpression("cat | dog");
+    auto expected = ParseExpression("cat | dog");
+    ScoreRelevance(scored->Root(), page, options);
+    reference(expected->Root(), page);
+    ASSERT_EQ(counters(scored->Root()), counters(expected->Root())) << page;
+  }
 }
 
 }  // namespace

@@ -192,12 +192,9 @@ TEST_F(SampleSearchTest, TenEnginesAreSearchedAtOnce) {
     if (e.name.rfind("slow", 0) == 0) catalogue_.engines.push_back(e);
   }
   ASSERT_EQ(catalogue_.engines.size(), 10u);
-  auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(Search("river"));
-  auto took = std::chrono::steady_clock::now() - start;
+  // All ten were in flight at the same moment.
   EXPECT_GE(slow.Stats()["maxInFlight"].get<int>(), 10);
-  // One after another they would take ten times the pause.
-  EXPECT_LT(took, std::chrono::milliseconds(2000));
   for (int i = 0; i < 10; ++i) EXPECT_EQ(events_.rows[i], "Not Active");
   Strings urls = ResultUrls();
   EXPECT_GE(urls.size(), 10u);

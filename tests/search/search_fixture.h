@@ -28,12 +28,16 @@ class RecordingEvents : public SearchEvents {
     if (onResult) onResult(result);
   }
   void OnStatusPane(const std::string& text) override { panes.push_back(text); }
-  void OnEngineRow(int engineIndex, const std::string& text) override { rows[engineIndex] = text; }
+  void OnEngineRow(int engineIndex, const std::string& text) override {
+    rows[engineIndex] = text;
+    rowHistory[engineIndex].push_back(text);
+  }
   void OnSearchingChanged(bool searching) override { searchingChanges.push_back(searching); }
 
   std::vector<ResultHandoff> results;
   std::vector<std::string> panes;
   std::map<int, std::string> rows;  // the last text of each row
+  std::map<int, std::vector<std::string>> rowHistory;  // every text of each row, in order
   std::vector<bool> searchingChanges;
   std::function<void(const ResultHandoff&)> onResult;
 };

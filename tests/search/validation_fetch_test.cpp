@@ -146,6 +146,22 @@ LoopbackServer::Handler TwoParts(std::string first, std::string second,
   };
 }
 
+TEST_F(ValidationFetchTest, ASilentServerTimesOutAndACutPageProvesNothing) {
+  settings.program.readTimeoutSeconds = 1;
+  LoopbackServer silent([](ServerConnection& c) { c.WaitForStop(); });
+  int relevance = -5;
+  EXPECT_EQ(Validate(silent.Url("/p"), "river", &relevance), 0);
+  EXPECT_TRUE(connection.TimedOut()) << "ended by the read time-out, not the watchdog";
+
+  // The rest of the page, which never came, might hold the negated term.
+  const std::string head =
+      HttpResponse("HTTP/1.0 200 OK", "Content-Length: 500\r\n", "", false);
+  LoopbackServer cut(Answer(head + "<p>the river</p>"));
+  EXPECT_EQ(Validate(cut.Url("/p"), "river & !lantern", &relevance), 0);
+  LoopbackServer whole(Answer(HttpResponse("HTTP/1.0 200 OK", "", "<p>the river</p>")));
+  EXPECT_EQ(Validate(whole.Url("/p"), "river & !lantern", &relevance), 1);
+}
+
 TEST_F(ValidationFetchTest, ATermSplitBetweenTwoReadsIsFound) {
   LoopbackServer server(TwoParts("<p>about the gra", "nite quarry</p>", nullptr));
   EXPECT_EQ(Validate(server.Url("/split.html"), "granite", nullptr), 1);

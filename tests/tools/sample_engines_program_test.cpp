@@ -15,6 +15,7 @@
 #include "engines/profile.h"
 #include "tests/tools/loopback_fetch.h"
 #include "tools/sample_engines/engine_catalog.h"
+#include "tools/sample_engines/plugin_sites.h"
 
 extern char** environ;
 
@@ -97,6 +98,45 @@ TEST(SampleEnginesProgramTest, ServesWritesProfileAndStopsOnSignal) {
   kill(child.pid, SIGTERM);
   EXPECT_EQ(child.WaitExit(std::chrono::seconds(3)), 0);
   EXPECT_FALSE(fs::exists(portFile));
+  fs::remove_all(dir);
+}
+
+// With --plugin-sites it serves the plug-ins' sites, points the plug-ins at
+// them and lists the plug-ins after the engines of its profile.
+TEST(SampleEnginesProgramTest, PointsTheSitePluginsAtItsSites) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("sample-plugins-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string portFile = (dir / "port").string();
+  const std::string profileFile = (dir / "sample.prf").string();
+  Child child({"--port-file", portFile, "--profile", profileFile, "--plugin-sites",
+               (dir / "home/plugins").string(), "--lifetime", "60"});
+  ASSERT_NE(child.pid, 0);
+  uint16_t port = 0;
+  for (int i = 0; i < 100 && port == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port = static_cast<uint16_t>(std::atoi(ReadFile(portFile).c_str()));
+  }
+  ASSERT_NE(port, 0) << "no port file";
+  const std::string base = "http://127.0.0.1:" + std::to_string(port);
+
+  EngineCatalogue catalogue;
+  ASSERT_TRUE(LoadProfile(profileFile, catalogue));
+  const auto& sites = PluginSites();
+  ASSERT_GT(catalogue.engines.size(), sites.size());
+  const size_t first = catalogue.engines.size() - sites.size();
+  for (size_t i = 0; i < sites.size(); ++i) {
+    const EngineDefinition& engine = catalogue.engines[first + i];
+    EXPECT_TRUE(engine.isPlugin);
+    EXPECT_EQ(engine.name, sites[i].plugin + ".so");
+    EXPECT_EQ(ReadFile(dir / "home/plugins" / (sites[i].plugin + ".site")),
+              base + "/site/" + sites[i].plugin + "\n");
+  }
+  EXPECT_NE(testing::Get(port, "/site/plgresearch/nlquery.fcg?cb=0&qr=lantern").body.find(
+                "<!--NLResultListStart--"),
+            std::string::npos);
+  kill(child.pid, SIGTERM);
+  EXPECT_EQ(child.WaitExit(std::chrono::seconds(3)), 0);
   fs::remove_all(dir);
 }
 

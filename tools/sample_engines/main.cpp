@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   SampleServerOptions options;
   std::string portFile;
   std::string profileFile;
+  std::string pluginSites;
   int lifetime = 1800;
 
   CLI::App app{
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
   app.add_option("--port", options.port, "Port to listen on (0: a free one)");
   app.add_option("--port-file", portFile, "Write the port number to this file (removed on exit)");
   app.add_option("--profile", profileFile, "Write the search profile of the engines to this file");
+  app.add_option("--plugin-sites", pluginSites,
+                 "Point the site plug-ins here: write <plug-in>.site files into this folder "
+                 "(an install folder's plugins) and list the plug-ins in the profile");
   app.add_option("--pages", options.pageCount, "Pages in the corpus")->check(CLI::Range(1, 100000));
   app.add_option("--max-pages", options.maxResultPages, "Result pages per query at most")
       ->check(CLI::Range(1, 1000));
@@ -55,8 +59,16 @@ int main(int argc, char** argv) {
     std::cerr << "trovelane-sample-engines: " << error << "\n";
     return 1;
   }
+  if (!pluginSites.empty() && !server.WritePluginSiteFiles(pluginSites, &error)) {
+    std::cerr << "trovelane-sample-engines: " << error << "\n";
+    return 1;
+  }
   if (!profileFile.empty()) {
-    if (auto saved = trovelane::SaveProfile(profileFile, server.Catalogue()); !saved) {
+    trovelane::EngineCatalogue profile = server.Catalogue();
+    if (!pluginSites.empty()) {
+      for (auto& engine : server.PluginCatalogue().engines) profile.engines.push_back(engine);
+    }
+    if (auto saved = trovelane::SaveProfile(profileFile, profile); !saved) {
       std::cerr << "trovelane-sample-engines: " << profileFile << ": " << saved.error << "\n";
       return 1;
     }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
+#include "platform/atomic_file.h"
 #include "results/html_export.h"
 
 namespace trovelane::sample {
@@ -90,6 +92,42 @@ EngineCatalogue SampleServer::Catalogue() const {
   EngineCatalogue catalogue;
   for (const auto& engine : engines_) catalogue.engines.push_back(DefinitionFor(engine, BaseUrl()));
   return catalogue;
+}
+
+EngineDefinition PluginEngineDefinition(const std::string& plugin) {
+  EngineDefinition engine;
+  engine.isPlugin = true;
+  engine.searchUrl = "plugin";
+  engine.name = plugin + ".so";
+  engine.selected = 1;
+  return engine;
+}
+
+EngineCatalogue SampleServer::PluginCatalogue() const {
+  EngineCatalogue catalogue;
+  for (const PluginSite& site : PluginSites()) {
+    catalogue.engines.push_back(PluginEngineDefinition(site.plugin));
+  }
+  return catalogue;
+}
+
+bool SampleServer::WritePluginSiteFiles(const std::string& pluginsFolder,
+                                        std::string* error) const {
+  std::error_code ec;
+  std::filesystem::create_directories(pluginsFolder, ec);
+  if (ec) {
+    if (error) *error = pluginsFolder + ": " + ec.message();
+    return false;
+  }
+  for (const PluginSite& site : PluginSites()) {
+    const std::string file = pluginsFolder + "/" + site.plugin + ".site";
+    SaveResult saved = WriteFileAtomically(file, PluginSiteRoot(BaseUrl(), site.plugin) + "\n");
+    if (!saved) {
+      if (error) *error = file + ": " + saved.error;
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string SampleServer::ProfileText() const {
@@ -185,6 +223,7 @@ HttpResponse SampleServer::Handle(const HttpRequest& request) {
   // Which record the request belongs to: an engine, the corpus, or other.
   std::string key = "other";
   if (request.path.starts_with("/pages/")) key = "pages";
+  if (std::string plugin = PluginSiteOf(request.path); !plugin.empty()) key = plugin;
   for (const auto& engine : engines_) {
     if (request.path.starts_with("/" + engine.name + "/")) key = engine.name;
   }
@@ -249,6 +288,12 @@ HttpResponse SampleServer::Route(const HttpRequest& request, const std::string& 
     if (engine.name == key) {
       return ServeEngine(engine, request, request.path.substr(engine.name.size() + 2), params);
     }
+  }
+  if (key == PluginSiteOf(request.path) && !key.empty()) {
+    HttpResponse response =
+        ServePluginSite(key, request, params, corpus_, BaseUrl(), options_.maxResultPages);
+    if (response.status == 200) response.pauseMs = options_.pluginLatencyMs;
+    return response;
   }
   if (request.path == "/") return IndexPage();
   return Page(404, "Not found", "Nothing here.");

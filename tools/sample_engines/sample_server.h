@@ -21,6 +21,7 @@
 #include "tools/sample_engines/corpus.h"
 #include "tools/sample_engines/engine_catalog.h"
 #include "tools/sample_engines/http_server.h"
+#include "tools/sample_engines/plugin_sites.h"
 
 namespace trovelane::sample {
 
@@ -33,7 +34,11 @@ struct SampleServerOptions {
   int pageLatencyMs = 0;  // pause before every corpus page
   int maxConnections = 128;
   size_t maxRecordsPerEngine = 1000;  // older requests beyond this are only counted
+  int pluginLatencyMs = 0;  // pause in the middle of every plug-in site's result page
 };
+
+// A plug-in engine as a profile holds it: the library's file name.
+EngineDefinition PluginEngineDefinition(const std::string& plugin);
 
 class SampleServer {
  public:
@@ -49,6 +54,12 @@ class SampleServer {
   const Corpus& Pages() const { return corpus_; }
   // The search profile of all engines, and its text.
   EngineCatalogue Catalogue() const;
+  // The seven plug-in engines, searching this server's plug-in sites once
+  // WritePluginSiteFiles has pointed them here.
+  EngineCatalogue PluginCatalogue() const;
+  // Writes "<plug-in>.site" for every plug-in site into `pluginsFolder`
+  // (an install folder's "plugins"), creating the folder.
+  bool WritePluginSiteFiles(const std::string& pluginsFolder, std::string* error) const;
   std::string ProfileText() const;
   nlohmann::json Stats() const;
   nlohmann::json CorpusJson() const;

@@ -1,0 +1,318 @@
+#include "search/plugin_host.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "engines/anchor_parser.h"
+#include "engines/html_scan.h"
+#include "engines/plugin_name.h"
+#include "net/http_url.h"
+#include "platform/install_folder.h"
+#include "platform/shared_library.h"
+#include "search/search_status.h"
+#include "search/search_text.h"
+#include "search/search_worker.h"
+#include "search/validation_fetch.h"
+
+namespace trovelane {
+namespace {
+
+// The libraries in use by a run, by canonical path.
+std::mutex busyMutex;
+std::set<std::string> busyLibraries;
+
+// Holds a library's place in busyLibraries for the length of one run.
+class BusyClaim {
+ public:
+  explicit BusyClaim(std::string path) : path_(std::move(path)) {
+    std::lock_guard guard(busyMutex);
+    claimed_ = busyLibraries.insert(path_).second;
+  }
+  ~BusyClaim() {
+    if (!claimed_) return;
+    std::lock_guard guard(busyMutex);
+    busyLibraries.erase(path_);
+  }
+  BusyClaim(const BusyClaim&) = delete;
+  BusyClaim& operator=(const BusyClaim&) = delete;
+  bool claimed() const { return claimed_; }
+
+ private:
+  std::string path_;
+  bool claimed_ = false;
+};
+
+std::string CanonicalText(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path canonical = std::filesystem::canonical(path, ec);
+  return (ec ? path : canonical).string();
+}
+
+// What the services reach through word 0 of the context.
+struct PluginRun {
+  SearchWorker& worker;
+  std::string cookies;  // the sink of the current request, when one was given
+};
+
+SearchWorker& WorkerOf(HostContext* context) {
+  return static_cast<PluginRun*>(context->host)->worker;
+}
+
+// Copies text into a plug-in's buffer of QM_LINK_BUFFER_SIZE bytes, cut to fit.
+void CopyOut(std::string_view text, char* out) {
+  size_t n = std::min(text.size(), static_cast<size_t>(QM_LINK_BUFFER_SIZE - 1));
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+// The services. Each catches everything: nothing may unwind into the plug-in.
+
+int32_t CheckRelevanceService(HostContext* context, const char* url, int32_t* relevanceOut) {
+  try {
+    if (!context || !context->host) return 0;
+    SearchWorker& worker = WorkerOf(context);
+    if (worker.cancelled() || !url) return 0;
+    int relevance = 0;
+    int valid = ValidationFetch(worker.validationConnection, url, worker.expression,
+                                worker.settings, relevanceOut ? &relevance : nullptr,
+                                [&worker](const std::string& text) { worker.SendStatus(text); });
+    if (relevanceOut) *relevanceOut = relevance;
+    return valid && !worker.cancelled() ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t AddResultService(HostContext* context, const char* url, const char* text,
+                         const char* engineName, int32_t validated, int32_t relevance) {
+  try {
+    if (!context || !context->host) return 0;
+    SearchWorker& worker = WorkerOf(context);
+    if (worker.cancelled()) return 0;
+    const std::string link = url ? url : "";
+    const std::string title = text ? text : "";
+    SearchShared& shared = worker.shared();
+    {
+      std::lock_guard guard(shared.resultLock);
+      if (worker.cancelled() || worker.LimitReached(worker.pluginResultCount)) return 0;
+      if (shared.duplicates.IsDuplicate(link, title)) return 1;
+    }
+    worker.validated = validated;
+    worker.relevance = relevance;
+    switch (worker.HandOff(link, title, worker.pluginResultCount, engineName ? engineName : "")) {
+      case SearchWorker::HandOffOutcome::kDelivered:
+        break;
+      case SearchWorker::HandOffOutcome::kDoesNotFit:
+        return 1;  // a link too long for the record is dropped; the plug-in goes on
+      case SearchWorker::HandOffOutcome::kStopped:
+      case SearchWorker::HandOffOutcome::kLimitReached:
+        return 0;
+    }
+    worker.SendStatus("");
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, const char* referer,
+                       const char* body, const char* cookieToSend, char* cookieSink) {
+  try {
+    if (!context || !context->host) return 0;
+    PluginRun& run = *static_cast<PluginRun*>(context->host);
+    SearchWorker& worker = run.worker;
+    if (worker.cancelled() || !url) return 0;
+    CHttpURL& connection = worker.connection;
+    if (connection.IsConnected()) connection.Close();
+    try {
+      connection.SetURL(url, isPost != 0);
+    } catch (const CMalformedURLException&) {
+      return 0;
+    }
+    const std::string sent = cookieToSend ? cookieToSend : "";
+    if (cookieToSend) connection.cookieToSend = sent.c_str();
+    run.cookies.clear();
+    if (cookieSink) connection.cookieSink = &run.cookies;
+    worker.SendStatus(FormatStatus(kStatusConnecting, url));
+    bool opened = false;
+    try {
+      // An empty referer sends none.
+      opened = connection.Open(kUserAgent, referer ? referer : "", isPost ? (body ? body : "") : nullptr,
+                               &worker.settings.proxy);
+    } catch (const CMalformedURLException&) {
+      opened = false;
+    }
+    connection.cookieToSend = nullptr;
+    connection.cookieSink = nullptr;
+    if (cookieSink) CopyOut(run.cookies, cookieSink);
+    return opened && !worker.cancelled() ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
+  try {
+    if (!context || !context->host) return 0;
+    SearchWorker& worker = WorkerOf(context);
+    if (worker.cancelled() || !buffer || size < 1) return 0;
+    worker.SendStatus(FormatStatus(kStatusRetrieving, worker.connection.GetPath()));
+    if (worker.cancelled()) return 0;
+    return worker.connection.Read(buffer, size);
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t CloseService(HostContext* context) {
+  try {
+    if (context && context->host) WorkerOf(context).connection.Close();
+  } catch (...) {
+  }
+  return 1;
+}
+
+int32_t SetStatusService(HostContext* context, const char* text) {
+  try {
+    if (!context || !context->host) return 0;
+    SearchWorker& worker = WorkerOf(context);
+    if (worker.cancelled()) return 0;
+    worker.SendStatus(text ? text : "");
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t FindNextLinkService(HostContext* /*context*/, const char* html, char* urlOut,
+                            char* titleOut) {
+  try {
+    return FindNextLinkInText(html, urlOut, titleOut);
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t GetValidationModeService(HostContext* context) {
+  try {
+    if (!context || !context->host) return 0;
+    const int mode = WorkerOf(context).shared().validationMode;
+    return mode == kValidationVal || mode == kValidationValRel ? mode : kValidationNone;
+  } catch (...) {
+    return 0;
+  }
+}
+
+// Gives this thread a current directory of its own, `folder`, so that the
+// plug-in's relative file names resolve there without moving the rest of
+// the program. False when the system refuses; the directory is then the
+// process's.
+bool UsePrivateDirectory(const std::filesystem::path& folder) {
+  if (folder.empty() || ::unshare(CLONE_FS) != 0) return false;
+  return ::chdir(folder.c_str()) == 0;
+}
+
+template <typename Function>
+Function Bind(SharedLibrary& library, const char* name) {
+  return reinterpret_cast<Function>(library.Symbol(name));
+}
+
+}  // namespace
+
+int32_t FindNextLinkInText(const char* html, char* urlOut, char* titleOut) {
+  if (urlOut) urlOut[0] = '\0';
+  if (titleOut) titleOut[0] = '\0';
+  if (!html || !urlOut || !titleOut) return 0;
+  const std::string_view page(html);
+  const size_t at = FindNoCase(page, "<A");
+  if (at == kNotFound) return 0;
+  std::string url;
+  std::string title;
+  const size_t used = ParseAnchor(page, at, url, title);
+  if (used == 0) return static_cast<int32_t>(std::min<size_t>(at, INT32_MAX));
+  if (title.empty()) title = url;
+  CopyOut(url, urlOut);
+  CopyOut(title, titleOut);
+  return static_cast<int32_t>(std::min<size_t>(at + used, INT32_MAX));
+}
+
+bool PluginLibraryBusy(const std::filesystem::path& path) {
+  std::lock_guard guard(busyMutex);
+  return busyLibraries.count(CanonicalText(path)) != 0;
+}
+
+void RunPluginEngine(SearchWorker& worker) {
+  std::optional<std::filesystem::path> path =
+      FindPluginLibrary(worker.engine.name, InstallFolder(worker.workFolder).PluginFolders());
+  if (!path) return;
+  BusyClaim claim(CanonicalText(*path));
+  if (!claim.claimed()) return;
+
+  // Absolute before the directory changes.
+  std::error_code ec;
+  const std::filesystem::path libraryPath = std::filesystem::absolute(*path, ec);
+  const std::filesystem::path workFolder = std::filesystem::absolute(worker.workFolder, ec);
+  const std::filesystem::path spoolFolder =
+      UsePrivateDirectory(workFolder) ? workFolder : std::filesystem::current_path(ec);
+
+  SharedLibrary library;
+  if (worker.cancelled() || !library.Open(libraryPath.string())) return;
+
+  auto initialize = Bind<QMPluginInitializeFunction>(library, QM_PLUGIN_INITIALIZE_EXPORT);
+  auto getOperators = Bind<QMGetBooleanOperatorsFunction>(library, QM_GET_BOOLEAN_OPERATORS_EXPORT);
+  auto iterate = Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
+  auto terminate = Bind<QMPluginTerminateFunction>(library, QM_PLUGIN_TERMINATE_EXPORT);
+  if (initialize && getOperators && iterate && terminate) {
+    PluginRun run{worker, {}};
+    HostContext context{&run,
+                        CheckRelevanceService,
+                        AddResultService,
+                        ConnectService,
+                        ReadService,
+                        CloseService,
+                        SetStatusService,
+                        FindNextLinkService,
+                        GetValidationModeService};
+    try {
+      initialize(&context);
+    } catch (...) {
+    }
+    BooleanOperators operators{};
+    try {
+      getOperators(&operators);
+    } catch (...) {
+    }
+    const std::string query = RenderWithOperators(
+        worker.expression.Root(), operators.andOperator ? operators.andOperator : "",
+        operators.orOperator ? operators.orOperator : "",
+        operators.notOperator ? operators.notOperator : "",
+        operators.exactOperator ? operators.exactOperator : "");
+    // Each iteration is one result page as the plug-in sees it; the
+    // program's page limit bounds a site that never stops offering more.
+    const int maxPages = worker.settings.program.maxPagesPerEngine;
+    try {
+      for (int pages = 0; !worker.cancelled() && (maxPages <= 0 || pages < maxPages); ++pages) {
+        if (iterate(query.c_str()) == 0) break;
+      }
+    } catch (...) {
+    }
+    try {
+      terminate();
+    } catch (...) {
+    }
+    if (worker.connection.IsConnected()) worker.connection.Close();
+  }
+  library.Close();
+  // The plug-in deletes its spool file itself; a plug-in that did not (or
+  // was stopped half-way) leaves none behind either.
+  std::filesystem::remove(SpoolFilePath(spoolFolder, static_cast<long>(::gettid())), ec);
+}
+
+}  // namespace trovelane

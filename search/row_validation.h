@@ -1,0 +1,66 @@
+// One background check of one result row: the results view's Validate
+// command runs the page check with relevance scoring (ValidationFetch) on
+// the row's URL, on a thread of its own, and learns the outcome through a
+// callback.
+//
+// Ownership and threads: Start is called on the owner thread and returns a
+// handle; the thread holds its own copies of the URL, the expression and the
+// settings, so nothing of the caller is touched while it runs. `done` is
+// called on the validation thread, once, unless Cancel came first: Cancel
+// (any thread) cancels the fetch, and once it has returned `done` is never
+// called, so a caller that goes away (a window, its document) cancels its
+// checks first and is never reached by one that ends later. The handle may
+// be dropped at any time; the thread keeps what it needs alive.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engines/search_expression.h"
+#include "net/http_url.h"
+#include "net/settings.h"
+
+namespace trovelane {
+
+class RowValidation {
+ public:
+  struct Outcome {
+    bool reachable = false;  // the page was fetched and satisfies the expression
+    int relevance = 0;       // percent, as the scoring gave it (0 when not reachable)
+  };
+  using Done = std::function<void(const Outcome&)>;
+
+  static std::shared_ptr<RowValidation> Start(std::string url, const SearchExpression& expression,
+                                              const NetworkSettings& settings, Done done);
+
+  // Any thread. After it returns, `done` is not running and will not run.
+  void Cancel();
+
+  const std::string& url() const { return url_; }
+
+  // Validation threads of the process still running (any thread).
+  static int Running();
+
+  RowValidation(std::string url, const SearchExpression& expression,
+                const NetworkSettings& settings, Done done);
+
+ private:
+  void Run();
+
+  // Constant after construction.
+  const std::string url_;
+  const NetworkSettings settings_;
+
+  // Validation thread only.
+  SearchExpression expression_;
+
+  CHttpURL connection_;  // Cancel may be called from any thread
+
+  std::mutex mutex_;  // guards the two below, and is held while `done_` runs
+  bool cancelled_ = false;
+  Done done_;
+};
+
+}  // namespace trovelane

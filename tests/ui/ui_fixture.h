@@ -1,0 +1,153 @@
+// Window tests against the sample engines on loopback: a fresh install
+// folder, the program state the start-up makes of it with a catalogue of the
+// server's engines, a main window, and prompts that answer as a test says
+// and record what was asked.
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/program_state.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/ui/qt_app.h"
+#include "tools/sample_engines/sample_server.h"
+#include "ui/main_window.h"
+#include "ui/search_bridge.h"
+
+namespace trovelane::ui::testing {
+
+// Answers the windows' questions from a queue (Yes when it is empty) and
+// records every text.
+struct ScriptedPrompts {
+  std::vector<QString> asked;    // questions, in order
+  std::vector<QString> informed;  // messages, in order
+  std::deque<bool> answers;
+  std::deque<QMessageBox::StandardButton> threeWayAnswers;
+  QString fileToOpen;
+  QString fileToSave;
+  std::vector<QString> fileFilters;
+
+  UserPrompts Make() {
+    UserPrompts p;
+    p.yesNo = [this](const QString& text) {
+      asked.push_back(text);
+      if (answers.empty()) return true;
+      bool a = answers.front();
+      answers.pop_front();
+      return a;
+    };
+    p.yesNoCancel = [this](const QString& text) {
+      asked.push_back(text);
+      if (threeWayAnswers.empty()) return QMessageBox::No;
+      auto a = threeWayAnswers.front();
+      threeWayAnswers.pop_front();
+      return a;
+    };
+    p.inform = [this](const QString& text) { informed.push_back(text); };
+    p.openFileName = [this](const QString&, const QString& filter) {
+      fileFilters.push_back(filter);
+      return fileToOpen;
+    };
+    p.saveFileName = [this](const QString&, const QString&, const QString& filter) {
+      fileFilters.push_back(filter);
+      return fileToSave;
+    };
+    return p;
+  }
+};
+
+class UiTest : public ::testing::Test {
+ protected:
+  static sample::SampleServerOptions Options() {
+    sample::SampleServerOptions o;
+    o.maxResultPages = 2;
+    o.latencyMs = 50;
+    return o;
+  }
+  explicit UiTest(sample::SampleServerOptions options = Options()) : server_(options) {}
+
+  void SetUp() override {
+    TestApplication();
+    std::string error;
+    ASSERT_TRUE(server_.Start(&error)) << error;
+    StartUpOptions options;
+    options.home = home_.path().string();
+    options.detectBrowser = [] { return std::string(); };
+    ASSERT_TRUE(StartUp(options, state_, error)) << error;
+    state_.settings.search.maxResults = 1000;
+    Use({"offset0", "page1"});
+    MakeWindow();
+  }
+
+  void TearDown() override {
+    frame_.reset();
+    server_.Stop();
+  }
+
+  void MakeWindow() {
+    frame_ = std::make_unique<CMainFrame>(state_);
+    frame_->Prompts() = prompts_.Make();
+    frame_->openUrl = [this](const std::string& url) {
+      opened_.push_back(url);
+      return true;
+    };
+    frame_->launchBrowser = [this](const std::string& browser, const std::string& url) {
+      launched_.push_back(browser + " " + url);
+      return true;
+    };
+    frame_->openHelpFile = [this](const std::string& path) {
+      helpOpened_.push_back(path);
+      return true;
+    };
+  }
+
+  // The catalogue holds these engines of the server, in this order, all selected.
+  void Use(const std::vector<std::string>& names) {
+    const EngineCatalogue all = server_.Catalogue();
+    state_.catalogue.engines.clear();
+    for (const std::string& name : names) {
+      for (const EngineDefinition& e : all.engines) {
+        if (e.name == name) state_.catalogue.engines.push_back(e);
+      }
+    }
+  }
+
+  // Types `text` into the expression box and presses Enter. The keys go to
+  // the box, which has the focus, as the window system's keys do.
+  void TypeAndEnter(const QString& text) {
+    frame_->expressionBox()->lineEdit()->clear();
+    QTest::keyClicks(frame_->expressionBox(), text);
+    QTest::keyClick(frame_->expressionBox(), Qt::Key_Return);
+  }
+
+  // Serves the event loop until `done` holds; false after a generous guard.
+  template <typename Predicate>
+  static bool WaitFor(Predicate done, int guardMs = 60000) {
+    return QTest::qWaitFor(done, guardMs);
+  }
+
+  // A whole search through the window: typed, Enter, served to its end.
+  bool SearchFor(const QString& text) {
+    TypeAndEnter(text);
+    if (!frame_->IsSearching()) return false;
+    return WaitFor([this] { return !frame_->IsSearching(); });
+  }
+
+  sample::SampleServer server_;
+  ::trovelane::testing::ScratchFolder home_;
+  ProgramState state_;
+  ScriptedPrompts prompts_;
+  std::unique_ptr<CMainFrame> frame_;
+  std::vector<std::string> opened_;
+  std::vector<std::string> launched_;
+  std::vector<std::string> helpOpened_;
+};
+
+}  // namespace trovelane::ui::testing

@@ -1,0 +1,138 @@
+// trovelane-screenshots OUTDIR: draws each dialog of the desktop program, as
+// a user first sees it, into OUTDIR/<name>.png. The dialogs work on a scratch
+// install folder seeded like a first start, so nothing of the user's own
+// settings is read or shown.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+#include "net/program_state.h"
+#include "ui/dialogs/add_engine_dialog.h"
+#include "ui/dialogs/engine_wizard.h"
+#include "ui/dialogs/expression_wizard.h"
+#include "ui/dialogs/internet_settings_dialog.h"
+#include "ui/dialogs/name_value_dialog.h"
+#include "ui/dialogs/option_pages.h"
+#include "ui/dialogs/result_view_options_dialog.h"
+#include "ui/dialogs/search_profiles_dialog.h"
+#include "ui/dialogs/search_settings_dialog.h"
+
+namespace {
+
+using namespace trovelane;
+using namespace trovelane::ui;
+
+bool Save(QWidget& widget, const QString& folder, const QString& name) {
+  widget.show();
+  widget.activateWindow();
+  // Let the window system map and paint the window before it is drawn.
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(10);
+  }
+  QString path = QDir(folder).filePath(name + ".png");
+  bool ok = widget.grab().save(path);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
+  widget.hide();
+  return ok;
+}
+
+// The first page as it looks while a loopback sample engine is entered.
+void FillSampleEngine(EngineWizard& wizard) {
+  wizard.findChild<QLineEdit*>("name")->setText("Sample offset0");
+  wizard.findChild<QLineEdit*>("searchUrl")->setText("http://127.0.0.1:8080/offset0/search");
+  wizard.findChild<QLineEdit*>("searchTextId")->setText("q");
+  wizard.findChild<QLineEdit*>("resultsPerPage")->setText("10");
+  wizard.findChild<QLineEdit*>("resultId")->setText("start");
+  wizard.findChild<QRadioButton*>("get")->setChecked(true);
+  wizard.findChild<QRadioButton*>("technique0")->setChecked(true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: trovelane-screenshots OUTDIR\n");
+    return 2;
+  }
+  QString out = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(out);
+
+  QTemporaryDir home;
+  ProgramState state;
+  StartUpOptions options;
+  options.home = home.path().toStdString();
+  options.detectBrowser = [] { return std::string("/usr/bin/firefox"); };
+  std::string error;
+  if (!StartUp(options, state, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+
+  bool ok = true;
+  {
+    EngineWizard wizard{EngineDefinition{}};
+    FillSampleEngine(wizard);
+    ok &= Save(wizard, out, "wizard");
+    for (int page = 1; page < 7; ++page) {
+      wizard.show();
+      wizard.next();
+      ok &= Save(wizard, out, QString("wizard-page%1").arg(page + 1));
+    }
+  }
+  {
+    SearchSettingsDialog dialog(state);
+    ok &= Save(dialog, out, "search-settings");
+    const char* tabs[] = {"results", "validation", "boolean", "duplicates", "relevance"};
+    for (int tab = 1; tab < 5; ++tab) {
+      dialog.optionsSheet()->setCurrentIndex(tab);
+      ok &= Save(dialog, out, QString("search-settings-") + tabs[tab]);
+    }
+  }
+  {
+    AddEngineDialog dialog;
+    ok &= Save(dialog, out, "add-engine");
+    PluginInformationDialog plugin;
+    ok &= Save(plugin, out, "plugin-information");
+  }
+  {
+    NameValueDialog parameter(NameValueDialog::Mode::Parameter);
+    ok &= Save(parameter, out, "name-value-parameter");
+    NameValueDialog fileType(NameValueDialog::Mode::FileType);
+    ok &= Save(fileType, out, "name-value-file-type");
+  }
+  {
+    state.settings.proxy.enabled = 1;
+    state.settings.proxy.host = "127.0.0.1";
+    state.settings.proxy.port = 1080;
+    InternetSettingsDialog dialog(state);
+    ok &= Save(dialog, out, "internet-settings");
+  }
+  {
+    SearchProfilesDialog dialog(state);
+    ok &= Save(dialog, out, "search-profiles");
+  }
+  {
+    ResultViewOptionsDialog dialog(state);
+    ok &= Save(dialog, out, "result-view-options");
+  }
+  {
+    CExpressionWizard wizard;
+    ok &= Save(wizard, out, "expression-wizard");
+    wizard.show();
+    wizard.next();
+    ok &= Save(wizard, out, "expression-wizard-term");
+    ExpressionBuilderDialog builder;
+    builder.Prepare("cat|!\"big dog\"");
+    ok &= Save(builder, out, "expression-builder");
+  }
+  return ok ? 0 : 1;
+}

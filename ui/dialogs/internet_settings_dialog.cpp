@@ -1,0 +1,222 @@
+#include "ui/dialogs/internet_settings_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "net/base64.h"
+#include "net/credentials.h"
+#include "net/program_options_file.h"
+#include "net/settings_file.h"
+#include "platform/default_browser.h"
+#include "ui/dialogs/prompts.h"
+
+namespace trovelane::ui {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+InternetSettingsDialog::InternetSettingsDialog(ProgramState& state,
+                                               std::function<std::string()> detectBrowser,
+                                               QWidget* parent)
+    : QDialog(parent), state_(state), detectBrowser_(std::move(detectBrowser)) {
+  setWindowTitle("t r o v e l a n e Internet Settings");
+  const ProxySettings& proxy = state_.settings.proxy;
+
+  useProxy_ = new QCheckBox("Connect using a proxy server.");
+  useProxy_->setObjectName("useProxy");
+  host_ = new QLineEdit;
+  host_->setObjectName("host");
+  port_ = new QLineEdit;
+  port_->setObjectName("port");
+  port_->setValidator(new QIntValidator(0, 65535, port_));
+  port_->setMaximumWidth(70);
+  cern_ = new QRadioButton("CERN");
+  cern_->setObjectName("cern");
+  socks_ = new QRadioButton("SOCKS 5");
+  socks_->setObjectName("socks5");
+  requiresAuth_ = new QCheckBox("Requires Authentification");
+  requiresAuth_->setObjectName("requiresAuth");
+  user_ = new QLineEdit;
+  user_->setObjectName("user");
+  password_ = new QLineEdit;
+  password_->setObjectName("password");
+  password_->setEchoMode(QLineEdit::Password);
+
+  auto* proxyBox = new QGroupBox;
+  auto* grid = new QGridLayout(proxyBox);
+  grid->addWidget(useProxy_, 0, 0, 1, 4);
+  grid->addWidget(new QLabel("Server Address"), 1, 0);
+  grid->addWidget(host_, 1, 1);
+  grid->addWidget(new QLabel("Port"), 1, 2);
+  grid->addWidget(port_, 1, 3);
+  auto* types = new QHBoxLayout;
+  types->addWidget(cern_);
+  types->addWidget(socks_);
+  types->addStretch();
+  grid->addLayout(types, 2, 1, 1, 3);
+  grid->addWidget(requiresAuth_, 3, 0, 1, 4);
+  grid->addWidget(new QLabel("User"), 4, 0);
+  grid->addWidget(user_, 4, 1, 1, 3);
+  grid->addWidget(new QLabel("Pass"), 5, 0);
+  grid->addWidget(password_, 5, 1, 1, 3);
+
+  speed_ = new QComboBox;
+  speed_->setObjectName("speed");
+  for (const char* label : kSpeedLabels) speed_->addItem(label);
+  auto* bandwidth = new QGroupBox("Bandwidth");
+  auto* bandwidthLayout = new QHBoxLayout(bandwidth);
+  bandwidthLayout->addWidget(speed_);
+  bandwidthLayout->addStretch();
+
+  browser_ = new QLineEdit;
+  browser_->setObjectName("browser");
+  auto* browse = new QPushButton("...");
+  browse->setObjectName("browse");
+  browse->setAutoDefault(false);
+  browse->setFixedWidth(32);
+  auto* detect = new QPushButton("&Default");
+  detect->setObjectName("default");
+  detect->setAutoDefault(false);
+  auto* browserBox = new QGroupBox("Browser Settings");
+  auto* browserLayout = new QVBoxLayout(browserBox);
+  browserLayout->addWidget(
+      new QLabel("t r o v e l a n e detected your default browser at the \nfollowing path"));
+  auto* browserRow = new QHBoxLayout;
+  browserRow->addWidget(browser_, 1);
+  browserRow->addWidget(browse);
+  browserRow->addWidget(detect);
+  browserLayout->addLayout(browserRow);
+
+  // This program's own limits, kept in "trovelane.json".
+  auto numberEdit = [](const char* name, int low, int high) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(name);
+    edit->setValidator(new QIntValidator(low, high, edit));
+    edit->setMaximumWidth(70);
+    return edit;
+  };
+  connectTimeout_ = numberEdit("connectTimeout", 0, kMaxTimeoutSeconds);
+  readTimeout_ = numberEdit("readTimeout", 0, kMaxTimeoutSeconds);
+  maxPages_ = numberEdit("maxPages", 1, kMaxPagesPerEngineLimit);
+  auto* limits = new QGroupBox("Limits");
+  auto* limitsLayout = new QFormLayout(limits);
+  limitsLayout->addRow("Connect time-out (seconds, 0 = none)", connectTimeout_);
+  limitsLayout->addRow("Read time-out (seconds, 0 = none)", readTimeout_);
+  limitsLayout->addRow("Result pages per engine", maxPages_);
+
+  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(proxyBox);
+  layout->addWidget(bandwidth);
+  layout->addWidget(browserBox);
+  layout->addWidget(limits);
+  layout->addWidget(box);
+
+  // The fields take the stored values.
+  useProxy_->setChecked(proxy.enabled != 0);
+  host_->setText(Q(proxy.host));
+  port_->setText(QString::number(proxy.port));
+  (proxy.type == kProxySocks5 ? socks_ : cern_)->setChecked(true);
+  requiresAuth_->setChecked(proxy.requiresAuth != 0);
+  if (proxy.enabled) {
+    Credentials credentials = SplitCredentials(Base64Decode(proxy.credentials));
+    user_->setText(Q(credentials.user));
+    password_->setText(Q(credentials.password));
+  }
+  speedIndex_ = proxy.speedIndex;
+  if (speedIndex_ >= 0 && speedIndex_ < speed_->count()) {
+    speed_->setCurrentIndex(speedIndex_);
+  } else {
+    speed_->setCurrentIndex(-1);
+  }
+  browser_->setText(Q(proxy.browserPath));
+  const ProgramOptions& program = state_.settings.program;
+  connectTimeout_->setText(QString::number(program.connectTimeoutSeconds));
+  readTimeout_->setText(QString::number(program.readTimeoutSeconds));
+  maxPages_->setText(QString::number(program.maxPagesPerEngine));
+
+  connect(speed_, &QComboBox::activated, this, [this](int index) { speedIndex_ = index; });
+  connect(useProxy_, &QCheckBox::clicked, this, [this] { ApplyEnabling(); });
+  connect(requiresAuth_, &QCheckBox::clicked, this, [this] { ApplyEnabling(); });
+  connect(browse, &QPushButton::clicked, this, [this] { BrowseForBrowser(); });
+  connect(detect, &QPushButton::clicked, this, [this] {
+    browser_->setText(Q(detectBrowser_ ? detectBrowser_() : DetectDefaultBrowser()));
+  });
+  ApplyEnabling();
+}
+
+void InternetSettingsDialog::ApplyEnabling() {
+  bool on = useProxy_->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{host_, port_, requiresAuth_, cern_, socks_}) {
+    w->setEnabled(on);
+  }
+  bool credentials = on && requiresAuth_->isChecked();
+  user_->setEnabled(credentials);
+  password_->setEnabled(credentials);
+}
+
+void InternetSettingsDialog::BrowseForBrowser() {
+  FileRequest request{"Open", browser_->text(), "Executable Files (*)", {}, true};
+  QString path = AskOpenFileName(this, request);
+  if (!path.isEmpty()) browser_->setText(path);
+}
+
+void InternetSettingsDialog::accept() {
+  NetworkSettings settings = state_.settings;
+  ProxySettings& proxy = settings.proxy;
+  proxy.requiresAuth = requiresAuth_->isChecked() ? 1 : 0;
+  proxy.enabled = useProxy_->isChecked() ? 1 : 0;
+  proxy.port = port_->text().toInt();
+  proxy.type = socks_->isChecked() ? kProxySocks5 : kProxyCern;
+  proxy.host = host_->text().toStdString();
+  proxy.speedIndex = speedIndex_;
+  proxy.browserPath = browser_->text().toStdString();
+  if (proxy.requiresAuth && proxy.enabled) {
+    Credentials credentials{user_->text().toStdString(), password_->text().toStdString()};
+    if (std::string problem = CheckCredentials(credentials); !problem.empty()) {
+      ShowMessage(this, Q(problem));
+      return;
+    }
+    proxy.credentials = EncodeCredentials(credentials);
+  }
+  settings.program.connectTimeoutSeconds = connectTimeout_->text().toInt();
+  settings.program.readTimeoutSeconds = readTimeout_->text().toInt();
+  settings.program.maxPagesPerEngine = maxPages_->text().toInt();
+  std::string problem = CheckNetworkSettings(settings);
+  if (problem.empty()) problem = CheckProgramOptions(settings.program);
+  if (!problem.empty()) {
+    ShowMessage(this, Q(problem));
+    return;
+  }
+  if (SaveResult saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved) {
+    ShowMessage(this, Q(saved.error));
+    return;
+  }
+  state_.settings.proxy = proxy;
+  if (SaveResult saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program);
+      !saved) {
+    ShowMessage(this, Q(saved.error));
+    return;
+  }
+  state_.settings.program = settings.program;
+  emit settingsSaved();
+  QDialog::accept();
+}
+
+}  // namespace trovelane::ui

@@ -1,0 +1,34 @@
+// The small dialog that asks for one name, or a name and a value: a wizard's
+// parameter, file type, skipped domain or cookie page, and a search profile.
+// The texts are taken as typed; the caller decides what to do with them.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+
+namespace trovelane::ui {
+
+class NameValueDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum class Mode { Parameter, FileType, Profile, DomainUrl, Cookie };
+
+  explicit NameValueDialog(Mode mode, QWidget* parent = nullptr);
+
+  QString name() const;
+  QString value() const;  // empty in the modes without a value field
+  bool hasValueField() const { return hasValue_; }
+
+  QLineEdit* nameEdit() const { return nameEdit_; }
+  QLineEdit* valueEdit() const { return valueEdit_; }
+
+ private:
+  bool hasValue_ = false;
+  QLineEdit* nameEdit_ = nullptr;
+  QLineEdit* valueEdit_ = nullptr;
+};
+
+}  // namespace trovelane::ui

@@ -1,0 +1,61 @@
+// "Search Settings": the engines of the current profile and the search
+// option pages. The engine list edits the program's catalogue in place:
+// selecting, adding, editing, importing and removing take effect at once,
+// and stay in memory even when the dialog is cancelled. OK saves the profile
+// and then the option pages into "qmknet.dat"; a save that fails is reported
+// and the dialog stays open.
+//
+// Owner thread: the UI thread. The caller keeps `state` alive and runs no
+// search while the dialog is open.
+#pragma once
+
+#include <QDialog>
+
+#include "net/program_state.h"
+
+class QMenu;
+class QTableWidget;
+
+namespace trovelane::ui {
+
+class OptionsSheet;
+
+class SearchSettingsDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit SearchSettingsDialog(ProgramState& state, QWidget* parent = nullptr);
+
+  QTableWidget* engineList() const { return engines_; }
+  OptionsSheet* optionsSheet() const { return options_; }
+
+  // The list's context menu: "&Edit", "E&xport", "&Remove". The caller owns it.
+  QMenu* MakeContextMenu();
+
+  // The commands of the buttons and the context menu; each one that needs a
+  // row works on the selected one and does nothing without it.
+  void AddEngine();
+  void RemoveSelected();
+  void ImportEngine();
+  void ExportSelected();
+  void EditSelected();
+  // A click on a row: inverts that engine's "selected".
+  void ToggleRow(int row);
+
+  void accept() override;
+
+ signals:
+  // The profile and the options were saved by OK.
+  void settingsSaved();
+
+ private:
+  void Refill();
+  void UpdateRowIcon(int row);
+  int SelectedRow() const;
+
+  ProgramState& state_;
+  QTableWidget* engines_ = nullptr;
+  OptionsSheet* options_ = nullptr;
+};
+
+}  // namespace trovelane::ui
