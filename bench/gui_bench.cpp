@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 #include "results/quivmark_doc.h"
 #include "search/search_events.h"
 #include "tools/sample_engines/sample_server.h"

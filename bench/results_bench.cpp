@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "results/duplicate_filter.h"
+#include "search/duplicate_filter.h"
 #include "results/results_store.h"
 
 namespace trovelane {

@@ -14,9 +14,9 @@
 #include "cli/commands.h"
 #include "net/base64.h"
 #include "net/http_url.h"
-#include "net/program_options_file.h"
-#include "net/settings.h"
-#include "net/settings_file.h"
+#include "app/program_options_file.h"
+#include "app/settings_file.h"
+#include "search/settings.h"
 #include "platform/install_folder.h"
 
 namespace trovelane::cli {

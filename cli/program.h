@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "net/program_state.h"
+#include "app/program_state.h"
 
 namespace trovelane::cli {
 

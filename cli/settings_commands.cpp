@@ -12,8 +12,8 @@
 #include "cli/program.h"
 #include "net/base64.h"
 #include "net/credentials.h"
-#include "net/program_options_file.h"
-#include "net/settings_file.h"
+#include "app/program_options_file.h"
+#include "app/settings_file.h"
 
 namespace trovelane::cli {
 namespace {

@@ -10,7 +10,7 @@ auto StoredFields(const EngineDefinition& e) {
                   e.useBoolean, e.exactOperator, e.notOperator, e.orOperator, e.andOperator,
                   e.selected, e.separator, e.iterationTechnique, e.resultId, e.resultsPerPage,
                   e.searchTextId, e.searchUrl, e.method, e.name, e.parameters, e.searchedFileTypes,
-                  e.autoAddFileTypes, e.skippedDomains, e.skippedUrls, e.cookieUrls);
+                  e.autoAddFileTypes, e.skippedDomains, e.skippedUrls, e.cookieUrls, e.web);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engines/engine_extensions.h"
+
 namespace trovelane {
 
 // Role of a query parameter (EngineParameter::roleCode).
@@ -119,6 +121,8 @@ class EngineDefinition {
   std::vector<std::string> skippedDomains;
   std::vector<std::string> skippedUrls;
   std::vector<std::string> cookieUrls;
+  // Beyond the fields every definition file has: all "as before" by default.
+  EngineExtensions web;
 };
 
 // Why `engine` cannot page through its results: a numbered technique

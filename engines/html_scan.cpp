@@ -6,14 +6,6 @@
 namespace trovelane {
 namespace {
 
-unsigned char UpperAscii(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
-unsigned char LowerAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
 // Next occurrence of byte c in [from, end), or end.
 const char* NextByte(const char* from, const char* end, unsigned char c) {
   if (from >= end) return end;
@@ -23,8 +15,7 @@ const char* NextByte(const char* from, const char* end, unsigned char c) {
 
 bool TailEqualsNoCase(const char* text, const char* pattern, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
-    if (UpperAscii(static_cast<unsigned char>(text[i])) !=
-        UpperAscii(static_cast<unsigned char>(pattern[i]))) {
+    if (ToUpperAscii(text[i]) != ToUpperAscii(pattern[i])) {
       return false;
     }
   }
@@ -43,7 +34,7 @@ std::size_t RarestByteIndex(std::string_view pattern) {
   std::size_t bestRank = 0;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const std::size_t found =
-        kFrequentBytes.find(static_cast<char>(LowerAscii(static_cast<unsigned char>(pattern[i]))));
+        kFrequentBytes.find(ToLowerAscii(pattern[i]));
     const std::size_t rank = found == std::string_view::npos ? kFrequentBytes.size() : found;
     if (rank > bestRank || i == 0) {
       best = i;
@@ -71,8 +62,8 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern) {
   // looked for far beyond the match (callers that walk all occurrences would
   // otherwise pay for the whole rest of the text on every call).
   const std::size_t anchor = RarestByteIndex(pattern);
-  const unsigned char upper = UpperAscii(static_cast<unsigned char>(pattern[anchor]));
-  const unsigned char lower = LowerAscii(upper);
+  const unsigned char upper = static_cast<unsigned char>(ToUpperAscii(pattern[anchor]));
+  const unsigned char lower = static_cast<unsigned char>(ToLowerAscii(pattern[anchor]));
   const char* base = text.data();
   const char* end = base + anchor + (text.size() - pattern.size() + 1);  // past the last anchor
   std::size_t window = 256;
@@ -95,10 +86,6 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern) {
     if (window < (std::size_t{1} << 16)) window *= 2;
   }
   return kNotFound;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && TailEqualsNoCase(a.data(), b.data(), a.size());
 }
 
 std::size_t IsInputTag(std::string_view at) {

@@ -15,13 +15,9 @@
 #include <string_view>
 #include <utility>
 
-namespace trovelane {
+#include "platform/ascii.h"
 
-// Character classes of the C locale, whatever the process locale: bytes above
-// ASCII are neither blanks nor letters.
-inline bool IsAsciiBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool IsAsciiLetterOrDigit(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9'); }
+namespace trovelane {
 
 // Returned by FindNoCase when the pattern does not occur.
 inline constexpr std::size_t kNotFound = std::string_view::npos;
@@ -30,9 +26,6 @@ inline constexpr std::size_t kNotFound = std::string_view::npos;
 // without regard to case, or kNotFound. An empty pattern is found at 0, also
 // in an empty text.
 std::size_t FindNoCase(std::string_view text, std::string_view pattern);
-
-// Whether a and b are equal with ASCII letters compared without case.
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // When `at` begins with "<", optional whitespace and the letters "INPUT" in
 // any case: the number of bytes up to just after "INPUT". Otherwise 0. What

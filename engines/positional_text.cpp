@@ -4,10 +4,6 @@
 
 namespace trovelane {
 
-bool IsTextBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::string_view CutAtLineEnd(std::string_view text) {
   size_t end = text.find_first_of("\r\n");
   return end == std::string_view::npos ? text : text.substr(0, end);
@@ -20,7 +16,7 @@ bool ReadTextLine(std::istream& in, std::string& line) {
 std::string_view LineValue(std::string_view line) {
   size_t pos = 0;
   for (int token = 0; token < 2; ++token) {
-    while (pos < line.size() && !IsTextBlank(line[pos])) ++pos;
+    while (pos < line.size() && !IsAsciiBlank(line[pos])) ++pos;
     if (pos >= line.size()) return {};
     ++pos;  // the whitespace character that ends the token
   }
@@ -29,7 +25,7 @@ std::string_view LineValue(std::string_view line) {
 
 int ParseIntPrefix(std::string_view text) {
   size_t pos = 0;
-  while (pos < text.size() && IsTextBlank(text[pos])) ++pos;
+  while (pos < text.size() && IsAsciiBlank(text[pos])) ++pos;
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
     negative = text[pos] == '-';

@@ -7,10 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace trovelane {
+#include "platform/ascii.h"
 
-// The whitespace of the C locale: blank, tab, LF, VT, FF, CR.
-bool IsTextBlank(char c);
+namespace trovelane {
 
 // `text` up to its first CR or LF.
 std::string_view CutAtLineEnd(std::string_view text);

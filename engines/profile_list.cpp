@@ -26,7 +26,7 @@ int ReadProfileList(const std::string& listFile, std::vector<SearchProfile>& lis
     } else {
       entry.name = std::string(rest.substr(0, tab));
       rest.remove_prefix(tab + 1);
-      while (!rest.empty() && IsTextBlank(rest.front())) rest.remove_prefix(1);
+      while (!rest.empty() && IsAsciiBlank(rest.front())) rest.remove_prefix(1);
       entry.path = std::string(CutAtLineEnd(rest));
     }
     if (entry.path == currentPath) selected = static_cast<int>(list.size());
@@ -42,7 +42,7 @@ std::string CheckSearchProfile(const SearchProfile& profile) {
   if (profile.path.find_first_of("\r\n") != std::string::npos) {
     return "the profile path \"" + profile.path + "\" holds a line break";
   }
-  if (!profile.path.empty() && IsTextBlank(profile.path.front())) {
+  if (!profile.path.empty() && IsAsciiBlank(profile.path.front())) {
     return "the profile path \"" + profile.path + "\" begins with whitespace";
   }
   return {};

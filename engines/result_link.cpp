@@ -4,14 +4,9 @@
 
 #include "engines/html_scan.h"
 #include "net/url.h"
-#include "search/validation_fetch.h"
 
 namespace trovelane {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
 
 bool ListedNoCase(const std::vector<std::string>& list, std::string_view value) {
   for (const std::string& entry : list) {
@@ -37,56 +32,6 @@ std::string_view Extension(std::string_view path) {
   return dot == std::string_view::npos ? std::string_view("htm") : file.substr(dot + 1);
 }
 
-int Decide(const EngineDefinition& engine, LinkCheck& check, const std::string& url,
-           const std::string& text) {
-  check.validated = 0;
-  check.autoAdded = false;
-  if (ListedNoCase(engine.skippedUrls, url)) return 0;
-
-  // The parser gives an empty text the path "/", and a text without scheme
-  // no host: neither names a page to fetch.
-  if (url.empty()) return 0;
-  const Url parsed = ParseUrl(url);
-  if (parsed.path.empty() || parsed.host.empty()) return 0;
-
-  const std::string_view extension = Extension(parsed.path);
-  const bool searched =
-      parsed.path.back() == '/' || ListedNoCase(engine.searchedFileTypes, extension);
-
-  const bool indirect = engine.linkType == INDIRECT;
-  if (indirect) {
-    if (url.find(engine.indirectLinkName) == std::string::npos) return 0;
-  } else if (HostIsSkipped(engine.skippedDomains, parsed.host)) {
-    return 0;
-  }
-
-  if (check.duplicates && check.duplicates->IsDuplicate(url, text)) return 0;
-
-  if (!indirect && !searched) {
-    if (!ListedNoCase(engine.autoAddFileTypes, extension)) return 0;
-    check.autoAdded = true;
-    check.relevance = kNoRelevance;
-    return 1;
-  }
-  if (indirect && engine.searchedFileTypes.empty()) {
-    check.autoAdded = true;
-    check.relevance = kNoRelevance;
-    return 1;
-  }
-
-  if (check.validationMode != kValidationVal && check.validationMode != kValidationValRel) {
-    return 1;
-  }
-  check.validated = 1;
-  check.relevance = 0;
-  if (!check.expression || !check.settings) return 0;  // nothing to validate against
-  CHttpURL ownConnection;
-  CHttpURL& connection = check.validationConnection ? *check.validationConnection : ownConnection;
-  return ValidationFetch(connection, url, *check.expression, *check.settings,
-                         check.validationMode == kValidationValRel ? &check.relevance : nullptr,
-                         check.status);
-}
-
 }  // namespace
 
 void MakeAbsoluteLink(std::string_view searchUrl, std::string& link) {
@@ -96,9 +41,7 @@ void MakeAbsoluteLink(std::string_view searchUrl, std::string& link) {
     return;
   }
   Url base;
-  try {
-    base = ParseUrl(searchUrl);
-  } catch (const CMalformedURLException&) {
+  if (!ParseUrl(searchUrl, &base).ok()) {
     link.clear();
     return;
   }
@@ -110,15 +53,33 @@ void MakeAbsoluteLink(std::string_view searchUrl, std::string& link) {
   link = std::move(absolute);
 }
 
-int AcceptResultLink(const EngineDefinition& engine, LinkCheck& check, const std::string& url,
-                     const std::string& text) {
-  try {
-    return Decide(engine, check, url, text);
-  } catch (...) {
-    // A malformed URL (CMalformedURLException), or no memory for it: the link
-    // is dropped and the scan goes on with the next one.
-    return 0;
+LinkVerdict ApplyLinkRules(const EngineDefinition& engine, const std::string& url) {
+  if (ListedNoCase(engine.skippedUrls, url)) return LinkVerdict::kRejected;
+
+  // The parser gives an empty text the path "/", and a text without scheme
+  // no host: neither names a page to fetch.
+  if (url.empty()) return LinkVerdict::kRejected;
+  Url parsed;
+  if (!ParseUrl(url, &parsed).ok()) return LinkVerdict::kRejected;
+  if (parsed.path.empty() || parsed.host.empty()) return LinkVerdict::kRejected;
+
+  const std::string_view extension = Extension(parsed.path);
+  const bool searched =
+      parsed.path.back() == '/' || ListedNoCase(engine.searchedFileTypes, extension);
+
+  const bool indirect = engine.linkType == INDIRECT;
+  if (indirect) {
+    if (url.find(engine.indirectLinkName) == std::string::npos) return LinkVerdict::kRejected;
+  } else if (HostIsSkipped(engine.skippedDomains, parsed.host)) {
+    return LinkVerdict::kRejected;
   }
+
+  if (!indirect && !searched) {
+    return ListedNoCase(engine.autoAddFileTypes, extension) ? LinkVerdict::kAutoAdd
+                                                            : LinkVerdict::kNotSearched;
+  }
+  if (indirect && engine.searchedFileTypes.empty()) return LinkVerdict::kAutoAdd;
+  return LinkVerdict::kSearched;
 }
 
 }  // namespace trovelane

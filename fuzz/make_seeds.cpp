@@ -10,7 +10,7 @@
 
 #include "engines/engine_file.h"
 #include "engines/profile.h"
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "results/archive.h"
 #include "results/document_file.h"
 #include "tests/support/gif_encoder.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 
 using namespace trovelane;
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "net/settings.h"
+#include "net/connection_settings.h"
 #include "net/url.h"
 #include "platform/socket.h"
 

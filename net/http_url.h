@@ -28,7 +28,8 @@
 #include <string>
 #include <string_view>
 
-#include "net/settings.h"
+#include "net/connection_settings.h"
+#include "net/request_options.h"
 #include "net/url.h"
 #include "platform/socket.h"
 
@@ -100,6 +101,11 @@ class CHttpURL {
   // tells a complete body from one cut short.
   int Read(char* buffer, int length);
 
+  // What the next requests carry beyond URL, method and cookies: kept until
+  // the next call, across SetURL.
+  void SetRequestOptions(const RequestOptions& options) { requestOptions_ = options; }
+  const RequestOptions& GetRequestOptions() const { return requestOptions_; }
+
   // Time-outs of the next Open and the reads after it; 0 seconds = none.
   void SetTimeouts(const ProgramOptions& options);
 
@@ -164,6 +170,7 @@ class CHttpURL {
   // that a second Open of the same URL builds it afresh.
   std::string target_;
   bool isPost_ = false;
+  RequestOptions requestOptions_;
   std::string referer_;
   std::string location_;
   int status_ = 0;

@@ -99,13 +99,21 @@ std::optional<Url> ParseFtpForm(std::string_view text) {
 
 }  // namespace
 
-Url ParseUrl(std::string_view text) {
+Status ParseUrl(std::string_view text, Url* url) {
   if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
-    throw CMalformedURLException();
+    return Status::InvalidArgument({});
   }
-  if (auto url = ParseHttpForm(text)) return *url;
-  if (auto url = ParseFtpForm(text)) return *url;
-  throw CMalformedURLException();
+  std::optional<Url> parsed = ParseHttpForm(text);
+  if (!parsed) parsed = ParseFtpForm(text);
+  if (!parsed) return Status::InvalidArgument({});
+  *url = std::move(*parsed);
+  return Status::Ok();
+}
+
+Url ParseUrl(std::string_view text) {
+  Url url;
+  if (!ParseUrl(text, &url).ok()) throw CMalformedURLException();
+  return url;
 }
 
 }  // namespace trovelane

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace trovelane {
 
 // The one error of URL parsing. It carries no message: the text is empty.
@@ -41,9 +43,15 @@ struct Url {
   bool isHttps = false;
 };
 
-// Parses `text`; throws CMalformedURLException when no form accepts it, when a
-// field is longer than its width, or when the text holds a CR, LF or NUL
-// (which would let a URL write its own header lines into a request).
+// Parses `text` into `*url`. InvalidArgument (with an empty message) when no
+// form accepts it, when a field is longer than its width, or when the text
+// holds a CR, LF or NUL (which would let a URL write its own header lines
+// into a request); `*url` is then left as it was. Never throws but
+// std::bad_alloc.
+Status ParseUrl(std::string_view text, Url* url);
+
+// As above, but returns the URL and throws CMalformedURLException where the
+// other form returns InvalidArgument.
 Url ParseUrl(std::string_view text);
 
 // The port a scheme uses when the URL names none.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ascii.h"
 #include "platform/command_output.h"
 
 namespace trovelane {
@@ -45,13 +46,6 @@ std::string ResolveProgram(const std::string& program, const BrowserLookup& look
   return {};
 }
 
-std::string Trim(std::string text) {
-  const char* blanks = " \t\r\n";
-  text.erase(0, text.find_first_not_of(blanks));
-  text.erase(text.find_last_not_of(blanks) + 1);
-  return text;
-}
-
 // Exec and Icon of the [Desktop Entry] group of a desktop file.
 BrowserInfo ReadDesktopEntry(const std::filesystem::path& file, const BrowserLookup& lookup) {
   std::ifstream in(file);
@@ -59,7 +53,7 @@ BrowserInfo ReadDesktopEntry(const std::filesystem::path& file, const BrowserLoo
   std::string exec;
   bool inEntry = false;
   for (std::string line; std::getline(in, line);) {
-    line = Trim(line);
+    line = std::string(TrimBlanks(line));
     if (!line.empty() && line.front() == '[') {
       inEntry = line == "[Desktop Entry]";
     } else if (inEntry && line.rfind("Exec=", 0) == 0) {
@@ -75,7 +69,7 @@ BrowserInfo ReadDesktopEntry(const std::filesystem::path& file, const BrowserLoo
 
 BrowserInfo FromDesktopEntry(const BrowserLookup& lookup) {
   if (!lookup.defaultDesktopEntry) return {};
-  std::string id = Trim(lookup.defaultDesktopEntry());
+  std::string id(TrimBlanks(lookup.defaultDesktopEntry()));
   if (id.empty() || id.find('/') != std::string::npos || id.find("..") != std::string::npos) {
     return {};
   }

@@ -1,13 +1,15 @@
 #include "platform/owner_thread_queue.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace trovelane {
 
 struct OwnerThreadQueue::Pending {
   Task task;
-  bool done = false;
+  bool done = false;  // guarded by the queue's mutex_
 };
 
 OwnerThreadQueue::OwnerThreadQueue(std::function<void()> wake)
@@ -15,75 +17,87 @@ OwnerThreadQueue::OwnerThreadQueue(std::function<void()> wake)
 
 OwnerThreadQueue::~OwnerThreadQueue() = default;
 
+void OwnerThreadQueue::AssertOwnerThread() const {
+  if (IsOwnerThread()) return;
+  std::fputs("trovelane: an owner-thread method was called on another thread\n", stderr);
+  std::abort();
+}
+
 bool OwnerThreadQueue::Send(Task task, const std::atomic<bool>& cancelled) {
   if (cancelled.load()) return false;
-  if (std::this_thread::get_id() == owner_) {
+  if (IsOwnerThread()) {
     task();
     return true;
   }
   auto pending = std::make_shared<Pending>();
   pending->task = std::move(task);
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     queue_.push_back(pending);
   }
-  owner_cv_.notify_one();
+  ownerCv_.Signal();
   if (wake_) wake_();
 
-  std::unique_lock lock(mutex_);
-  senders_.wait(lock, [&] {
+  MutexLock lock(&mutex_);
+  for (;;) {
     if (pending->done) return true;
     // Still queued and cancelled: take it back. Once the owner has taken it
     // out of the queue it is running, and we wait for it to finish.
     auto it = std::find(queue_.begin(), queue_.end(), pending);
-    return it != queue_.end() && cancelled.load();
-  });
-  if (pending->done) return true;
-  queue_.erase(std::find(queue_.begin(), queue_.end(), pending));
-  return false;
+    if (it != queue_.end() && cancelled.load()) {
+      queue_.erase(it);
+      return false;
+    }
+    senders_.Wait(&mutex_);
+  }
 }
 
 int OwnerThreadQueue::Drain() {
+  AssertOwnerThread();
   int ran = 0;
   for (;;) {
     std::shared_ptr<Pending> next;
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(&mutex_);
       if (queue_.empty()) break;
       next = queue_.front();
       queue_.pop_front();
     }
     next->task();
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(&mutex_);
       next->done = true;
     }
-    senders_.notify_all();
+    senders_.SignalAll();
     ++ran;
   }
   return ran;
 }
 
 int OwnerThreadQueue::WaitAndDrain(std::chrono::milliseconds timeout) {
+  AssertOwnerThread();
   {
-    std::unique_lock lock(mutex_);
-    owner_cv_.wait_for(lock, timeout, [&] { return !queue_.empty() || ownerWoken_; });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    MutexLock lock(&mutex_);
+    while (queue_.empty() && !ownerWoken_) {
+      if (!ownerCv_.WaitUntil(&mutex_, deadline)) break;
+    }
     ownerWoken_ = false;
   }
   return Drain();
 }
 
 void OwnerThreadQueue::WakeSenders() {
-  { std::lock_guard lock(mutex_); }
-  senders_.notify_all();
+  { MutexLock lock(&mutex_); }
+  senders_.SignalAll();
 }
 
 void OwnerThreadQueue::WakeOwner() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     ownerWoken_ = true;
   }
-  owner_cv_.notify_all();
+  ownerCv_.SignalAll();
 }
 
 }  // namespace trovelane

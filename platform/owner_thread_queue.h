@@ -13,12 +13,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
+
+#include "platform/mutex.h"
 
 namespace trovelane {
 
@@ -40,33 +40,45 @@ class OwnerThreadQueue {
   // false; the task is dropped). A task that has started always finishes
   // before Send returns. Called on the owner thread itself, runs the task
   // at once.
-  bool Send(Task task, const std::atomic<bool>& cancelled);
+  bool Send(Task task, const std::atomic<bool>& cancelled) EXCLUDES(mutex_);
 
   // Called on the owner thread: runs every task queued so far, in order.
   // Returns how many ran.
-  int Drain();
+  int Drain() EXCLUDES(mutex_);
 
   // Called on the owner thread: waits up to `timeout` for a task, then drains.
-  int WaitAndDrain(std::chrono::milliseconds timeout);
+  int WaitAndDrain(std::chrono::milliseconds timeout) EXCLUDES(mutex_);
 
-  // Makes every waiting sender look at its cancel flag again; called after a
-  // flag was set (by Stop).
-  void WakeSenders();
+  // Any thread: makes every waiting sender look at its cancel flag again;
+  // called after a flag was set (by Stop).
+  void WakeSenders() EXCLUDES(mutex_);
 
-  // Makes a WaitAndDrain that is waiting return at once (for example when a
-  // worker has ended or a signal arrived).
-  void WakeOwner();
+  // Any thread: makes a WaitAndDrain that is waiting return at once (for
+  // example when a worker has ended or a signal arrived).
+  void WakeOwner() EXCLUDES(mutex_);
+
+  // Any thread: whether the caller is the owner thread (the one that
+  // created the queue).
+  bool IsOwnerThread() const { return std::this_thread::get_id() == owner_; }
+  // Ends the program with a message when the caller is not the owner
+  // thread. Every owner-thread method of the queue, and of the objects that
+  // own one, begins with it: a call from another thread would race with
+  // everything the owner thread keeps without a lock.
+  void AssertOwnerThread() const;
 
  private:
   struct Pending;
 
-  std::function<void()> wake_;
-  std::thread::id owner_;
-  std::mutex mutex_;
-  std::condition_variable senders_;  // a task finished, or flags changed
-  std::condition_variable owner_cv_;  // a task was queued, or WakeOwner
-  std::deque<std::shared_ptr<Pending>> queue_;  // guarded by mutex_
-  bool ownerWoken_ = false;                      // guarded by mutex_
+  // Constant after construction.
+  const std::function<void()> wake_;
+  const std::thread::id owner_;
+
+  Mutex mutex_;
+  CondVar senders_;   // a task finished, or flags changed
+  CondVar ownerCv_;   // a task was queued, or WakeOwner
+  // Pending::done is guarded by mutex_ too.
+  std::deque<std::shared_ptr<Pending>> queue_ GUARDED_BY(mutex_);
+  bool ownerWoken_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace trovelane

@@ -9,7 +9,7 @@
 #include "engines/anchor_parser.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
-#include "engines/result_link.h"
+#include "search/accept_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
 #include "search/request_builder.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engines/search_expression.h"
-#include "net/settings.h"
+#include "search/settings.h"
 
 namespace trovelane {
 

@@ -20,7 +20,7 @@
 
 #include "engines/profile.h"
 #include "engines/search_expression.h"
-#include "net/settings.h"
+#include "search/settings.h"
 #include "platform/owner_thread_queue.h"
 #include "search/search_events.h"
 #include "search/search_worker.h"

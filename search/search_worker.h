@@ -32,9 +32,9 @@
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
 #include "net/http_url.h"
-#include "net/settings.h"
+#include "search/settings.h"
 #include "platform/owner_thread_queue.h"
-#include "results/duplicate_filter.h"
+#include "search/duplicate_filter.h"
 #include "search/search_events.h"
 
 namespace trovelane {

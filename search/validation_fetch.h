@@ -9,7 +9,7 @@
 
 #include "engines/search_expression.h"
 #include "net/http_url.h"
-#include "net/settings.h"
+#include "search/settings.h"
 
 namespace trovelane {
 

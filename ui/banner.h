@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "net/ad_list.h"
-#include "net/settings.h"
+#include "app/ad_list.h"
+#include "search/settings.h"
 
 struct tagQMGIFINITINFO;
 

@@ -13,7 +13,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {

@@ -36,7 +36,7 @@
 #include "results/html_export.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
-#include "net/ad_list.h"
+#include "app/ad_list.h"
 #include "ui/banner.h"
 #include "ui/print_commands.h"
 #include "ui/search_bridge.h"

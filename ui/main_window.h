@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 #include "platform/recent_files.h"
 #include "results/quivmark_doc.h"
 #include "search/search_events.h"

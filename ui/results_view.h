@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engines/search_expression.h"
-#include "net/settings.h"
+#include "search/settings.h"
 #include "search/row_validation.h"
 #include "search/search_events.h"
 #include "ui/prompts.h"

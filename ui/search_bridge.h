@@ -21,7 +21,7 @@
 #include <mutex>
 
 #include "engines/profile.h"
-#include "net/settings.h"
+#include "search/settings.h"
 #include "search/search_run.h"
 
 namespace trovelane::ui {

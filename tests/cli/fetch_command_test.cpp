@@ -11,7 +11,7 @@
 #include <string>
 
 #include "net/base64.h"
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/resetting_server.h"
 

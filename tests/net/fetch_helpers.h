@@ -5,7 +5,7 @@
 
 #include "net/base64.h"
 #include "net/http_url.h"
-#include "net/settings.h"
+#include "search/settings.h"
 
 namespace trovelane::test {
 

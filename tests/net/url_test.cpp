@@ -39,6 +39,13 @@ TEST(ParseUrl, AcceptedForms) {
     EXPECT_EQ(url.path, e.path);
     EXPECT_EQ(url.isFtp, e.isFtp);
     EXPECT_EQ(url.isHttps, e.isHttps);
+    // The non-throwing form gives the same fields.
+    Url other;
+    ASSERT_TRUE(ParseUrl(e.text, &other).ok());
+    EXPECT_EQ(other.host, url.host);
+    EXPECT_EQ(other.port, url.port);
+    EXPECT_EQ(other.path, url.path);
+    EXPECT_EQ(other.isHttps, url.isHttps);
   }
 }
 
@@ -74,6 +81,12 @@ TEST(ParseUrl, Rejections) {
   for (const std::string& text : rejected) {
     SCOPED_TRACE(text.substr(0, 60));
     EXPECT_THROW(ParseUrl(text), CMalformedURLException);
+    // The non-throwing form refuses it too and leaves the URL alone.
+    Url kept;
+    kept.host = "kept";
+    const Status status = ParseUrl(text, &kept);
+    EXPECT_EQ(status.code(), Status::Code::kInvalidArgument);
+    EXPECT_EQ(kept.host, "kept");
   }
 }
 

@@ -120,5 +120,18 @@ TEST(OwnerThreadQueueTest, WakeOwnerEndsAWait) {
   waker.join();
 }
 
+// Draining from another thread would run tasks beside the owner's own
+// unlocked state; the queue ends the program instead of racing.
+TEST(OwnerThreadQueueDeathTest, DrainingOffTheOwnerThreadEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        OwnerThreadQueue queue;
+        std::thread other([&] { queue.Drain(); });
+        other.join();
+      },
+      "owner-thread method was called on another thread");
+}
+
 }  // namespace
 }  // namespace trovelane

@@ -6,8 +6,8 @@
 
 #include <climits>
 
-#include "net/settings.h"
 #include "search/request_builder.h"
+#include "search/settings.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 

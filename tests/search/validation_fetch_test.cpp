@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engines/result_link.h"
+#include "search/accept_link.h"
 #include "tests/support/loopback_server.h"
 
 namespace trovelane {

@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "search/relevance.h"
 #include "tests/search/search_fixture.h"
 

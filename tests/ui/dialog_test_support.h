@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
 #include "ui/dialogs/prompts.h"

@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <filesystem>
 
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "results/html_export.h"
 #include "tests/ui/ui_fixture.h"
 

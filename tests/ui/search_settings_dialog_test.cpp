@@ -12,7 +12,7 @@
 
 #include "engines/engine_file.h"
 #include "engines/profile.h"
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "tests/ui/dialog_test_support.h"
 #include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/engine_wizard.h"

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
 #include "tools/sample_engines/sample_server.h"

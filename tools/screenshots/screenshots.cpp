@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 #include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/engine_wizard.h"
 #include "ui/dialogs/expression_wizard.h"

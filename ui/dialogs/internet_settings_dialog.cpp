@@ -16,8 +16,8 @@
 
 #include "net/base64.h"
 #include "net/credentials.h"
-#include "net/program_options_file.h"
-#include "net/settings_file.h"
+#include "app/program_options_file.h"
+#include "app/settings_file.h"
 #include "platform/default_browser.h"
 #include "ui/dialogs/prompts.h"
 

@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 
 class QButtonGroup;
 class QCheckBox;

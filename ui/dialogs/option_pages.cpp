@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 
 namespace trovelane::ui {
 namespace {

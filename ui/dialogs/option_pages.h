@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <array>
 
-#include "net/settings.h"
+#include "search/settings.h"
 
 class QButtonGroup;
 class QLineEdit;

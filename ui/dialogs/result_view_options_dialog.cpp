@@ -4,7 +4,7 @@
 #include <QDialogButtonBox>
 #include <QVBoxLayout>
 
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {

@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 
 class QCheckBox;
 

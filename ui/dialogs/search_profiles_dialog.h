@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engines/profile_list.h"
-#include "net/program_state.h"
+#include "app/program_state.h"
 
 class QComboBox;
 

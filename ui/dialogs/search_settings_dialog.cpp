@@ -14,7 +14,7 @@
 #include "engines/engine_file.h"
 #include "engines/plugin_name.h"
 #include "engines/profile.h"
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 #include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/engine_wizard.h"
 #include "ui/dialogs/option_pages.h"

@@ -11,7 +11,7 @@
 
 #include <QDialog>
 
-#include "net/program_state.h"
+#include "app/program_state.h"
 
 class QMenu;
 class QTableWidget;

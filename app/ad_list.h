@@ -37,7 +37,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/settings.h"
+#include "search/settings.h"
 
 struct tagQMGIFINITINFO;
 

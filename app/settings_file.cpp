@@ -1,4 +1,4 @@
-#include "net/settings_file.h"
+#include "app/settings_file.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,8 @@
-// The program-wide option records: proxy and connection, search options and
-// result-list look. They are stored together in "qmknet.dat"; what each field
-// does is decided by the code that reads it.
+// The program-wide option records: proxy and connection (net/connection_settings.h),
+// search options and result-list look, stored together in "qmknet.dat"
+// (app/settings_file.h), and the program's own options. A search run takes a
+// copy of NetworkSettings at each start; what each field does is decided by
+// the code that reads it.
 //
 // Fields keep the raw 32-bit values of the file, so that a file from another
 // layout loads as it stands; the named constants below give their meaning.
@@ -10,20 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "net/connection_settings.h"
+
 namespace trovelane {
-
-enum ProxyType : int32_t { kProxyCern = 0, kProxySocks5 = 1 };
-
-struct ProxySettings {
-  int32_t enabled = 0;       // 1 = "Connect using a proxy server."
-  std::string host;          // at most 1023 bytes in the file
-  int32_t port = 0;
-  int32_t type = kProxyCern;  // ProxyType
-  int32_t requiresAuth = 0;   // 1 = "Requires Authentification"
-  std::string credentials;    // Base64 of "user:password", at most 2047 bytes
-  int32_t speedIndex = 0;     // position 0-9 in the connection speed list
-  std::string browserPath;    // at most 1023 bytes
-};
 
 // Values of SearchOptions::validationMode.
 enum ValidationMode : int32_t {
@@ -72,15 +63,6 @@ struct ViewOptions {
   int32_t fullRowSelect = 0;  // "Full Row Selection"
   int32_t gridLines = 0;      // "Show Grid Lines"
   int32_t toolTips = 0;       // "Tool Tips"
-};
-
-// Settings of this program that "qmknet.dat" has no place for. They live in
-// "trovelane.json" in the install folder (net/program_options_file.h), so
-// that "qmknet.dat" keeps the exact layout the Windows version reads.
-struct ProgramOptions {
-  int32_t connectTimeoutSeconds = 5;  // a connection attempt; 0 = as long as the system allows
-  int32_t readTimeoutSeconds = 10;    // silence while waiting for bytes; 0 = none
-  int32_t maxPagesPerEngine = 50;     // result pages one engine may fetch in one search
 };
 
 // Everything the program keeps for the whole run: the three stored records,

@@ -1,4 +1,4 @@
-#include "results/duplicate_filter.h"
+#include "search/duplicate_filter.h"
 
 #include <gtest/gtest.h>
 

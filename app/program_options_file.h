@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "net/settings.h"
+#include "search/settings.h"
 #include "platform/atomic_file.h"
 
 namespace trovelane {

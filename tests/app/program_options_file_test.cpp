@@ -1,4 +1,4 @@
-#include "net/program_options_file.h"
+#include "app/program_options_file.h"
 
 #include <gtest/gtest.h>
 

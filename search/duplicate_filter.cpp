@@ -1,31 +1,17 @@
-#include "results/duplicate_filter.h"
+#include "search/duplicate_filter.h"
 
 #include <functional>
 
+#include "platform/ascii.h"
+
 namespace trovelane {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // Trims white space on both sides, then keeps at most `width` characters. A
 // string stops at an embedded NUL, as the C strings it stands for would.
 std::string_view MakeKey(std::string_view s, size_t width) {
   s = s.substr(0, s.find('\0'));
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s.substr(0, width);
-}
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-bool EqualFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
+  return TrimBlanks(s).substr(0, width);
 }
 
 bool ModeCompares(int32_t mode) { return mode == kDuplicateUrl || mode == kDuplicateTitle; }
@@ -40,7 +26,7 @@ uint32_t DuplicateFilter::Hash(std::string_view url, std::string_view text) cons
   size_t h;
   if (indexedMode_ == kDuplicateUrl) {
     char folded[kDuplicateUrlKeyLength];
-    for (size_t i = 0; i < url.size(); ++i) folded[i] = FoldAscii(url[i]);
+    for (size_t i = 0; i < url.size(); ++i) folded[i] = ToLowerAscii(url[i]);
     h = std::hash<std::string_view>{}({folded, url.size()});
   } else {
     h = std::hash<std::string_view>{}(text);
@@ -56,7 +42,7 @@ size_t DuplicateFilter::FindSlot(uint32_t hash, std::string_view url, std::strin
     if (slot == 0) return i;
     if (static_cast<uint32_t>(slot >> 32) != hash) continue;
     const Entry& e = keys_[static_cast<uint32_t>(slot) - 1];
-    if (indexedMode_ == kDuplicateUrl ? EqualFolded(UrlOf(e), url) : TextOf(e) == text) return i;
+    if (indexedMode_ == kDuplicateUrl ? EqualsNoCase(UrlOf(e), url) : TextOf(e) == text) return i;
   }
 }
 
@@ -106,7 +92,7 @@ bool DuplicateFilter::IsDuplicate(std::string_view url, std::string_view text) {
   url = MakeKey(url, kDuplicateUrlKeyLength);
   text = MakeKey(text, kDuplicateTextKeyLength);
 
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   const int32_t mode = options_->duplicateMode;
   if (!ModeCompares(mode)) {
     Record(url, text);
@@ -126,7 +112,7 @@ bool DuplicateFilter::IsDuplicate(std::string_view url, std::string_view text) {
 }
 
 void DuplicateFilter::ResetDuplicates() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   // Swap with empty containers so a large search gives its memory back.
   std::string().swap(chars_);
   std::vector<Entry>().swap(keys_);
@@ -136,7 +122,7 @@ void DuplicateFilter::ResetDuplicates() {
 }
 
 size_t DuplicateFilter::size() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   return keys_.size();
 }
 

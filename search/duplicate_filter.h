@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "net/settings.h"
+#include "platform/mutex.h"
+#include "search/settings.h"
 
 namespace trovelane {
 
@@ -32,13 +32,13 @@ class DuplicateFilter {
   // space and are cut to the key widths. Equal means, by duplicate mode:
   // kDuplicateUrl - the URLs match with ASCII letters folded to lower case;
   // kDuplicateTitle - the texts match byte for byte; any other mode - never.
-  bool IsDuplicate(std::string_view url, std::string_view text);
+  bool IsDuplicate(std::string_view url, std::string_view text) EXCLUDES(mutex_);
 
   // Forgets every key.
-  void ResetDuplicates();
+  void ResetDuplicates() EXCLUDES(mutex_);
 
   // Keys recorded since the last reset.
-  size_t size() const;
+  size_t size() const EXCLUDES(mutex_);
 
  private:
   // A recorded key: its URL and text bytes lie back to back in chars_.
@@ -48,28 +48,33 @@ class DuplicateFilter {
     uint16_t textSize;
   };
 
-  std::string_view UrlOf(const Entry& e) const { return {chars_.data() + e.at, e.urlSize}; }
-  std::string_view TextOf(const Entry& e) const {
+  std::string_view UrlOf(const Entry& e) const REQUIRES(mutex_) {
+    return {chars_.data() + e.at, e.urlSize};
+  }
+  std::string_view TextOf(const Entry& e) const REQUIRES(mutex_) {
     return {chars_.data() + e.at + e.urlSize, e.textSize};
   }
-  void Record(std::string_view url, std::string_view text);
-  uint32_t Hash(std::string_view url, std::string_view text) const;
-  size_t FindSlot(uint32_t hash, std::string_view url, std::string_view text) const;
-  void GrowIfHalfFull();
-  void CatchUpIndex(int32_t mode);
+  void Record(std::string_view url, std::string_view text) REQUIRES(mutex_);
+  uint32_t Hash(std::string_view url, std::string_view text) const REQUIRES(mutex_);
+  size_t FindSlot(uint32_t hash, std::string_view url, std::string_view text) const
+      REQUIRES(mutex_);
+  void GrowIfHalfFull() REQUIRES(mutex_);
+  void CatchUpIndex(int32_t mode) REQUIRES(mutex_);
 
-  const SearchOptions* options_;
-  mutable std::mutex mutex_;
-  // Guarded by mutex_:
-  std::string chars_;        // the bytes of every recorded key
-  std::vector<Entry> keys_;  // every recorded key, in arrival order
+  // Constant after construction.
+  const SearchOptions* const options_;
+
+  mutable Mutex mutex_;
+  std::string chars_ GUARDED_BY(mutex_);        // the bytes of every recorded key
+  std::vector<Entry> keys_ GUARDED_BY(mutex_);  // every recorded key, in arrival order
   // An open-addressing hash set over keys_, built for the comparison of
   // indexedMode_. A slot holds the key's 32-bit hash in its high half and
   // its index + 1 in its low half; 0 is an empty slot. At most half full.
-  std::vector<uint64_t> slots_;
-  size_t slotsUsed_ = 0;
-  int32_t indexedMode_ = kDuplicateUrl;
-  size_t indexedCount_ = 0;  // keys_[0, indexedCount_) have been offered to the index
+  std::vector<uint64_t> slots_ GUARDED_BY(mutex_);
+  size_t slotsUsed_ GUARDED_BY(mutex_) = 0;
+  int32_t indexedMode_ GUARDED_BY(mutex_) = kDuplicateUrl;
+  // keys_[0, indexedCount_) have been offered to the index.
+  size_t indexedCount_ GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace trovelane

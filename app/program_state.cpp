@@ -1,9 +1,9 @@
-#include "net/program_state.h"
+#include "app/program_state.h"
 
 #include "engines/profile.h"
 #include "engines/profile_list.h"
-#include "net/program_options_file.h"
-#include "net/settings_file.h"
+#include "app/program_options_file.h"
+#include "app/settings_file.h"
 #include "platform/default_browser.h"
 
 namespace trovelane {

@@ -1,4 +1,4 @@
-#include "net/ad_list.h"
+#include "app/ad_list.h"
 
 #include <cctype>
 #include <chrono>

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/settings.h"
+#include "search/settings.h"
 #include "platform/atomic_file.h"
 
 namespace trovelane {

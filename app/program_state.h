@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engines/profile.h"
-#include "net/settings.h"
+#include "search/settings.h"
 #include "platform/install_folder.h"
 
 namespace trovelane {

@@ -1,0 +1,50 @@
+#include "search/accept_link.h"
+
+#include "search/validation_fetch.h"
+
+namespace trovelane {
+namespace {
+
+int Decide(const EngineDefinition& engine, LinkCheck& check, const std::string& url,
+           const std::string& text) {
+  check.validated = 0;
+  check.autoAdded = false;
+  const LinkVerdict verdict = ApplyLinkRules(engine, url);
+  if (verdict == LinkVerdict::kRejected) return 0;
+
+  if (check.duplicates && check.duplicates->IsDuplicate(url, text)) return 0;
+
+  if (verdict == LinkVerdict::kNotSearched) return 0;
+  if (verdict == LinkVerdict::kAutoAdd) {
+    check.autoAdded = true;
+    check.relevance = kNoRelevance;
+    return 1;
+  }
+
+  if (check.validationMode != kValidationVal && check.validationMode != kValidationValRel) {
+    return 1;
+  }
+  check.validated = 1;
+  check.relevance = 0;
+  if (!check.expression || !check.settings) return 0;  // nothing to validate against
+  CHttpURL ownConnection;
+  CHttpURL& connection = check.validationConnection ? *check.validationConnection : ownConnection;
+  return ValidationFetch(connection, url, *check.expression, *check.settings,
+                         check.validationMode == kValidationValRel ? &check.relevance : nullptr,
+                         check.status);
+}
+
+}  // namespace
+
+int AcceptResultLink(const EngineDefinition& engine, LinkCheck& check, const std::string& url,
+                     const std::string& text) {
+  try {
+    return Decide(engine, check, url, text);
+  } catch (...) {
+    // A malformed URL (CMalformedURLException), or no memory for it: the link
+    // is dropped and the scan goes on with the next one.
+    return 0;
+  }
+}
+
+}  // namespace trovelane
