@@ -3,7 +3,6 @@
 // really returns. The body goes to stdout, the answer's head (with --head) to
 // stderr. The proxy and the read size come from the install folder's
 // "qmknet.dat" unless options say otherwise.
-#include <signal.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt_guard.h"
 #include "net/base64.h"
 #include "net/http_url.h"
 #include "app/program_options_file.h"
@@ -41,14 +41,6 @@ constexpr int kExitUnreachable = 1;  // resolving, connecting, the proxy or TLS 
                                      // time-out, no answer, or a body cut short
 constexpr int kExitUsage = 2;        // malformed URL or option
 constexpr int kExitInterrupted = 130;
-
-CHttpURL* interruptible = nullptr;
-
-// Ctrl-C cancels the fetch; Cancel only writes to an eventfd, which a signal
-// handler may do.
-void OnInterrupt(int) {
-  if (interruptible) interruptible->Cancel();
-}
 
 // The settings of the install folder's "qmknet.dat" (all zero when there is
 // none) and "trovelane.json" (the time-outs), with readChunkSize derived as at
@@ -183,10 +175,8 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   }
   if (!o.cookie.empty()) page.cookieToSend = o.cookie.c_str();
 
-  interruptible = &page;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigaction(SIGINT, &action, nullptr);
+  // Ctrl-C cancels the fetch; the guard goes before the page does.
+  InterruptGuard interrupt(&page);
 
   bool opened;
   try {
@@ -197,14 +187,12 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
     throw CLI::RuntimeError(kExitUnreachable);
   }
   if (!opened) {
-    interruptible = nullptr;
     ReportFailure(page, proxy, settings.program);
     throw CLI::RuntimeError(page.GetFailure() == OpenFailure::kCancelled ? kExitInterrupted
                                                                          : kExitUnreachable);
   }
   if (o.head) std::cerr << page.GetHead() << "\n";
   if (std::string reason = NoAnswerReason(page, proxy); !reason.empty()) {
-    interruptible = nullptr;
     page.Close();
     if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
     std::cerr << "fetch: " << reason << "\n";
@@ -217,7 +205,6 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   }
   fflush(stdout);
   page.Close();
-  interruptible = nullptr;
   if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
   if (std::string reason = ReadFailureReason(page, settings.program); !reason.empty()) {
     std::cerr << "fetch: " << reason << "\n";

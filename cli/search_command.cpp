@@ -1,12 +1,10 @@
 // trovelane-cli search [options] EXPRESSION: one meta-search over the engines
 // of the current (or a given) profile, results printed as they arrive.
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt_guard.h"
 #include "cli/program.h"
 #include "cli/text_output.h"
 #include "engines/profile.h"
@@ -41,9 +40,6 @@ constexpr const char* kExitCodesHelp =
     "Exit codes: 0 the search ran to its end; 1 the profile or an output file could not be used, "
     "or no engine is selected; 2 an invalid expression or option value; 3 stopped by --timeout; "
     "130 stopped by Ctrl-C. After 3 and 130 the results found so far are still written.";
-
-volatile std::sig_atomic_t interrupted = 0;
-void OnInterrupt(int) { interrupted = 1; }
 
 struct SearchCommandOptions {
   std::vector<std::string> words;
@@ -266,20 +262,20 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
       Fail("The search did not start.", kExitFailed);
   }
 
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-
   const auto start = std::chrono::steady_clock::now();
   const auto limit = std::chrono::duration<double>(o.timeout);
   bool timedOut = false;
-  run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
-    if (interrupted) return true;
-    if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
-    return timedOut;
-  });
-  sigaction(SIGINT, &previous, nullptr);
+  bool interrupted = false;
+  {
+    // Ctrl-C stops the search; the results found so far are still written.
+    InterruptGuard interrupt;
+    run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
+      if (InterruptGuard::Interrupted()) return true;
+      if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
+      return timedOut;
+    });
+    interrupted = InterruptGuard::Interrupted();
+  }
 
   const ResultsStore& store = events.document().results();
   events.ClearStatusLine();
@@ -303,6 +299,11 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
   } else if (streamToFile) {
     SaveResult saved = WriteFileAtomically(o.output, collected.str());
     if (!saved) Fail(saved.error, kExitFailed);
+  }
+  // A reader that went away (or a full disk) must not look like a search
+  // that printed all it found.
+  if (!streamToFile && !std::cout.flush()) {
+    Fail("Cannot write the results to standard output.", kExitFailed);
   }
   if (interrupted) return kExitInterrupted;
   if (timedOut) return kExitTimedOut;
