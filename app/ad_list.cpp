@@ -1,6 +1,5 @@
 #include "app/ad_list.h"
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -8,18 +7,17 @@
 
 #include "net/http_url.h"
 #include "net/url.h"
+#include "platform/ascii.h"
 
 namespace trovelane {
 
 namespace {
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
 // Field text from `pos` to the next white-space character.
 std::string_view FieldAt(std::string_view line, size_t pos) {
   if (pos >= line.size()) return {};
   size_t end = pos;
-  while (end < line.size() && !IsSpace(line[end])) ++end;
+  while (end < line.size() && !IsAsciiBlank(line[end])) ++end;
   return line.substr(pos, end - pos);
 }
 

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/program_state.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 #include "search/search_events.h"
 #include "tools/sample_engines/sample_server.h"
 #include "ui/main_window.h"

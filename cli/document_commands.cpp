@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/text_output.h"
 #include "results/html_export.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 
 namespace trovelane::cli {
 namespace {

@@ -18,7 +18,7 @@
 #include "cli/text_output.h"
 #include "engines/profile.h"
 #include "results/html_export.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 

@@ -3,7 +3,6 @@
 // Internet Settings dialog, the search option pages and the result view
 // options configure has a key.
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <functional>
 #include <iostream>
@@ -12,6 +11,7 @@
 #include "cli/program.h"
 #include "net/base64.h"
 #include "net/credentials.h"
+#include "platform/ascii.h"
 #include "app/program_options_file.h"
 #include "app/settings_file.h"
 
@@ -24,8 +24,7 @@ struct BadValue {
 };
 
 std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (char& c : text) c = ToLowerAscii(c);
   return text;
 }
 

@@ -4,15 +4,10 @@
 #include <iostream>
 
 #include "engines/html_scan.h"
+#include "platform/ascii.h"
 #include "search/search_text.h"
 
 namespace trovelane::cli {
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsAsciiBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsAsciiBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::string JoinWords(const std::vector<std::string>& words) {
   std::string text;

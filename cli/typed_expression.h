@@ -16,8 +16,6 @@ inline constexpr const char* kInvalidExpressionText =
     "Please refer to trovelane Help or use the trovelane Expression Wizard !";
 inline constexpr const char* kNothingToSearchText = "Nothing to search for !";
 
-std::string_view TrimBlanks(std::string_view text);
-
 // Several words on the command line are one expression typed with blanks.
 std::string JoinWords(const std::vector<std::string>& words);
 

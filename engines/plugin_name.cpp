@@ -1,10 +1,9 @@
 #include "engines/plugin_name.h"
 
-#include <strings.h>
-
 #include <array>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/shared_library.h"
 #include "plugins/plugin_api.h"
 
@@ -12,8 +11,7 @@ namespace trovelane {
 
 std::string PluginLibraryFileName(std::string_view name) {
   constexpr std::string_view kDll = ".dll";
-  if (name.size() > kDll.size() &&
-      ::strncasecmp(name.data() + name.size() - kDll.size(), kDll.data(), kDll.size()) == 0) {
+  if (name.size() > kDll.size() && EqualsNoCase(name.substr(name.size() - kDll.size()), kDll)) {
     return std::string(name.substr(0, name.size() - kDll.size())) + ".so";
   }
   return std::string(name);

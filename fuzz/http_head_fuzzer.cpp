@@ -9,7 +9,7 @@
 
 #include "fuzz/memory_stream.h"
 #include "net/cern_proxy.h"
-#include "net/head_line.h"
+#include "net/response_head_reader.h"
 
 using trovelane::HeadLineReader;
 using trovelane::fuzz::MemoryStream;

@@ -1,6 +1,6 @@
 #include "net/cern_proxy.h"
 
-#include "net/head_line.h"
+#include "net/response_head_reader.h"
 
 namespace trovelane {
 

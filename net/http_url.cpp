@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "net/cern_proxy.h"
-#include "net/head_line.h"
+#include "net/response_head_reader.h"
 #include "net/socks5.h"
 #include "net/tls.h"
 

@@ -5,26 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <thread>
 
+#include "platform/ascii.h"
+
 extern char** environ;
 
 namespace trovelane {
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool IsLaunchableUrl(std::string_view url) {
   for (char c : url) {
     const auto u = static_cast<unsigned char>(c);

@@ -1,5 +1,6 @@
 #include "search/search_run.h"
 
+#include "platform/ascii.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
 
@@ -9,14 +10,6 @@ namespace {
 // How long Stop waits for the stopped threads in all before it leaves the
 // rest to finish on their own.
 constexpr auto kStopWait = std::chrono::milliseconds(900);
-
-std::string_view TrimBlanks(std::string_view text) {
-  const char* blanks = " \t\r\n";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
 
 }  // namespace
 

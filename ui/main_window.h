@@ -23,7 +23,7 @@
 
 #include "app/program_state.h"
 #include "platform/recent_files.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 #include "search/search_events.h"
 #include "ui/prompts.h"
 #include "ui/results_view.h"

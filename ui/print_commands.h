@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 
 class QAction;
 class QWidget;

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 
 namespace trovelane::ui {
 

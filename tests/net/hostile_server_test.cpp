@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "net/head_line.h"
 #include "net/http_url.h"
+#include "net/response_head_reader.h"
 #include "tests/net/fetch_helpers.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/resetting_server.h"

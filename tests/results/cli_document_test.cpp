@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "results/document_file.h"
+#include "results/document_format.h"
 #include "results/html_export.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 #include "tests/results/test_files.h"
 
 namespace trovelane {

@@ -13,7 +13,7 @@
 #include <set>
 
 #include "engines/profile_list.h"
-#include "results/document_file.h"
+#include "results/document_format.h"
 #include "results/html_export.h"
 #include "search/search_status.h"
 #include "tests/ui/ui_fixture.h"

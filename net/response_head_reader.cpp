@@ -1,9 +1,9 @@
-#include "net/head_line.h"
-
-#include <strings.h>
+#include "net/response_head_reader.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "platform/ascii.h"
 
 namespace trovelane {
 
@@ -42,7 +42,7 @@ int ParseStatusLine(const std::string& line) {
 bool HeaderValueNoCase(const std::string& line, const char* name, std::string& value) {
   size_t length = strlen(name);
   if (line.size() <= length || line[length] != ':' ||
-      strncasecmp(line.c_str(), name, length) != 0) {
+      !EqualsNoCase(std::string_view(line).substr(0, length), name)) {
     return false;
   }
   size_t begin = line.find_first_not_of(" \t", length + 1);

@@ -1,4 +1,4 @@
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
-#include "results/document_file.h"
+#include "results/document_format.h"
 
 namespace trovelane {
 namespace {

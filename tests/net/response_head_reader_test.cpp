@@ -1,4 +1,4 @@
-#include "net/head_line.h"
+#include "net/response_head_reader.h"
 
 #include <gtest/gtest.h>
 

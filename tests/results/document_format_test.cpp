@@ -1,4 +1,4 @@
-#include "results/document_file.h"
+#include "results/document_format.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "results/archive.h"
-#include "results/quivmark_doc.h"
+#include "results/results_document.h"
 #include "tests/results/test_files.h"
 
 namespace trovelane {

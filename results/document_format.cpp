@@ -1,4 +1,4 @@
-#include "results/document_file.h"
+#include "results/document_format.h"
 
 #include <new>
 
