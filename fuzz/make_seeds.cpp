@@ -12,7 +12,7 @@
 #include "engines/profile.h"
 #include "app/settings_file.h"
 #include "results/archive.h"
-#include "results/document_file.h"
+#include "results/document_format.h"
 #include "tests/support/gif_encoder.h"
 
 using namespace trovelane;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "results/document_file.h"
+#include "results/document_format.h"
 
 using namespace trovelane;
 
