@@ -37,7 +37,8 @@ constexpr int kExitInterrupted = 130;  // Ctrl-C stopped the search; what was fo
 constexpr int kDefaultMaxResults = 100;
 
 constexpr const char* kExitCodesHelp =
-    "Exit codes: 0 the search ran to its end; 1 the profile or an output file could not be used, "
+    "Exit codes: 0 the search ran to its end; 1 the profile or an output file (standard output "
+    "too) could not be used, "
     "or no engine is selected; 2 an invalid expression or option value; 3 stopped by --timeout; "
     "130 stopped by Ctrl-C. After 3 and 130 the results found so far are still written.";
 
