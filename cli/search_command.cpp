@@ -1,12 +1,10 @@
 // trovelane-cli search [options] EXPRESSION: one meta-search over the engines
 // of the current (or a given) profile, results printed as they arrive.
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt_guard.h"
 #include "cli/program.h"
 #include "cli/text_output.h"
 #include "engines/profile.h"
@@ -41,13 +40,11 @@ constexpr int kExitInterrupted = 130;  // Ctrl-C stopped the search; what was fo
 constexpr int kDefaultMaxResults = 100;
 
 constexpr const char* kExitCodesHelp =
-    "Exit codes: 0 the search ran to its end; 1 the profile or an output file could not be used, "
+    "Exit codes: 0 the search ran to its end; 1 the profile or an output file (standard output "
+    "too) could not be used, "
     "or no engine is selected; 2 an invalid expression or option value; 3 stopped by --timeout; "
     "4 no engine could be reached (none gave an HTTP answer, or every one is suspended); "
     "130 stopped by Ctrl-C. After 3, 4 and 130 the results found so far are still written.";
-
-volatile std::sig_atomic_t interrupted = 0;
-void OnInterrupt(int) { interrupted = 1; }
 
 struct SearchCommandOptions {
   std::vector<std::string> words;
@@ -361,20 +358,20 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
       Fail("The search did not start.", kExitFailed);
   }
 
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-
   const auto start = std::chrono::steady_clock::now();
   const auto limit = std::chrono::duration<double>(o.timeout);
   bool timedOut = false;
-  run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
-    if (interrupted) return true;
-    if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
-    return timedOut;
-  });
-  sigaction(SIGINT, &previous, nullptr);
+  bool interrupted = false;
+  {
+    // Ctrl-C stops the search; the results found so far are still written.
+    InterruptGuard interrupt;
+    run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
+      if (InterruptGuard::Interrupted()) return true;
+      if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
+      return timedOut;
+    });
+    interrupted = InterruptGuard::Interrupted();
+  }
 
   const ResultsStore& store = events.document().results();
   events.ClearStatusLine();
@@ -407,6 +404,11 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
     std::cerr << "[" << OneLine(report.engineName) << "] " << OneLine(EngineSummary(report))
               << "\n";
     anyReached = anyReached || report.reached || report.results > 0;
+  }
+  // A reader that went away (or a full disk) must not look like a search
+  // that printed all it found.
+  if (!streamToFile && !std::cout.flush()) {
+    Fail("Cannot write the results to standard output.", kExitFailed);
   }
   if (interrupted) return kExitInterrupted;
   if (timedOut) return kExitTimedOut;
