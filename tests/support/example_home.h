@@ -13,17 +13,17 @@
 
 namespace trovelane::testing {
 
-// Seeds `root` (creating it) and rewrites its profile list so that
-// default.prf is current; the web profile stays listed. Throws when the
-// folder cannot be prepared.
+// Seeds `root` (creating it) and rewrites its profile list to name the
+// example profile alone, as current (the list a first start wrote before the
+// web profile came with the program; web.prf stays in the folder). Throws
+// when the folder cannot be prepared.
 inline void PrepareExampleHome(const std::filesystem::path& root) {
   SaveResult prepared = PrepareInstallFolder(root);
   if (prepared) {
     prepared = WriteFileAtomically(
         (root / "qmkprfl.dat").string(),
         std::string(kDefaultProfileFileName) + "\n" + kDefaultProfileDisplayName + "\t" +
-            kDefaultProfileFileName + "\n" + kWebProfileDisplayName + "\t" + kWebProfileFileName +
-            "\n");
+            kDefaultProfileFileName + "\n");
   }
   if (!prepared) throw std::runtime_error("cannot prepare " + root.string() + ": " + prepared.error);
 }
