@@ -69,7 +69,8 @@ NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
   std::string file = InstallFolder(root).Resolve(kSettingsFileName);
   std::error_code error;
   if (!root.empty() && std::filesystem::exists(file, error)) {
-    LoadNetworkSettings(file, settings, [] { return std::string(); });
+    SettingsLoad load = LoadNetworkSettings(file, settings, [] { return std::string(); });
+    if (!load.problem.empty()) std::cerr << "fetch: " << load.problem << "\n";
   }
   if (!root.empty()) {
     ProgramOptionsLoad own =

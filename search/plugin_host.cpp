@@ -99,20 +99,33 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
     const std::string link = url ? url : "";
     const std::string title = text ? text : "";
     SearchShared& shared = worker.shared();
+    int position = 0;
+    size_t key = static_cast<size_t>(-1);
     {
       std::lock_guard guard(shared.resultLock);
-      if (worker.cancelled() || worker.LimitReached(worker.pluginResultCount)) return 0;
-      if (shared.duplicates.IsDuplicate(link, title)) return 1;
+      if (worker.cancelled()) return 0;
+      if (worker.LimitReached(worker.pluginResultCount)) {
+        worker.End(EngineEnding::kLimit);
+        return 0;
+      }
+      position = ++worker.resultPosition;
+      if (shared.duplicates.IsDuplicate(link, title, &key)) {
+        shared.AddSighting({key, worker.engineIndex(), position});
+        return 1;
+      }
     }
     worker.validated = validated;
     worker.relevance = relevance;
-    switch (worker.HandOff(link, title, worker.pluginResultCount, engineName ? engineName : "")) {
+    switch (worker.HandOff(link, title, worker.pluginResultCount, engineName ? engineName : "",
+                           position, key)) {
       case SearchWorker::HandOffOutcome::kDelivered:
         break;
       case SearchWorker::HandOffOutcome::kDoesNotFit:
         return 1;  // a link too long for the record is dropped; the plug-in goes on
       case SearchWorker::HandOffOutcome::kStopped:
+        return 0;
       case SearchWorker::HandOffOutcome::kLimitReached:
+        worker.End(EngineEnding::kLimit);
         return 0;
     }
     worker.SendStatus("");
@@ -152,6 +165,13 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     connection.cookieToSend = nullptr;
     connection.cookieSink = nullptr;
     if (cookieSink) CopyOut(run.cookies, cookieSink);
+    if (opened && connection.HasStatusLine()) {
+      worker.UpdateReport([&](EngineReport& r) {
+        r.reached = true;
+        r.httpStatus = connection.GetStatus();
+        ++r.pages;
+      });
+    }
     return opened && !worker.cancelled() ? 1 : 0;
   } catch (...) {
     return 0;
@@ -251,9 +271,15 @@ bool PluginLibraryBusy(const std::filesystem::path& path) {
 void RunPluginEngine(SearchWorker& worker) {
   std::optional<std::filesystem::path> path =
       FindPluginLibrary(worker.engine.name, InstallFolder(worker.workFolder).PluginFolders());
-  if (!path) return;
+  if (!path) {
+    worker.End(EngineEnding::kError, "the plug-in library was not found");
+    return;
+  }
   BusyClaim claim(CanonicalText(*path));
-  if (!claim.claimed()) return;
+  if (!claim.claimed()) {
+    worker.End(EngineEnding::kError, "the plug-in is in use by another search");
+    return;
+  }
 
   // Absolute before the directory changes.
   std::error_code ec;
@@ -263,13 +289,19 @@ void RunPluginEngine(SearchWorker& worker) {
       UsePrivateDirectory(workFolder) ? workFolder : std::filesystem::current_path(ec);
 
   SharedLibrary library;
-  if (worker.cancelled() || !library.Open(libraryPath.string())) return;
+  if (worker.cancelled()) return;
+  if (!library.Open(libraryPath.string())) {
+    worker.End(EngineEnding::kError, "the plug-in library could not be loaded");
+    return;
+  }
 
   auto initialize = Bind<QMPluginInitializeFunction>(library, QM_PLUGIN_INITIALIZE_EXPORT);
   auto getOperators = Bind<QMGetBooleanOperatorsFunction>(library, QM_GET_BOOLEAN_OPERATORS_EXPORT);
   auto iterate = Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
   auto terminate = Bind<QMPluginTerminateFunction>(library, QM_PLUGIN_TERMINATE_EXPORT);
-  if (initialize && getOperators && iterate && terminate) {
+  if (!initialize || !getOperators || !iterate || !terminate) {
+    worker.End(EngineEnding::kError, "the plug-in library lacks an entry point");
+  } else {
     PluginRun run{worker, {}};
     HostContext context{&run,
                         CheckRelevanceService,

@@ -32,6 +32,7 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
       workFolder(std::move(workFolder)),
       engine(engine),
       expression(expression) {
+  report_.engineName = engine.name;
   connection.SetTimeouts(settings.program);
   validationConnection.SetTimeouts(settings.program);
 }
@@ -64,6 +65,10 @@ void SearchWorker::SearchWorkerMain() {
     ReportFailure(FormatStatus(kStatusEngineError, "unknown error"));
   }
   try {
+    End(cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
+  } catch (...) {
+  }
+  try {
     if (connection.IsConnected()) connection.Close();
     validationConnection.Close();
     std::string unused;
@@ -82,8 +87,26 @@ void SearchWorker::SearchWorkerMain() {
   shared_->ended.notify_all();
 }
 
+void SearchWorker::UpdateReport(const std::function<void(EngineReport&)>& change) {
+  MutexLock guard(&reportMutex_);
+  change(report_);
+}
+
+void SearchWorker::End(EngineEnding ending, const std::string& detail) {
+  MutexLock guard(&reportMutex_);
+  if (report_.ending != EngineEnding::kNotRun) return;
+  report_.ending = ending;
+  if (ending == EngineEnding::kError) report_.detail = detail;
+}
+
+EngineReport SearchWorker::report() const {
+  MutexLock guard(&reportMutex_);
+  return report_;
+}
+
 void SearchWorker::ReportFailure(const std::string& text) noexcept {
   try {
+    End(EngineEnding::kError, text);
     SendStatus(text);
   } catch (...) {
   }
@@ -116,7 +139,8 @@ bool SearchWorker::LimitReached(int perEngineCount) {
 SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
                                                    const std::string& title,
                                                    int& perEngineCount,
-                                                   std::string_view engineName) {
+                                                   std::string_view engineName, int position,
+                                                   size_t duplicateKey) {
   if (url.size() >= ResultHandoff::kUrlSize) return HandOffOutcome::kDoesNotFit;
   ResultHandoff handoff;
   handoff.url = url;
@@ -126,6 +150,8 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
   handoff.relevance = shared_->validationMode == kValidationValRel ? relevance : -1;
+  handoff.position = position;
+  handoff.duplicateKey = duplicateKey;
 
   std::lock_guard guard(shared_->resultLock);
   if (cancelled()) return HandOffOutcome::kStopped;

@@ -28,13 +28,17 @@
 #include <string_view>
 #include <thread>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
 #include "net/http_url.h"
 #include "search/settings.h"
+#include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
 #include "search/duplicate_filter.h"
+#include "search/engine_report.h"
 #include "search/search_events.h"
 
 namespace trovelane {
@@ -71,6 +75,25 @@ struct SearchShared {
   // A worker's thread signals here when it has returned from its work.
   std::mutex endMutex;
   std::condition_variable ended;
+
+  // A result link that repeats one recorded before in the duplicate filter:
+  // the engine that listed it again, where, and the key it repeats. Workers
+  // add them; the owner thread merges them into the results' finders.
+  struct Sighting {
+    size_t duplicateKey;
+    int engineIndex;
+    int position;
+  };
+  void AddSighting(const Sighting& sighting) EXCLUDES(sightingsMutex) {
+    MutexLock lock(&sightingsMutex);
+    sightings.push_back(sighting);
+  }
+  std::vector<Sighting> TakeSightings() EXCLUDES(sightingsMutex) {
+    MutexLock lock(&sightingsMutex);
+    return std::exchange(sightings, {});
+  }
+  Mutex sightingsMutex;
+  std::vector<Sighting> sightings GUARDED_BY(sightingsMutex);
 };
 
 class SearchWorker {
@@ -100,9 +123,19 @@ class SearchWorker {
   // lock, so results validated by several engines at once never take the
   // total past it. Nothing is counted unless kDelivered. The result carries
   // `engineName` when given (plug-ins name their own), else the engine's name.
+  // `position` and `duplicateKey` travel with the result (ResultHandoff).
   enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
   HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount,
-                         std::string_view engineName = {});
+                         std::string_view engineName = {}, int position = 0,
+                         size_t duplicateKey = static_cast<size_t>(-1));
+
+  // Worker thread: changes this engine's report (pages, bytes, status...).
+  void UpdateReport(const std::function<void(EngineReport&)>& change) EXCLUDES(reportMutex_);
+  // Worker thread: how the engine ended, unless an ending was set before
+  // (the first cause stands). `detail` goes with kError.
+  void End(EngineEnding ending, const std::string& detail = {}) EXCLUDES(reportMutex_);
+  // Any thread: a copy of the report as it stands.
+  EngineReport report() const EXCLUDES(reportMutex_);
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
@@ -149,6 +182,11 @@ class SearchWorker {
   // last page's were new: a page that brings none ends the engine.
   std::unordered_set<std::string> ownLinks;
   int newLinksOnPage = 0;
+  // Result links (of a type the engine's rules let through) met on this
+  // engine's pages so far: the position of the last one. candidatesOnPage
+  // counts those of the last page scanned.
+  int resultPosition = 0;
+  int candidatesOnPage = 0;
 
  private:
   void SearchWorkerMain();
@@ -161,6 +199,9 @@ class SearchWorker {
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;  // owner thread only
+
+  mutable Mutex reportMutex_;
+  EngineReport report_ GUARDED_BY(reportMutex_);
 
   std::mutex lock_;  // guards the two below; never held across file I/O
   FILE* dumpFile_ = nullptr;        // null while the worker writes to it

@@ -40,8 +40,28 @@ class SearchCommandTest : public ::testing::Test {
     return home_.Run(args);
   }
 
-  // The JSON lines of the output (other lines are skipped).
+  SplitOutcome SearchSplit(std::vector<std::string> args) {
+    args.insert(args.begin(), {"search", "--profile", profile_});
+    return home_.RunSplit(args);
+  }
+
+  // The JSON lines of the output that are results (other lines are skipped).
   static std::vector<nlohmann::json> JsonLines(const std::string& output) {
+    std::vector<nlohmann::json> lines;
+    for (const nlohmann::json& line : AllJsonLines(output)) {
+      if (line.contains("url")) lines.push_back(line);
+    }
+    return lines;
+  }
+  // The JSON lines of the engines.
+  static std::vector<nlohmann::json> EngineLines(const std::string& output) {
+    std::vector<nlohmann::json> lines;
+    for (const nlohmann::json& line : AllJsonLines(output)) {
+      if (line.contains("engine")) lines.push_back(line);
+    }
+    return lines;
+  }
+  static std::vector<nlohmann::json> AllJsonLines(const std::string& output) {
     std::vector<nlohmann::json> lines;
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) {
@@ -110,11 +130,11 @@ TEST_F(SearchCommandTest, ResolveTakesEnginesUnderAHostNameToTheirServer) {
 }
 
 TEST_F(SearchCommandTest, TsvAndTableLines) {
-  Outcome tsv = Search({"--engine", "offset0", "--max", "3", "--format", "tsv", "river"});
-  ASSERT_EQ(tsv.exitCode, 0) << tsv.output;
-  EXPECT_EQ(tsv.output.rfind("index\turl\ttext\tengineName\tvalidated\trelevance\n", 0), 0u)
-      << tsv.output;
-  EXPECT_EQ(std::count(tsv.output.begin(), tsv.output.end(), '\n'), 4);
+  SplitOutcome tsv = SearchSplit({"--engine", "offset0", "--max", "3", "--format", "tsv", "river"});
+  ASSERT_EQ(tsv.exitCode, 0) << tsv.out << tsv.err;
+  EXPECT_EQ(tsv.out.rfind("index\turl\ttext\tengineName\tvalidated\trelevance\n", 0), 0u)
+      << tsv.out;
+  EXPECT_EQ(std::count(tsv.out.begin(), tsv.out.end(), '\n'), 4);
   Outcome table = Search({"--engine", "offset0", "--max", "2", "river"});
   ASSERT_EQ(table.exitCode, 0) << table.output;
   EXPECT_NE(table.output.find("offset0"), std::string::npos);
