@@ -49,17 +49,17 @@ AdList::~AdList() {
 
 void AdList::Append(Entry entry) {
   auto owned = std::make_unique<Entry>(std::move(entry));
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   entries_.push_back(std::move(owned));
 }
 
 size_t AdList::count() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   return entries_.size();
 }
 
 std::optional<AdList::Shown> AdList::Rotate(int32_t rotationIndex) const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   if (entries_.empty()) return std::nullopt;
   size_t count = entries_.size();
   size_t index = rotationIndex < 0 ? 0 : static_cast<size_t>(rotationIndex);

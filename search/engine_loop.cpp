@@ -258,12 +258,9 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     }
     if (worker.ownLinks.insert(link).second) ++worker.newLinksOnPage;
 
-    {
-      std::lock_guard guard(shared.resultLock);
-      if (worker.LimitReached(perEngineCount)) {
-        engine.stopRequested = true;
-        return false;
-      }
+    if (worker.LimitReached(perEngineCount)) {
+      engine.stopRequested = true;
+      return false;
     }
 
     worker.validated = 0;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -15,6 +14,7 @@
 #include "engines/plugin_name.h"
 #include "net/http_url.h"
 #include "platform/install_folder.h"
+#include "platform/mutex.h"
 #include "platform/shared_library.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
@@ -25,19 +25,19 @@ namespace trovelane {
 namespace {
 
 // The libraries in use by a run, by canonical path.
-std::mutex busyMutex;
-std::set<std::string> busyLibraries;
+Mutex busyMutex;
+std::set<std::string> busyLibraries GUARDED_BY(busyMutex);
 
 // Holds a library's place in busyLibraries for the length of one run.
 class BusyClaim {
  public:
   explicit BusyClaim(std::string path) : path_(std::move(path)) {
-    std::lock_guard guard(busyMutex);
+    MutexLock guard(&busyMutex);
     claimed_ = busyLibraries.insert(path_).second;
   }
   ~BusyClaim() {
     if (!claimed_) return;
-    std::lock_guard guard(busyMutex);
+    MutexLock guard(&busyMutex);
     busyLibraries.erase(path_);
   }
   BusyClaim(const BusyClaim&) = delete;
@@ -98,11 +98,13 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
     if (worker.cancelled()) return 0;
     const std::string link = url ? url : "";
     const std::string title = text ? text : "";
-    SearchShared& shared = worker.shared();
-    {
-      std::lock_guard guard(shared.resultLock);
-      if (worker.cancelled() || worker.LimitReached(worker.pluginResultCount)) return 0;
-      if (shared.duplicates.IsDuplicate(link, title)) return 1;
+    switch (worker.AdmitPluginResult(link, title)) {
+      case SearchWorker::PluginAdmission::kRefused:
+        return 0;
+      case SearchWorker::PluginAdmission::kDuplicate:
+        return 1;
+      case SearchWorker::PluginAdmission::kNew:
+        break;
     }
     worker.validated = validated;
     worker.relevance = relevance;
@@ -244,7 +246,7 @@ int32_t FindNextLinkInText(const char* html, char* urlOut, char* titleOut) {
 }
 
 bool PluginLibraryBusy(const std::filesystem::path& path) {
-  std::lock_guard guard(busyMutex);
+  MutexLock guard(&busyMutex);
   return busyLibraries.count(CanonicalText(path)) != 0;
 }
 

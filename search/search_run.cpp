@@ -35,6 +35,7 @@ SearchRun::~SearchRun() {
 }
 
 StartOutcome SearchRun::StartSearch(std::string_view text) {
+  queue_->AssertOwnerThread();
   if (searching_) return StartOutcome::kAlreadySearching;
   JoinEndedWorkers();
 
@@ -103,6 +104,7 @@ StartOutcome SearchRun::AbandonStart(const std::string& reason) {
 }
 
 void SearchRun::StopSearch() {
+  queue_->AssertOwnerThread();
   if (!searching_) return;
   std::vector<std::shared_ptr<SearchWorker>> stopped;
   for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
@@ -130,14 +132,19 @@ void SearchRun::StopSearch() {
 }
 
 void SearchRun::OnSearchStatus(int engineIndex, const std::string& text) {
+  queue_->AssertOwnerThread();
   lastStatus_ = text;
   events_.OnStatusPane(FormatResultsFound(resultTotal()));
   events_.OnEngineRow(engineIndex, text);
 }
 
-void SearchRun::OnResult(const ResultHandoff& result) { events_.OnResult(result); }
+void SearchRun::OnResult(const ResultHandoff& result) {
+  queue_->AssertOwnerThread();
+  events_.OnResult(result);
+}
 
 void SearchRun::OnWorkerDone(int engineIndex) {
+  queue_->AssertOwnerThread();
   if (std::shared_ptr<SearchWorker> worker = workers_.Find(engineIndex)) {
     events_.OnEngineRow(engineIndex, kNotActive);
     workers_.Remove(worker);
@@ -161,6 +168,7 @@ void SearchRun::JoinEndedWorkers() {
 
 bool SearchRun::ServeUntilDone(std::chrono::milliseconds timeout,
                                const std::function<bool()>& until) {
+  queue_->AssertOwnerThread();
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (searching_) {
     if (until && until()) {

@@ -37,13 +37,14 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
 }
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
+  worker->shared_->queue->AssertOwnerThread();
   // The thread keeps its worker alive: Stop may give up waiting for it.
   worker->thread_ = std::thread([worker] { worker->SearchWorkerMain(); });
 }
 
 void SearchWorker::SearchWorkerMain() {
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     dumpPath_ = SpoolFilePath(workFolder, static_cast<long>(gettid()));
   }
   // Nothing may leave the thread: an error ends this engine only, with a
@@ -77,9 +78,9 @@ void SearchWorker::SearchWorkerMain() {
     // the end from finished() when it joins.
   }
 
-  std::lock_guard guard(shared_->endMutex);
+  MutexLock guard(&shared_->endMutex);
   finished_ = true;
-  shared_->ended.notify_all();
+  shared_->ended.SignalAll();
 }
 
 void SearchWorker::ReportFailure(const std::string& text) noexcept {
@@ -108,9 +109,16 @@ void SearchWorker::SendStatus(const std::string& text) {
 }
 
 bool SearchWorker::LimitReached(int perEngineCount) {
-  const int limit = shared_->options.maxResults;
-  return shared_->options.perEngine ? perEngineCount >= limit
-                                    : shared_->resultTotal.load() >= limit;
+  MutexLock guard(&shared_->resultLock);
+  return shared_->LimitReached(perEngineCount);
+}
+
+SearchWorker::PluginAdmission SearchWorker::AdmitPluginResult(const std::string& url,
+                                                              const std::string& title) {
+  MutexLock guard(&shared_->resultLock);
+  if (cancelled() || shared_->LimitReached(pluginResultCount)) return PluginAdmission::kRefused;
+  return shared_->duplicates.IsDuplicate(url, title) ? PluginAdmission::kDuplicate
+                                                     : PluginAdmission::kNew;
 }
 
 SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
@@ -127,10 +135,10 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
   handoff.validated = validated;
   handoff.relevance = shared_->validationMode == kValidationValRel ? relevance : -1;
 
-  std::lock_guard guard(shared_->resultLock);
+  MutexLock guard(&shared_->resultLock);
   if (cancelled()) return HandOffOutcome::kStopped;
   // Other engines may have handed over results while this one was validated.
-  if (LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
+  if (shared_->LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
   // The count of a late page may start at the largest int (it is clamped);
   // it then stays there.
   const bool counted = perEngineCount < std::numeric_limits<int>::max();
@@ -152,10 +160,11 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
 }
 
 void SearchWorker::Cancel() {
+  shared_->queue->AssertOwnerThread();
   FILE* file = nullptr;
   std::filesystem::path path;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     cancelled_ = true;
     connection.Cancel();
     validationConnection.Cancel();
@@ -172,10 +181,13 @@ void SearchWorker::Cancel() {
 }
 
 bool SearchWorker::JoinUntil(std::chrono::steady_clock::time_point deadline) {
+  shared_->queue->AssertOwnerThread();
   if (!thread_.joinable()) return true;
   {
-    std::unique_lock wait(shared_->endMutex);
-    shared_->ended.wait_until(wait, deadline, [this] { return finished_.load(); });
+    MutexLock wait(&shared_->endMutex);
+    while (!finished_.load()) {
+      if (!shared_->ended.WaitUntil(&shared_->endMutex, deadline)) break;
+    }
   }
   if (finished_) {
     thread_.join();
@@ -189,7 +201,7 @@ void SearchWorker::DiscardSpoolFile(FILE* file) {
   if (file) std::fclose(file);
   std::filesystem::path path;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     path = dumpPath_;
   }
   if (!path.empty()) {
@@ -201,14 +213,14 @@ void SearchWorker::DiscardSpoolFile(FILE* file) {
 bool SearchWorker::CreateSpoolFile() {
   std::filesystem::path path;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (cancelled_ || dumpPath_.empty()) return false;
     path = dumpPath_;
   }
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (!cancelled_) {
       dumpFile_ = file;
       return true;
@@ -223,14 +235,14 @@ bool SearchWorker::CreateSpoolFile() {
 bool SearchWorker::AppendToSpoolFile(const char* data, size_t size) {
   FILE* file = nullptr;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (cancelled_) return false;
     file = std::exchange(dumpFile_, nullptr);
   }
   if (!file) return false;
   const bool written = std::fwrite(data, 1, size, file) == size;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (!cancelled_) {
       dumpFile_ = file;
       return written;
@@ -244,7 +256,7 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
   FILE* file = nullptr;
   bool stopped = false;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     file = std::exchange(dumpFile_, nullptr);
     stopped = cancelled_;
     if (dumpPath_.empty()) return false;
@@ -257,7 +269,7 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
     // an open handle outlives, and the loop below looks at the flag.
     std::filesystem::path path;
     {
-      std::lock_guard guard(lock_);
+      MutexLock guard(&lock_);
       path = dumpPath_;
     }
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);

@@ -17,13 +17,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -32,10 +30,11 @@
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
 #include "net/http_url.h"
-#include "search/settings.h"
+#include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
 #include "search/duplicate_filter.h"
 #include "search/search_events.h"
+#include "search/settings.h"
 
 namespace trovelane {
 
@@ -65,12 +64,19 @@ struct SearchShared {
 
   // Guards the limit test and the hand-off; resultTotal is written under it
   // and read by the owner thread without it.
-  std::mutex resultLock;
+  Mutex resultLock;
   std::atomic<int> resultTotal{0};
 
+  // Whether the result limit is reached, counted per engine (the worker's
+  // `perEngineCount`) or from all engines (resultTotal).
+  bool LimitReached(int perEngineCount) const REQUIRES(resultLock) {
+    return options.perEngine ? perEngineCount >= options.maxResults
+                             : resultTotal.load() >= options.maxResults;
+  }
+
   // A worker's thread signals here when it has returned from its work.
-  std::mutex endMutex;
-  std::condition_variable ended;
+  Mutex endMutex;
+  CondVar ended;
 };
 
 class SearchWorker {
@@ -91,9 +97,17 @@ class SearchWorker {
   // (SearchRun::OnSearchStatus). Returns at once once cancelled.
   void SendStatus(const std::string& text);
 
-  // Worker thread, under resultLock: whether the result limit is reached,
-  // counted per engine (perEngineCount) or from all engines (resultTotal).
-  bool LimitReached(int perEngineCount);
+  // Worker thread: whether the result limit is reached (taking resultLock
+  // for the test), counted per engine (perEngineCount) or from all engines.
+  bool LimitReached(int perEngineCount) EXCLUDES(shared_->resultLock);
+
+  // Worker thread (a plug-in's AddResult): under resultLock, whether a
+  // result of this plug-in engine may still be handed over (not stopped, the
+  // limit by pluginResultCount not reached), and if so whether the duplicate
+  // filter has seen it (it records it when not).
+  enum class PluginAdmission { kRefused, kDuplicate, kNew };
+  PluginAdmission AdmitPluginResult(const std::string& url, const std::string& title)
+      EXCLUDES(shared_->resultLock);
 
   // Worker thread: hands one accepted result to the owner and waits until it
   // was taken, all under resultLock. The limit is tested again under the
@@ -102,12 +116,12 @@ class SearchWorker {
   // `engineName` when given (plug-ins name their own), else the engine's name.
   enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
   HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount,
-                         std::string_view engineName = {});
+                         std::string_view engineName = {}) EXCLUDES(shared_->resultLock);
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
   // closes its own connections when it sees the flag.
-  void Cancel();
+  void Cancel() EXCLUDES(lock_);
   bool cancelled() const { return cancelled_.load(); }
   const std::atomic<bool>& cancelFlag() const { return cancelled_; }
 
@@ -120,11 +134,11 @@ class SearchWorker {
   // Worker thread, spool file steps of the page download. Each takes the
   // worker's lock only to swap the file handle; the I/O runs outside it.
   // False when the worker was stopped or the file failed.
-  bool CreateSpoolFile();
-  bool AppendToSpoolFile(const char* data, size_t size);
+  bool CreateSpoolFile() EXCLUDES(lock_);
+  bool AppendToSpoolFile(const char* data, size_t size) EXCLUDES(lock_);
   // Closes the file and deletes it; with `readBack`, first reads it back
   // whole into `page` (at most `limit` bytes: a longer file fails).
-  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit);
+  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit) EXCLUDES(lock_);
 
   int engineIndex() const { return engineIndex_; }
   SearchShared& shared() { return *shared_; }
@@ -154,7 +168,7 @@ class SearchWorker {
   void SearchWorkerMain();
   void RunTask(std::function<void()> task);
   // Closes `file` and deletes the spool file (no lock held).
-  void DiscardSpoolFile(FILE* file);
+  void DiscardSpoolFile(FILE* file) EXCLUDES(lock_);
   // Sends `text` as the engine's status; never throws.
   void ReportFailure(const std::string& text) noexcept;
 
@@ -162,9 +176,9 @@ class SearchWorker {
   std::atomic<bool> finished_{false};
   std::thread thread_;  // owner thread only
 
-  std::mutex lock_;  // guards the two below; never held across file I/O
-  FILE* dumpFile_ = nullptr;        // null while the worker writes to it
-  std::filesystem::path dumpPath_;  // set when the thread starts
+  Mutex lock_;  // guards the two below; never held across file I/O
+  FILE* dumpFile_ GUARDED_BY(lock_) = nullptr;        // null while the worker writes to it
+  std::filesystem::path dumpPath_ GUARDED_BY(lock_);  // set when the thread starts
 };
 
 // The live workers in catalogue order. Owner thread only.
