@@ -9,9 +9,10 @@
 #include "engines/anchor_parser.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
-#include "search/accept_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
+#include "search/accept_link.h"
+#include "search/engine_run_context.h"
 #include "search/request_builder.h"
 #include "search/search_status.h"
 #include "search/search_worker.h"
@@ -74,14 +75,14 @@ enum class Download { kOk, kStopped, kTooLarge, kSpoolFailed, kCut };
 
 // Streams the open connection's body through the spool file and reads it
 // back whole; a body above kMaxResultPageBytes is not read further.
-Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::string& page) {
+Download DownloadPage(EngineRunContext& worker, std::vector<char>& buffer, std::string& page) {
   if (!worker.CreateSpoolFile()) {
     return worker.cancelled() ? Download::kStopped : Download::kSpoolFailed;
   }
   Download outcome = Download::kOk;
   size_t total = 0;
   for (;;) {
-    int n = worker.connection.Read(buffer.data(), kPageReadSize);
+    int n = worker.connection().Read(buffer.data(), kPageReadSize);
     if (n < 1) break;
     if (static_cast<size_t>(n) > kMaxResultPageBytes - total) {
       outcome = Download::kTooLarge;
@@ -95,7 +96,7 @@ Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::stri
   }
   // A body cut short (of its Content-Length, by a reset or a time-out) is
   // not a page.
-  if (outcome == Download::kOk && worker.connection.GetReadFailure() != ReadFailure::kNone) {
+  if (outcome == Download::kOk && worker.connection().GetReadFailure() != ReadFailure::kNone) {
     outcome = Download::kCut;
   }
   // Closes and deletes the file either way; reads it back only when whole.
@@ -106,34 +107,36 @@ Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::stri
 }
 
 // An engine that ends because its server fell silent says so on its row.
-void ReportTimeOut(SearchWorker& worker) {
-  if (worker.connection.TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
+void ReportTimeOut(EngineRunContext& worker) {
+  if (worker.connection().TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
 }
 
 // The identity of a request: a POST sends its body to the same URL.
 std::string RequestKey(const EngineRequest& request) { return request.url + '\n' + request.body; }
 
 // The cookie pages, in order; an ill-formed address is skipped.
-void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
+void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
                       std::string& cookieText) {
   cookieText.clear();
   for (const std::string& cookieUrl : engine.cookieUrls) {
     if (worker.cancelled()) return;
     worker.SendStatus(FormatStatus(kStatusConnecting, cookieUrl));
     try {
-      worker.connection.SetURL(cookieUrl, false);
-      worker.connection.cookieSink = &cookieText;
-      worker.connection.Open(kUserAgent, engine.referer.c_str(), nullptr, &worker.settings.proxy);
+      worker.connection().SetURL(cookieUrl, false);
+      worker.connection().cookieSink = &cookieText;
+      worker.connection().Open(kUserAgent, engine.referer.c_str(), nullptr,
+                               &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
     }
-    worker.connection.Close();
+    worker.connection().Close();
   }
 }
 
 }  // namespace
 
-void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
-  CHttpURL& connection = worker.connection;
+void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
+  CHttpURL& connection = worker.connection();
+  PageMemory& memory = worker.pageMemory();
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
     worker.SendStatus(problem);
     return;
@@ -142,10 +145,10 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
   VisitCookiePages(worker, engine, cookieText);
 
   engine.stopRequested = false;
-  worker.ownLinks.clear();
+  memory.ownLinks.clear();
   int pageIndex = 0;
-  const int maxPages = worker.settings.program.maxPagesPerEngine > 0
-                           ? worker.settings.program.maxPagesPerEngine
+  const int maxPages = worker.settings().program.maxPagesPerEngine > 0
+                           ? worker.settings().program.maxPagesPerEngine
                            : ProgramOptions{}.maxPagesPerEngine;
   std::string requestUrl;
   std::string previousUrl;
@@ -157,7 +160,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       const int pageOffset = PageOffset(engine, pageIndex);
       const int iterationValue = IterationValue(engine, pageIndex);
       previousUrl = requestUrl;
-      EngineRequest request = BuildRequest(engine, worker.expression, iterationValue);
+      EngineRequest request = BuildRequest(engine, worker.expression(), iterationValue);
       if (!request.ok()) break;
       if (!sentRequests.insert(RequestKey(request)).second) {
         worker.SendStatus(kStatusRepeatedRequest);
@@ -177,7 +180,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
                             : pageIndex != 0        ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(kUserAgent, referer, body, &worker.settings.proxy)) {
+      if (!connection.Open(kUserAgent, referer, body, &worker.settings().proxy)) {
         ReportTimeOut(worker);
         break;
       }
@@ -189,8 +192,8 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       const Download download = DownloadPage(worker, buffer, page);
       if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
       if (download == Download::kSpoolFailed) {
-        worker.SendStatus(
-            FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder, gettid()).string()));
+        worker.SendStatus(FormatStatus(kStatusSpoolFailed,
+                                       SpoolFilePath(worker.workFolder(), gettid()).string()));
       }
       if (download == Download::kCut) ReportTimeOut(worker);
       if (download != Download::kOk || worker.cancelled()) break;
@@ -201,7 +204,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       if (!found && (engine.stopRequested || !isAuto || PositionMissing(engine))) break;
       if (engine.stopRequested || worker.cancelled()) break;
       // A next page is asked for only when this one brought something new.
-      if (worker.newLinksOnPage == 0) {
+      if (memory.newLinksOnPage == 0) {
         worker.SendStatus(kStatusNoNewResults);
         break;
       }
@@ -218,18 +221,18 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
 }
 
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
-                    SearchWorker& worker) {
-  SearchShared& shared = worker.shared();
+                    EngineRunContext& worker) {
+  PageMemory& memory = worker.pageMemory();
   bool nextFound = false;
   int perEngineCount = PageOffset(engine, pageIndex);
-  worker.newLinksOnPage = 0;
+  memory.newLinksOnPage = 0;
 
   LinkCheck check;
-  check.duplicates = &shared.duplicates;
-  check.validationMode = shared.validationMode;
-  check.expression = &worker.expression;
-  check.settings = &worker.settings;
-  check.validationConnection = &worker.validationConnection;
+  check.duplicates = &worker.duplicates();
+  check.validationMode = worker.validationMode();
+  check.expression = &worker.expression();
+  check.settings = &worker.settings();
+  check.validationConnection = &worker.validationConnection();
   check.status = [&worker](const std::string& text) { worker.SendStatus(text); };
 
   size_t pos = 0;
@@ -256,30 +259,26 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
       nextFound = true;
       continue;
     }
-    if (worker.ownLinks.insert(link).second) ++worker.newLinksOnPage;
+    if (memory.ownLinks.insert(link).second) ++memory.newLinksOnPage;
 
     if (worker.LimitReached(perEngineCount)) {
       engine.stopRequested = true;
       return false;
     }
 
-    worker.validated = 0;
-    worker.relevance = -1;
     check.validated = 0;
     check.relevance = 0;
     check.autoAdded = false;
     if (!AcceptResultLink(engine, check, link, title)) continue;
     if (worker.cancelled()) return false;
-    worker.validated = check.validated;
-    worker.relevance = check.relevance;
     // A link accepted without validation has no score of its own; it is
     // listed with the relevance the filter gave it and never dropped here.
-    if (shared.validationMode == kValidationValRel && !check.autoAdded &&
-        check.relevance < shared.options.minRelevancy) {
+    if (worker.validationMode() == kValidationValRel && !check.autoAdded &&
+        check.relevance < worker.options().minRelevancy) {
       continue;
     }
-    if (worker.HandOff(link, title, perEngineCount) ==
-        SearchWorker::HandOffOutcome::kLimitReached) {
+    if (worker.HandOff(link, title, check.validated, check.relevance, perEngineCount, {}) ==
+        EngineRunContext::HandOffOutcome::kLimitReached) {
       engine.stopRequested = true;
       return false;
     }

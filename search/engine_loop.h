@@ -18,7 +18,7 @@
 
 namespace trovelane {
 
-class SearchWorker;
+class EngineRunContext;
 
 // The largest piece of a page read at once.
 inline constexpr int kPageReadSize = 65535;
@@ -27,16 +27,17 @@ inline constexpr int kPageReadSize = 65535;
 // bound as a page read for relevance scoring.
 inline constexpr size_t kMaxResultPageBytes = 64 * 1024 * 1024;
 
-// Worker thread: the whole loop for `engine` (the worker's own copy).
-void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine);
+// Worker thread: the whole loop for `engine` (the worker's own copy), run
+// for `worker` (the SearchWorker of the engine, or a test's fake).
+void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 
 // Worker thread: walks the anchors of one result page, hands over the
 // accepted result links and tells whether the page links to the engine's
 // next page. Sets engine.stopRequested and returns false at once when the
-// result limit is reached. Counts in worker.newLinksOnPage the result links
-// the worker had not met on its earlier pages.
+// result limit is reached. Counts in the worker's PageMemory the result
+// links it had not met on its earlier pages.
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
-                    SearchWorker& worker);
+                    EngineRunContext& worker);
 
 // Whether the absolute `link` is the link to the page after pageOffset /
 // pageIndex: same host text and port as the search URL, and the first query

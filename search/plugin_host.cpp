@@ -57,11 +57,12 @@ std::string CanonicalText(const std::filesystem::path& path) {
 
 // What the services reach through word 0 of the context.
 struct PluginRun {
-  SearchWorker& worker;
-  std::string cookies;  // the sink of the current request, when one was given
+  EngineRunContext& worker;
+  std::string cookies;        // the sink of the current request, when one was given
+  int pluginResultCount = 0;  // results handed over, the plug-in engine's count for the limit
 };
 
-SearchWorker& WorkerOf(HostContext* context) {
+EngineRunContext& WorkerOf(HostContext* context) {
   return static_cast<PluginRun*>(context->host)->worker;
 }
 
@@ -77,11 +78,11 @@ void CopyOut(std::string_view text, char* out) {
 int32_t CheckRelevanceService(HostContext* context, const char* url, int32_t* relevanceOut) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    EngineRunContext& worker = WorkerOf(context);
     if (worker.cancelled() || !url) return 0;
     int relevance = 0;
-    int valid = ValidationFetch(worker.validationConnection, url, worker.expression,
-                                worker.settings, relevanceOut ? &relevance : nullptr,
+    int valid = ValidationFetch(worker.validationConnection(), url, worker.expression(),
+                                worker.settings(), relevanceOut ? &relevance : nullptr,
                                 [&worker](const std::string& text) { worker.SendStatus(text); });
     if (relevanceOut) *relevanceOut = relevance;
     return valid && !worker.cancelled() ? 1 : 0;
@@ -94,27 +95,27 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
                          const char* engineName, int32_t validated, int32_t relevance) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    PluginRun& run = *static_cast<PluginRun*>(context->host);
+    EngineRunContext& worker = run.worker;
     if (worker.cancelled()) return 0;
     const std::string link = url ? url : "";
     const std::string title = text ? text : "";
-    switch (worker.AdmitPluginResult(link, title)) {
-      case SearchWorker::PluginAdmission::kRefused:
+    switch (worker.AdmitResult(run.pluginResultCount, link, title)) {
+      case EngineRunContext::Admission::kRefused:
         return 0;
-      case SearchWorker::PluginAdmission::kDuplicate:
+      case EngineRunContext::Admission::kDuplicate:
         return 1;
-      case SearchWorker::PluginAdmission::kNew:
+      case EngineRunContext::Admission::kNew:
         break;
     }
-    worker.validated = validated;
-    worker.relevance = relevance;
-    switch (worker.HandOff(link, title, worker.pluginResultCount, engineName ? engineName : "")) {
-      case SearchWorker::HandOffOutcome::kDelivered:
+    switch (worker.HandOff(link, title, validated, relevance, run.pluginResultCount,
+                           engineName ? engineName : "")) {
+      case EngineRunContext::HandOffOutcome::kDelivered:
         break;
-      case SearchWorker::HandOffOutcome::kDoesNotFit:
+      case EngineRunContext::HandOffOutcome::kDoesNotFit:
         return 1;  // a link too long for the record is dropped; the plug-in goes on
-      case SearchWorker::HandOffOutcome::kStopped:
-      case SearchWorker::HandOffOutcome::kLimitReached:
+      case EngineRunContext::HandOffOutcome::kStopped:
+      case EngineRunContext::HandOffOutcome::kLimitReached:
         return 0;
     }
     worker.SendStatus("");
@@ -129,9 +130,9 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
   try {
     if (!context || !context->host) return 0;
     PluginRun& run = *static_cast<PluginRun*>(context->host);
-    SearchWorker& worker = run.worker;
+    EngineRunContext& worker = run.worker;
     if (worker.cancelled() || !url) return 0;
-    CHttpURL& connection = worker.connection;
+    CHttpURL& connection = worker.connection();
     if (connection.IsConnected()) connection.Close();
     try {
       connection.SetURL(url, isPost != 0);
@@ -146,8 +147,8 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     bool opened = false;
     try {
       // An empty referer sends none.
-      opened = connection.Open(kUserAgent, referer ? referer : "", isPost ? (body ? body : "") : nullptr,
-                               &worker.settings.proxy);
+      opened = connection.Open(kUserAgent, referer ? referer : "",
+                               isPost ? (body ? body : "") : nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
       opened = false;
     }
@@ -163,11 +164,11 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
 int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    EngineRunContext& worker = WorkerOf(context);
     if (worker.cancelled() || !buffer || size < 1) return 0;
-    worker.SendStatus(FormatStatus(kStatusRetrieving, worker.connection.GetPath()));
+    worker.SendStatus(FormatStatus(kStatusRetrieving, worker.connection().GetPath()));
     if (worker.cancelled()) return 0;
-    return worker.connection.Read(buffer, size);
+    return worker.connection().Read(buffer, size);
   } catch (...) {
     return 0;
   }
@@ -175,7 +176,7 @@ int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
 
 int32_t CloseService(HostContext* context) {
   try {
-    if (context && context->host) WorkerOf(context).connection.Close();
+    if (context && context->host) WorkerOf(context).connection().Close();
   } catch (...) {
   }
   return 1;
@@ -184,7 +185,7 @@ int32_t CloseService(HostContext* context) {
 int32_t SetStatusService(HostContext* context, const char* text) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    EngineRunContext& worker = WorkerOf(context);
     if (worker.cancelled()) return 0;
     worker.SendStatus(text ? text : "");
     return 1;
@@ -205,7 +206,7 @@ int32_t FindNextLinkService(HostContext* /*context*/, const char* html, char* ur
 int32_t GetValidationModeService(HostContext* context) {
   try {
     if (!context || !context->host) return 0;
-    const int mode = WorkerOf(context).shared().validationMode;
+    const int mode = WorkerOf(context).validationMode();
     return mode == kValidationVal || mode == kValidationValRel ? mode : kValidationNone;
   } catch (...) {
     return 0;
@@ -250,9 +251,9 @@ bool PluginLibraryBusy(const std::filesystem::path& path) {
   return busyLibraries.count(CanonicalText(path)) != 0;
 }
 
-void RunPluginEngine(SearchWorker& worker) {
+void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
   std::optional<std::filesystem::path> path =
-      FindPluginLibrary(worker.engine.name, InstallFolder(worker.workFolder).PluginFolders());
+      FindPluginLibrary(engine.name, InstallFolder(worker.workFolder()).PluginFolders());
   if (!path) return;
   BusyClaim claim(CanonicalText(*path));
   if (!claim.claimed()) return;
@@ -260,7 +261,7 @@ void RunPluginEngine(SearchWorker& worker) {
   // Absolute before the directory changes.
   std::error_code ec;
   const std::filesystem::path libraryPath = std::filesystem::absolute(*path, ec);
-  const std::filesystem::path workFolder = std::filesystem::absolute(worker.workFolder, ec);
+  const std::filesystem::path workFolder = std::filesystem::absolute(worker.workFolder(), ec);
   const std::filesystem::path spoolFolder =
       UsePrivateDirectory(workFolder) ? workFolder : std::filesystem::current_path(ec);
 
@@ -269,10 +270,11 @@ void RunPluginEngine(SearchWorker& worker) {
 
   auto initialize = Bind<QMPluginInitializeFunction>(library, QM_PLUGIN_INITIALIZE_EXPORT);
   auto getOperators = Bind<QMGetBooleanOperatorsFunction>(library, QM_GET_BOOLEAN_OPERATORS_EXPORT);
-  auto iterate = Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
+  auto iterate =
+      Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
   auto terminate = Bind<QMPluginTerminateFunction>(library, QM_PLUGIN_TERMINATE_EXPORT);
   if (initialize && getOperators && iterate && terminate) {
-    PluginRun run{worker, {}};
+    PluginRun run{worker, {}, 0};
     HostContext context{&run,
                         CheckRelevanceService,
                         AddResultService,
@@ -292,13 +294,13 @@ void RunPluginEngine(SearchWorker& worker) {
     } catch (...) {
     }
     const std::string query = RenderWithOperators(
-        worker.expression.Root(), operators.andOperator ? operators.andOperator : "",
+        worker.expression().Root(), operators.andOperator ? operators.andOperator : "",
         operators.orOperator ? operators.orOperator : "",
         operators.notOperator ? operators.notOperator : "",
         operators.exactOperator ? operators.exactOperator : "");
     // Each iteration is one result page as the plug-in sees it; the
     // program's page limit bounds a site that never stops offering more.
-    const int maxPages = worker.settings.program.maxPagesPerEngine;
+    const int maxPages = worker.settings().program.maxPagesPerEngine;
     try {
       for (int pages = 0; !worker.cancelled() && (maxPages <= 0 || pages < maxPages); ++pages) {
         if (iterate(query.c_str()) == 0) break;
@@ -309,7 +311,7 @@ void RunPluginEngine(SearchWorker& worker) {
       terminate();
     } catch (...) {
     }
-    if (worker.connection.IsConnected()) worker.connection.Close();
+    if (worker.connection().IsConnected()) worker.connection().Close();
   }
   library.Close();
   // The plug-in deletes its spool file itself; a plug-in that did not (or

@@ -28,12 +28,12 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
     : shared_(std::move(shared)),
       run_(run),
       engineIndex_(engineIndex),
-      settings(settings),
-      workFolder(std::move(workFolder)),
-      engine(engine),
-      expression(expression) {
-  connection.SetTimeouts(settings.program);
-  validationConnection.SetTimeouts(settings.program);
+      settings_(settings),
+      workFolder_(std::move(workFolder)),
+      engine_(engine),
+      expression_(expression) {
+  connection_.SetTimeouts(settings.program);
+  validationConnection_.SetTimeouts(settings.program);
 }
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
@@ -45,16 +45,16 @@ void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
 void SearchWorker::SearchWorkerMain() {
   {
     MutexLock guard(&lock_);
-    dumpPath_ = SpoolFilePath(workFolder, static_cast<long>(gettid()));
+    dumpPath_ = SpoolFilePath(workFolder_, static_cast<long>(gettid()));
   }
   // Nothing may leave the thread: an error ends this engine only, with a
   // status that says why, and the end is still reported.
   try {
     if (!cancelled()) {
-      if (engine.isPlugin) {
-        RunPluginEngine(*this);
+      if (engine_.isPlugin) {
+        RunPluginEngine(*this, engine_);
       } else {
-        RunEngineLoop(*this, engine);
+        RunEngineLoop(*this, engine_);
       }
     }
   } catch (const std::bad_alloc&) {
@@ -65,8 +65,8 @@ void SearchWorker::SearchWorkerMain() {
     ReportFailure(FormatStatus(kStatusEngineError, "unknown error"));
   }
   try {
-    if (connection.IsConnected()) connection.Close();
-    validationConnection.Close();
+    if (connection_.IsConnected()) connection_.Close();
+    validationConnection_.Close();
     std::string unused;
     FinishSpoolFile(false, unused, 0);
 
@@ -101,10 +101,10 @@ void SearchWorker::RunTask(std::function<void()> task) {
 }
 
 void SearchWorker::SendStatus(const std::string& text) {
-  statusText = text.substr(0, 1023);
+  statusText_ = text.substr(0, 1023);
   SearchRun* run = run_;
   const int index = engineIndex_;
-  const std::string& sent = statusText;
+  const std::string& sent = statusText_;
   RunTask([run, index, &sent] { run->OnSearchStatus(index, sent); });
 }
 
@@ -113,23 +113,22 @@ bool SearchWorker::LimitReached(int perEngineCount) {
   return shared_->LimitReached(perEngineCount);
 }
 
-SearchWorker::PluginAdmission SearchWorker::AdmitPluginResult(const std::string& url,
-                                                              const std::string& title) {
+SearchWorker::Admission SearchWorker::AdmitResult(int perEngineCount, const std::string& url,
+                                                  const std::string& title) {
   MutexLock guard(&shared_->resultLock);
-  if (cancelled() || shared_->LimitReached(pluginResultCount)) return PluginAdmission::kRefused;
-  return shared_->duplicates.IsDuplicate(url, title) ? PluginAdmission::kDuplicate
-                                                     : PluginAdmission::kNew;
+  if (cancelled() || shared_->LimitReached(perEngineCount)) return Admission::kRefused;
+  return shared_->duplicates.IsDuplicate(url, title) ? Admission::kDuplicate : Admission::kNew;
 }
 
-SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
-                                                   const std::string& title,
+SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const std::string& title,
+                                                   int validated, int relevance,
                                                    int& perEngineCount,
                                                    std::string_view engineName) {
   if (url.size() >= ResultHandoff::kUrlSize) return HandOffOutcome::kDoesNotFit;
   ResultHandoff handoff;
   handoff.url = url;
   handoff.title = title.substr(0, ResultHandoff::kTitleSize - 1);
-  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine.name) : engineName)
+  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine_.name) : engineName)
                            .substr(0, ResultHandoff::kEngineNameSize - 1);
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
@@ -166,8 +165,8 @@ void SearchWorker::Cancel() {
   {
     MutexLock guard(&lock_);
     cancelled_ = true;
-    connection.Cancel();
-    validationConnection.Cancel();
+    connection_.Cancel();
+    validationConnection_.Cancel();
     // A worker in the middle of a write holds the handle itself; it sees the
     // flag when it gives the handle back and discards the file then.
     file = std::exchange(dumpFile_, nullptr);
@@ -262,7 +261,7 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
     if (dumpPath_.empty()) return false;
   }
   bool ok = file != nullptr && std::fclose(file) == 0;
-  if (!stopped && readBack) connection.Close();
+  if (!stopped && readBack) connection_.Close();
   if (ok && !stopped && readBack) {
     ok = false;
     // The reading handle is the worker's own: Stop deletes the path, which

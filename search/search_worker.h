@@ -25,7 +25,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
@@ -33,6 +32,7 @@
 #include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
 #include "search/duplicate_filter.h"
+#include "search/engine_run_context.h"
 #include "search/search_events.h"
 #include "search/settings.h"
 
@@ -79,7 +79,7 @@ struct SearchShared {
   CondVar ended;
 };
 
-class SearchWorker {
+class SearchWorker final : public EngineRunContext {
  public:
   // Owner thread. Takes private copies of the engine (the loop writes its
   // run-time fields), the expression (matching state is per worker) and the
@@ -93,36 +93,10 @@ class SearchWorker {
   // Owner thread: starts the thread (it holds the worker alive while it runs).
   static void StartThread(const std::shared_ptr<SearchWorker>& worker);
 
-  // Worker thread: copies `text` into statusText and sends it to the owner
-  // (SearchRun::OnSearchStatus). Returns at once once cancelled.
-  void SendStatus(const std::string& text);
-
-  // Worker thread: whether the result limit is reached (taking resultLock
-  // for the test), counted per engine (perEngineCount) or from all engines.
-  bool LimitReached(int perEngineCount) EXCLUDES(shared_->resultLock);
-
-  // Worker thread (a plug-in's AddResult): under resultLock, whether a
-  // result of this plug-in engine may still be handed over (not stopped, the
-  // limit by pluginResultCount not reached), and if so whether the duplicate
-  // filter has seen it (it records it when not).
-  enum class PluginAdmission { kRefused, kDuplicate, kNew };
-  PluginAdmission AdmitPluginResult(const std::string& url, const std::string& title)
-      EXCLUDES(shared_->resultLock);
-
-  // Worker thread: hands one accepted result to the owner and waits until it
-  // was taken, all under resultLock. The limit is tested again under the
-  // lock, so results validated by several engines at once never take the
-  // total past it. Nothing is counted unless kDelivered. The result carries
-  // `engineName` when given (plug-ins name their own), else the engine's name.
-  enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
-  HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount,
-                         std::string_view engineName = {}) EXCLUDES(shared_->resultLock);
-
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
   // closes its own connections when it sees the flag.
   void Cancel() EXCLUDES(lock_);
-  bool cancelled() const { return cancelled_.load(); }
   const std::atomic<bool>& cancelFlag() const { return cancelled_; }
 
   // Owner thread: waits until the thread has ended, at most until
@@ -131,38 +105,36 @@ class SearchWorker {
   bool JoinUntil(std::chrono::steady_clock::time_point deadline);
   bool finished() const { return finished_.load(); }
 
-  // Worker thread, spool file steps of the page download. Each takes the
-  // worker's lock only to swap the file handle; the I/O runs outside it.
-  // False when the worker was stopped or the file failed.
-  bool CreateSpoolFile() EXCLUDES(lock_);
-  bool AppendToSpoolFile(const char* data, size_t size) EXCLUDES(lock_);
-  // Closes the file and deletes it; with `readBack`, first reads it back
-  // whole into `page` (at most `limit` bytes: a longer file fails).
-  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit) EXCLUDES(lock_);
-
   int engineIndex() const { return engineIndex_; }
-  SearchShared& shared() { return *shared_; }
 
-  // Constant after construction.
-  const std::shared_ptr<SearchShared> shared_;
-  SearchRun* const run_;  // its handlers run only through tasks of the queue
-  const int engineIndex_;
-  const NetworkSettings settings;
-  const std::filesystem::path workFolder;
-
-  // Worker thread only (and the accept filter it runs).
-  EngineDefinition engine;
-  SearchExpression expression;
-  CHttpURL connection;            // every request of this engine
-  CHttpURL validationConnection;  // the validation fetches; Stop cancels it too
-  int validated = 0;
-  int relevance = -1;
-  std::string statusText;
-  int pluginResultCount = 0;
-  // The result links met on this engine's own pages, and how many of the
-  // last page's were new: a page that brings none ends the engine.
-  std::unordered_set<std::string> ownLinks;
-  int newLinksOnPage = 0;
+  // EngineRunContext, for the engine's run on the worker thread.
+  const NetworkSettings& settings() const override { return settings_; }
+  const std::filesystem::path& workFolder() const override { return workFolder_; }
+  SearchExpression& expression() override { return expression_; }
+  CHttpURL& connection() override { return connection_; }
+  CHttpURL& validationConnection() override { return validationConnection_; }
+  PageMemory& pageMemory() override { return pageMemory_; }
+  const SearchOptions& options() const override { return shared_->options; }
+  int validationMode() const override { return shared_->validationMode; }
+  DuplicateFilter& duplicates() override { return shared_->duplicates; }
+  bool cancelled() const override { return cancelled_.load(); }
+  // Copies `text` into the worker's status text and sends it to the owner
+  // (SearchRun::OnSearchStatus).
+  void SendStatus(const std::string& text) override;
+  // Takes resultLock for the test.
+  bool LimitReached(int perEngineCount) override EXCLUDES(shared_->resultLock);
+  Admission AdmitResult(int perEngineCount, const std::string& url,
+                        const std::string& title) override EXCLUDES(shared_->resultLock);
+  // All under resultLock, the send included: results validated by several
+  // engines at once never take the total past the limit.
+  HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
+                         int relevance, int& perEngineCount, std::string_view engineName) override
+      EXCLUDES(shared_->resultLock);
+  // Each takes the worker's lock only to swap the file handle; the I/O runs
+  // outside it.
+  bool CreateSpoolFile() override EXCLUDES(lock_);
+  bool AppendToSpoolFile(const char* data, size_t size) override EXCLUDES(lock_);
+  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit) override EXCLUDES(lock_);
 
  private:
   void SearchWorkerMain();
@@ -172,11 +144,31 @@ class SearchWorker {
   // Sends `text` as the engine's status; never throws.
   void ReportFailure(const std::string& text) noexcept;
 
+  // Constant after construction.
+  const std::shared_ptr<SearchShared> shared_;
+  SearchRun* const run_;  // its handlers run only through tasks of the queue
+  const int engineIndex_;
+  const NetworkSettings settings_;
+  const std::filesystem::path workFolder_;
+
+  // Worker thread only (and the engine's run it drives). Stop reaches the
+  // two connections only through their Cancel, which any thread may call.
+  EngineDefinition engine_;
+  SearchExpression expression_;
+  CHttpURL connection_;            // every request of this engine
+  CHttpURL validationConnection_;  // the validation fetches
+  std::string statusText_;         // the last status text sent
+  PageMemory pageMemory_;
+
+  // Owner thread only.
+  std::thread thread_;
+
+  // Any thread: set once each, by Stop and by the ending thread.
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};
-  std::thread thread_;  // owner thread only
 
-  Mutex lock_;  // guards the two below; never held across file I/O
+  // Guarded by lock_, which is never held across file I/O.
+  Mutex lock_;
   FILE* dumpFile_ GUARDED_BY(lock_) = nullptr;        // null while the worker writes to it
   std::filesystem::path dumpPath_ GUARDED_BY(lock_);  // set when the thread starts
 };
