@@ -871,7 +871,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
   // for a name rather than overwrite the damaged original with what was read.
   openedDamaged_ = status.ok && !status.message.empty();
   if (!status.ok) {
-    recent_.Remove(file);
+    recent_.Remove(file).IgnoreError();
     UpdateRecentMenu();
     resultTotal_ = 0;
     SetMessagePane(QString::fromLatin1(kReady));
@@ -948,7 +948,7 @@ bool CMainFrame::SaveDocumentAs() {
 }
 
 void CMainFrame::AddRecent(const std::string& path) {
-  recent_.Add(path);  // a list that cannot be saved only costs the list
+  recent_.Add(path).IgnoreError();  // a list that cannot be saved only costs the list
   UpdateRecentMenu();
 }
 

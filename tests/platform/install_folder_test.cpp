@@ -18,7 +18,7 @@ TEST(InstallFolderTest, FirstStartCreatesAndSeedsTheFolder) {
   ScratchFolder scratch;
   std::filesystem::path root = scratch.path() / "new/home";
   bool seeded = false;
-  ASSERT_TRUE(PrepareInstallFolder(root, &seeded));
+  ASSERT_TRUE(PrepareInstallFolder(root, &seeded).ok());
   EXPECT_TRUE(seeded);
 
   std::string current;
@@ -41,17 +41,17 @@ TEST(InstallFolderTest, LaterStartsAndUserFilesAreLeftAlone) {
   ScratchFolder scratch;
   WriteFileBytes(scratch.File(kDefaultProfileFileName), "COM = 1\nMAX = 2\nTAR = 3\n");
   bool seeded = false;
-  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded));
+  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded).ok());
   EXPECT_TRUE(seeded);
   EXPECT_EQ(ReadFileBytes(scratch.File(kDefaultProfileFileName)), "COM = 1\nMAX = 2\nTAR = 3\n");
 
   WriteFileBytes(scratch.File(kProfileListFileName), "mine.prf\nMine\tmine.prf\n");
-  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded));
+  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded).ok());
   EXPECT_FALSE(seeded);
   EXPECT_EQ(ReadFileBytes(scratch.File(kProfileListFileName)), "mine.prf\nMine\tmine.prf\n");
 
   WriteFileBytes(scratch.File("plainfile"), "");
-  EXPECT_FALSE(PrepareInstallFolder(scratch.path() / "plainfile"));
+  EXPECT_FALSE(PrepareInstallFolder(scratch.path() / "plainfile").ok());
 }
 
 TEST(InstallFolderTest, ResolvesNamesAndChoosesTheXdgFolder) {
