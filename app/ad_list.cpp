@@ -109,11 +109,7 @@ class AdListDownload::Run {
   // URL is malformed, the server does not answer 2xx, the file cannot be
   // written or the body is longer than `limit`.
   bool Fetch(const std::string& url, const std::filesystem::path& path, size_t limit) {
-    try {
-      http_.SetURL(url, false);
-    } catch (const CMalformedURLException&) {
-      return false;
-    }
+    if (!http_.SetURLNoThrow(url, false).ok()) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     bool opened = http_.Open(kUserAgent, nullptr, nullptr, &proxy_);

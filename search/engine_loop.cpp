@@ -127,6 +127,7 @@ void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
       worker.connection().Open(kUserAgent, engine.referer.c_str(), nullptr,
                                &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
+      // An ill-formed address, or redirect target, skips this cookie page.
     }
     worker.connection().Close();
   }
@@ -292,12 +293,7 @@ bool IsNextPageLink(std::string_view link, int pageOffset, int pageIndex,
   if (expected < 0) return false;
   Url target;
   Url search;
-  try {
-    target = ParseUrl(link);
-    search = ParseUrl(engine.searchUrl);
-  } catch (const CMalformedURLException&) {
-    return false;
-  }
+  if (!ParseUrl(link, &target).ok() || !ParseUrl(engine.searchUrl, &search).ok()) return false;
   if (target.port != search.port || target.host != search.host) return false;
 
   size_t mark = target.path.find('?');

@@ -134,11 +134,7 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     if (worker.cancelled() || !url) return 0;
     CHttpURL& connection = worker.connection();
     if (connection.IsConnected()) connection.Close();
-    try {
-      connection.SetURL(url, isPost != 0);
-    } catch (const CMalformedURLException&) {
-      return 0;
-    }
+    if (!connection.SetURLNoThrow(url, isPost != 0).ok()) return 0;
     const std::string sent = cookieToSend ? cookieToSend : "";
     if (cookieToSend) connection.cookieToSend = sent.c_str();
     run.cookies.clear();
