@@ -79,6 +79,7 @@ class AdListDownload::Run {
       : list_(std::move(list)),
         listUrl_(std::move(listUrl)),
         proxy_(settings.proxy),
+        userAgent_(settings.program.userAgent),
         folder_(std::move(folder)) {
     http_.SetTimeouts(settings.program);
   }
@@ -112,7 +113,7 @@ class AdListDownload::Run {
     if (!http_.SetURLNoThrow(url, false).ok()) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    bool opened = http_.Open(kUserAgent, nullptr, nullptr, &proxy_);
+    bool opened = http_.Open(userAgent_.c_str(), nullptr, nullptr, &proxy_);
     bool ok = opened && http_.GetStatus() >= 200 && http_.GetStatus() < 300;
     size_t total = 0;
     char buffer[4096];
@@ -164,6 +165,7 @@ class AdListDownload::Run {
   const std::shared_ptr<AdList> list_;
   const std::string listUrl_;
   const ProxySettings proxy_;
+  const std::string userAgent_;
   const std::filesystem::path folder_;
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};

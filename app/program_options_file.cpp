@@ -60,12 +60,32 @@ Json ParseObject(const std::string& text) {
 
 }  // namespace
 
+std::string CheckUserAgent(const std::string& userAgent) {
+  if (userAgent.empty()) return "userAgent is empty";
+  if (userAgent.size() > kMaxUserAgentBytes) {
+    return "userAgent is longer than " + std::to_string(kMaxUserAgentBytes) + " bytes";
+  }
+  for (char c : userAgent) {
+    // It goes out as a header line as it stands.
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      return "userAgent holds a control character";
+    }
+  }
+  return {};
+}
+
 std::string CheckProgramOptions(const ProgramOptions& options) {
   for (const Field& f : kFields) {
     int32_t v = options.*f.member;
     if (v < f.low || v > f.high) {
       return std::string(f.key) + " is " + std::to_string(v) + ", out of range " + Range(f);
     }
+  }
+  if (std::string why = CheckUserAgent(options.userAgent); !why.empty()) return why;
+  for (const ResolveEntry& entry : options.resolve) {
+    ResolveEntry parsed;
+    std::string why;
+    if (!ParseResolveEntry(FormatResolveEntry(entry), parsed, why)) return "resolve: " + why;
   }
   return {};
 }
@@ -93,6 +113,34 @@ ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& o
                       "; the default " + std::to_string(options.*f.member) + " is used";
     }
   }
+  auto complain = [&](const std::string& text) {
+    if (!load.problem.empty()) load.problem += "; ";
+    load.problem += path + ": " + text;
+  };
+  if (auto it = json.find("userAgent"); it != json.end()) {
+    std::string why = it->is_string() ? CheckUserAgent(it->get<std::string>())
+                                      : std::string("userAgent must be a text");
+    if (why.empty()) {
+      options.userAgent = it->get<std::string>();
+    } else {
+      complain(why + "; the default User-Agent is used");
+    }
+  }
+  if (auto it = json.find("resolve"); it != json.end()) {
+    if (!it->is_array()) {
+      complain("resolve must be a list of \"HOST:PORT:ADDR\" texts; it is left out");
+    } else {
+      for (const Json& item : *it) {
+        ResolveEntry entry;
+        std::string why = "an entry is not a text";
+        if (item.is_string() && ParseResolveEntry(item.get<std::string>(), entry, why)) {
+          options.resolve.push_back(entry);
+        } else {
+          complain("resolve: " + why + "; that entry is left out");
+        }
+      }
+    }
+  }
   return load;
 }
 
@@ -106,6 +154,15 @@ SaveResult SaveProgramOptions(const std::string& path, const ProgramOptions& opt
   Json json = readable ? ParseObject(old) : Json();
   if (json.is_null()) json = Json::object();
   for (const Field& f : kFields) json[f.key] = options.*f.member;
+  json["userAgent"] = options.userAgent;
+  // An empty list is not written, so that a file without overrides stays so.
+  if (options.resolve.empty()) {
+    json.erase("resolve");
+  } else {
+    Json list = Json::array();
+    for (const ResolveEntry& entry : options.resolve) list.push_back(FormatResolveEntry(entry));
+    json["resolve"] = list;
+  }
   return WriteFileAtomically(path, json.dump(2) + "\n");
 }
 

@@ -2,7 +2,10 @@
 // from one "<A" to the next, and ScanResultPage doing the whole scan of a
 // worker (status text per link, absolute links, next-page test, accept
 // filter, hand-off), against gumbo parsing the same page into a tree and
-// walking its A elements (href and text), measured in the same run.
+// walking its A elements (href and text), measured in the same run. The
+// ScanWeb cases scan for an engine that picks its results by anchor class
+// and result-list markers behind redirect links, over a page of that shape
+// and over the hostile shapes, which must stay one pass too.
 // Prints MB/s per case and the throughput ratio of each case to gumbo.
 #include <benchmark/benchmark.h>
 #include <gumbo.h>
@@ -172,7 +175,8 @@ const std::string& UnclosedTagsPage() {
   return page;
 }
 
-void ScanPage(benchmark::State& state, const std::string& page) {
+void ScanPage(benchmark::State& state, const std::string& page,
+              const trovelane::EngineExtensions& web = {}) {
   using namespace trovelane;
   NetworkSettings settings;
   settings.search.maxResults = 1 << 30;
@@ -183,6 +187,7 @@ void ScanPage(benchmark::State& state, const std::string& page) {
   engine.resultId = "start";
   engine.resultsPerPage = 10;
   engine.searchedFileTypes = {"htm", "html"};
+  engine.web = web;
   EngineCatalogue catalogue;
   CountingEvents events;
   SearchRun run(settings, catalogue, "/nonexistent", events);
@@ -224,6 +229,81 @@ void BM_ScanHrefAtEnd(benchmark::State& state) {
   ScanPage(state, page);
 }
 
+// An engine of today's web: results are the anchors of one class inside the
+// result list, behind a redirect link, of any file type.
+trovelane::EngineExtensions WebScan() {
+  trovelane::EngineExtensions web;
+  web.resultClass = "result__a";
+  web.resultListStart = "<div id=\"links\" class=\"results\">";
+  web.resultListEnd = "<div class=\"nav-link\">";
+  web.redirectParameter = "uddg";
+  web.anyFileType = true;
+  return web;
+}
+
+// A result page of that shape, the size of the others: a result title, a
+// snippet and a display link per result, relative advertisement links.
+const std::string& WebResultPage() {
+  static const std::string page = [] {
+    std::string out =
+        "<html><head><title>river at the engine</title></head><body>"
+        "<div class=\"header\"><a href=\"/settings\">Settings</a></div>"
+        "<div id=\"links\" class=\"results\">\n";
+    for (int n = 0; out.size() < ResultPage().size(); ++n) {
+      const std::string target = "https%3A%2F%2Fsite" + std::to_string(n % 97) +
+                                 ".example%2Fpage" + std::to_string(n) + "%3Fref%3Dlist";
+      const std::string redirect =
+          "//engine.example/l/?uddg=" + target + "&amp;rut=" + std::to_string(n * 7919);
+      if (n % 25 == 0) {
+        out += "<div class=\"result result--ad\"><a class=\"result__a\" href=\"/y.js?ad_domain=ads" +
+               std::to_string(n) + ".example&amp;u3=x\">Sponsored</a></div>\n";
+      }
+      out += "<div class=\"result results_links web-result\"><div class=\"links_main\">"
+             "<h2 class=\"result__title\"><a rel=\"nofollow\" class=\"result__a\" href=\"" +
+             redirect + "\">River <b>lantern</b> " + std::to_string(n) +
+             "</a></h2><a class=\"result__snippet\" href=\"" + redirect +
+             "\">The river lantern meadow &amp; copper falcon</a><a class=\"result__url\" "
+             "href=\"" + redirect + "\">site" + std::to_string(n % 97) +
+             ".example</a></div></div>\n";
+    }
+    out += "</div><div class=\"nav-link\"><form action=\"/html/\" method=\"post\">"
+           "<input type=\"hidden\" name=\"s\" value=\"30\"></form></div></body></html>\n";
+    return out;
+  }();
+  return page;
+}
+
+void BM_ScanWeb_ResultPage(benchmark::State& state) { ScanPage(state, WebResultPage(), WebScan()); }
+// The hostile shapes again, for an engine with every result rule on.
+void BM_ScanWeb_UnclosedTags(benchmark::State& state) {
+  trovelane::EngineExtensions web = WebScan();
+  web.resultListStart.clear();
+  ScanPage(state, UnclosedTagsPage(), web);
+}
+void BM_ScanWeb_AhrefEq(benchmark::State& state) {
+  static const std::string page = Repeated("<ahref=");
+  trovelane::EngineExtensions web = WebScan();
+  web.resultListStart.clear();
+  ScanPage(state, page, web);
+}
+// Anchors whose opening tags are long lists of attributes, none a class.
+void BM_ScanWeb_LongTags(benchmark::State& state) {
+  std::string tag = "<a href=\"//engine.example/l/?uddg=https%3A%2F%2Fa.example%2F\"";
+  for (int i = 0; i < 2000; ++i) tag += " data-x" + std::to_string(i) + "='a class=result__a'";
+  static const std::string page = Repeated(tag + ">t</a>");
+  trovelane::EngineExtensions web = WebScan();
+  web.resultListStart.clear();
+  ScanPage(state, page, web);
+}
+// A page of near-matches of a result-list marker that repeats itself: every
+// byte starts a candidate that matches for thousands of bytes.
+void BM_ScanWeb_MarkerNearMatches(benchmark::State& state) {
+  static const std::string page = Repeated(std::string(3998, '=') + "x");
+  trovelane::EngineExtensions web = WebScan();
+  web.resultListStart = std::string(4000, '=');
+  ScanPage(state, page, web);
+}
+
 // The form harvest of the Auto techniques.
 void Harvest(benchmark::State& state, const std::string& page) {
   trovelane::EngineDefinition engine;
@@ -256,6 +336,11 @@ BENCHMARK(BM_ScanUnclosedTags)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanAhrefEq)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanTagsClosedAtEnd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanHrefAtEnd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanWeb_ResultPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanWeb_UnclosedTags)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanWeb_AhrefEq)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanWeb_LongTags)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanWeb_MarkerNearMatches)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Harvest_Ordinary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Harvest_InputX)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Harvest_InputBlanks)->Unit(benchmark::kMillisecond);
@@ -269,6 +354,10 @@ int main(int argc, char** argv) {
                                           {"BM_ScanAhrefEq", "BM_ScanResultPage"},
                                           {"BM_ScanTagsClosedAtEnd", "BM_ScanResultPage"},
                                           {"BM_ScanHrefAtEnd", "BM_ScanResultPage"},
+                                          {"BM_ScanWeb_UnclosedTags", "BM_ScanWeb_ResultPage"},
+                                          {"BM_ScanWeb_AhrefEq", "BM_ScanWeb_ResultPage"},
+                                          {"BM_ScanWeb_LongTags", "BM_ScanWeb_ResultPage"},
+                                          {"BM_ScanWeb_MarkerNearMatches", "BM_ScanWeb_ResultPage"},
                                           {"BM_Harvest_InputX", "BM_Harvest_Ordinary"},
                                           {"BM_Harvest_InputBlanks", "BM_Harvest_Ordinary"}});
 }

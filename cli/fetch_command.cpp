@@ -2,7 +2,8 @@
 // it, so that a user can check a proxy setting or look at what an engine
 // really returns. The body goes to stdout, the answer's head (with --head) to
 // stderr. The proxy and the read size come from the install folder's
-// "qmknet.dat" unless options say otherwise.
+// "qmknet.dat", the time-outs, User-Agent and address overrides from its
+// "trovelane.json", unless options say otherwise.
 #include <signal.h>
 
 #include <cstdio>
@@ -12,11 +13,13 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/program.h"
 #include "net/base64.h"
 #include "net/http_url.h"
 #include "app/program_options_file.h"
 #include "app/settings_file.h"
 #include "search/settings.h"
+#include "platform/ascii.h"
 #include "platform/install_folder.h"
 
 namespace trovelane::cli {
@@ -34,6 +37,12 @@ struct FetchOptions {
   std::string proxyUser;  // USER:PASSWORD
   bool noProxy = false;   // connect directly whatever is configured
   int readSize = 0;       // 0: the configured read chunk size
+  std::vector<std::string> resolve;
+  // What an engine of today's web asks for (RequestOptions).
+  std::string userAgent;
+  std::vector<std::string> headers;  // "Name: value"
+  bool http11 = false;
+  bool compressed = false;
 };
 
 // Exit codes of the command.
@@ -162,6 +171,9 @@ std::string ReadFailureReason(const CHttpURL& page, const ProgramOptions& timeou
     case ReadFailure::kTimedOut:
       return "timed out: no data for " + std::to_string(timeouts.readTimeoutSeconds) +
              " s while reading the body";
+    case ReadFailure::kMalformed:
+    case ReadFailure::kTooLarge:
+      return page.GetReadFailureText();
     case ReadFailure::kCancelled:
     case ReadFailure::kNone:
       break;
@@ -169,12 +181,33 @@ std::string ReadFailureReason(const CHttpURL& page, const ProgramOptions& timeou
   return {};
 }
 
+// --user-agent, --header, --http11 and --compressed, as an engine's
+// definition would ask for them.
+RequestOptions RequestOptionsFrom(const FetchOptions& o) {
+  RequestOptions options;
+  options.userAgent = o.userAgent;
+  options.http11 = o.http11;
+  options.acceptCompression = o.compressed;
+  for (const std::string& header : o.headers) {
+    size_t colon = header.find(':');
+    if (colon == std::string::npos || colon == 0) {
+      std::cerr << "fetch: --header wants \"Name: value\", not " << header << "\n";
+      throw CLI::RuntimeError(kExitUsage);
+    }
+    std::string_view value = std::string_view(header).substr(colon + 1);
+    options.extraHeaders.emplace_back(header.substr(0, colon), std::string(TrimBlanks(value)));
+  }
+  return options;
+}
+
 void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   NetworkSettings settings = ConfiguredSettings(global);
+  ApplyResolveOptions(o.resolve, settings.program);
   ProxySettings proxy = ProxyFromOptions(o, settings.proxy);
   const int readSize = o.readSize > 0 ? o.readSize : settings.readChunkSize;
   CHttpURL page;
   page.SetTimeouts(settings.program);
+  page.SetRequestOptions(RequestOptionsFrom(o));
   try {
     page.SetURL(o.url, o.isPost);
   } catch (const CMalformedURLException&) {
@@ -190,7 +223,7 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
 
   bool opened;
   try {
-    opened = page.Open(kUserAgent, o.referer.empty() ? nullptr : o.referer.c_str(),
+    opened = page.Open(settings.program.userAgent.c_str(), o.referer.empty() ? nullptr : o.referer.c_str(),
                        o.isPost ? o.post.c_str() : nullptr, &proxy);
   } catch (const CMalformedURLException&) {
     std::cerr << "fetch: malformed redirect target\n";
@@ -247,6 +280,15 @@ void AddFetchCommands(CLI::App& app, GlobalOptions& global) {
       ->add_option("--read-size", options->readSize,
                    "Bytes asked per read (default: from the connection speed setting)")
       ->check(CLI::Range(1, 1 << 24));
+  AddResolveOption(fetch, options->resolve);
+  fetch->add_option("--user-agent", options->userAgent,
+                    "User-Agent instead of the configured one (settings user-agent)");
+  fetch->add_option("-H,--header", options->headers, "Another header line \"Name: value\"")
+      ->allow_extra_args(false);
+  fetch->add_flag("--http11", options->http11,
+                  "HTTP/1.1 with Connection: close (chunked answers decoded)");
+  fetch->add_flag("--compressed", options->compressed,
+                  "Ask for gzip or deflate and inflate the answer");
   // `global` lives as long as the application; it is filled before callbacks run.
   fetch->callback([options, &global] { RunFetch(*options, global); });
 }

@@ -36,6 +36,26 @@ size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrInd
   return found;
 }
 
+void AddResolveOption(CLI::App* command, std::vector<std::string>& entries) {
+  command
+      ->add_option("--resolve", entries,
+                   "Connect to ADDR for HOST:PORT, as curl does (repeatable; Host, TLS name and "
+                   "certificate check still use HOST; through a proxy, the proxy resolves)")
+      ->type_name("HOST:PORT:ADDR")
+      ->allow_extra_args(false);
+}
+
+void ApplyResolveOptions(const std::vector<std::string>& entries, ProgramOptions& options) {
+  std::vector<ResolveEntry> parsed;
+  for (const std::string& text : entries) {
+    ResolveEntry entry;
+    std::string why;
+    if (!ParseResolveEntry(text, entry, why)) Fail("--resolve: " + why + ".", kExitUsage);
+    parsed.push_back(entry);
+  }
+  options.resolve.insert(options.resolve.begin(), parsed.begin(), parsed.end());
+}
+
 const char* MethodName(int method) { return method == GET ? "GET" : "POST"; }
 
 }  // namespace trovelane::cli

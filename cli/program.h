@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "app/program_state.h"
@@ -19,6 +20,12 @@ ProgramState OpenProgram(const GlobalOptions& global);
 // The index of the engine that `nameOrIndex` names: an index as `engines`
 // lists it, else the one engine with exactly that name.
 size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex);
+
+// --resolve HOST:PORT:ADDR (repeatable) on `command`, as curl has it.
+void AddResolveOption(CLI::App* command, std::vector<std::string>& entries);
+// Puts the --resolve entries before those of the settings, so that they win;
+// a malformed one ends the command with kExitUsage.
+void ApplyResolveOptions(const std::vector<std::string>& entries, ProgramOptions& options);
 
 // "GET" or "POST".
 const char* MethodName(int method);

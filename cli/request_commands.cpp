@@ -6,6 +6,7 @@
 
 #include "cli/program.h"
 #include "cli/typed_expression.h"
+#include "net/url.h"
 #include "search/request_builder.h"
 
 namespace trovelane::cli {
@@ -15,10 +16,19 @@ struct RequestOptions {
   std::string engine;  // --engine NAME|INDEX: only this one, selected or not
   int page = 0;        // --page K: result page, 0 for the first request
   std::vector<std::string> words;
+  std::vector<std::string> resolve;
 };
+
+// The address override that a direct connection to `url` would take.
+const ResolveEntry* ResolveEntryFor(const std::string& url, const ProgramOptions& options) {
+  Url parsed;
+  if (!ParseUrl(url, &parsed).ok()) return nullptr;
+  return FindResolveEntry(options.resolve, parsed.host, parsed.port);
+}
 
 void RunRequest(const GlobalOptions& global, const RequestOptions& options) {
   ProgramState state = OpenProgram(global);
+  ApplyResolveOptions(options.resolve, state.settings.program);
   SearchExpression expression =
       ParseTypedExpression(JoinWords(options.words), state.settings.search.defaultOperator);
   RequireSendableTerms(expression);
@@ -50,6 +60,10 @@ void RunRequest(const GlobalOptions& global, const RequestOptions& options) {
     }
     std::cout << MethodName(engine.method) << " " << request.url << "\n";
     if (engine.method != GET) std::cout << "body: " << request.body << "\n";
+    if (const ResolveEntry* entry = ResolveEntryFor(request.url, state.settings.program)) {
+      std::cout << "connect: " << entry->address << " port " << entry->port << " (resolve "
+                << FormatResolveEntry(*entry) << ")\n";
+    }
     if (options.page > 0 &&
         (engine.iterationTechnique == AUTO_1 || engine.iterationTechnique == AUTO_2)) {
       std::cout << "note: " << IterationTechniqueLabel(engine.iterationTechnique)
@@ -68,6 +82,7 @@ void AddRequestCommands(CLI::App& app, GlobalOptions& global) {
   request->add_option("--engine", options->engine, "Only this engine (name or index)");
   request->add_option("--page", options->page, "Result page, 0 for the first")
       ->check(CLI::Range(0, 1000000));
+  AddResolveOption(request, options->resolve);
   request->add_option("EXPRESSION", options->words, "The search expression")->required();
   request->callback([&global, options] { RunRequest(global, *options); });
 }

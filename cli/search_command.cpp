@@ -59,6 +59,7 @@ struct SearchCommandOptions {
   std::string output;
   double timeout = 0;
   bool progress = false;
+  std::vector<std::string> resolve;
 };
 
 int Pick(const std::string& value, std::initializer_list<const char*> names) {
@@ -237,6 +238,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
     Fail("No engine of the profile is selected.", kExitFailed);
   }
   ApplyOverrides(o, state.settings);
+  ApplyResolveOptions(o.resolve, state.settings.program);
 
   std::string text;
   for (const std::string& word : o.words) text += (text.empty() ? "" : " ") + word;
@@ -337,6 +339,7 @@ void AddSearchCommands(CLI::App& app, GlobalOptions& global) {
   search->add_option("--timeout", o->timeout, "Stop the search after SECONDS");
   search->add_flag("--progress", o->progress,
                    "Engine status lines on standard error (the default on a terminal)");
+  AddResolveOption(search, o->resolve);
   search->callback([&global, o] {
     int code = RunSearch(global, *o);
     if (code != kExitDone) throw CLI::RuntimeError(code);

@@ -208,6 +208,12 @@ std::vector<Setting> Settings() {
                      static_cast<int32_t>(Number(v, 1, kMaxPagesPerEngineLimit));
                },
                false, "  (result pages per engine)", true});
+  s.push_back({"user-agent", [](auto& n) { return n.program.userAgent; },
+               [](auto& n, auto& v) {
+                 if (std::string why = CheckUserAgent(v); !why.empty()) throw BadValue{why};
+                 n.program.userAgent = v;
+               },
+               false, "", true});
   s.push_back({"read-chunk", [](auto& n) { return std::to_string(n.readChunkSize); }, nullptr,
                false, "  (from the speed, at start-up)"});
   return s;

@@ -165,7 +165,7 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
 }
 
 std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
-                        std::string& text, AnchorPageMemo& memo) {
+                        std::string& text, AnchorPageMemo& memo, std::size_t* openingTagEnd) {
   url.clear();
   text.clear();
   if (pos >= page.size() || page[pos] != '<' || pos + 1 >= page.size() ||
@@ -182,6 +182,7 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
 
   const std::size_t tagEnd = memo.FindTagClose(page, at);
   if (tagEnd == std::string_view::npos || tagEnd + 1 >= page.size()) return 0;
+  if (openingTagEnd) *openingTagEnd = tagEnd;
 
   enum class State { kText, kTag, kQuotedValue };
   State state = State::kText;
@@ -215,6 +216,42 @@ std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url
   }
   url = std::move(link);
   return page.size() - pos;
+}
+
+bool TagHasClass(std::string_view tag, std::string_view word) {
+  if (word.empty()) return false;
+  std::size_t at = 1;  // after "<"
+  while (at < tag.size() && !IsAsciiBlank(tag[at]) && tag[at] != '/') ++at;  // the tag name
+  while (at < tag.size()) {
+    while (at < tag.size() && (IsAsciiBlank(tag[at]) || tag[at] == '/')) ++at;
+    const std::size_t nameFrom = at;
+    while (at < tag.size() && !IsAsciiBlank(tag[at]) && tag[at] != '=' && tag[at] != '/') ++at;
+    const std::string_view name = tag.substr(nameFrom, at - nameFrom);
+    at = SkipBlanks(tag, at);
+    if (at >= tag.size() || tag[at] != '=') continue;  // an attribute without a value
+    at = SkipBlanks(tag, at + 1);
+    std::string_view value;
+    if (at < tag.size() && IsQuote(tag[at])) {
+      const std::size_t close = tag.find(tag[at], at + 1);
+      const std::size_t end = close == std::string_view::npos ? tag.size() : close;
+      value = tag.substr(at + 1, end - at - 1);
+      at = end + 1;
+    } else {
+      const std::size_t valueFrom = at;
+      while (at < tag.size() && !IsAsciiBlank(tag[at])) ++at;
+      value = tag.substr(valueFrom, at - valueFrom);
+    }
+    if (!EqualsNoCase(name, "class")) continue;
+    for (std::size_t from = 0; from < value.size();) {
+      while (from < value.size() && IsAsciiBlank(value[from])) ++from;
+      std::size_t to = from;
+      while (to < value.size() && !IsAsciiBlank(value[to])) ++to;
+      if (to > from && value.substr(from, to - from) == word) return true;
+      from = to;
+    }
+    return false;
+  }
+  return false;
 }
 
 }  // namespace trovelane

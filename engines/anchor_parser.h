@@ -78,8 +78,20 @@ class AnchorPageMemo {
   ValueScan valueScans_[2];  // unquoted, quoted
 };
 
+// As above, with the memo of the page. When the anchor was read and
+// `openingTagEnd` is given, it gets the position of the ">" that ends the
+// anchor's opening tag, so that page[pos, *openingTagEnd) is that tag.
 std::size_t ParseAnchor(std::string_view page, std::size_t pos, std::string& url,
-                        std::string& text, AnchorPageMemo& memo);
+                        std::string& text, AnchorPageMemo& memo,
+                        std::size_t* openingTagEnd = nullptr);
+
+// Whether the opening tag `tag` (from its "<" up to, not including, its ">")
+// has a class attribute that holds `word` as one of its blank-separated
+// words, compared exactly, as a style sheet's ".word" selects it. Attributes
+// are read the way a browser reads them: a name, and optionally "=" and a
+// value in double quotes, single quotes or bare; a name without a value is
+// skipped. The first class attribute counts. Linear in the tag's length.
+bool TagHasClass(std::string_view tag, std::string_view word);
 
 // The character references of an href value, decoded: the named ones amp,
 // lt, gt and quot, and &#38; &#x26; (any case of x) and &#39;. Others, and an

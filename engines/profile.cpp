@@ -27,11 +27,7 @@ bool LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
     if (!ReadTextLine(in, line)) return true;
     ReadHeaderValue(line, *value);
   }
-  for (;;) {
-    EngineDefinition engine;
-    if (!ReadEngineDefinition(engine, in)) break;
-    catalogue.engines.push_back(std::move(engine));
-  }
+  ReadEngineDefinitions(in, catalogue.engines);
   return true;
 }
 
@@ -40,9 +36,7 @@ bool FormatProfile(const EngineCatalogue& catalogue, std::string& text, std::str
   out << "COM = " << catalogue.header.com << '\n'
       << "MAX = " << catalogue.header.max << '\n'
       << "TAR = " << catalogue.header.tar << '\n';
-  for (const EngineDefinition& engine : catalogue.engines) {
-    if (!WriteEngineDefinition(engine, out, &error)) return false;
-  }
+  if (!WriteEngineDefinitions(catalogue.engines, out, &error)) return false;
   text = out.str();
   return true;
 }

@@ -1,6 +1,9 @@
 #include "engines/result_link.h"
 
+#include <algorithm>
 #include <vector>
+
+#include "engines/anchor_parser.h"
 
 #include "engines/html_scan.h"
 #include "net/url.h"
@@ -32,25 +35,116 @@ std::string_view Extension(std::string_view path) {
   return dot == std::string_view::npos ? std::string_view("htm") : file.substr(dot + 1);
 }
 
+// The first occurrence of `pattern` in `text`, any case (ASCII), by
+// Knuth-Morris-Pratt: one pass over the text whatever the two hold. The
+// markers of a result list are long texts of the engine's page; FindNoCase
+// compares each candidate anew, which a page of near-matches of a marker
+// that repeats itself ("=====") would turn into a pass per byte.
+std::size_t FindMarker(std::string_view text, std::string_view pattern) {
+  if (pattern.empty()) return 0;
+  std::vector<std::size_t> border(pattern.size(), 0);
+  for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
+    while (k > 0 && ToLowerAscii(pattern[i]) != ToLowerAscii(pattern[k])) k = border[k - 1];
+    if (ToLowerAscii(pattern[i]) == ToLowerAscii(pattern[k])) ++k;
+    border[i] = k;
+  }
+  for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+    while (k > 0 && ToLowerAscii(text[i]) != ToLowerAscii(pattern[k])) k = border[k - 1];
+    if (ToLowerAscii(text[i]) == ToLowerAscii(pattern[k])) ++k;
+    if (k == pattern.size()) return i + 1 - pattern.size();
+  }
+  return kNotFound;
+}
+
 }  // namespace
+
+bool LinkNamesHost(std::string_view link) {
+  return StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://") ||
+         StartsWithNoCase(link, "ftp://") || link.substr(0, 2) == "//";
+}
 
 void MakeAbsoluteLink(std::string_view searchUrl, std::string& link) {
   const bool rooted = !link.empty() && link.front() == '/';
-  if (!rooted && (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://") ||
-                  StartsWithNoCase(link, "ftp://"))) {
-    return;
-  }
+  if (!rooted && LinkNamesHost(link)) return;
   Url base;
   if (!ParseUrl(searchUrl, &base).ok()) {
     link.clear();
     return;
   }
   std::string absolute = base.isFtp ? "ftp://" : base.isHttps ? "https://" : "http://";
+  if (link.substr(0, 2) == "//") {
+    // Protocol-relative: the host is the link's own.
+    link = absolute.substr(0, absolute.size() - 2) + link;
+    return;
+  }
   absolute += base.host;
   if (base.port != DefaultPort(base)) absolute += ":" + std::to_string(base.port);
   if (!rooted) absolute += '/';
   absolute += link;
   link = std::move(absolute);
+}
+
+ResultList FindResultList(std::string_view page, const EngineExtensions& web) {
+  ResultList list{0, page.size()};
+  if (!web.resultListStart.empty()) {
+    const std::size_t start = FindMarker(page, web.resultListStart);
+    if (start == kNotFound) return {page.size(), page.size()};
+    list.begin = start + web.resultListStart.size();
+  }
+  if (!web.resultListEnd.empty()) {
+    const std::size_t end = FindMarker(page.substr(list.begin), web.resultListEnd);
+    if (end != kNotFound) list.end = list.begin + end;
+  }
+  return list;
+}
+
+std::string PercentDecode(std::string_view text) {
+  auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+RedirectLink UnwrapRedirectLink(std::string& link, std::string_view parameter) {
+  if (parameter.empty()) return RedirectLink::kNotRedirect;
+  const std::size_t mark = link.find('?');
+  if (mark == std::string::npos) return RedirectLink::kNotRedirect;
+  std::string_view query = std::string_view(link).substr(mark + 1);
+  query = query.substr(0, query.find('#'));
+  for (std::size_t from = 0; from <= query.size();) {
+    const std::size_t amp = query.find('&', from);
+    const std::string_view pair =
+        query.substr(from, amp == std::string_view::npos ? std::string_view::npos : amp - from);
+    const std::size_t equals = pair.find('=');
+    if (equals != std::string_view::npos && pair.substr(0, equals) == parameter) {
+      std::string target = PercentDecode(pair.substr(equals + 1));
+      const bool web = StartsWithNoCase(target, "http://") ||
+                       StartsWithNoCase(target, "https://") || target.substr(0, 2) == "//";
+      const bool clean = std::none_of(target.begin(), target.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7f;
+      });
+      if (!web || !clean || target.size() > kMaxLinkLength) return RedirectLink::kRefused;
+      link = std::move(target);
+      return RedirectLink::kUnwrapped;
+    }
+    if (amp == std::string_view::npos) break;
+    from = amp + 1;
+  }
+  return RedirectLink::kNotRedirect;
 }
 
 LinkVerdict ApplyLinkRules(const EngineDefinition& engine, const std::string& url) {
@@ -75,8 +169,8 @@ LinkVerdict ApplyLinkRules(const EngineDefinition& engine, const std::string& ur
   }
 
   if (!indirect && !searched) {
-    return ListedNoCase(engine.autoAddFileTypes, extension) ? LinkVerdict::kAutoAdd
-                                                            : LinkVerdict::kNotSearched;
+    if (ListedNoCase(engine.autoAddFileTypes, extension)) return LinkVerdict::kAutoAdd;
+    return engine.web.anyFileType ? LinkVerdict::kSearched : LinkVerdict::kNotSearched;
   }
   if (indirect && engine.searchedFileTypes.empty()) return LinkVerdict::kAutoAdd;
   return LinkVerdict::kSearched;

@@ -2,7 +2,8 @@
 // record (which proxy, if any, every connection goes through, and the
 // credentials it asks for), stored as it stands in "qmknet.dat"
 // (app/settings_file.h), which CHttpURL::Open reads during the call; and the
-// program's own options with the connection time-outs (CHttpURL::SetTimeouts).
+// program's own options: the connection time-outs and address overrides
+// (CHttpURL::SetTimeouts) and the default User-Agent its callers send.
 //
 // Fields keep the raw 32-bit values of the file, so that a file from another
 // layout loads as it stands; the named constants give their meaning.
@@ -10,6 +11,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace trovelane {
 
@@ -26,6 +29,22 @@ struct ProxySettings {
   std::string browserPath;    // at most 1023 bytes
 };
 
+// The User-Agent of every request whose engine names none: a current desktop
+// browser, since many engines answer an unknown client with a block page.
+inline constexpr const char* kDefaultUserAgent =
+    "Mozilla/5.0 (X11; Linux x86_64; rv:140.0) Gecko/20100101 Firefox/140.0";
+
+// "HOST:PORT:ADDR" (curl's --resolve): a connection to HOST on PORT goes to
+// the numeric address ADDR instead of what HOST resolves to; the request, its
+// Host line, TLS server name and certificate check still use HOST.
+struct ResolveEntry {
+  std::string host;     // compared without regard to case
+  int32_t port = 0;     // 1..65535
+  std::string address;  // numeric IPv4 or IPv6, without brackets
+
+  bool operator==(const ResolveEntry&) const = default;
+};
+
 // Settings of this program that "qmknet.dat" has no place for. They live in
 // "trovelane.json" in the install folder (app/program_options_file.h), so
 // that "qmknet.dat" keeps the exact layout the Windows version reads.
@@ -33,6 +52,21 @@ struct ProgramOptions {
   int32_t connectTimeoutSeconds = 5;  // a connection attempt; 0 = as long as the system allows
   int32_t readTimeoutSeconds = 10;    // silence while waiting for bytes; 0 = none
   int32_t maxPagesPerEngine = 50;     // result pages one engine may fetch in one search
+  std::string userAgent = kDefaultUserAgent;  // sent when the engine names none; never empty
+  // Address overrides, the first entry for a host and port counts. Only the
+  // connection the program makes itself is redirected: through a proxy, an
+  // entry for the proxy's host applies, and the server's name goes to the
+  // proxy as it stands (the proxy resolves it).
+  std::vector<ResolveEntry> resolve;
 };
+
+// Parses "HOST:PORT:ADDR" (ADDR an IPv4 address, or an IPv6 address in
+// brackets or bare); false with `why` set when it is not one.
+bool ParseResolveEntry(std::string_view text, ResolveEntry& entry, std::string& why);
+// "HOST:PORT:ADDR" again, IPv6 addresses in brackets.
+std::string FormatResolveEntry(const ResolveEntry& entry);
+// The address of the first entry for `host` and `port`; null when none.
+const ResolveEntry* FindResolveEntry(const std::vector<ResolveEntry>& entries,
+                                     std::string_view host, int32_t port);
 
 }  // namespace trovelane

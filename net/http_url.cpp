@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "net/body_decoder.h"
 #include "net/cern_proxy.h"
 #include "net/response_head_reader.h"
 #include "net/socks5.h"
 #include "net/tls.h"
+#include "platform/ascii.h"
 
 namespace trovelane {
 
@@ -19,6 +21,7 @@ void CHttpURL::SetTimeouts(const ProgramOptions& options) {
   timeouts.idle = std::chrono::seconds(std::max(options.readTimeoutSeconds, 0));
   readTimeout_ = timeouts.idle;
   socket_.SetTimeouts(timeouts);
+  resolve_ = options.resolve;
 }
 
 void CHttpURL::SetURL(std::string_view url, bool isPost) {
@@ -44,6 +47,7 @@ void CHttpURL::Close() {
   tls_.reset();
   socket_.Close();
   bodyLeft_.reset();
+  decoder_.reset();
 }
 
 CHttpURL::HeadResult CHttpURL::Fail(OpenFailure failure, std::string text) {
@@ -59,6 +63,7 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
   failure_ = OpenFailure::kNone;
   failureText_.clear();
   readFailure_ = ReadFailure::kNone;
+  readFailureText_.clear();
   status_ = 0;
   hasStatusLine_ = false;
   headFailed_ = false;
@@ -79,7 +84,10 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
       failureText_ = "port " + std::to_string(port) + " is not a TCP port";
       return false;
     }
-    if (cancel_.IsCancelled() || !socket_.Connect(host, port)) {
+    // An address override sends the connection elsewhere; everything the
+    // server sees (Host, the TLS name) still names the host.
+    const ResolveEntry* override = FindResolveEntry(resolve_, host, port);
+    if (cancel_.IsCancelled() || !socket_.Connect(override ? override->address : host, port)) {
       failure_ = cancel_.IsCancelled()  ? OpenFailure::kCancelled
                  : socket_.TimedOut()   ? OpenFailure::kTimedOut
                  : socket_.NameFailed() ? OpenFailure::kResolve
@@ -102,7 +110,10 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
       Close();
       return false;
     }
-    if (result == HeadResult::kDone || redirects == kMaxRedirects) return true;
+    if (result == HeadResult::kDone || redirects == kMaxRedirects) {
+      StartBodyDecoding();
+      return true;
+    }
 
     std::string target = RedirectTarget();
     const bool fromHttps = url_.isHttps;
@@ -185,31 +196,99 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
   return result;
 }
 
+namespace {
+
+// Header names the program writes itself or that decide how the answer is
+// framed and coded: an engine's extra headers never carry them.
+constexpr std::string_view kOwnHeaders[] = {
+    "Host",       "Content-Length", "Transfer-Encoding", "Connection", "Proxy-Connection",
+    "Keep-Alive", "Proxy-Authorization", "Accept-Encoding", "TE", "Trailer",
+    "Upgrade",    "Expect",         "User-Agent"};
+
+// A header name is a token of RFC 9110; a value holds no line end (which
+// would let a definition write a header or a request of its own) and no NUL.
+bool IsSendableHeader(const std::pair<std::string, std::string>& header) {
+  if (header.first.empty()) return false;
+  for (char c : header.first) {
+    if (!IsAsciiLetterOrDigit(c) && std::string_view("!#$%&'*+-.^_`|~").find(c) == std::string_view::npos) {
+      return false;
+    }
+  }
+  return header.second.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+}
+
+// The value of the first sendable extra header named `name`, or `fallback`.
+std::string ExtraValueOr(const RequestOptions& options, std::string_view name,
+                         const char* fallback) {
+  for (const auto& header : options.extraHeaders) {
+    if (EqualsNoCase(header.first, name) && IsSendableHeader(header)) return header.second;
+  }
+  return fallback;
+}
+
+}  // namespace
+
+std::string CHttpURL::ExtraHeaderLines(bool cookieSent) const {
+  std::string lines;
+  if (requestOptions_.http11) lines += "Connection: close\r\n";
+  if (requestOptions_.acceptCompression) lines += "Accept-Encoding: gzip, deflate\r\n";
+  for (const auto& header : requestOptions_.extraHeaders) {
+    const std::string& name = header.first;
+    if (!IsSendableHeader(header)) continue;
+    // Accept and Accept-Language took the engine's value in their own place.
+    if (EqualsNoCase(name, "Accept") || EqualsNoCase(name, "Accept-Language")) continue;
+    if (std::any_of(std::begin(kOwnHeaders), std::end(kOwnHeaders),
+                    [&](std::string_view own) { return EqualsNoCase(name, own); })) {
+      continue;
+    }
+    if ((EqualsNoCase(name, "Referer") && !referer_.empty()) ||
+        (EqualsNoCase(name, "Cookie") && cookieSent) ||
+        (EqualsNoCase(name, "Content-Type") && isPost_)) {
+      continue;
+    }
+    lines += name + ": " + header.second + "\r\n";
+  }
+  return lines;
+}
+
 std::string CHttpURL::BuildRequest(const char* userAgent, const char* postBody, bool viaProxy,
                                    const std::string& proxyAuthorization) const {
-  std::string userAgentLine = userAgent ? "User-Agent: " + std::string(userAgent) + "\r\n"
-                                        : "User-Agent: CHttpURL class\r\n";
+  const RequestOptions& options = requestOptions_;
+  const bool ownAgent = !options.userAgent.empty() &&
+                        options.userAgent.find_first_of(std::string_view("\r\n\0", 3)) ==
+                            std::string::npos;
+  std::string userAgentLine = ownAgent    ? "User-Agent: " + options.userAgent + "\r\n"
+                              : userAgent ? "User-Agent: " + std::string(userAgent) + "\r\n"
+                                          : "User-Agent: CHttpURL class\r\n";
   std::string refererLine = referer_.empty() ? "" : "Referer: " + referer_ + "\r\n";
-  std::string proxyConnectionLine = viaProxy ? "Proxy-Connection: Keep-Alive\r\n" : "";
+  // HTTP/1.1 with "Connection: close" says the same to a proxy.
+  std::string proxyConnectionLine =
+      viaProxy && !options.http11 ? "Proxy-Connection: Keep-Alive\r\n" : "";
+  std::string firstLines = " " + GetPath() + (options.http11 ? " HTTP/1.1" : " HTTP/1.0") +
+                           "\r\nAccept: " + ExtraValueOr(options, "Accept", "*/*") +
+                           "\r\nAccept-Language: " +
+                           ExtraValueOr(options, "Accept-Language", "en") + "\r\n";
+  std::string extraLines = ExtraHeaderLines(cookieToSend != nullptr);
 
   std::string request;
   if (!isPost_) {
-    // The Cookie header has no line end of its own: the "\r\n" after it ends
-    // it, so a request without cookie ends in three CR LF pairs.
-    request = "GET " + GetPath() + " HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n" +
-              userAgentLine + refererLine + proxyConnectionLine + proxyAuthorization + HostLine();
-    if (cookieToSend) request += "Cookie: " + std::string(cookieToSend);
-    request += "\r\n\r\n";
+    // An HTTP/1.0 request without cookie ends in three CR LF pairs, as this
+    // program's requests always have; an HTTP/1.1 server would take the
+    // third for the start of another request.
+    request = "GET" + firstLines + userAgentLine + refererLine + proxyConnectionLine +
+              proxyAuthorization + HostLine();
+    if (cookieToSend) request += "Cookie: " + std::string(cookieToSend) + "\r\n";
+    request += extraLines + "\r\n";
+    if (!cookieToSend && !options.http11) request += "\r\n";
     return request;
   }
   std::string body = postBody ? postBody : "";
-  request = "POST " + GetPath() +
-            " HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"
-            "Content-Type: application/x-www-form-urlencoded\r\n" +
+  request = "POST" + firstLines + "Content-Type: application/x-www-form-urlencoded\r\n" +
             userAgentLine + refererLine;
   if (cookieToSend) request += "Cookie: " + std::string(cookieToSend) + "\r\n";
   request += proxyConnectionLine + HostLine() + proxyAuthorization +
-             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+             "Content-Length: " + std::to_string(body.size()) + "\r\n" + extraLines + "\r\n" +
+             body;
   return request;
 }
 
@@ -249,6 +328,8 @@ CHttpURL::HeadResult CHttpURL::ReadHead() {
   head_.clear();
   location_.clear();
   bodyLeft_.reset();
+  chunked_ = false;
+  contentEncoding_.clear();
   bool redirect = false;
   std::string line, value;
   HeadLineReader reader(*stream_);
@@ -282,14 +363,75 @@ CHttpURL::HeadResult CHttpURL::ReadHead() {
         value.size() < 19) {
       bodyLeft_ = std::stoull(value);
     }
+    // "chunked" is always the last coding a sender applies.
+    if (HeaderValueNoCase(line, "Transfer-Encoding", value)) {
+      std::string_view last = value;
+      if (size_t comma = last.rfind(','); comma != std::string_view::npos) {
+        last.remove_prefix(comma + 1);
+      }
+      chunked_ = EqualsNoCase(TrimBlanks(last), "chunked");
+    }
+    if (HeaderValueNoCase(line, "Content-Encoding", value)) contentEncoding_ = value;
   }
   if (cancel_.IsCancelled() || socket_.TimedOut()) return HeadResult::kFailed;
   return redirect ? HeadResult::kRedirect : HeadResult::kDone;
 }
 
+void CHttpURL::StartBodyDecoding() {
+  decoder_.reset();
+  // A chunked answer to an HTTP/1.0 request breaks the protocol; it is read
+  // as it stands, as it always was. Compressed bodies are undone only when
+  // this request asked for them.
+  const bool chunked = chunked_ && requestOptions_.http11;
+  const ContentCoding coding = requestOptions_.acceptCompression
+                                   ? ParseContentCoding(contentEncoding_)
+                                   : ContentCoding::kIdentity;
+  if (!chunked && coding == ContentCoding::kIdentity) return;
+  // The chunks frame the body; a Content-Length beside them means nothing.
+  if (chunked) bodyLeft_.reset();
+  decoder_ = std::make_unique<BodyDecoder>(chunked, coding, kMaxDecodedBodyBytes);
+  rawBuffer_.resize(16 * 1024);
+}
+
 int CHttpURL::Read(char* buffer, int length) {
   if (!stream_ || length <= 0) return 0;
-  size_t want = static_cast<size_t>(length);
+  if (!decoder_) return static_cast<int>(ReadRaw(buffer, static_cast<size_t>(length)));
+  for (;;) {
+    if (size_t n = decoder_->Take(buffer, static_cast<size_t>(length)); n > 0) {
+      return static_cast<int>(n);
+    }
+    switch (decoder_->state()) {
+      case BodyDecoder::State::kHasOutput:
+        continue;
+      case BodyDecoder::State::kNeedInput:
+        break;
+      case BodyDecoder::State::kDone:
+        return 0;
+      case BodyDecoder::State::kTruncated:
+        readFailure_ = ReadFailure::kTruncated;
+        return 0;
+      case BodyDecoder::State::kMalformed:
+        readFailure_ = ReadFailure::kMalformed;
+        readFailureText_ = decoder_->problem();
+        return 0;
+      case BodyDecoder::State::kTooLarge:
+        readFailure_ = ReadFailure::kTooLarge;
+        readFailureText_ = decoder_->problem();
+        return 0;
+    }
+    if (readFailure_ != ReadFailure::kNone) return 0;
+    size_t got = ReadRaw(rawBuffer_.data(), rawBuffer_.size());
+    if (got == 0) {
+      if (readFailure_ != ReadFailure::kNone) return 0;
+      decoder_->EndOfInput();
+      continue;
+    }
+    decoder_->Give(std::string_view(rawBuffer_.data(), got));
+  }
+}
+
+size_t CHttpURL::ReadRaw(char* buffer, size_t length) {
+  size_t want = length;
   if (bodyLeft_) want = static_cast<size_t>(std::min<uint64_t>(want, *bodyLeft_));
   if (want == 0) return 0;
   size_t n = stream_->Receive(buffer, want);
@@ -307,7 +449,7 @@ int CHttpURL::Read(char* buffer, int length) {
     }
   }
   if (bodyLeft_) *bodyLeft_ -= n;
-  return static_cast<int>(n);
+  return n;
 }
 
 }  // namespace trovelane

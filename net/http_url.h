@@ -1,21 +1,30 @@
-// CHttpURL: one URL and at most one HTTP/1.0 connection to it, direct, through
+// CHttpURL: one URL and at most one HTTP connection to it, direct, through
 // a CERN (HTTP) proxy or through a SOCKS 5 proxy, in plain text or over TLS.
 //
 //   CHttpURL page;
+//   page.SetTimeouts(settings.program);
 //   page.SetURL("http://host/path", false);     // throws CMalformedURLException
 //   page.cookieToSend = ...; page.cookieSink = ...;   // optional, after SetURL
-//   if (page.Open(kUserAgent, nullptr, nullptr, &settings.proxy))
+//   if (page.Open(settings.program.userAgent.c_str(), nullptr, nullptr, &settings.proxy))
 //     while (int n = page.Read(buffer, settings.readChunkSize)) consume(buffer, n);
 //   page.Close();
 //
 // Settings: every Open is given the program-wide ProxySettings record (or
 // null for a direct connection) and reads it only during that call; the read
 // size (NetworkSettings::readChunkSize) is the caller's length argument to
-// Read. The object keeps only its time-outs (SetTimeouts; the defaults of
-// ProgramOptions until then): the connect time-out bounds resolving and
-// connecting, the read time-out bounds each silence while waiting for bytes
-// and also the whole of the proxy handshake, the request and the answer's
-// head, so that a server trickling header lines cannot hold a fetch.
+// Read. The object keeps its time-outs and address overrides (SetTimeouts;
+// the defaults of ProgramOptions until then) and its RequestOptions: the
+// connect time-out bounds resolving and connecting, the read time-out bounds
+// each silence while waiting for bytes and also the whole of the proxy
+// handshake, the request and the answer's head, so that a server trickling
+// header lines cannot hold a fetch.
+//
+// The request is HTTP/1.0 unless RequestOptions::http11 asks for HTTP/1.1
+// with "Connection: close"; then a chunked body is decoded. When
+// RequestOptions::acceptCompression asked for it, a gzip or deflate body is
+// inflated. Read hands out the decoded body either way; a decoded body is
+// capped at kMaxDecodedBodyBytes, and broken framing or compressed data ends
+// the body with a read failure, like a connection cut short.
 //
 // Threads: one thread uses an object at a time; Cancel alone may be called
 // from any other thread, and ends every wait of the object at once.
@@ -27,6 +36,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/connection_settings.h"
 #include "net/request_options.h"
@@ -35,10 +45,13 @@
 
 namespace trovelane {
 
+class BodyDecoder;
 class TlsStream;
 
-// The user agent every request of the program carries.
-inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Win32)";
+// The longest body that Read hands out after decoding it (chunked, gzip or
+// deflate): the bound of a result page. A plain body has no bound here; its
+// reader sets one.
+inline constexpr uint64_t kMaxDecodedBodyBytes = 64ull * 1024 * 1024;
 
 // Redirects one Open follows; the answer after the last is read as it stands.
 inline constexpr int kMaxRedirects = 20;
@@ -62,10 +75,13 @@ enum class OpenFailure {
 // Why a Read returned 0 before the whole body was read.
 enum class ReadFailure {
   kNone,       // the body ended as it should (or nothing was read yet)
-  kTruncated,  // the connection ended short of the Content-Length
+  kTruncated,  // the connection ended short of the Content-Length, the last
+               // chunk or the end of the compressed data
   kReset,      // the connection failed (reset) while reading
   kTimedOut,   // the server fell silent for longer than the read time-out
   kCancelled,  // Cancel was called
+  kMalformed,  // the chunked framing or the compressed data is broken
+  kTooLarge,   // the decoded body went beyond kMaxDecodedBodyBytes
 };
 
 class CHttpURL {
@@ -94,7 +110,8 @@ class CHttpURL {
   // when cancelled (GetFailure says which). A malformed redirect target throws
   // CMalformedURLException with the connection closed. Null arguments mean:
   // the user agent "CHttpURL class", the referer kept from an earlier Open,
-  // a POST without body, no proxy.
+  // a POST without body, no proxy. A User-Agent in the RequestOptions goes
+  // out instead of `userAgent`.
   bool Open(const char* userAgent, const char* referer, const char* postBody,
             const ProxySettings* proxy);
 
@@ -110,7 +127,10 @@ class CHttpURL {
   void SetRequestOptions(const RequestOptions& options) { requestOptions_ = options; }
   const RequestOptions& GetRequestOptions() const { return requestOptions_; }
 
-  // Time-outs of the next Open and the reads after it; 0 seconds = none.
+  // The connection options of the next Open and the reads after it: the
+  // time-outs (0 seconds = none) and the address overrides
+  // (ProgramOptions::resolve), which apply to the host that the connection
+  // goes to: the server, or the proxy when there is one.
   void SetTimeouts(const ProgramOptions& options);
 
   void Close();
@@ -141,6 +161,8 @@ class CHttpURL {
   // (the SOCKS 5 step, the proxy's answer, the redirect refused); may be empty.
   const std::string& GetFailureText() const { return failureText_; }
   ReadFailure GetReadFailure() const { return readFailure_; }
+  // For the user, what was wrong with a malformed or too large body; may be empty.
+  const std::string& GetReadFailureText() const { return readFailureText_; }
   // Whether the last Open or Read gave up on a time-out.
   bool TimedOut() const { return socket_.TimedOut(); }
   const std::string& GetHead() const { return head_; }
@@ -165,6 +187,9 @@ class CHttpURL {
   HeadResult Fail(OpenFailure failure, std::string text = {});
   std::string HostLine() const;
   std::string RedirectTarget() const;
+  std::string ExtraHeaderLines(bool cookieSent) const;
+  void StartBodyDecoding();
+  size_t ReadRaw(char* buffer, size_t length);
 
   // Constant after construction.
   CancelSignal cancel_;
@@ -175,6 +200,7 @@ class CHttpURL {
   std::string target_;
   bool isPost_ = false;
   RequestOptions requestOptions_;
+  std::vector<ResolveEntry> resolve_;
   std::string referer_;
   std::string location_;
   int status_ = 0;
@@ -183,12 +209,18 @@ class CHttpURL {
   OpenFailure failure_ = OpenFailure::kNone;
   std::string failureText_;
   ReadFailure readFailure_ = ReadFailure::kNone;
+  std::string readFailureText_;
   std::chrono::milliseconds readTimeout_;
   std::string head_;
   TcpSocket socket_;
   std::unique_ptr<TlsStream> tls_;
   ByteStream* stream_ = nullptr;      // socket_ or *tls_ while connected
   std::optional<uint64_t> bodyLeft_;  // from Content-Length
+  // From the last head: how its body is coded.
+  bool chunked_ = false;
+  std::string contentEncoding_;
+  std::unique_ptr<BodyDecoder> decoder_;  // while a coded body is read
+  std::vector<char> rawBuffer_;           // raw bytes for the decoder
 };
 
 }  // namespace trovelane

@@ -9,10 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -20,6 +25,8 @@
 #include "platform/mutex.h"
 #include <utility>
 #include <vector>
+
+#include "platform/ascii.h"
 
 namespace trovelane {
 
@@ -115,6 +122,62 @@ int MillisecondsLeft(std::optional<std::chrono::steady_clock::time_point> deadli
   return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
 }
 
+// ---- the loopback guard of the tests ----
+
+bool LoopbackOnly() {
+  static const bool on = [] {
+    const char* value = std::getenv(kLoopbackOnlyVariable);
+    return value && *value && std::strcmp(value, "0") != 0;
+  }();
+  return on;
+}
+
+bool IsLoopbackAddress(const sockaddr* address) {
+  if (address->sa_family == AF_INET) {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+    return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
+  }
+  if (address->sa_family == AF_INET6) {
+    const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
+    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+  }
+  return false;
+}
+
+// Names that never belong to a real public host (RFC 2606, RFC 6761): a test
+// may look them up, for a lookup that fails or for localhost.
+bool IsReservedName(std::string name) {
+  for (char& c : name) c = ToLowerAscii(c);
+  if (!name.empty() && name.back() == '.') name.pop_back();
+  auto is = [&](std::string_view domain) {
+    return name == domain.substr(1) ||
+           (name.size() > domain.size() && name.compare(name.size() - domain.size(),
+                                                        domain.size(), domain) == 0);
+  };
+  return is(".localhost") || is(".invalid") || is(".test") || is(".example") ||
+         is(".example.com") || is(".example.net") || is(".example.org");
+}
+
+[[noreturn]] void RefuseOutsideLoopback(const std::string& what) {
+  std::fprintf(stderr,
+               "%s is set: refused to %s; a test may reach 127.0.0.0/8 and ::1 only "
+               "(map real host names with a resolve entry)\n",
+               kLoopbackOnlyVariable, what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+std::string AddressText(const sockaddr* address) {
+  char text[INET6_ADDRSTRLEN] = "?";
+  const void* raw = address->sa_family == AF_INET6
+                        ? static_cast<const void*>(
+                              &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)
+                        : static_cast<const void*>(
+                              &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+  inet_ntop(address->sa_family, raw, text, sizeof text);
+  return text;
+}
+
 // Resolves host and port; a null result means the name did not resolve, the
 // wait was cancelled or timed out (`timedOut` is then set).
 AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* cancel,
@@ -127,6 +190,7 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
     return AddrInfoPtr(result, freeaddrinfo);
   }
   if (host.empty()) return AddrInfoPtr(nullptr, freeaddrinfo);
+  if (LoopbackOnly() && !IsReservedName(host)) RefuseOutsideLoopback("look up the name " + host);
 
   auto lookup = std::make_shared<Lookup>();
   if (lookup->doneFd < 0) return AddrInfoPtr(nullptr, freeaddrinfo);
@@ -175,6 +239,10 @@ bool TcpSocket::Connect(const std::string& host, int32_t port) {
   nameFailed_ = !addresses && !timedOut_;
   for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
     if (cancel_ && cancel_->IsCancelled()) break;
+    if (LoopbackOnly() && !IsLoopbackAddress(a->ai_addr)) {
+      RefuseOutsideLoopback("connect to " + AddressText(a->ai_addr) + " port " +
+                            std::to_string(port & 0xFFFF) + " (" + host + ")");
+    }
     int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) continue;
     int rc = connect(fd, a->ai_addr, a->ai_addrlen);

@@ -69,6 +69,15 @@ class ByteStream {
   bool lastCallFailed_ = false;
 };
 
+// The tests' loopback guard: when this variable is set (and not "0") at the
+// first connection of the process, a connection to an address outside
+// 127.0.0.0/8 and ::1, or a lookup of a name that could be a public host
+// (anything but localhost and the names reserved for tests and
+// documentation: .test, .invalid, .example, example.com ...), prints what was
+// refused to standard error and aborts the process. Every test runs with it,
+// so nothing a test starts can reach another machine.
+inline constexpr const char* kLoopbackOnlyVariable = "TROVELANE_LOOPBACK_ONLY";
+
 // A non-blocking TCP socket behind the blocking ByteStream calls.
 class TcpSocket : public ByteStream {
  public:

@@ -9,12 +9,13 @@
 #include "engines/anchor_parser.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
+#include "engines/result_link.h"
+#include "search/accept_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
-#include "search/accept_link.h"
-#include "search/engine_run_context.h"
 #include "search/request_builder.h"
 #include "search/search_status.h"
+#include "search/engine_run_context.h"
 #include "search/search_worker.h"
 
 namespace trovelane {
@@ -94,9 +95,13 @@ Download DownloadPage(EngineRunContext& worker, std::vector<char>& buffer, std::
       break;
     }
   }
-  // A body cut short (of its Content-Length, by a reset or a time-out) is
-  // not a page.
-  if (outcome == Download::kOk && worker.connection().GetReadFailure() != ReadFailure::kNone) {
+  // A body cut short (of its Content-Length, by a reset or a time-out) or
+  // broken in its coding is not a page; one that inflates beyond the bound
+  // is a page too large.
+  if (outcome == Download::kOk && worker.connection().GetReadFailure() == ReadFailure::kTooLarge) {
+    outcome = Download::kTooLarge;
+  } else if (outcome == Download::kOk &&
+             worker.connection().GetReadFailure() != ReadFailure::kNone) {
     outcome = Download::kCut;
   }
   // Closes and deletes the file either way; reads it back only when whole.
@@ -114,18 +119,20 @@ void ReportTimeOut(EngineRunContext& worker) {
 // The identity of a request: a POST sends its body to the same URL.
 std::string RequestKey(const EngineRequest& request) { return request.url + '\n' + request.body; }
 
-// The cookie pages, in order; an ill-formed address is skipped.
+// The cookie pages, in order; an ill-formed address is skipped. They carry
+// the engine's preset cookies, if it has any, and no others.
 void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
                       std::string& cookieText) {
   cookieText.clear();
+  const std::string& preset = engine.web.cookies;
   for (const std::string& cookieUrl : engine.cookieUrls) {
     if (worker.cancelled()) return;
     worker.SendStatus(FormatStatus(kStatusConnecting, cookieUrl));
     try {
       worker.connection().SetURL(cookieUrl, false);
+      if (!preset.empty()) worker.connection().cookieToSend = preset.c_str();
       worker.connection().cookieSink = &cookieText;
-      worker.connection().Open(kUserAgent, engine.referer.c_str(), nullptr,
-                               &worker.settings().proxy);
+      worker.connection().Open(worker.settings().program.userAgent.c_str(), engine.referer.c_str(), nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
       // An ill-formed address, or redirect target, skips this cookie page.
     }
@@ -142,6 +149,13 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
     worker.SendStatus(problem);
     return;
   }
+  // Every request to the engine's server carries what its definition asks
+  // for, within its own time-outs; the validation fetches of its results
+  // carry its User-Agent and protocol choices only.
+  connection.SetRequestOptions(EngineRequestOptions(engine));
+  connection.SetTimeouts(EngineTimeouts(worker.settings().program, engine.web));
+  worker.validationConnection().SetRequestOptions(ValidationRequestOptions(engine));
+
   std::string cookieText;
   VisitCookiePages(worker, engine, cookieText);
 
@@ -172,8 +186,8 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
       worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
       connection.SetURL(requestUrl, engine.method == POST);
       // The text sent is a copy: the sink may replace the cookie text while
-      // a redirect still sends it.
-      const std::string cookieSent = cookieText;
+      // a redirect still sends it. The server's cookies go over the preset ones.
+      const std::string cookieSent = MergeCookies(engine.web.cookies, cookieText);
       if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
       if (engine.requiresCookies) connection.cookieSink = &cookieText;
       // An empty referer sends none (a null one would keep the last).
@@ -181,7 +195,7 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
                             : pageIndex != 0        ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(kUserAgent, referer, body, &worker.settings().proxy)) {
+      if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body, &worker.settings().proxy)) {
         ReportTimeOut(worker);
         break;
       }
@@ -193,8 +207,8 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
       const Download download = DownloadPage(worker, buffer, page);
       if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
       if (download == Download::kSpoolFailed) {
-        worker.SendStatus(FormatStatus(kStatusSpoolFailed,
-                                       SpoolFilePath(worker.workFolder(), gettid()).string()));
+        worker.SendStatus(
+            FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string()));
       }
       if (download == Download::kCut) ReportTimeOut(worker);
       if (download != Download::kOk || worker.cancelled()) break;
@@ -236,6 +250,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
   check.validationConnection = &worker.validationConnection();
   check.status = [&worker](const std::string& text) { worker.SendStatus(text); };
 
+  const EngineExtensions& web = engine.web;
+  const ResultList resultList = FindResultList(page, web);
   size_t pos = 0;
   std::string link;
   std::string title;
@@ -245,21 +261,44 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     size_t at = FindNoCase(page.substr(pos), "<A");
     if (at == kNotFound) break;
     at += pos;
-    size_t used = ParseAnchor(page, at, link, title, memo);
+    size_t tagEnd = 0;
+    size_t used = ParseAnchor(page, at, link, title, memo, &tagEnd);
     if (used == 0) {
       pos = at + 1;
       continue;
     }
     pos = at + used;
-    if (title.empty()) title = link;
+    const bool untitled = title.empty();
+    if (untitled) title = link;
+    const bool namesHost = LinkNamesHost(link);
 
     worker.SendStatus(FormatStatus(kStatusCheckingUrl, link, ""));
     MakeAbsoluteLink(engine.searchUrl, link);
+    // The next-page link is looked for anywhere on the page; the rules of
+    // where results stand apply to results only.
     if (link.find('?') != std::string::npos &&
         IsNextPageLink(link, pageOffset, pageIndex, engine)) {
       nextFound = true;
       continue;
     }
+    if (!resultList.Holds(at)) continue;
+    if (!web.resultClass.empty() &&
+        !TagHasClass(page.substr(at, tagEnd - at), web.resultClass)) {
+      continue;
+    }
+    bool unwrapped = false;
+    if (!web.redirectParameter.empty()) {
+      const RedirectLink redirect = UnwrapRedirectLink(link, web.redirectParameter);
+      if (redirect == RedirectLink::kRefused) continue;
+      if (redirect == RedirectLink::kUnwrapped) {
+        unwrapped = true;
+        MakeAbsoluteLink(engine.searchUrl, link);
+        if (untitled) title = link;
+      }
+    }
+    // An engine whose results are ordinary web addresses links to its own
+    // pages (help, settings, advertisements) without a host.
+    if (web.anyFileType && !namesHost && !unwrapped) continue;
     if (memory.ownLinks.insert(link).second) ++memory.newLinksOnPage;
 
     if (worker.LimitReached(perEngineCount)) {

@@ -28,12 +28,19 @@ inline constexpr int kPageReadSize = 65535;
 inline constexpr size_t kMaxResultPageBytes = 64 * 1024 * 1024;
 
 // Worker thread: the whole loop for `engine` (the worker's own copy), run
-// for `worker` (the SearchWorker of the engine, or a test's fake).
+// for `worker` (the SearchWorker of the engine, or a test's fake). Every
+// request to the engine's server (cookie pages, result pages) carries its
+// EngineRequestOptions and its preset cookies (under those its server set),
+// within EngineTimeouts; its validation fetches carry its
+// ValidationRequestOptions (search/request_builder.h).
 void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 
 // Worker thread: walks the anchors of one result page, hands over the
 // accepted result links and tells whether the page links to the engine's
-// next page. Sets engine.stopRequested and returns false at once when the
+// next page. The next-page link counts wherever it stands; results are only
+// the anchors the engine's result list and result class allow, redirect
+// links unwrapped, and for an "any file type" engine only links that name
+// a host (docs/result_links.md). Sets engine.stopRequested and returns false at once when the
 // result limit is reached. Counts in the worker's PageMemory the result
 // links it had not met on its earlier pages.
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,

@@ -143,7 +143,7 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     bool opened = false;
     try {
       // An empty referer sends none.
-      opened = connection.Open(kUserAgent, referer ? referer : "",
+      opened = connection.Open(worker.settings().program.userAgent.c_str(), referer ? referer : "",
                                isPost ? (body ? body : "") : nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
       opened = false;

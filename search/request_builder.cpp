@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/ascii.h"
 
 #include "search/search_text.h"
 
@@ -94,6 +99,65 @@ EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpressio
                     " that can be sent; the engine was left out.";
   }
   return request;
+}
+
+RequestOptions EngineRequestOptions(const EngineDefinition& engine) {
+  RequestOptions options = ValidationRequestOptions(engine);
+  options.extraHeaders = engine.web.headers;
+  return options;
+}
+
+RequestOptions ValidationRequestOptions(const EngineDefinition& engine) {
+  RequestOptions options;
+  options.userAgent = engine.web.userAgent;
+  options.http11 = engine.web.http11;
+  options.acceptCompression = engine.web.acceptCompression;
+  return options;
+}
+
+ProgramOptions EngineTimeouts(const ProgramOptions& program, const EngineExtensions& web) {
+  auto shorter = [](int32_t programSeconds, int engineSeconds) {
+    if (engineSeconds <= 0) return programSeconds;
+    return programSeconds <= 0 ? engineSeconds : std::min(programSeconds, engineSeconds);
+  };
+  ProgramOptions options = program;
+  options.connectTimeoutSeconds = shorter(program.connectTimeoutSeconds, web.connectTimeoutSeconds);
+  options.readTimeoutSeconds = shorter(program.readTimeoutSeconds, web.readTimeoutSeconds);
+  return options;
+}
+
+std::string MergeCookies(std::string_view preset, std::string_view received) {
+  if (preset.empty()) return std::string(received);
+  if (received.empty()) return std::string(preset);
+  // The pairs in order of first appearance; a later pair of a known name
+  // takes the earlier one's place.
+  std::vector<std::string_view> pairs;
+  std::unordered_map<std::string_view, size_t> byName;
+  auto add = [&pairs, &byName](std::string_view text) {
+    for (size_t from = 0; from <= text.size();) {
+      const size_t semicolon = std::min(text.find(';', from), text.size());
+      std::string_view pair = text.substr(from, semicolon - from);
+      while (!pair.empty() && IsAsciiBlank(pair.front())) pair.remove_prefix(1);
+      while (!pair.empty() && IsAsciiBlank(pair.back())) pair.remove_suffix(1);
+      from = semicolon + 1;
+      if (pair.empty()) continue;
+      const std::string_view name = pair.substr(0, pair.find('='));
+      const auto [known, added] = byName.try_emplace(name, pairs.size());
+      if (added) {
+        pairs.push_back(pair);
+      } else {
+        pairs[known->second] = pair;
+      }
+    }
+  };
+  add(preset);
+  add(received);
+  std::string merged;
+  for (std::string_view pair : pairs) {
+    if (!merged.empty()) merged += "; ";
+    merged += pair;
+  }
+  return merged;
 }
 
 }  // namespace trovelane

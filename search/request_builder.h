@@ -1,12 +1,18 @@
 // The request an engine definition receives for one result page: the URL and,
-// for POST, the body, assembled from the engine's parameters in order.
+// for POST, the body, assembled from the engine's parameters in order; and
+// what every request of the engine carries beyond it (its extensions:
+// request options, preset cookies, time-outs). Plain functions of their
+// arguments, for any thread.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
+#include "net/connection_settings.h"
+#include "net/request_options.h"
 
 namespace trovelane {
 
@@ -50,5 +56,28 @@ std::string SearchTextParameter(const SearchExpression& expression, const Engine
 // position. A URL or body longer than kMaxRequestLength is refused.
 EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpression& expression,
                            int iterationValue);
+
+// What the requests of the engine's own server carry (result pages and
+// cookie pages): its User-Agent (empty: the program's), its extra headers,
+// HTTP/1.1 and compression as its definition asks.
+RequestOptions EngineRequestOptions(const EngineDefinition& engine);
+
+// What a validation fetch of one of the engine's results carries: the
+// engine's User-Agent, HTTP/1.1 and compression, but none of its headers
+// (they were written for the engine's server, such as a Referer naming it,
+// and are not for the sites of its results).
+RequestOptions ValidationRequestOptions(const EngineDefinition& engine);
+
+// The program's options with the engine's time-outs in force: for each of
+// the connect and read time-outs, the engine's when it sets one (above 0)
+// and the program has none (0) or a longer one; otherwise the program's.
+ProgramOptions EngineTimeouts(const ProgramOptions& program, const EngineExtensions& web);
+
+// The Cookie text of a request: the engine's preset cookies with the cookies
+// its server set (`received`, the "a=1;b=2" a connection's cookie sink
+// gathers) laid over them, a received cookie replacing a preset one of the
+// same name. Either text alone is returned as it stands; together they are
+// joined as "name=value" pairs with "; ". Empty pairs are dropped.
+std::string MergeCookies(std::string_view preset, std::string_view received);
 
 }  // namespace trovelane

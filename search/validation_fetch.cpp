@@ -68,7 +68,7 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
   page.SetURL(url, false);
   page.SetTimeouts(settings.program);
   // An empty referer, not the one an earlier fetch of this object kept.
-  if (!page.Open(kUserAgent, "", nullptr, &settings.proxy)) return 0;
+  if (!page.Open(settings.program.userAgent.c_str(), "", nullptr, &settings.proxy)) return 0;
   // A server that answers with an error has no such page, whatever its
   // error page says.
   if (page.GetStatus() >= 400) return 0;

@@ -22,7 +22,9 @@ inline constexpr std::size_t kMaxScoredPageBytes = 64 * 1024 * 1024;
 
 // 1 when the page was fetched and satisfies the expression; in VAL+REL
 // (relevanceOut given) stores the relevance. Uses `connection` afresh
-// (SetURL/Open/Read/Close); returns 0 at once when it is cancelled.
+// (SetURL/Open/Read/Close) with the RequestOptions it keeps (a worker gives
+// it its engine's ValidationRequestOptions); returns 0 at once when it is
+// cancelled.
 //
 // Without relevanceOut (VAL) the page is read in pieces of readChunkSize
 // bytes and the expression is tested on each piece together with the one

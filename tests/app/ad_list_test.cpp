@@ -167,7 +167,7 @@ TEST(AdListDownloadTest, FetchesTheListAndEachImageThenRemovesItsFiles) {
   // Every request carries the program's user agent.
   std::string first = server.Received(0);
   EXPECT_NE(first.find("GET /ads.txt HTTP/1.0"), std::string::npos);
-  EXPECT_NE(first.find(std::string("User-Agent: ") + kUserAgent), std::string::npos);
+  EXPECT_NE(first.find(std::string("User-Agent: ") + kDefaultUserAgent), std::string::npos);
 }
 
 TEST(AdListDownloadTest, AnErrorPageIsNotReadAsAList) {

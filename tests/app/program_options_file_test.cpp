@@ -90,5 +90,53 @@ TEST_F(ProgramOptionsFileTest, OutOfRangeOptionsAreNotSaved) {
   EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
+TEST_F(ProgramOptionsFileTest, UserAgentAndResolveListRoundTrip) {
+  ProgramOptions options;
+  EXPECT_EQ(options.userAgent, kDefaultUserAgent);
+  options.userAgent = "Fixture Agent/2.0 (+https://trovelane.test/)";
+  options.resolve = {{"html.duckduckgo.com", 443, "127.0.0.1"}, {"en.wikipedia.org", 8443, "::1"}};
+  ASSERT_TRUE(SaveProgramOptions(path_, options));
+  auto json = nlohmann::json::parse(ReadFileBytes(path_));
+  EXPECT_EQ(json["resolve"][1], "en.wikipedia.org:8443:[::1]");
+
+  ProgramOptions again;
+  ProgramOptionsLoad load = LoadProgramOptions(path_, again);
+  EXPECT_EQ(load.problem, "");
+  EXPECT_EQ(again.userAgent, options.userAgent);
+  EXPECT_EQ(again.resolve, options.resolve);
+
+  // Without overrides the file names none.
+  again.resolve.clear();
+  ASSERT_TRUE(SaveProgramOptions(path_, again));
+  EXPECT_FALSE(nlohmann::json::parse(ReadFileBytes(path_)).contains("resolve"));
+}
+
+TEST_F(ProgramOptionsFileTest, UnsendableUserAgentsAndBadResolveEntriesAreLeftOut) {
+  WriteFileBytes(path_, R"({"userAgent": "Agent\r\nX-Injected: 1",
+                           "resolve": ["good.test:80:127.0.0.1", "no-port.test:127.0.0.1",
+                                       "bad.test:0:127.0.0.1", "name.test:80:localhost", 7,
+                                       "v6.test:443:[::1]"]})");
+  ProgramOptions options;
+  ProgramOptionsLoad load = LoadProgramOptions(path_, options);
+  EXPECT_EQ(options.userAgent, kDefaultUserAgent);
+  EXPECT_NE(load.problem.find("userAgent holds a control character"), std::string::npos)
+      << load.problem;
+  const std::vector<ResolveEntry> kept = {{"good.test", 80, "127.0.0.1"},
+                                          {"v6.test", 443, "::1"}};
+  EXPECT_EQ(options.resolve, kept);
+  for (const char* named : {"HOST:PORT:ADDR", "is not a port", "is not a numeric address",
+                            "an entry is not a text"}) {
+    EXPECT_NE(load.problem.find(named), std::string::npos) << named;
+  }
+
+  for (const char* agent : {"", "tab\\there"}) {
+    WriteFileBytes(path_, std::string("{\"userAgent\": \"") + agent + "\"}");
+    LoadProgramOptions(path_, options);
+    EXPECT_EQ(options.userAgent, kDefaultUserAgent) << agent;
+  }
+  options.userAgent.clear();
+  EXPECT_FALSE(SaveProgramOptions(path_, options));
+}
+
 }  // namespace
 }  // namespace trovelane

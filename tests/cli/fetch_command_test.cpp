@@ -12,6 +12,9 @@
 
 #include "net/base64.h"
 #include "app/settings_file.h"
+#include "net/connection_settings.h"
+#include "platform/socket.h"
+#include "tests/support/https_fixture.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/resetting_server.h"
 
@@ -161,6 +164,95 @@ TEST(FetchCommand, TimeOutsFromTheSettingsEndASilentServerAndACutBodyFails) {
   EXPECT_EQ(short_.out, "part");
   EXPECT_NE(short_.err.find("the body ended before its Content-Length"), std::string::npos);
   std::system((std::string("rm -rf ") + home).c_str());
+}
+
+TEST(FetchCommand, ResolveSendsTheConnectionElsewhereAndKeepsTheHost) {
+  LoopbackServer server(Answer(HttpResponse("HTTP/1.0 200 OK", "", "fixture page")));
+  const std::string port = std::to_string(server.port());
+  CliRun run = RunCli("fetch --resolve engine.test:" + port + ":127.0.0.1 http://engine.test:" +
+                      port + "/q");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "fixture page");
+  const std::string request = server.Received(0);
+  EXPECT_NE(request.find("\r\nHost: engine.test:" + port + "\r\n"), std::string::npos) << request;
+  EXPECT_NE(request.find(std::string("\r\nUser-Agent: ") + kDefaultUserAgent + "\r\n"),
+            std::string::npos)
+      << "the program's default: a current browser";
+
+  for (const char* bad : {"engine.test:80", "engine.test:0:127.0.0.1", "engine.test:80:localhost",
+                          ":80:127.0.0.1"}) {
+    CliRun refused = RunCli(std::string("fetch --resolve ") + bad + " http://engine.test/");
+    EXPECT_EQ(refused.status, 2) << bad;
+    EXPECT_NE(refused.err.find("--resolve: "), std::string::npos) << refused.err;
+  }
+}
+
+TEST(FetchCommand, RequestsAsAnEngineOfTodayAsksForThem) {
+  const std::string page = "<html>" + std::string(20000, 'x') + "</html>";
+  LoopbackServer server(Answer(
+      "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n" +
+      test::ChunkedBytes(test::GzipBytes(page), 500)));
+  CliRun run = RunCli("fetch --http11 --compressed --user-agent 'Engine Agent/2' "
+                      "-H 'Referer: https://html.engine/' -H 'X-Engine: yes' " +
+                      server.Url("/html/"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out == page) << run.out.size();
+  const std::string request = server.Received(0);
+  EXPECT_EQ(request.rfind("GET /html/ HTTP/1.1\r\n", 0), 0u) << request;
+  for (const char* line : {"\r\nUser-Agent: Engine Agent/2\r\n", "\r\nConnection: close\r\n",
+                           "\r\nAccept-Encoding: gzip, deflate\r\n",
+                           "\r\nReferer: https://html.engine/\r\n", "\r\nX-Engine: yes\r\n"}) {
+    EXPECT_NE(request.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(RunCli("fetch -H 'no colon' " + server.Url("/")).status, 2);
+}
+
+TEST(FetchCommand, TheUserAgentAndResolveSettingsOfTrovelaneJsonApply) {
+  LoopbackServer server(Answer(HttpResponse("HTTP/1.0 200 OK", "", "ok")));
+  const std::string port = std::to_string(server.port());
+  char home[] = "/tmp/trovelane-cli-home-XXXXXX";
+  ASSERT_NE(mkdtemp(home), nullptr);
+  std::ofstream(std::string(home) + "/trovelane.json")
+      << R"({"userAgent": "Json Agent/1.0", "resolve": ["json.test:)" << port
+      << R"(:127.0.0.1"]})";
+  CliRun run = RunCli(std::string("--home ") + home + " fetch http://json.test:" + port + "/");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(server.Received(0).find("\r\nUser-Agent: Json Agent/1.0\r\n"), std::string::npos);
+  std::system((std::string("rm -rf ") + home).c_str());
+}
+
+TEST(FetchCommand, AnHttpsFixtureUnderAPublicNameThroughResolveAndSslCertFile) {
+  if (!test::HttpsFixtureServer::CanListenOnPort443()) {
+    GTEST_SKIP() << "port 443 needs root or net.ipv4.ip_unprivileged_port_start <= 443";
+  }
+  test::HttpsFixtureServer fixture({"html.duckduckgo.com", "www.mojeek.com"},
+                                   [](const test::FixtureRequest& request) {
+                                     test::FixtureResponse response;
+                                     response.body = "modelled page for " + request.Host();
+                                     return response;
+                                   });
+  std::string resolve;
+  for (const std::string& argument : fixture.ResolveArguments()) resolve += argument + " ";
+  setenv("SSL_CERT_FILE", fixture.CaFile().c_str(), 1);
+  CliRun run = RunCli("fetch " + resolve + "https://www.mojeek.com/search?q=river");
+  unsetenv("SSL_CERT_FILE");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "modelled page for www.mojeek.com");
+  ASSERT_EQ(fixture.Requests().size(), 1u);
+  EXPECT_EQ(fixture.Requests()[0].serverName, "www.mojeek.com");
+}
+
+TEST(FetchCommand, TheLoopbackGuardStopsTheProgramLoudly) {
+  setenv(kLoopbackOnlyVariable, "1", 1);
+  CliRun outside = RunCli("fetch http://192.0.2.1/");
+  EXPECT_NE(outside.status, 0);
+  EXPECT_NE(outside.err.find("refused to connect to 192.0.2.1 port 80"), std::string::npos)
+      << outside.err;
+  CliRun publicName = RunCli("fetch https://html.duckduckgo.com/html/");
+  EXPECT_NE(publicName.status, 0);
+  EXPECT_NE(publicName.err.find("refused to look up the name html.duckduckgo.com"),
+            std::string::npos)
+      << publicName.err;
 }
 
 }  // namespace

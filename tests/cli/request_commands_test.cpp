@@ -44,5 +44,14 @@ TEST(RequestCommandsTest, InvalidEmptyAndOverlongExpressions) {
   EXPECT_THAT(overlong.output, HasSubstr("refused: The request for Example Offsets is"));
 }
 
+TEST(RequestCommandsTest, ResolveShowsWhereTheConnectionWouldGo) {
+  CliHome home;
+  testing::Outcome shown = home.Run(
+      {"request", "--resolve", "127.0.0.1:8080:[::1]", "--engine", "0", "river"});
+  ASSERT_EQ(shown.exitCode, 0) << shown.output;
+  EXPECT_THAT(shown.output, HasSubstr("\nconnect: ::1 port 8080 (resolve 127.0.0.1:8080:[::1])\n"));
+  EXPECT_EQ(home.Run({"request", "--resolve", "nonsense", "river"}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace trovelane

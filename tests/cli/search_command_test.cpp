@@ -94,6 +94,21 @@ TEST_F(SearchCommandTest, TheExpressionMayFollowAnEngineAndSpanSeveralWords) {
   EXPECT_GT(lacksOne, 0);
 }
 
+TEST_F(SearchCommandTest, ResolveTakesEnginesUnderAHostNameToTheirServer) {
+  // The profile names the engines by a host name that resolves nowhere.
+  const std::string port = std::to_string(server_->Port());
+  std::string text = server_->ProfileText();
+  const std::string base = server_->BaseUrl();
+  for (size_t at = text.find(base); at != std::string::npos; at = text.find(base, at)) {
+    text.replace(at, base.size(), "http://samples.test:" + port);
+  }
+  std::ofstream(profile_, std::ios::trunc) << text;
+  Outcome out = Search({"--resolve", "samples.test:" + port + ":127.0.0.1", "--engine", "offset0",
+                        "--max", "3", "--format", "json", "river"});
+  ASSERT_EQ(out.exitCode, 0) << out.output;
+  EXPECT_EQ(JsonLines(out.output).size(), 3u) << out.output;
+}
+
 TEST_F(SearchCommandTest, TsvAndTableLines) {
   Outcome tsv = Search({"--engine", "offset0", "--max", "3", "--format", "tsv", "river"});
   ASSERT_EQ(tsv.exitCode, 0) << tsv.output;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "net/base64.h"
+#include "net/connection_settings.h"
 #include "tests/cli/cli_home.h"
 
 namespace trovelane {
@@ -41,6 +42,19 @@ TEST(SettingsCommandsTest, ConfiguresAnAuthenticatedProxy) {
   EXPECT_THAT(shown.output, HasSubstr("proxy.password = ********\n"));
   EXPECT_THAT(shown.output, Not(HasSubstr("pw\n")));
   EXPECT_THAT(shown.output, HasSubstr("read-chunk = 3600"));
+}
+
+TEST(SettingsCommandsTest, UserAgentIsKeptInTrovelaneJson) {
+  CliHome home;
+  EXPECT_THAT(home.Run({"settings"}).output,
+              HasSubstr(std::string("user-agent = ") + kDefaultUserAgent + "\n"));
+  testing::Outcome set = home.Run({"settings", "set", "user-agent", "Research Bot/1.0"});
+  ASSERT_EQ(set.exitCode, 0) << set.output;
+  EXPECT_THAT(ReadFileBytes(home.HomeFile("trovelane.json")),
+              HasSubstr("\"userAgent\": \"Research Bot/1.0\""));
+  testing::Outcome empty = home.Run({"settings", "set", "user-agent", ""});
+  EXPECT_EQ(empty.exitCode, 2);
+  EXPECT_THAT(empty.output, HasSubstr("userAgent is empty"));
 }
 
 TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {

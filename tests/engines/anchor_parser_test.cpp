@@ -154,5 +154,36 @@ TEST(ParseAnchorTest, APageMemoChangesNoResult) {
   }
 }
 
+TEST(TagHasClassTest, MatchesAWholeWordOfTheFirstClassAttribute) {
+  const char* word = "result__a";
+  for (const char* tag : {"<a class=\"result__a\" href=x", "<a href=x class='big result__a'",
+                          "<A CLASS = result__a href=\"x\"", "<a rel=nofollow\tclass=\"a\tresult__a\"",
+                          "<a data-x title=\"class=none\" class=\"result__a\"",
+                          "<a/class=\"result__a\""}) {
+    EXPECT_TRUE(TagHasClass(tag, word)) << tag;
+  }
+  for (const char* tag :
+       {"<a href=x", "<a class=\"result__ab\"", "<a class=\"Result__a\"", "<a data-class=\"result__a\"",
+        "<a title=\"class=result__a\"", "<a class=\"other\" class=\"result__a\"",
+        "<a class", "<a class=", "<aclass=result__a"}) {
+    EXPECT_FALSE(TagHasClass(tag, word)) << tag;
+  }
+  EXPECT_FALSE(TagHasClass("<a class=\"\"", ""));
+}
+
+TEST(TagHasClassTest, TheScanGivesTheOpeningTagOfEachAnchor) {
+  const std::string page = "<p><a class=ob href=\"/1\">one</a> <a href='/2' class=\"x\">two</a></p>";
+  AnchorPageMemo memo;
+  std::string url, text;
+  size_t tagEnd = 0;
+  const size_t first = page.find("<a");
+  ASSERT_GT(ParseAnchor(page, first, url, text, memo, &tagEnd), 0u);
+  EXPECT_EQ(page.substr(first, tagEnd - first), "<a class=ob href=\"/1\"");
+  EXPECT_TRUE(TagHasClass(page.substr(first, tagEnd - first), "ob"));
+  const size_t second = page.find("<a", first + 1);
+  ASSERT_GT(ParseAnchor(page, second, url, text, memo, &tagEnd), 0u);
+  EXPECT_FALSE(TagHasClass(page.substr(second, tagEnd - second), "ob"));
+}
+
 }  // namespace
 }  // namespace trovelane

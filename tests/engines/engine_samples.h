@@ -47,6 +47,27 @@ inline EngineDefinition FullEngine() {
   return e;
 }
 
+// FullEngine with every extension set, values with blanks, ":" and "=".
+inline EngineDefinition WebEngine() {
+  EngineDefinition e = FullEngine();
+  e.web.userAgent = "Mozilla/5.0 (X11; Linux x86_64; rv:140.0) Gecko/20100101 Firefox/140.0";
+  e.web.headers = {{"Referer", "https://127.0.0.1:8443/"},
+                   {"Accept-Language", " en-GB, en;q=0.5"},
+                   {"X-Empty", ""}};
+  e.web.cookies = "kl=wt-wt; theme=dark ";
+  e.web.http11 = true;
+  e.web.acceptCompression = true;
+  e.web.connectTimeoutSeconds = 3;
+  e.web.readTimeoutSeconds = -1;
+  e.web.resultClass = "result__a";
+  e.web.resultListStart = "<div id=\"links\" class = \"results\">";
+  e.web.resultListEnd = "</div><!-- end -->";
+  e.web.redirectParameter = "uddg";
+  e.web.anyFileType = true;
+  e.web.blockMarkers = {"<form id=\"challenge-form\"", "  unusual traffic  "};
+  return e;
+}
+
 // An engine file as the Windows version exports it: CR LF line ends, two
 // parameters, a URL skip list written with the "DS" key.
 inline std::string WindowsEngineFile(const std::string& name = "Sample") {

@@ -46,7 +46,7 @@ TEST(Cancel, EndsEveryWaitOfOpenAtOnce) {
     page.SetURL(c.url, false);
     bool opened = true;
     auto latency = LatencyAfterCancel(
-        page, [&] { opened = page.Open(kUserAgent, nullptr, nullptr, c.proxy); });
+        page, [&] { opened = page.Open(test::kTestUserAgent, nullptr, nullptr, c.proxy); });
     EXPECT_FALSE(opened);
     EXPECT_EQ(page.GetFailure(), OpenFailure::kCancelled);
     EXPECT_LT(latency, kPrompt);
@@ -62,7 +62,7 @@ TEST(Cancel, EndsAReadWaitingForTheBodyAndHoldsUntilReset) {
   });
   CHttpURL page;
   page.SetURL(server.Url(), false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   char buffer[64];
   ASSERT_EQ(page.Read(buffer, sizeof buffer), 4);
   int n = -1;
@@ -71,9 +71,9 @@ TEST(Cancel, EndsAReadWaitingForTheBodyAndHoldsUntilReset) {
   page.Close();
 
   page.SetURL(server.Url(), false);
-  EXPECT_FALSE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   page.ResetCancel();
-  EXPECT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
 }
 
 }  // namespace

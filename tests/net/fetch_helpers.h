@@ -9,6 +9,9 @@
 
 namespace trovelane::test {
 
+// A fixed User-Agent that the byte-exact request tests spell out.
+inline constexpr const char* kTestUserAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Win32)";
+
 inline std::string ReadBody(CHttpURL& page, int chunk = 4096) {
   std::string body;
   std::string buffer(static_cast<size_t>(chunk), '\0');
@@ -17,12 +20,12 @@ inline std::string ReadBody(CHttpURL& page, int chunk = 4096) {
   return body;
 }
 
-// SetURL, Open (the program's user agent), read the body, Close. "" when
+// SetURL, Open (kTestUserAgent), read the body, Close. "" when
 // Open fails; `opened` tells the two apart.
 inline std::string Fetch(CHttpURL& page, const std::string& url, const ProxySettings* proxy,
                          bool* opened = nullptr) {
   page.SetURL(url, false);
-  bool ok = page.Open(kUserAgent, nullptr, nullptr, proxy);
+  bool ok = page.Open(kTestUserAgent, nullptr, nullptr, proxy);
   if (opened) *opened = ok;
   std::string body = ok ? ReadBody(page) : "";
   page.Close();

@@ -79,7 +79,7 @@ TEST(Timeouts, SilentOrTricklingServersAndProxiesEndOpenAsTimedOut) {
     page.SetTimeouts(OneSecond());
     page.SetURL(c.url, false);
     const auto start = Clock::now();
-    EXPECT_FALSE(page.Open(kUserAgent, nullptr, nullptr, c.proxy));
+    EXPECT_FALSE(page.Open(test::kTestUserAgent, nullptr, nullptr, c.proxy));
     EXPECT_LT(Clock::now() - start, kHangGuard);
     EXPECT_EQ(page.GetFailure(), OpenFailure::kTimedOut);
     EXPECT_TRUE(page.TimedOut());
@@ -97,7 +97,7 @@ TEST(Timeouts, ZeroMeansNoTimeOutAndABodyFallingSilentTimesOut) {
   CHttpURL page;
   page.SetTimeouts(OneSecond());
   page.SetURL(server.Url(), false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   const auto start = Clock::now();
   EXPECT_EQ(ReadBody(page), "part");
   EXPECT_LT(Clock::now() - start, kHangGuard);
@@ -110,7 +110,7 @@ TEST(Timeouts, ZeroMeansNoTimeOutAndABodyFallingSilentTimesOut) {
   page.Close();
   page.SetTimeouts(none);
   page.SetURL(server.Url(), false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   char buffer[16];
   ASSERT_EQ(page.Read(buffer, sizeof buffer), 4);
   std::thread canceller([&page] {

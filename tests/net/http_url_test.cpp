@@ -53,7 +53,7 @@ TEST(HttpRequest, PostCarriesLengthAndBodyWithoutLineEnd) {
   CHttpURL page;
   page.SetURL(server.Url("/post"), true);
   page.cookieToSend = "c=3";
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, "q=a+b&n=10", nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, "q=a+b&n=10", nullptr));
   EXPECT_EQ(ReadBody(page), "hello");
   page.Close();
   EXPECT_EQ(server.Received(0),
@@ -71,7 +71,7 @@ TEST(HttpHead, BodyStartsRightAfterTheHeadAndStatusIsKept) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.1 404 Not Found", "X-A: 1\r\n", body)));
   CHttpURL page;
   page.SetURL(server.Url(), false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(page.GetStatus(), 404);
   EXPECT_EQ(page.GetHead().substr(0, 24), "HTTP/1.1 404 Not Found\r\n");
   EXPECT_EQ(ReadBody(page, 65535), body);
@@ -85,7 +85,7 @@ TEST(HttpHead, SetCookieValuesAreJoinedAndTheSinkIsEmptiedFirst) {
   std::string sink = "stale";
   page.SetURL(server.Url(), false);
   page.cookieSink = &sink;
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(sink, "a=1;b=2");
 }
 
@@ -99,7 +99,7 @@ TEST(HttpHead, LongLinesAreReadWholeAndOverlongOnesDoNotDerailTheHead) {
   std::string sink;
   page.SetURL(server.Url(), false);
   page.cookieSink = &sink;
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(sink, cookie + ";k=v");
   EXPECT_EQ(ReadBody(page), "body");
 }
@@ -112,7 +112,7 @@ TEST(HttpHead, ContentLengthEndsTheBodyOfAConnectionKeptOpen) {
   });
   CHttpURL page;
   page.SetURL(server.Url(), false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(ReadBody(page, 3), "12345");
 }
 
@@ -125,7 +125,7 @@ TEST(HttpHead, ServerClosingBeforeOrInsideTheHeadGivesAnEmptyAnswer) {
     });
     CHttpURL page;
     page.SetURL(server.Url(), false);
-    EXPECT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
     EXPECT_EQ(ReadBody(page), "");
   }
 }
@@ -149,7 +149,7 @@ TEST(HttpRedirect, FollowsAsGetWithTheOldHostAsRefererAndNoCookies) {
   page.SetURL(origin.Url("/here"), true);
   page.cookieToSend = "c=1";
   page.cookieSink = &sink;
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, "a=b", nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, "a=b", nullptr));
   EXPECT_EQ(ReadBody(page), "hello");
   EXPECT_EQ(page.GetHost(), "localhost");
   EXPECT_EQ(page.cookieSink, nullptr);
@@ -190,7 +190,7 @@ TEST(HttpRedirect, ALoopEndsAfterTwentyRedirectsWithTheLastAnswer) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.0 302 Found", "Location: /again\r\n", "loop")));
   CHttpURL page;
   page.SetURL(server.Url("/again"), false);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(page.GetStatus(), 302);
   EXPECT_EQ(ReadBody(page), "loop");
   page.Close();
@@ -216,7 +216,7 @@ TEST(HttpRedirect, AMalformedTargetThrowsWithTheConnectionClosed) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.0 302 Found", "Location: http://:0/\r\n", "")));
   CHttpURL page;
   page.SetURL(server.Url(), false);
-  EXPECT_THROW(page.Open(kUserAgent, nullptr, nullptr, nullptr), CMalformedURLException);
+  EXPECT_THROW(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr), CMalformedURLException);
   EXPECT_FALSE(page.IsConnected());
 }
 

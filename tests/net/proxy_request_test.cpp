@@ -37,7 +37,7 @@ TEST(CernProxy, AbsoluteTargetAndHostCarryAPortThatIsNotTheDefault) {
                                proxy.credentials + "\r\nHost: h.example:8080\r\n\r\n\r\n";
   // A second Open of the same URL sends the same request.
   for (size_t i = 0; i < 2; ++i) {
-    ASSERT_TRUE(page.Open(kUserAgent, nullptr, nullptr, &proxy));
+    ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, &proxy));
     EXPECT_EQ(page.GetPath(), "http://h.example:8080/x?y=1");
     page.Close();
     EXPECT_EQ(proxyServer.Received(i), expected);
@@ -52,7 +52,7 @@ TEST(CernProxy, DefaultPortIsLeftOutAndWrappedCredentialsAreJoined) {
   proxy.credentials = "dXNlcjpw\r\nYXNz";
   CHttpURL page;
   page.SetURL("http://h.example/p", true);
-  ASSERT_TRUE(page.Open(kUserAgent, nullptr, "a=1", &proxy));
+  ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, "a=1", &proxy));
   page.Close();
   EXPECT_EQ(proxyServer.Received(0),
             "POST http://h.example/p HTTP/1.0\r\nAccept: */*\r\nAccept-Language: en\r\n"

@@ -141,5 +141,56 @@ TEST(RequestBuilderTest, IterationValueDoesNotOverflow) {
   EXPECT_EQ(IterationValue(e, 2), 2 << 20);
 }
 
+TEST(EngineRequestTest, PresetCookiesMergeUnderTheServersByName) {
+  // Either alone stands as it is, so an engine without presets sends what
+  // its server set, byte for byte.
+  EXPECT_EQ(MergeCookies("", "a=1;b=2"), "a=1;b=2");
+  EXPECT_EQ(MergeCookies("kl=wt-wt; x=y ", ""), "kl=wt-wt; x=y ");
+  EXPECT_EQ(MergeCookies("kl=wt-wt; theme=dark", "theme=light;sid=42"),
+            "kl=wt-wt; theme=light; sid=42");
+  EXPECT_EQ(MergeCookies(" a=1 ;; flag ;a=3", "b=2; flag=on"), "a=3; flag=on; b=2");
+}
+
+TEST(EngineRequestTest, AnEngineMayOnlyShortenTheProgramsTimeOuts) {
+  ProgramOptions program;
+  program.connectTimeoutSeconds = 5;
+  program.readTimeoutSeconds = 0;  // none
+  program.maxPagesPerEngine = 7;
+  EngineExtensions web;
+  ProgramOptions same = EngineTimeouts(program, web);
+  EXPECT_EQ(same.connectTimeoutSeconds, 5);
+  EXPECT_EQ(same.readTimeoutSeconds, 0);
+  EXPECT_EQ(same.maxPagesPerEngine, 7);
+
+  web.connectTimeoutSeconds = 9;  // longer: the program's holds
+  web.readTimeoutSeconds = 3;     // the program has none: the engine's holds
+  ProgramOptions engine = EngineTimeouts(program, web);
+  EXPECT_EQ(engine.connectTimeoutSeconds, 5);
+  EXPECT_EQ(engine.readTimeoutSeconds, 3);
+  web.connectTimeoutSeconds = 2;
+  web.readTimeoutSeconds = -4;  // not a time-out: the program's holds
+  engine = EngineTimeouts(program, web);
+  EXPECT_EQ(engine.connectTimeoutSeconds, 2);
+  EXPECT_EQ(engine.readTimeoutSeconds, 0);
+}
+
+TEST(EngineRequestTest, ValidationFetchesCarryNoneOfTheEnginesHeaders) {
+  EngineDefinition e;
+  e.web.userAgent = "Agent/1";
+  e.web.headers = {{"Referer", "https://engine.test/"}};
+  e.web.http11 = true;
+  e.web.acceptCompression = true;
+  const RequestOptions own = EngineRequestOptions(e);
+  EXPECT_EQ(own.userAgent, "Agent/1");
+  EXPECT_EQ(own.extraHeaders, e.web.headers);
+  EXPECT_TRUE(own.http11 && own.acceptCompression);
+  RequestOptions validation = ValidationRequestOptions(e);
+  EXPECT_TRUE(validation.extraHeaders.empty());
+  validation.extraHeaders = own.extraHeaders;
+  EXPECT_EQ(validation, own);
+  // An engine without extensions asks for nothing beyond the plain request.
+  EXPECT_EQ(EngineRequestOptions(EngineDefinition{}), RequestOptions{});
+}
+
 }  // namespace
 }  // namespace trovelane

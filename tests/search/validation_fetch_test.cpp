@@ -80,7 +80,7 @@ TEST_F(ValidationFetchTest, AcceptsAPageThatSatisfiesTheExpressionInBothModes) {
   // No referer, the program's user agent.
   const std::string request = server.Received(1);
   EXPECT_EQ(request.find("Referer"), std::string::npos);
-  EXPECT_NE(request.find("User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Win32)"),
+  EXPECT_NE(request.find(std::string("User-Agent: ") + kDefaultUserAgent),
             std::string::npos);
 }
 

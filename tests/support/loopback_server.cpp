@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 namespace trovelane::test {
@@ -108,6 +109,11 @@ void ServerConnection::ShutdownWrite() {
   shutdown(fd_, SHUT_WR);
 }
 
+std::string ServerConnection::ServerName() const {
+  const char* name = ssl_ ? SSL_get_servername(ssl_, TLSEXT_NAMETYPE_host_name) : nullptr;
+  return name ? name : "";
+}
+
 void ServerConnection::WaitForStop() {
   pollfd p{stopFd_, POLLIN, 0};
   while (poll(&p, 1, -1) < 0 && errno == EINTR) {
@@ -115,8 +121,8 @@ void ServerConnection::WaitForStop() {
 }
 
 LoopbackServer::LoopbackServer(Handler handler, const std::string& certificateFile,
-                               const std::string& keyFile)
-    : handler_(std::move(handler)) {
+                               const std::string& keyFile, const ListenAddress& listen)
+    : handler_(std::move(handler)), address_(listen.address) {
   signal(SIGPIPE, SIG_IGN);  // a client that went away must not end the test program
   if (!certificateFile.empty()) {
     tls_ = SSL_CTX_new(TLS_server_method());
@@ -129,12 +135,22 @@ LoopbackServer::LoopbackServer(Handler handler, const std::string& certificateFi
   stopFd_ = eventfd(0, EFD_CLOEXEC);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(listen.port));
   socklen_t length = sizeof address;
+  if (inet_pton(AF_INET, listen.address.c_str(), &address.sin_addr) != 1 ||
+      (ntohl(address.sin_addr.s_addr) >> 24) != 127) {
+    throw std::runtime_error("test server: " + listen.address + " is not a loopback address");
+  }
   if (bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listenFd_, 64) != 0 ||
+      ::listen(listenFd_, 64) != 0 ||
       getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    throw std::runtime_error("test server: cannot listen");
+    int error = errno;
+    close(listenFd_);
+    close(stopFd_);
+    if (tls_) SSL_CTX_free(tls_);
+    throw std::system_error(error, std::generic_category(),
+                            "test server: cannot listen on " + listen.address + ":" +
+                                std::to_string(listen.port));
   }
   port_ = ntohs(address.sin_port);
   acceptThread_ = std::thread([this] { AcceptLoop(); });
@@ -156,8 +172,8 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::Url(std::string_view path) const {
-  return std::string(tls_ ? "https://localhost:" : "http://127.0.0.1:") + std::to_string(port_) +
-         std::string(path);
+  return (tls_ ? std::string("https://localhost:") : "http://" + address_ + ":") +
+         std::to_string(port_) + std::string(path);
 }
 
 void LoopbackServer::AcceptLoop() {

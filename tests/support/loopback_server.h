@@ -1,4 +1,5 @@
-// A scripted TCP server on 127.0.0.1 for tests: it listens on a free port,
+// A scripted TCP server on loopback for tests: it listens on a free port of
+// 127.0.0.1 (or on the address and port it is given),
 // runs the test's handler for every connection on a thread of its own, and
 // records every byte each connection received. With a certificate it speaks
 // TLS. Everything stops in the destructor, also a handler that still waits.
@@ -36,6 +37,8 @@ class ServerConnection {
   void ShutdownWrite();
   // Waits until the server stops (a peer that never gets an answer).
   void WaitForStop();
+  // Over TLS: the server name the client asked for (SNI); empty when none.
+  std::string ServerName() const;
 
  private:
   size_t ReadSome(char* buffer, size_t length);  // 0 at the end or on stop
@@ -48,13 +51,21 @@ class ServerConnection {
   std::string pending_;  // read but not yet handed out
 };
 
+// Where a server listens: an IPv4 address of 127.0.0.0/8 and a port (0: a
+// free one).
+struct ListenAddress {
+  std::string address = "127.0.0.1";
+  int port = 0;
+};
+
 class LoopbackServer {
  public:
   using Handler = std::function<void(ServerConnection&)>;
 
-  // `certificateFile` and `keyFile` (PEM) make it a TLS server.
+  // `certificateFile` and `keyFile` (PEM) make it a TLS server. Throws
+  // std::system_error when it cannot listen (the error code says why).
   explicit LoopbackServer(Handler handler, const std::string& certificateFile = "",
-                          const std::string& keyFile = "");
+                          const std::string& keyFile = "", const ListenAddress& listen = {});
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -72,6 +83,7 @@ class LoopbackServer {
   void Serve(int fd, size_t index);
 
   Handler handler_;
+  const std::string address_;
   SSL_CTX* tls_ = nullptr;
   int listenFd_ = -1;
   int stopFd_ = -1;

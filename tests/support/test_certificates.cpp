@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 
 namespace trovelane::test {
@@ -63,6 +64,26 @@ const TestCertificates& GetTestCertificates() {
     return made;
   }();
   return certificates;
+}
+
+ServerCertificate MakeServerCertificate(const std::vector<std::string>& hostNames) {
+  static std::mutex mutex;
+  static int made = 0;
+  const std::string dir = std::filesystem::path(GetTestCertificates().caFile).parent_path();
+  std::string altNames;
+  for (const std::string& name : hostNames) {
+    // The names go into a shell command line and an openssl file.
+    if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                               "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") !=
+                            std::string::npos) {
+      throw std::runtime_error("test certificates: not a host name: " + name);
+    }
+    altNames += (altNames.empty() ? "DNS:" : ",DNS:") + name;
+  }
+  std::lock_guard lock(mutex);
+  std::string leaf = "leaf" + std::to_string(++made);
+  MakeLeaf(dir, leaf, altNames);
+  return {dir + "/" + leaf + ".pem", dir + "/" + leaf + ".key"};
 }
 
 }  // namespace trovelane::test

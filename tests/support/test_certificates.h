@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace trovelane::test {
 
@@ -18,5 +19,14 @@ struct TestCertificates {
 
 // Made once per process; throws when openssl fails.
 const TestCertificates& GetTestCertificates();
+
+struct ServerCertificate {
+  std::string certFile;
+  std::string keyFile;
+};
+
+// A server certificate for `hostNames` (DNS names) signed by the authority of
+// GetTestCertificates(), in its folder; throws when openssl fails. Any thread.
+ServerCertificate MakeServerCertificate(const std::vector<std::string>& hostNames);
 
 }  // namespace trovelane::test

@@ -1,0 +1,241 @@
+// Engines of today's web against scripted servers on 127.0.0.1: results
+// chosen by anchor class or by the result list's markers, redirect links
+// unwrapped, relative links of "any file type" engines left out, preset
+// cookies under the server's, and an engine's own shorter time-out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "search/search_status.h"
+#include "tests/search/search_fixture.h"
+#include "tests/support/loopback_server.h"
+
+namespace trovelane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LoopbackServer;
+using test::ServerConnection;
+
+// The value of query parameter `name` in the request line of `request`.
+std::string Param(const std::string& request, const std::string& name) {
+  const std::string line = request.substr(0, request.find("\r\n"));
+  const size_t at = line.find(name + "=");
+  if (at == std::string::npos) return "";
+  const size_t value = at + name.size() + 1;
+  return line.substr(value, line.find_first_of("& ", value) - value);
+}
+
+// The value of header `name` in `request`, "" without one.
+std::string Header(const std::string& request, const std::string& name) {
+  const size_t at = request.find("\r\n" + name + ": ");
+  if (at == std::string::npos) return "";
+  const size_t value = at + name.size() + 4;
+  return request.substr(value, request.find("\r\n", value) - value);
+}
+
+constexpr const char* kHtmlHead = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+
+// A server whose result page for start=N is pages[N]; other requests (and
+// other starts) get an empty page.
+class PageServer {
+ public:
+  PageServer()
+      : server_([this](ServerConnection& c) {
+          const std::string request = c.ReadRequest();
+          std::string body = "<html></html>";
+          if (auto page = pages.find(Param(request, "start")); page != pages.end()) {
+            body = page->second;
+          }
+          c.Send(kHtmlHead + body);
+        }) {}
+  std::string Url(std::string_view path) const { return server_.Url(path); }
+  int port() const { return server_.port(); }
+
+  std::map<std::string, std::string> pages;  // set before the search starts
+
+ private:
+  LoopbackServer server_;
+};
+
+EngineDefinition Engine(const std::string& searchUrl) {
+  EngineDefinition e;
+  e.name = "web";
+  e.searchUrl = searchUrl;
+  e.searchTextId = "q";
+  e.resultId = "start";
+  e.resultsPerPage = 10;
+  e.iterationTechnique = RESULT_PLUS_0;
+  EngineParameter text;
+  text.name = "q";
+  text.roleCode = SEARCH_TEXT;
+  EngineParameter position;
+  position.name = "start";
+  position.roleCode = RESULT_POSITION;
+  e.parameters = {text, position};
+  e.searchedFileTypes = {"html"};
+  return e;
+}
+
+std::string NextLink(int start) {
+  return "<a href=\"/search?q=river&amp;start=" + std::to_string(start) + "\">Next</a>";
+}
+
+class WebEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings_.search.maxResults = 1000;
+    settings_.search.duplicateMode = kDuplicateUrl;
+    settings_.search.validationMode = kValidationNone;
+  }
+
+  bool Search(std::chrono::milliseconds limit = 30s) {
+    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
+    EXPECT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
+    const bool ended = run_->ServeUntilDone(limit);
+    if (!ended) run_->StopSearch();
+    return ended;
+  }
+
+  std::vector<std::string> Results() const {
+    std::vector<std::string> urls;
+    for (const ResultHandoff& r : events_.results) urls.push_back(r.url);
+    return urls;
+  }
+
+  NetworkSettings settings_;
+  EngineCatalogue catalogue_;
+  ScratchFolder folder_;
+  RecordingEvents events_;
+  std::unique_ptr<SearchRun> run_;
+};
+
+TEST_F(WebEngineTest, AnchorsOfTheResultClassAreTheResultsOverThreePages) {
+  PageServer server;
+  for (int page = 0; page < 3; ++page) {
+    const std::string n = std::to_string(page);
+    std::string body = "<a href=\"http://nav.test/help.html\">Help</a>";
+    body += "<div class=\"result\"><a rel=\"nofollow\" class=\"result__a\" href=\"http://r" + n +
+            ".test/a.html\">A" + n + "</a><a class=\"result__snippet\" href=\"http://r" + n +
+            ".test/snippet.html\">s</a></div>";
+    body += "<div class=result><a href='http://s" + n +
+            ".test/b.html' class='big result__a'>B</a></div>";
+    if (page < 2) body += NextLink((page + 1) * 10);
+    server.pages[std::to_string(page * 10)] = body;
+  }
+  EngineDefinition engine = Engine(server.Url("/search"));
+  engine.web.resultClass = "result__a";
+  catalogue_.engines = {engine};
+  ASSERT_TRUE(Search());
+  EXPECT_EQ(Results(), (std::vector<std::string>{"http://r0.test/a.html", "http://s0.test/b.html",
+                                                 "http://r1.test/a.html", "http://s1.test/b.html",
+                                                 "http://r2.test/a.html", "http://s2.test/b.html"}));
+  EXPECT_EQ(events_.results[0].title, "A0");
+}
+
+TEST_F(WebEngineTest, OnlyAnchorsInsideTheResultListAreResults) {
+  PageServer server;
+  const std::string list = "<ul class=\"results-standard\">";
+  server.pages["0"] = "<a href=\"http://head.test/x.html\">top</a>" + list +
+                      "<li><a class=ob href=\"http://one.test/1.html\">1</a></li>"
+                      "<li><a class=ob href=\"http://two.test/2.html\">2</a></li></ul>"
+                      "<a href=\"http://foot.test/y.html\">foot</a>" +
+                      NextLink(10);
+  // The second page has no result list: it has no results, and ends the engine.
+  server.pages["10"] = "<p>No results.</p><a href=\"http://other.test/z.html\">z</a>" + NextLink(20);
+  EngineDefinition engine = Engine(server.Url("/search"));
+  engine.web.resultListStart = list;
+  engine.web.resultListEnd = "</ul>";
+  catalogue_.engines = {engine};
+  ASSERT_TRUE(Search());
+  EXPECT_EQ(Results(),
+            (std::vector<std::string>{"http://one.test/1.html", "http://two.test/2.html"}));
+  const auto& row = events_.rowHistory[0];
+  EXPECT_NE(std::find(row.begin(), row.end(), kStatusNoNewResults), row.end());
+}
+
+// The shape of an engine whose results go through its own redirect, with
+// ordinary web addresses as results and advertisements as relative links.
+TEST_F(WebEngineTest, RedirectLinksGiveTheRealAddressAndRelativeLinksAreNoResults) {
+  PageServer server;
+  const std::string redirect = "//127.0.0.1:" + std::to_string(server.port()) + "/l/?uddg=";
+  server.pages["0"] =
+      "<a href=\"/settings\">Settings</a>"
+      "<a class=\"result__a\" href=\"" + redirect +
+      "https%3A%2F%2Fa.test%2Fpage.php%3Fid%3D1%26k%3D2&amp;rut=abc\">A</a>"
+      "<a class=\"result__a\" href=\"https://b.test/about\">B</a>"
+      "<a class=\"result__a\" href=\"/y.js?ad_domain=ads.test&amp;u3=x\">Ad</a>"
+      "<a class=\"result__a\" href=\"" + redirect + "javascript%3Aalert(1)\">bad</a>"
+      "<a class=\"result__a\" href=\"" + redirect + "%2F%2Fc.test%2Fdoc\"></a>" +
+      NextLink(10);
+  server.pages["10"] = "<a class=\"result__a\" href=\"https://d.test/\">D</a>";
+  EngineDefinition engine = Engine(server.Url("/search"));
+  engine.web.resultClass = "result__a";
+  engine.web.redirectParameter = "uddg";
+  engine.web.anyFileType = true;
+  catalogue_.engines = {engine};
+  ASSERT_TRUE(Search());
+  EXPECT_EQ(Results(), (std::vector<std::string>{"https://a.test/page.php?id=1&k=2",
+                                                 "https://b.test/about", "http://c.test/doc",
+                                                 "https://d.test/"}));
+  EXPECT_EQ(events_.results[0].title, "A");
+  // An anchor without text is titled by the address it leads to.
+  EXPECT_EQ(events_.results[2].title, "http://c.test/doc");
+
+  // Without "any file type" the same pages give only what the file types
+  // allow: a folder ("/"), not "about" or "page.php".
+  events_ = RecordingEvents();
+  catalogue_.engines[0].web.anyFileType = false;
+  ASSERT_TRUE(Search());
+  EXPECT_EQ(Results(), (std::vector<std::string>{"https://d.test/"}));
+}
+
+TEST_F(WebEngineTest, PresetCookiesGoWithEveryRequestUnderTheServersOwn) {
+  LoopbackServer server([](ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    if (request.rfind("GET /cookie", 0) == 0) {
+      c.Send("HTTP/1.0 200 OK\r\nSet-Cookie: theme=light; path=/\r\nSet-Cookie: sid=42\r\n\r\n");
+    } else {
+      c.Send(std::string(kHtmlHead) + "<a href=\"http://r.test/a.html\">a</a>");
+    }
+  });
+  EngineDefinition engine = Engine(server.Url("/search"));
+  engine.cookieUrls = {server.Url("/cookie")};
+  engine.requiresCookies = 1;
+  engine.web.cookies = "kl=wt-wt; theme=dark";
+  catalogue_.engines = {engine};
+  ASSERT_TRUE(Search());
+  ASSERT_EQ(server.ConnectionCount(), 2u);
+  EXPECT_EQ(Header(server.Received(0), "Cookie"), "kl=wt-wt; theme=dark");
+  EXPECT_EQ(Header(server.Received(1), "Cookie"), "kl=wt-wt; theme=light; sid=42");
+  EXPECT_EQ(Results(), (std::vector<std::string>{"http://r.test/a.html"}));
+
+  // An engine without preset cookies sends exactly what its server set.
+  catalogue_.engines[0].web.cookies.clear();
+  events_ = RecordingEvents();
+  ASSERT_TRUE(Search());
+  ASSERT_EQ(server.ConnectionCount(), 4u);
+  EXPECT_EQ(server.Received(2).find("Cookie:"), std::string::npos);
+  EXPECT_EQ(Header(server.Received(3), "Cookie"), "theme=light;sid=42");
+}
+
+// The program waits as long as the system allows; the engine asks for one
+// second, and the search ends on that.
+TEST_F(WebEngineTest, AnEnginesOwnReadTimeOutEndsItsSilentServer) {
+  settings_.program.readTimeoutSeconds = 0;
+  LoopbackServer silent([](ServerConnection& c) {
+    c.ReadRequest();
+    c.WaitForStop();
+  });
+  EngineDefinition engine = Engine(silent.Url("/search"));
+  engine.web.readTimeoutSeconds = 1;
+  catalogue_.engines = {engine};
+  // Generous: a second or so after the request went out.
+  ASSERT_TRUE(Search(30s)) << "the engine's own time-out did not end it";
+  const auto& row = events_.rowHistory[0];
+  EXPECT_NE(std::find(row.begin(), row.end(), kStatusTimedOut), row.end());
+}
+
+}  // namespace
+}  // namespace trovelane::testing
