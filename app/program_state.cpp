@@ -4,6 +4,7 @@
 #include "engines/profile_list.h"
 #include "app/program_options_file.h"
 #include "app/settings_file.h"
+#include "app/suspension_file.h"
 #include "platform/default_browser.h"
 
 namespace trovelane {
@@ -15,6 +16,8 @@ std::string ProgramState::ProgramOptionsFile() const {
 }
 
 std::string ProgramState::ProfileListFile() const { return home.Resolve(kProfileListFileName); }
+
+std::string ProgramState::SuspensionFile() const { return home.Resolve(kSuspensionFileName); }
 
 std::string ProgramState::CurrentProfileFile() const {
   return currentProfilePath.empty() ? "" : home.Resolve(currentProfilePath);
@@ -34,9 +37,12 @@ bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& er
                                           options.detectBrowser
                                               ? options.detectBrowser
                                               : std::function<std::string()>(DetectDefaultBrowser));
+  if (!load.problem.empty()) state.warnings.push_back(load.problem);
   if (!load.save) state.warnings.push_back(load.save.error);
   ProgramOptionsLoad own = LoadProgramOptions(state.ProgramOptionsFile(), state.settings.program);
   if (!own.problem.empty()) state.warnings.push_back(own.problem);
+  Status suspensions = LoadSuspensions(state.SuspensionFile(), state.suspensions, WallClock::now());
+  if (!suspensions.ok()) state.warnings.push_back(suspensions.message());
 
   ReadCurrentProfilePath(state.ProfileListFile(), state.currentProfilePath);
   std::string profile = state.CurrentProfileFile();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engines/profile.h"
+#include "search/engine_suspension.h"
 #include "search/settings.h"
 #include "platform/install_folder.h"
 
@@ -19,10 +20,13 @@ struct ProgramState {
   std::string currentProfilePath;  // as "qmkprfl.dat" holds it, maybe relative
   EngineCatalogue catalogue;
   std::vector<std::string> warnings;  // problems that did not stop the start
+  // Engines left out of searches after a block, read from "suspensions.json".
+  EngineSuspensions suspensions;
 
   std::string SettingsFile() const;
   std::string ProgramOptionsFile() const;
   std::string ProfileListFile() const;
+  std::string SuspensionFile() const;
   // The current profile's file, resolved against the install folder; empty
   // when there is no current profile.
   std::string CurrentProfileFile() const;

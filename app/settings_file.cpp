@@ -1,8 +1,12 @@
 #include "app/settings_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 
 namespace trovelane {
 namespace {
@@ -49,6 +53,41 @@ class Reader {
   }
   std::string bytes_;
 };
+
+// Reads at most the file's size of bytes from `path`. False with `why` empty
+// when there is no such file; false with `why` set when something is there
+// but cannot be read as a file. Opened without blocking, so a pipe of that
+// name cannot hold the start-up.
+bool ReadSettingsBytes(const std::string& path, std::string& bytes, std::string& why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno != ENOENT) why = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    why = std::strerror(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    why = "it is a folder";
+  } else if (!S_ISREG(st.st_mode)) {
+    why = "it is not a regular file";
+  }
+  bytes.assign(kSettingsFileSize, '\0');
+  size_t got = 0;
+  while (why.empty() && got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      why = std::strerror(errno);
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  return why.empty();
+}
 
 }  // namespace
 
@@ -156,13 +195,13 @@ SettingsLoad LoadNetworkSettings(const std::string& path, NetworkSettings& setti
   settings.proxy = {};
   settings.search = {};
   settings.view = {};
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
-    std::string bytes(kSettingsFileSize, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
+  std::string bytes;
+  std::string why;
+  if (ReadSettingsBytes(path, bytes, why)) {
     DeserializeNetworkSettings(bytes, settings);
     load.fileRead = true;
+  } else if (!why.empty()) {
+    load.problem = path + " cannot be read (" + why + "); every setting starts from zero";
   }
   if (settings.proxy.browserPath.empty() && detectBrowser) {
     settings.proxy.browserPath = detectBrowser();

@@ -63,11 +63,17 @@ struct SettingsLoad {
   bool fileRead = false;         // the file existed and was read
   bool browserDetected = false;  // browserPath was empty and has been filled
   SaveResult save{true, {}};     // the save that followed a detection, if any
+  // Why a file that is there could not be read (a folder, a device, no
+  // permission, a read error); the settings then start from zero. Empty when
+  // the file was read or does not exist.
+  std::string problem;
 };
 
 // Resets the three records to zero and reads them from `path`. When the
 // browser path is then empty it is filled by `detectBrowser`; if the file
-// existed and something was found, the file is saved again with it.
+// existed and something was found, the file is saved again with it. Only a
+// regular file is read: a folder or a pipe of that name is reported in
+// `problem`, never read as settings (and never waited on).
 SettingsLoad LoadNetworkSettings(const std::string& path, NetworkSettings& settings,
                                  const std::function<std::string()>& detectBrowser);
 

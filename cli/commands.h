@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 namespace trovelane::cli {
 
@@ -32,6 +33,17 @@ void AddSettingsCommands(CLI::App& app, GlobalOptions& global);
 
 // trovelane-cli fetch URL: one page through the HTTP client (fetch_command.cpp).
 void AddFetchCommands(CLI::App& app, GlobalOptions& global);
+
+// trovelane-cli engines check [NAME...] (engine_check_command.cpp): the
+// engines to check (all of the profile when empty), by name or index.
+struct EngineCheckRequest {
+  std::string profile;
+  std::vector<std::string> names;
+  std::string query;  // empty: the fixed test query
+  std::string format = "table";
+};
+// Returns the exit code: 0 when every checked engine listed results.
+int RunEngineCheck(const GlobalOptions& global, const EngineCheckRequest& request);
 
 // trovelane-cli search EXPRESSION: a meta-search over the profile (search_command.cpp).
 void AddSearchCommands(CLI::App& app, GlobalOptions& global);

@@ -58,17 +58,8 @@ std::string ValidationText(uint16_t state) {
   }
 }
 
-// A table cell on one line: control characters become blanks.
-std::string Cell(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  }
-  return out;
-}
-
 void PrintTable(const ResultsStore& store) {
-  std::cout << "Search text: " << Cell(store.searchText()) << "\n"
+  std::cout << "Search text: " << OneLine(store.searchText()) << "\n"
             << "Sort: " << SortText(store) << "\n"
             << "Results: " << store.count() << "\n";
   if (store.count() == 0) return;
@@ -79,8 +70,8 @@ void PrintTable(const ResultsStore& store) {
   for (const ResultRecord& r : store.records()) {
     rows.push_back({std::to_string(++index), RelevanceText(r.relevance),
                     r.opened ? (r.opened == 1 ? "yes" : std::to_string(r.opened)) : "no",
-                    ValidationText(r.validationState), Cell(FieldText(r.engineName)),
-                    Cell(FieldText(r.text)), Cell(FieldText(r.url))});
+                    ValidationText(r.validationState), OneLine(r.engineName()), OneLine(r.text()),
+                    OneLine(r.url())});
   }
   std::cout << "\n";
   PrintTextTable(rows, std::cout);
@@ -93,9 +84,9 @@ void PrintTsv(const ResultsStore& store) {
             << "index\turl\ttext\tengineName\topened\tvalidationState\trelevance\n";
   int index = 0;
   for (const ResultRecord& r : store.records()) {
-    std::cout << ++index << "\t" << TsvField(FieldText(r.url)) << "\t"
-              << TsvField(FieldText(r.text)) << "\t" << TsvField(FieldText(r.engineName)) << "\t"
-              << r.opened << "\t" << r.validationState << "\t" << r.relevance << "\n";
+    std::cout << ++index << "\t" << TsvField(r.url()) << "\t" << TsvField(r.text()) << "\t"
+              << TsvField(r.engineName()) << "\t" << r.opened << "\t" << r.validationState << "\t"
+              << r.relevance << "\n";
   }
 }
 
@@ -109,9 +100,9 @@ void PrintJson(const ResultsStore& store, const DocumentStatus& status) {
   if (!status.message.empty()) doc["warning"] = status.message;
   nlohmann::ordered_json results = nlohmann::ordered_json::array();
   for (const ResultRecord& r : store.records()) {
-    results.push_back({{"url", FieldText(r.url)},
-                       {"text", FieldText(r.text)},
-                       {"engineName", FieldText(r.engineName)},
+    results.push_back({{"url", r.url()},
+                       {"text", r.text()},
+                       {"engineName", r.engineName()},
                        {"opened", r.opened},
                        {"validationState", r.validationState},
                        {"relevance", r.relevance}});

@@ -11,6 +11,7 @@
 #include "engines/engine_file.h"
 #include "engines/plugin_name.h"
 #include "engines/profile.h"
+#include "search/engine_check.h"
 
 namespace trovelane::cli {
 namespace {
@@ -60,8 +61,8 @@ void RunList(const GlobalOptions& global, const EngineOptions& options) {
   for (size_t i = 0; i < engines.size(); ++i) {
     const EngineDefinition& e = engines[i];
     rows.push_back({std::to_string(i), e.selected ? "yes" : "no",
-                    EngineDisplayName(e, pluginFolders), MethodName(e.method),
-                    IterationTechniqueLabel(e.iterationTechnique), e.searchUrl});
+                    OneLine(EngineDisplayName(e, pluginFolders)), MethodName(e.method),
+                    IterationTechniqueLabel(e.iterationTechnique), OneLine(e.searchUrl)});
   }
   PrintTextTable(rows, std::cout);
 }
@@ -72,6 +73,9 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   EngineDefinition engine;
   if (!ReadEngineDefinition(engine, in)) {
     Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
+  }
+  if (std::string problem = MissingEngineIdentity(engine); !problem.empty()) {
+    Fail(options.importFile + ": " + problem + "; nothing was imported.");
   }
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
     Fail(options.importFile + ": " + problem + " Nothing was imported.");
@@ -171,6 +175,21 @@ CLI::App* addPlugin = engines->add_subcommand(
 addPlugin->add_option("LIBRARY", options->plugin, "Library file name (plgpages.so) or path")
     ->required();
 addPlugin->callback([&global, options] { RunAddPlugin(global, *options); });
+
+auto check = std::make_shared<EngineCheckRequest>();
+CLI::App* checkCommand = engines->add_subcommand(
+    "check",
+    "Send each engine one request for a test query and report the HTTP status, bytes, results "
+    "found, next page found and any block; exit 0 only when every engine listed results");
+checkCommand->add_option("ENGINE", check->names, "Engine names or indexes (default: all)");
+checkCommand->add_option("--query", check->query,
+                         std::string("The test query (default: ") + kEngineCheckQuery + ")");
+checkCommand->add_option("--format", check->format, "table or json")->capture_default_str();
+checkCommand->callback([&global, options, check] {
+  check->profile = options->profile;
+  int code = RunEngineCheck(global, *check);
+  if (code != 0) throw CLI::RuntimeError(code);
+});
 
 engines->callback([&global, options, engines] {
   if (engines->get_subcommands().empty()) RunList(global, *options);

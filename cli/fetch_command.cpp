@@ -4,7 +4,6 @@
 // stderr. The proxy and the read size come from the install folder's
 // "qmknet.dat", the time-outs, User-Agent and address overrides from its
 // "trovelane.json", unless options say otherwise.
-#include <signal.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt_guard.h"
 #include "cli/program.h"
 #include "net/base64.h"
 #include "net/http_url.h"
@@ -51,14 +51,6 @@ constexpr int kExitUnreachable = 1;  // resolving, connecting, the proxy or TLS 
 constexpr int kExitUsage = 2;        // malformed URL or option
 constexpr int kExitInterrupted = 130;
 
-CHttpURL* interruptible = nullptr;
-
-// Ctrl-C cancels the fetch; Cancel only writes to an eventfd, which a signal
-// handler may do.
-void OnInterrupt(int) {
-  if (interruptible) interruptible->Cancel();
-}
-
 // The settings of the install folder's "qmknet.dat" (all zero when there is
 // none) and "trovelane.json" (the time-outs), with readChunkSize derived as at
 // program start. Nothing is written.
@@ -69,7 +61,8 @@ NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
   std::string file = InstallFolder(root).Resolve(kSettingsFileName);
   std::error_code error;
   if (!root.empty() && std::filesystem::exists(file, error)) {
-    LoadNetworkSettings(file, settings, [] { return std::string(); });
+    SettingsLoad load = LoadNetworkSettings(file, settings, [] { return std::string(); });
+    if (!load.problem.empty()) std::cerr << "fetch: " << load.problem << "\n";
   }
   if (!root.empty()) {
     ProgramOptionsLoad own =
@@ -216,10 +209,8 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   }
   if (!o.cookie.empty()) page.cookieToSend = o.cookie.c_str();
 
-  interruptible = &page;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigaction(SIGINT, &action, nullptr);
+  // Ctrl-C cancels the fetch; the guard goes before the page does.
+  InterruptGuard interrupt(&page);
 
   bool opened;
   try {
@@ -230,14 +221,12 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
     throw CLI::RuntimeError(kExitUnreachable);
   }
   if (!opened) {
-    interruptible = nullptr;
     ReportFailure(page, proxy, settings.program);
     throw CLI::RuntimeError(page.GetFailure() == OpenFailure::kCancelled ? kExitInterrupted
                                                                          : kExitUnreachable);
   }
   if (o.head) std::cerr << page.GetHead() << "\n";
   if (std::string reason = NoAnswerReason(page, proxy); !reason.empty()) {
-    interruptible = nullptr;
     page.Close();
     if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
     std::cerr << "fetch: " << reason << "\n";
@@ -250,7 +239,6 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   }
   fflush(stdout);
   page.Close();
-  interruptible = nullptr;
   if (page.IsCancelled()) throw CLI::RuntimeError(kExitInterrupted);
   if (std::string reason = ReadFailureReason(page, settings.program); !reason.empty()) {
     std::cerr << "fetch: " << reason << "\n";

@@ -1,12 +1,11 @@
 // trovelane-cli search [options] EXPRESSION: one meta-search over the engines
 // of the current (or a given) profile, results printed as they arrive.
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -15,9 +14,11 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt_guard.h"
 #include "cli/program.h"
 #include "cli/text_output.h"
 #include "engines/profile.h"
+#include "app/suspension_file.h"
 #include "results/html_export.h"
 #include "results/results_document.h"
 #include "search/search_run.h"
@@ -31,6 +32,7 @@ constexpr int kExitDone = 0;           // the search ran to its end
 constexpr int kExitFailed = 1;         // a profile or output file failed, or no engine is selected
 constexpr int kExitBadUsage = 2;       // an invalid expression or option
 constexpr int kExitTimedOut = 3;       // --timeout stopped the search; what was found is written
+constexpr int kExitUnreachable = 4;    // no engine could be reached (none gave an HTTP answer)
 constexpr int kExitInterrupted = 130;  // Ctrl-C stopped the search; what was found is written
 
 // A saved limit of 0 (what an install without "qmknet.dat" has) would let
@@ -38,12 +40,11 @@ constexpr int kExitInterrupted = 130;  // Ctrl-C stopped the search; what was fo
 constexpr int kDefaultMaxResults = 100;
 
 constexpr const char* kExitCodesHelp =
-    "Exit codes: 0 the search ran to its end; 1 the profile or an output file could not be used, "
+    "Exit codes: 0 the search ran to its end; 1 the profile or an output file (standard output "
+    "too) could not be used, "
     "or no engine is selected; 2 an invalid expression or option value; 3 stopped by --timeout; "
-    "130 stopped by Ctrl-C. After 3 and 130 the results found so far are still written.";
-
-volatile std::sig_atomic_t interrupted = 0;
-void OnInterrupt(int) { interrupted = 1; }
+    "4 no engine could be reached (none gave an HTTP answer, or every one is suspended); "
+    "130 stopped by Ctrl-C. After 3, 4 and 130 the results found so far are still written.";
 
 struct SearchCommandOptions {
   std::vector<std::string> words;
@@ -60,6 +61,8 @@ struct SearchCommandOptions {
   double timeout = 0;
   bool progress = false;
   std::vector<std::string> resolve;
+  std::string order = "arrival";
+  bool ignoreSuspension = false;
 };
 
 int Pick(const std::string& value, std::initializer_list<const char*> names) {
@@ -69,14 +72,6 @@ int Pick(const std::string& value, std::initializer_list<const char*> names) {
     ++index;
   }
   return -1;
-}
-
-std::string OneLine(std::string_view value) {
-  std::string out(value);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  }
-  return out;
 }
 
 // Prints each result as it arrives (table, TSV, JSON lines) and keeps them
@@ -107,33 +102,80 @@ class CliSearchEvents : public SearchEvents {
 
   // Owner thread, while the worker waits.
   void OnResult(const ResultHandoff& r) override {
-    ClearStatusLine();
     doc_.results().AppendResult(r.url, r.title, r.engineName, 0,
                                 r.validated ? kValidatedReachable : kNotValidated,
                                 static_cast<int16_t>(std::clamp(r.relevance, -1, 100)));
-    const int index = doc_.results().count();
-    if (options_.format == "table") {
-      if (index == 1) {
-        out_ << Pad("#", 4) << "  " << Pad("Rel", 4) << "  " << Pad("Search Engine", engineWidth_)
-             << "  "
-             << "Result Text | Result URL\n";
+    results_.push_back(r);
+    // Table and TSV lines go out as the results arrive; JSON (which lists
+    // every engine that found a result) and the rank order wait for the end.
+    if (options_.order == "arrival" && (options_.format == "table" || options_.format == "tsv")) {
+      ClearStatusLine();
+      WriteLine(results_.size() - 1);
+      out_.flush();
+    }
+  }
+
+  // Owner thread, after the search: the listing that waited for the end,
+  // in arrival or rank order.
+  void WriteListing(const SearchRun& run) {
+    const auto& finders = run.resultFinders();
+    std::vector<size_t> order;
+    if (options_.order == "rank" && finders.size() == results_.size()) {
+      order = RankOrder(finders);
+    } else {
+      for (size_t i = 0; i < results_.size(); ++i) order.push_back(i);
+    }
+    const bool streamed =
+        options_.order == "arrival" && (options_.format == "table" || options_.format == "tsv");
+    if (options_.format == "json") {
+      for (size_t i : order) {
+        const ResultHandoff& r = results_[i];
+        nlohmann::ordered_json engines = nlohmann::ordered_json::array();
+        if (i < finders.size()) {
+          for (const ResultFinder& f : finders[i]) {
+            engines.push_back({{"name", EngineName(f.engineIndex, r)}, {"position", f.position}});
+          }
+        }
+        nlohmann::ordered_json line = {{"index", i + 1},
+                                       {"url", r.url},
+                                       {"text", r.title},
+                                       {"engineName", r.engineName},
+                                       {"validated", r.validated},
+                                       {"relevance", r.relevance},
+                                       {"engines", std::move(engines)}};
+        if (options_.order == "rank" && i < finders.size()) line["score"] = RankScore(finders[i]);
+        out_ << Dump(line) << "\n";
       }
-      out_ << Pad(std::to_string(index), 4) << "  "
-           << Pad(r.relevance >= 0 ? std::to_string(r.relevance) + "%" : "n/a", 4) << "  "
-           << Pad(OneLine(r.engineName), engineWidth_) << "  " << OneLine(r.title) << " | "
-           << OneLine(r.url) << "\n";
-    } else if (options_.format == "tsv") {
-      if (index == 1) out_ << "index\turl\ttext\tengineName\tvalidated\trelevance\n";
-      out_ << index << "\t" << TsvField(r.url) << "\t" << TsvField(r.title) << "\t"
-           << TsvField(r.engineName) << "\t" << r.validated << "\t" << r.relevance << "\n";
-    } else if (options_.format == "json") {
-      nlohmann::ordered_json line = {{"index", index},           {"url", r.url},
-                                     {"text", r.title},          {"engineName", r.engineName},
-                                     {"validated", r.validated}, {"relevance", r.relevance}};
-      out_ << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+      for (const EngineReport& report : run.engineReports()) {
+        if (report.ending == EngineEnding::kNotRun) continue;
+        nlohmann::ordered_json line = {{"engine", report.engineName},
+                                       {"results", report.results},
+                                       {"pages", report.pages},
+                                       {"ending", EndingKey(report.ending)},
+                                       {"endingText", EndingText(report)},
+                                       {"httpStatus", report.httpStatus},
+                                       {"reached", report.reached}};
+        if (report.block != BlockKind::kNone) {
+          line["block"] = BlockLabel(report.block, report.blockStatus);
+        }
+        if (report.suspendedUntil) {
+          line["suspendedUntil"] = std::chrono::duration_cast<std::chrono::seconds>(
+                                       report.suspendedUntil->time_since_epoch())
+                                       .count();
+        }
+        out_ << Dump(line) << "\n";
+      }
+    } else if (!streamed && (options_.format == "table" || options_.format == "tsv")) {
+      for (size_t i : order) WriteLine(i, ++written_);
     }
     out_.flush();
   }
+
+  // Owner thread.
+  void OnSuspensionsChanged() override {
+    if (onSuspensionsChanged) onSuspensionsChanged();
+  }
+  std::function<void()> onSuspensionsChanged;
 
   // Owner thread.
   void OnEngineRow(int engineIndex, const std::string& text) override {
@@ -141,7 +183,7 @@ class CliSearchEvents : public SearchEvents {
         static_cast<size_t>(engineIndex) >= catalogue_.engines.size()) {
       return;
     }
-    std::string line = "[" + catalogue_.engines[engineIndex].name + "] " + OneLine(text);
+    std::string line = OneLine("[" + catalogue_.engines[engineIndex].name + "] " + text);
     if (progress_ == Progress::kAll) {
       std::cerr << line << "\n";
     } else {
@@ -167,6 +209,44 @@ class CliSearchEvents : public SearchEvents {
     return text;
   }
 
+  static std::string Dump(const nlohmann::ordered_json& json) {
+    return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  }
+
+  std::string EngineName(int engineIndex, const ResultHandoff& r) const {
+    // A plug-in names its results' engine itself; the one that handed the
+    // result over is named as it did.
+    if (engineIndex == r.engineIndex) return r.engineName;
+    if (engineIndex >= 0 && static_cast<size_t>(engineIndex) < catalogue_.engines.size()) {
+      return catalogue_.engines[engineIndex].name;
+    }
+    return {};
+  }
+
+  // One table or TSV line of result `i`, numbered `number` (its arrival
+  // number when 0), with the heading before the first.
+  void WriteLine(size_t i, int number = 0) {
+    const ResultHandoff& r = results_[i];
+    const int index = number > 0 ? number : static_cast<int>(i) + 1;
+    const bool first = headed_ == false;
+    headed_ = true;
+    if (options_.format == "table") {
+      if (first) {
+        out_ << Pad("#", 4) << "  " << Pad("Rel", 4) << "  " << Pad("Search Engine", engineWidth_)
+             << "  "
+             << "Result Text | Result URL\n";
+      }
+      out_ << Pad(std::to_string(index), 4) << "  "
+           << Pad(r.relevance >= 0 ? std::to_string(r.relevance) + "%" : "n/a", 4) << "  "
+           << Pad(OneLine(r.engineName), engineWidth_) << "  " << OneLine(r.title) << " | "
+           << OneLine(r.url) << "\n";
+    } else if (options_.format == "tsv") {
+      if (first) out_ << "index\turl\ttext\tengineName\tvalidated\trelevance\n";
+      out_ << index << "\t" << TsvField(r.url) << "\t" << TsvField(r.title) << "\t"
+           << TsvField(r.engineName) << "\t" << r.validated << "\t" << r.relevance << "\n";
+    }
+  }
+
   const SearchCommandOptions& options_;
   const EngineCatalogue& catalogue_;
   std::ostream& out_;
@@ -174,6 +254,9 @@ class CliSearchEvents : public SearchEvents {
   bool statusShown_ = false;
   size_t engineWidth_ = 13;  // "Search Engine"
   CQuivmarkDoc doc_;
+  std::vector<ResultHandoff> results_;  // in arrival order
+  bool headed_ = false;
+  int written_ = 0;
 };
 
 [[noreturn]] void UsageError(const std::string& message) { Fail(message, kExitBadUsage); }
@@ -215,6 +298,7 @@ void CheckOptions(const SearchCommandOptions& o) {
   check("--operator", o.op, {"and", "or"});
   check("--dedupe", o.dedupe, {"url", "title", "none"});
   check("--format", o.format, {"table", "tsv", "json", "html", "qmk"});
+  check("--order", o.order, {"arrival", "rank"});
   if (o.max < -1) UsageError("--max takes a number of 0 or more.");
   if (o.minRelevance < -1 || o.minRelevance > 100) {
     UsageError("--min-relevance takes a percentage from 0 to 100.");
@@ -253,7 +337,13 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
                             : isatty(STDERR_FILENO) ? Progress::kLine
                                                     : Progress::kNone;
   CliSearchEvents events(o, state.catalogue, out, progress);
+  const std::string suspensionFile = state.SuspensionFile();
+  events.onSuspensionsChanged = [&] {
+    Status saved = SaveSuspensions(suspensionFile, state.suspensions, WallClock::now());
+    if (!saved.ok()) std::cerr << saved.message() << "\n";
+  };
   SearchRun run(state.settings, state.catalogue, state.home.root(), events);
+  run.SetSuspensions(&state.suspensions, o.ignoreSuspension);
 
   switch (run.StartSearch(text)) {
     case StartOutcome::kStarted:
@@ -268,23 +358,24 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
       Fail("The search did not start.", kExitFailed);
   }
 
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-
   const auto start = std::chrono::steady_clock::now();
   const auto limit = std::chrono::duration<double>(o.timeout);
   bool timedOut = false;
-  run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
-    if (interrupted) return true;
-    if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
-    return timedOut;
-  });
-  sigaction(SIGINT, &previous, nullptr);
+  bool interrupted = false;
+  {
+    // Ctrl-C stops the search; the results found so far are still written.
+    InterruptGuard interrupt;
+    run.ServeUntilDone(std::chrono::hours(24 * 365), [&] {
+      if (InterruptGuard::Interrupted()) return true;
+      if (o.timeout > 0 && std::chrono::steady_clock::now() - start >= limit) timedOut = true;
+      return timedOut;
+    });
+    interrupted = InterruptGuard::Interrupted();
+  }
 
   const ResultsStore& store = events.document().results();
   events.ClearStatusLine();
+  events.WriteListing(run);
   // The table ends with the count, as the status bar shows it; the other
   // formats leave it to standard error.
   if (o.format == "table") {
@@ -306,8 +397,22 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
     SaveResult saved = WriteFileAtomically(o.output, collected.str());
     if (!saved) Fail(saved.error, kExitFailed);
   }
+  // What became of each engine, on standard error, whatever the format.
+  bool anyReached = false;
+  for (const EngineReport& report : run.engineReports()) {
+    if (report.ending == EngineEnding::kNotRun) continue;
+    std::cerr << "[" << OneLine(report.engineName) << "] " << OneLine(EngineSummary(report))
+              << "\n";
+    anyReached = anyReached || report.reached || report.results > 0;
+  }
+  // A reader that went away (or a full disk) must not look like a search
+  // that printed all it found.
+  if (!streamToFile && !std::cout.flush()) {
+    Fail("Cannot write the results to standard output.", kExitFailed);
+  }
   if (interrupted) return kExitInterrupted;
   if (timedOut) return kExitTimedOut;
+  if (!anyReached) return kExitUnreachable;
   return kExitDone;
 }
 
@@ -340,6 +445,12 @@ void AddSearchCommands(CLI::App& app, GlobalOptions& global) {
   search->add_flag("--progress", o->progress,
                    "Engine status lines on standard error (the default on a terminal)");
   AddResolveOption(search, o->resolve);
+  search->add_option("--order", o->order,
+                     "Order of the listing: arrival, or rank (found by more engines, and "
+                     "earlier, first); a results document keeps arrival order")
+      ->capture_default_str();
+  search->add_flag("--ignore-suspension", o->ignoreSuspension,
+                   "Search engines suspended after a block too");
   search->callback([&global, o] {
     int code = RunSearch(global, *o);
     if (code != kExitDone) throw CLI::RuntimeError(code);

@@ -1,5 +1,6 @@
 #include "engines/engine_file.h"
 
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string_view>
@@ -216,6 +217,20 @@ std::string CheckEngineDefinition(const EngineDefinition& engine) {
     }
   });
   return problem;
+}
+
+std::string MissingEngineIdentity(const EngineDefinition& engine) {
+  auto hasControl = [](const std::string& value) {
+    return std::any_of(value.begin(), value.end(), [](char c) {
+      const auto u = static_cast<unsigned char>(c);
+      return (u < 0x20 && c != '\t') || u == 0x7F;
+    });
+  };
+  if (engine.name.empty()) return "the definition has no engine name (SIT)";
+  if (engine.searchUrl.empty()) return "the definition has no search URL (ACT)";
+  if (hasControl(engine.name)) return "the engine name (SIT) holds control characters";
+  if (hasControl(engine.searchUrl)) return "the search URL (ACT) holds control characters";
+  return {};
 }
 
 namespace {

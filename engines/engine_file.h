@@ -33,6 +33,13 @@ inline constexpr const char* kExtensionsMarker = "EXT = trovelane extensions";
 // blank, a control character or ":". Empty when it can.
 std::string CheckEngineDefinition(const EngineDefinition& engine);
 
+// Why `engine`, as read from a file, is no engine at all: it has no name
+// (SIT) or no search URL (ACT), or one of them holds a control character
+// other than a tab, as no definition written by a person does. Any file with
+// enough lines reads as some definition, so an import checks this before
+// taking one. Empty when both are there.
+std::string MissingEngineIdentity(const EngineDefinition& engine);
+
 // Writes the definition as a ".eng" file, LF line ends: its positional
 // lines, then its extensions part when it has extensions. Refuses, writing
 // nothing, when CheckEngineDefinition finds a fault; `error` (if given) then

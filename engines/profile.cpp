@@ -18,16 +18,21 @@ void ReadHeaderValue(std::string_view line, int& value) {
 
 }  // namespace
 
+void ReadProfile(std::istream& in, EngineCatalogue& catalogue) {
+  catalogue.engines.clear();
+  std::string line;
+  for (int* value : {&catalogue.header.com, &catalogue.header.max, &catalogue.header.tar}) {
+    if (!ReadTextLine(in, line)) return;
+    ReadHeaderValue(line, *value);
+  }
+  ReadEngineDefinitions(in, catalogue.engines);
+}
+
 bool LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
   catalogue.engines.clear();
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::string line;
-  for (int* value : {&catalogue.header.com, &catalogue.header.max, &catalogue.header.tar}) {
-    if (!ReadTextLine(in, line)) return true;
-    ReadHeaderValue(line, *value);
-  }
-  ReadEngineDefinitions(in, catalogue.engines);
+  ReadProfile(in, catalogue);
   return true;
 }
 

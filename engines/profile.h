@@ -3,6 +3,7 @@
 // engine catalogue is always the content of one profile (docs/profiles.md).
 #pragma once
 
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct EngineCatalogue {
 // value as it was. Reading stops at the first incomplete definition, keeping
 // the complete ones before it. False only when the file could not be opened.
 bool LoadProfile(const std::string& path, EngineCatalogue& catalogue);
+
+// Reads a profile's header and engines from `in` as LoadProfile does.
+void ReadProfile(std::istream& in, EngineCatalogue& catalogue);
 
 // The profile file text of `catalogue`. False, with `error` set, when an
 // engine cannot be stored (see CheckEngineDefinition).

@@ -12,7 +12,8 @@ namespace {
 //   choice    <- 05 MM                    MM = FF: no method acceptable
 //   (MM = 02)
 //   auth      -> 01 UL user PL password   sub-negotiation version 1
-//   status    <- 01 SS                    SS != 00: refused
+//   status    <- 01 SS                    SS != 00: refused; a version other
+//                                         than 01 is no answer
 //   request   -> 05 01 00 03 HL host PORT CONNECT to a domain name
 //   reply     <- 05 RC 00 AT ADDR PORT    RC != 00: refused; ADDR by AT:
 //                                         01: 4 bytes, 03: length byte + name,
@@ -109,6 +110,13 @@ Socks5Result Socks5Negotiate(ByteStream& stream, const std::string& host, int32_
     unsigned char status[2];
     if (!Send(stream, auth) || !Receive(stream, status, 2)) {
       return Failure(kFailed, why, "SOCKS 5 login: the proxy closed the connection");
+    }
+    // A status from something that does not speak the sub-negotiation is no
+    // answer to the login, whatever its second byte says.
+    if (status[0] != kAuthVersion) {
+      return Failure(kFailed, why,
+                     "SOCKS 5 login: the proxy answered with version " + Hex(status[0]) +
+                         ", not 0x01");
     }
     if (status[1] != 0x00) {
       return Failure(kRefused, why, "SOCKS 5 login: the proxy refused the user name and password");

@@ -1,14 +1,18 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace trovelane {
@@ -67,7 +71,90 @@ std::string SaveTarget(const std::string& path, int& err) {
   return {};
 }
 
+std::atomic<FolderSyncCall> folderSync{&::fsync};
+
+// The temporaries that saves of this process are writing right now, by
+// path: the clean-up after another save of the same file must not take one.
+std::mutex inFlightMutex;
+std::multiset<std::string> inFlight;
+
+class InFlightTemporary {
+ public:
+  explicit InFlightTemporary(std::string path) : path_(std::move(path)) {
+    std::lock_guard lock(inFlightMutex);
+    inFlight.insert(path_);
+  }
+  ~InFlightTemporary() {
+    std::lock_guard lock(inFlightMutex);
+    inFlight.erase(inFlight.find(path_));
+  }
+  InFlightTemporary(const InFlightTemporary&) = delete;
+  InFlightTemporary& operator=(const InFlightTemporary&) = delete;
+
+ private:
+  std::string path_;
+};
+
+// True for six characters as mkstemp makes them: letters and digits, of at
+// least two of the three kinds.
+bool LooksLikeTemporarySuffix(std::string_view suffix) {
+  if (suffix.size() != 6) return false;
+  bool lower = false, upper = false, digit = false;
+  for (char c : suffix) {
+    if (c >= 'a' && c <= 'z') {
+      lower = true;
+    } else if (c >= 'A' && c <= 'Z') {
+      upper = true;
+    } else if (c >= '0' && c <= '9') {
+      digit = true;
+    } else {
+      return false;
+    }
+  }
+  return lower + upper + digit >= 2;
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A file as the clean-up and the in-flight list both name it.
+std::string EntryPath(const std::string& path) { return FolderOf(path) + "/" + BaseNameOf(path); }
+
+// Removes what killed saves of `path` left behind (see the header).
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  const std::string prefix = BaseNameOf(path) + ".";
+  DIR* dir = ::opendir(folder.c_str());  // opened close-on-exec
+  if (!dir) return;
+  const int dirFd = ::dirfd(dir);
+  const uid_t me = ::geteuid();
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
+        !LooksLikeTemporarySuffix(name.substr(prefix.size()))) {
+      continue;
+    }
+    struct stat st {};
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != me) {
+      continue;
+    }
+    {
+      std::lock_guard lock(inFlightMutex);
+      if (inFlight.count(EntryPath(folder + "/" + std::string(name))) != 0) continue;
+    }
+    ::unlinkat(dirFd, entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
+
+FolderSyncCall ReplaceFolderSyncForTesting(FolderSyncCall call) {
+  return folderSync.exchange(call);
+}
 
 SaveResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
                                mode_t mode, bool forceMode) {
@@ -81,6 +168,7 @@ SaveResult WriteFileAtomically(const std::string& requestedPath, std::string_vie
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Fail("cannot create a temporary file for", path, errno);
+  const InFlightTemporary writing(EntryPath(temp));
 
   auto abandon = [&](const char* what) {
     int err = errno;
@@ -121,12 +209,13 @@ SaveResult WriteFileAtomically(const std::string& requestedPath, std::string_vie
   // new file may be lost on a crash, which the user should hear of.
   int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return Fail("saved, but cannot open the folder of", path, errno);
-  if (::fsync(dir) != 0 && errno != EINVAL) {
+  if (folderSync.load()(dir) != 0 && errno != EINVAL) {
     int err = errno;
     ::close(dir);
     return Fail("saved, but cannot flush the folder of", path, err);
   }
   ::close(dir);
+  RemoveStaleTemporaries(path);
   return {true, {}};
 }
 

@@ -30,7 +30,22 @@ struct SaveResult {
 // child processes. Fails also when the folder cannot be flushed after the
 // rename (the file is then replaced, but a crash may still lose it).
 // Any thread may call it; it never changes the process's umask.
+//
+// A save killed half way (by a signal, a crash) leaves its temporary file
+// "NAME.XXXXXX" behind. After a save of NAME succeeds, such leftovers are
+// removed: entries of the same folder named NAME, ".", then six characters
+// of the mkstemp alphabet (letters and digits, at least two of the three
+// kinds - lower case, upper case, digits - as random names nearly always
+// have, so that a user's "NAME.backup" is never taken for one), that are
+// regular files owned by this user and are not being written by a save of
+// this process right now. A leftover that cannot be removed is left alone.
 SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644,
                                bool forceMode = false);
+
+// Test seam: the call that flushes the folder after the rename (fsync by
+// default). A test swaps in a fake that fails, to see that failure reported;
+// the program never calls this. Returns the call it replaced. Any thread.
+using FolderSyncCall = int (*)(int fd);
+FolderSyncCall ReplaceFolderSyncForTesting(FolderSyncCall call);
 
 }  // namespace trovelane

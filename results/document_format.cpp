@@ -1,6 +1,7 @@
 #include "results/document_format.h"
 
 #include <new>
+#include <string>
 
 #include "results/archive.h"
 #include "results/search_results.h"
@@ -15,9 +16,9 @@ std::string WriteResultsDocument(const ResultsStore& store) {
   out.WriteI32(store.count());
   // Note the field order: URL, engine name, text - not the order in memory.
   for (const ResultRecord& r : store.records()) {
-    out.WriteString(FieldText(r.url));
-    out.WriteString(FieldText(r.engineName));
-    out.WriteString(FieldText(r.text));
+    out.WriteString(r.url());
+    out.WriteString(r.engineName());
+    out.WriteString(r.text());
     out.WriteU8(r.opened & 0xFF);
     out.WriteU8(r.validationState & 0xFF);
     out.WriteI16(r.relevance);
@@ -46,6 +47,14 @@ ReadReport ReadResultsDocument(std::string_view bytes, ResultsStore& store) {
     // so a stored mode is kept as it is and nothing is re-sorted.
     if (report.version >= 22) store.SetSortMode(in.ReadI32());
     const int32_t count = in.ReadI32();
+    // Every record takes some bytes (three length prefixes and its marks), so
+    // a count the rest of the file cannot hold is damage; refusing it here
+    // keeps a few bytes from claiming billions of records.
+    const size_t smallestRecord = report.version == 22 ? 5 : 7;
+    if (count < 0 || static_cast<size_t>(count) > in.remaining() / smallestRecord) {
+      report.error = "the record count " + std::to_string(count) + " does not fit the file";
+      return report;
+    }
     for (int32_t i = 0; i < count; ++i) {
       CSearchResults r;
       r.url = in.ReadString();

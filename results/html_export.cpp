@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "platform/atomic_file.h"
+#include "platform/browser_launch.h"
 
 namespace trovelane {
 namespace {
@@ -130,6 +131,22 @@ constexpr std::string_view kFooterTemplate =
 
 constexpr const char* kExportFailedMessage = "Error while opening file %s";
 
+// The row of a result whose URL is not a web link (javascript:, data:, a
+// local file...): the same row with the URL as the title of a plain span, so
+// that the page keeps it as text but nothing on the page can follow it.
+const std::string& UnlinkedRowTemplate() {
+  static const std::string row = [] {
+    std::string t(kRowTemplate);
+    auto replace = [&t](std::string_view from, std::string_view to) {
+      t.replace(t.find(from), from.size(), to);
+    };
+    replace("<A href=\"%s\">", "<SPAN title=\"%s\">");
+    replace("</A>", "</SPAN>");
+    return t;
+  }();
+  return row;
+}
+
 // Fills a template printf-style, writing each line feed as CR LF. The values
 // are inserted as given: the caller escapes them.
 void AppendFormatted(std::string& out, std::string_view tmpl,
@@ -196,9 +213,11 @@ std::string RenderResultsHtml(const ResultsStore& store) {
   AppendFormatted(page, kTableHeadTemplate, {});
   page += "\r\n";
   for (const ResultRecord& r : store.records()) {
-    AppendFormatted(page, kRowTemplate,
-                    {RelevanceText(r.relevance), EscapeHtml(FieldText(r.url)),
-                     EscapeHtml(FieldText(r.text)), EscapeHtml(FieldText(r.engineName))});
+    // Only http, https and ftp URLs become links; a crafted document must not
+    // put a script or a local file behind a result of the exported page.
+    AppendFormatted(page, IsLaunchableUrl(r.url()) ? kRowTemplate : UnlinkedRowTemplate(),
+                    {RelevanceText(r.relevance), EscapeHtml(r.url()), EscapeHtml(r.text()),
+                     EscapeHtml(r.engineName())});
     page += "\r\n";
   }
   AppendFormatted(page, kFooterTemplate, {kProductWebAddress, kProductWebAddress});

@@ -1,7 +1,9 @@
 // "Save as HTML": the results as a web page - a fixed banner, a three-column
 // table with one row per record in store order, and a fixed footer. Lines end
 // in CR LF. Every value put into the page is HTML-escaped, so a hostile
-// result title cannot run script in it.
+// result title cannot run script in it, and only http, https and ftp URLs
+// are written as links: any other URL (javascript:, data:, file:) is kept as
+// the title of a plain span.
 #pragma once
 
 #include <string>

@@ -1,15 +1,21 @@
-// One search result as the results store keeps it: fixed-width,
-// zero-terminated fields, so that records can be addressed by row index and
-// sorted by moving whole records.
+// One search result as the results store keeps it. The three strings share
+// one allocation sized to their text (none at all when all three are empty),
+// so a document of millions of short results stays small; each string is cut
+// to its field width on the way in, so no record holds more than a fixed
+// record could. Records move cheaply, so the store sorts them in place.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace trovelane {
 
-inline constexpr size_t kResultUrlSize = 512;
+// Field widths, terminator included: a value keeps at most width - 1 bytes.
+// The URL takes what a worker may hand over (1023 bytes), so the store keeps
+// every URL the duplicate filter and the hand-off saw whole.
+inline constexpr size_t kResultUrlSize = 1024;
 inline constexpr size_t kResultTextSize = 256;
 inline constexpr size_t kResultEngineNameSize = 64;
 
@@ -20,31 +26,39 @@ enum ValidationState : uint16_t {
   kValidatedUnreachable = 2,
 };
 
-struct ResultRecord {
-  char url[kResultUrlSize] = {};
-  char text[kResultTextSize] = {};  // the title, column "Result Text"
-  char engineName[kResultEngineNameSize] = {};
+// `value` as a field of `size` bytes keeps it: up to its first NUL (as a C
+// string would end there), and at most size - 1 bytes.
+std::string_view CutToField(std::string_view value, size_t size);
+
+class ResultRecord {
+ public:
+  ResultRecord() = default;
+  // Each value is cut with CutToField to its width.
+  ResultRecord(std::string_view url, std::string_view text, std::string_view engineName);
+  ResultRecord(const ResultRecord& other);
+  ResultRecord& operator=(const ResultRecord& other);
+  ResultRecord(ResultRecord&&) noexcept = default;
+  ResultRecord& operator=(ResultRecord&&) noexcept = default;
+
+  std::string_view url() const { return {chars_.get(), urlSize_}; }
+  // The title, column "Result Text".
+  std::string_view text() const { return {chars_.get() + urlSize_, textSize_}; }
+  std::string_view engineName() const {
+    return {chars_.get() + urlSize_ + textSize_, engineNameSize_};
+  }
+
   uint16_t opened = 0;  // 1 = launched in the browser or marked by the user
   uint16_t validationState = kNotValidated;
   int16_t relevance = 0;  // percent; below 1 means "no score"
+
+ private:
+  size_t CharCount() const { return size_t{urlSize_} + textSize_ + engineNameSize_; }
+
+  // url, text and engineName back to back, without terminators.
+  std::unique_ptr<char[]> chars_;
+  uint16_t urlSize_ = 0;
+  uint16_t textSize_ = 0;
+  uint16_t engineNameSize_ = 0;
 };
-
-// Copies `value` into a field of `size` bytes. A value that does not fit is
-// cut to size - 1 bytes so the field keeps its terminator; the bytes after the
-// terminator are zero. A value stops at an embedded NUL, as a C string would.
-void CopyToField(char* field, size_t size, std::string_view value);
-
-template <size_t N>
-void CopyToField(char (&field)[N], std::string_view value) {
-  CopyToField(field, N, value);
-}
-
-// The text of a field up to its terminator (or its whole width if it has none).
-template <size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-  size_t n = 0;
-  while (n < N && field[n] != '\0') ++n;
-  return {field, n};
-}
 
 }  // namespace trovelane

@@ -67,12 +67,14 @@ DocumentStatus CQuivmarkDoc::OnOpenDocument(const std::string& path) {
 
   DocumentStatus status;
   ReadReport report = ReadResultsDocument(bytes, store_);
-  if (!report.valid) {
-    status.message = MessageWith(kInvalidDocumentMessage, path);
-    status.detail = report.error;
-  }
   SetPathName(path);
   modified_ = false;
+  if (!report.valid) {
+    status.message = MessageWith(kInvalidDocumentMessage, path) + "\n" + kOpenedUntitledNote;
+    status.detail = report.error;
+    // Titled by the file name, but with no file of its own.
+    pathName_.clear();
+  }
   return status;
 }
 

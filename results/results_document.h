@@ -20,6 +20,11 @@ inline constexpr const char* kDocumentTypeName = "trovelane Results";
 
 inline constexpr const char* kNewDocumentTitle = "New Search";
 
+// Follows the invalid-document message when the readable part opened.
+inline constexpr const char* kOpenedUntitledNote =
+    "What could be read opens as an untitled document: Save asks for a new name, so that the "
+    "file is not overwritten with part of its results.";
+
 class CQuivmarkDoc {
  public:
   CQuivmarkDoc();
@@ -34,7 +39,9 @@ class CQuivmarkDoc {
   // all, ok is false and the document stays empty. When its content is not a
   // valid results document the message says so, but the document still
   // opens (ok is true) with the records read before the fault, titled by the
-  // file name and not modified.
+  // file name and not modified. Such a document is untitled - it has no
+  // pathName - so that Save asks for a name instead of overwriting the
+  // damaged original with the part that could be read; the message says so.
   DocumentStatus OnOpenDocument(const std::string& path);
 
   // Saves the whole store in the current version, replacing `path`
@@ -47,7 +54,9 @@ class CQuivmarkDoc {
 
   const std::string& title() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
-  // The file the document was last opened from or saved to; empty for a new one.
+  // The file the document was last opened from or saved to; empty for a new
+  // document and for one that opened with an error. Save uses it; when it is
+  // empty the front end asks for a name (Save As).
   const std::string& pathName() const { return pathName_; }
 
   bool IsModified() const { return modified_; }

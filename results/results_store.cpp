@@ -1,24 +1,23 @@
 #include "results/results_store.h"
 
 #include <algorithm>
-#include <cstring>
-#include <numeric>
 
 namespace trovelane {
 namespace {
 
 // Three-way comparison of one column: strings byte by byte as unsigned
-// characters (case-sensitive), relevance as a signed number.
+// characters (case-sensitive; std::char_traits<char> compares as unsigned),
+// relevance as a signed number.
 int CompareColumn(const ResultRecord& a, const ResultRecord& b, int column) {
   switch (column) {
     case kColumnText:
-      return std::strncmp(a.text, b.text, kResultTextSize);
+      return a.text().compare(b.text());
     case kColumnEngine:
-      return std::strncmp(a.engineName, b.engineName, kResultEngineNameSize);
+      return a.engineName().compare(b.engineName());
     case kColumnRelevance:
       return (a.relevance > b.relevance) - (a.relevance < b.relevance);
     default:
-      return std::strncmp(a.url, b.url, kResultUrlSize);
+      return a.url().compare(b.url());
   }
 }
 
@@ -55,10 +54,7 @@ void ResultsStore::AppendResult(std::string_view url, std::string_view text,
     capacity_ *= 2;
     records_.reserve(capacity_);
   }
-  ResultRecord& r = records_.emplace_back();
-  CopyToField(r.url, url);
-  CopyToField(r.text, text);
-  CopyToField(r.engineName, engineName);
+  ResultRecord& r = records_.emplace_back(url, text, engineName);
   r.opened = opened;
   r.validationState = validationState;
   r.relevance = relevance;
@@ -81,19 +77,10 @@ int ResultsStore::SortByColumn(int column) {
   }
   const bool descending = sortMode_ % 2 == 0;
 
-  // Sort indexes, then move each record once: a record is 838 bytes, too
-  // large to be swapped around by the sort itself.
-  std::vector<uint32_t> order(records_.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
-    const ResultRecord& a = records_[descending ? y : x];
-    const ResultRecord& b = records_[descending ? x : y];
-    return CompareColumn(a, b, column) < 0;
+  // Records hold their strings by pointer, so the sort moves them in place.
+  std::sort(records_.begin(), records_.end(), [&](const ResultRecord& x, const ResultRecord& y) {
+    return descending ? CompareColumn(y, x, column) < 0 : CompareColumn(x, y, column) < 0;
   });
-  std::vector<ResultRecord> sorted;
-  sorted.reserve(capacity_);
-  for (uint32_t i : order) sorted.push_back(records_[i]);
-  records_.swap(sorted);
 
   if (markModified_) markModified_();
   return (sortMode_ - 1) % 2;

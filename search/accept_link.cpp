@@ -9,10 +9,17 @@ int Decide(const EngineDefinition& engine, LinkCheck& check, const std::string& 
            const std::string& text) {
   check.validated = 0;
   check.autoAdded = false;
+  check.duplicate = false;
+  check.duplicateKey = kNoDuplicateKey;
+  check.verdict = LinkVerdict::kRejected;
   const LinkVerdict verdict = ApplyLinkRules(engine, url);
+  check.verdict = verdict;
   if (verdict == LinkVerdict::kRejected) return 0;
 
-  if (check.duplicates && check.duplicates->IsDuplicate(url, text)) return 0;
+  if (check.duplicates && check.duplicates->IsDuplicate(url, text, &check.duplicateKey)) {
+    check.duplicate = true;
+    return 0;
+  }
 
   if (verdict == LinkVerdict::kNotSearched) return 0;
   if (verdict == LinkVerdict::kAutoAdd) {

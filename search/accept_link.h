@@ -20,6 +20,9 @@ namespace trovelane {
 // meant to be listed, so the minimum relevance does not apply to it.
 inline constexpr int kNoRelevance = -1;
 
+// LinkCheck::duplicateKey of a link that never reached the duplicate filter.
+inline constexpr size_t kNoDuplicateKey = static_cast<size_t>(-1);
+
 // What the accept filter needs from, and gives back to, the worker that runs it.
 struct LinkCheck {
   DuplicateFilter* duplicates = nullptr;      // the search's filter
@@ -32,6 +35,18 @@ struct LinkCheck {
   int relevance = 0;  // out: percent, in VAL+REL; kNoRelevance when autoAdded
   bool autoAdded =
       false;  // out: accepted without validation (auto-add type, or indirect w/o searched types)
+  // out: what the engine's rules said (kRejected when the link never got
+  // past them), whether the duplicate filter turned it away, and the number
+  // of its key in the filter (kNoDuplicateKey when it never reached it).
+  LinkVerdict verdict = LinkVerdict::kRejected;
+  bool duplicate = false;
+  size_t duplicateKey = kNoDuplicateKey;
+
+  // Whether the link is one of the engine's results (a searched or auto-add
+  // type that its rules let through), accepted or not.
+  bool IsResultCandidate() const {
+    return verdict == LinkVerdict::kSearched || verdict == LinkVerdict::kAutoAdd;
+  }
 };
 
 // Decides about one absolute link of `engine` with its anchor text: the

@@ -88,7 +88,7 @@ void DuplicateFilter::CatchUpIndex(int32_t mode) {
   }
 }
 
-bool DuplicateFilter::IsDuplicate(std::string_view url, std::string_view text) {
+bool DuplicateFilter::IsDuplicate(std::string_view url, std::string_view text, size_t* key) {
   url = MakeKey(url, kDuplicateUrlKeyLength);
   text = MakeKey(text, kDuplicateTextKeyLength);
 
@@ -96,15 +96,20 @@ bool DuplicateFilter::IsDuplicate(std::string_view url, std::string_view text) {
   const int32_t mode = options_->duplicateMode;
   if (!ModeCompares(mode)) {
     Record(url, text);
+    if (key) *key = keys_.size() - 1;
     return false;
   }
   CatchUpIndex(mode);
   GrowIfHalfFull();
   const uint32_t hash = Hash(url, text);
   const size_t i = FindSlot(hash, url, text);
-  if (slots_[i] != 0) return true;
+  if (slots_[i] != 0) {
+    if (key) *key = static_cast<uint32_t>(slots_[i]) - 1;
+    return true;
+  }
 
   Record(url, text);
+  if (key) *key = keys_.size() - 1;
   slots_[i] = static_cast<uint64_t>(hash) << 32 | keys_.size();
   ++slotsUsed_;
   indexedCount_ = keys_.size();

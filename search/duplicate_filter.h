@@ -13,8 +13,10 @@
 
 namespace trovelane {
 
-// Key widths: a URL takes part with its first 511 characters, a text with 255.
-inline constexpr size_t kDuplicateUrlKeyLength = 511;
+// Key widths: a URL takes part with its first 1023 characters - as much as a
+// worker may hand over and the results store keeps, so two results the store
+// would hold as different URLs are never one key - and a text with 255.
+inline constexpr size_t kDuplicateUrlKeyLength = 1023;
 inline constexpr size_t kDuplicateTextKeyLength = 255;
 
 // Safe to call from many threads at once.
@@ -32,7 +34,11 @@ class DuplicateFilter {
   // space and are cut to the key widths. Equal means, by duplicate mode:
   // kDuplicateUrl - the URLs match with ASCII letters folded to lower case;
   // kDuplicateTitle - the texts match byte for byte; any other mode - never.
-  bool IsDuplicate(std::string_view url, std::string_view text) EXCLUDES(mutex_);
+  // `key`, when given, receives the number of the recorded key: the new one,
+  // or for a duplicate the one it repeats (numbers count from 0 in the order
+  // keys were recorded since the last reset).
+  bool IsDuplicate(std::string_view url, std::string_view text, size_t* key = nullptr)
+      EXCLUDES(mutex_);
 
   // Forgets every key.
   void ResetDuplicates() EXCLUDES(mutex_);

@@ -16,6 +16,7 @@
 #include "search/request_builder.h"
 #include "search/search_status.h"
 #include "search/engine_run_context.h"
+#include "search/engine_suspension.h"
 #include "search/search_worker.h"
 
 namespace trovelane {
@@ -116,6 +117,73 @@ void ReportTimeOut(EngineRunContext& worker) {
   if (worker.connection().TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
 }
 
+// The ending of an engine whose request could not be opened.
+void EndOnOpenFailure(EngineRunContext& worker) {
+  const CHttpURL& connection = worker.connection();
+  switch (connection.GetFailure()) {
+    case OpenFailure::kResolve:
+    case OpenFailure::kConnect:
+    case OpenFailure::kProxy:
+      worker.End(EngineEnding::kUnreachable);
+      break;
+    case OpenFailure::kTls:
+      worker.End(EngineEnding::kTlsFailure);
+      break;
+    case OpenFailure::kTimedOut:
+      worker.End(EngineEnding::kTimedOut);
+      break;
+    case OpenFailure::kCancelled:
+    case OpenFailure::kNone:
+      worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kUnreachable);
+      break;
+    case OpenFailure::kHeadTooLarge:
+      worker.End(EngineEnding::kError, "the answer's head is too large");
+      break;
+    case OpenFailure::kInsecureRedirect:
+      worker.End(EngineEnding::kError, "redirected from https to http");
+      break;
+    case OpenFailure::kNotHttp:
+      worker.End(EngineEnding::kError, "not an HTTP address");
+      break;
+  }
+}
+
+// The ending of an engine whose page download failed.
+void EndOnDownloadFailure(EngineRunContext& worker, Download download,
+                          const std::string& spoolText) {
+  switch (download) {
+    case Download::kOk:
+      return;
+    case Download::kStopped:
+      worker.End(EngineEnding::kStopped);
+      return;
+    case Download::kTooLarge:
+      worker.End(EngineEnding::kError, kStatusPageTooLarge);
+      return;
+    case Download::kSpoolFailed:
+      worker.End(EngineEnding::kError, spoolText);
+      return;
+    case Download::kCut:
+      if (worker.connection().GetReadFailure() == ReadFailure::kTimedOut) {
+        worker.End(EngineEnding::kTimedOut);
+      } else if (worker.connection().GetReadFailure() == ReadFailure::kCancelled) {
+        worker.End(EngineEnding::kStopped);
+      } else {
+        worker.End(EngineEnding::kError, "the page was cut short");
+      }
+      return;
+  }
+}
+
+void EndBlocked(EngineRunContext& worker, BlockKind kind, int httpStatus) {
+  worker.UpdateReport([&](EngineReport& r) {
+    if (r.ending != EngineEnding::kNotRun) return;
+    r.ending = EngineEnding::kBlocked;
+    r.block = kind;
+    r.blockStatus = kind == BlockKind::kHttpStatus ? httpStatus : 0;
+  });
+}
+
 // The identity of a request: a POST sends its body to the same URL.
 std::string RequestKey(const EngineRequest& request) { return request.url + '\n' + request.body; }
 
@@ -146,6 +214,7 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
   CHttpURL& connection = worker.connection();
   PageMemory& memory = worker.pageMemory();
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
+    worker.End(EngineEnding::kError, problem);
     worker.SendStatus(problem);
     return;
   }
@@ -176,8 +245,12 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
       const int iterationValue = IterationValue(engine, pageIndex);
       previousUrl = requestUrl;
       EngineRequest request = BuildRequest(engine, worker.expression(), iterationValue);
-      if (!request.ok()) break;
+      if (!request.ok()) {
+        worker.End(EngineEnding::kError, "the request does not fit");
+        break;
+      }
       if (!sentRequests.insert(RequestKey(request)).second) {
+        worker.End(EngineEnding::kDone);
         worker.SendStatus(kStatusRepeatedRequest);
         break;
       }
@@ -196,34 +269,77 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
       if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body, &worker.settings().proxy)) {
+        EndOnOpenFailure(worker);
         ReportTimeOut(worker);
         break;
       }
       connection.cookieToSend = nullptr;
+      const bool answered = connection.HasStatusLine();
+      const int httpStatus = answered ? connection.GetStatus() : 0;
+      worker.UpdateReport([&](EngineReport& r) {
+        r.httpStatus = httpStatus;
+        r.reached = r.reached || answered;
+      });
 
       worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
       worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
       std::string page;
       const Download download = DownloadPage(worker, buffer, page);
+      const std::string spoolText =
+          FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string());
+      EndOnDownloadFailure(worker, download, spoolText);
       if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
-      if (download == Download::kSpoolFailed) {
-        worker.SendStatus(
-            FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string()));
-      }
+      if (download == Download::kSpoolFailed) worker.SendStatus(spoolText);
       if (download == Download::kCut) ReportTimeOut(worker);
       if (download != Download::kOk || worker.cancelled()) break;
+      worker.UpdateReport([&](EngineReport& r) {
+        ++r.pages;
+        r.bytes += static_cast<long long>(page.size());
+        r.nextPage = false;
+      });
+      // A server that closed without a word gave no page to scan.
+      if (!answered && page.empty()) {
+        worker.End(EngineEnding::kUnreachable);
+        break;
+      }
+      // A block page is not scanned: its links are the block's, not results.
+      if (const BlockKind block = DetectBlock(engine, httpStatus, page); block != BlockKind::kNone) {
+        EndBlocked(worker, block, httpStatus);
+        worker.SendStatus("Blocked (" + BlockLabel(block, httpStatus) + ")");
+        break;
+      }
+      // Nor is an error page (404, 500...): its links are the server's.
+      if (answered && (httpStatus < 200 || httpStatus > 299)) {
+        worker.End(EngineEnding::kHttpStatus);
+        worker.SendStatus("HTTP " + std::to_string(httpStatus));
+        break;
+      }
       worker.SendStatus(kStatusParsing);
 
       if (isAuto) HarvestFormValues(engine, page);
       const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
-      if (!found && (engine.stopRequested || !isAuto || PositionMissing(engine))) break;
-      if (engine.stopRequested || worker.cancelled()) break;
+      // An engine that accepts a request with 202 and lists nothing on it
+      // is holding the client off (a rate-limit page).
+      if (httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
+        EndBlocked(worker, BlockKind::kHttpStatus, httpStatus);
+        worker.SendStatus("Blocked (" + BlockLabel(BlockKind::kHttpStatus, httpStatus) + ")");
+        break;
+      }
+      const bool more = found || (isAuto && !PositionMissing(engine));
+      worker.UpdateReport([&](EngineReport& r) { r.nextPage = more && !engine.stopRequested; });
+      if (engine.stopRequested) {
+        worker.End(EngineEnding::kLimit);
+        break;
+      }
+      if (!more || worker.cancelled()) break;
       // A next page is asked for only when this one brought something new.
       if (memory.newLinksOnPage == 0) {
+        worker.End(EngineEnding::kDone);
         worker.SendStatus(kStatusNoNewResults);
         break;
       }
       if (pageIndex + 1 >= maxPages) {
+        worker.End(EngineEnding::kLimit);
         worker.SendStatus(FormatStatus(kStatusPageLimit, std::to_string(pageIndex + 1)));
         break;
       }
@@ -231,8 +347,10 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
     }
   } catch (const CMalformedURLException&) {
     // An ill-formed request or redirect address ends this engine quietly.
+    worker.End(EngineEnding::kError, "malformed address");
   }
   if (connection.IsConnected()) connection.Close();
+  worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
 }
 
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
@@ -241,6 +359,7 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
   bool nextFound = false;
   int perEngineCount = PageOffset(engine, pageIndex);
   memory.newLinksOnPage = 0;
+  memory.candidatesOnPage = 0;
 
   LinkCheck check;
   check.duplicates = &worker.duplicates();
@@ -299,7 +418,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     // An engine whose results are ordinary web addresses links to its own
     // pages (help, settings, advertisements) without a host.
     if (web.anyFileType && !namesHost && !unwrapped) continue;
-    if (memory.ownLinks.insert(link).second) ++memory.newLinksOnPage;
+    const bool newLink = memory.ownLinks.insert(link).second;
+    if (newLink) ++memory.newLinksOnPage;
 
     if (worker.LimitReached(perEngineCount)) {
       engine.stopRequested = true;
@@ -309,7 +429,18 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     check.validated = 0;
     check.relevance = 0;
     check.autoAdded = false;
-    if (!AcceptResultLink(engine, check, link, title)) continue;
+    const bool accepted = AcceptResultLink(engine, check, link, title);
+    // Every result link of the engine takes a position, accepted or not; a
+    // link the engine repeats keeps its first.
+    int position = 0;
+    if (check.IsResultCandidate()) {
+      ++memory.candidatesOnPage;
+      if (newLink) position = ++memory.resultPosition;
+    }
+    if (check.duplicate && position > 0 && check.duplicateKey != kNoDuplicateKey) {
+      worker.AddSighting(check.duplicateKey, position);
+    }
+    if (!accepted) continue;
     if (worker.cancelled()) return false;
     // A link accepted without validation has no score of its own; it is
     // listed with the relevance the filter gave it and never dropped here.
@@ -317,8 +448,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
         check.relevance < worker.options().minRelevancy) {
       continue;
     }
-    if (worker.HandOff(link, title, check.validated, check.relevance, perEngineCount, {}) ==
-        EngineRunContext::HandOffOutcome::kLimitReached) {
+    if (worker.HandOff(link, title, check.validated, check.relevance, perEngineCount, {}, position,
+                       check.duplicateKey) == EngineRunContext::HandOffOutcome::kLimitReached) {
       engine.stopRequested = true;
       return false;
     }

@@ -42,7 +42,10 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 // links unwrapped, and for an "any file type" engine only links that name
 // a host (docs/result_links.md). Sets engine.stopRequested and returns false at once when the
 // result limit is reached. Counts in the worker's PageMemory the result
-// links it had not met on its earlier pages.
+// links it had not met on its earlier pages and the page's result links of a
+// type the engine's rules let through; each of those met for the first time
+// takes the engine's next position, and one the duplicate filter turned away
+// is passed on as a sighting.
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
                     EngineRunContext& worker);
 

@@ -16,6 +16,7 @@
 #include "platform/install_folder.h"
 #include "platform/mutex.h"
 #include "platform/shared_library.h"
+#include "search/accept_link.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
 #include "search/search_worker.h"
@@ -100,8 +101,13 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
     if (worker.cancelled()) return 0;
     const std::string link = url ? url : "";
     const std::string title = text ? text : "";
-    switch (worker.AdmitResult(run.pluginResultCount, link, title)) {
-      case EngineRunContext::Admission::kRefused:
+    int position = 0;
+    size_t key = kNoDuplicateKey;
+    switch (worker.AdmitResult(run.pluginResultCount, link, title, position, key)) {
+      case EngineRunContext::Admission::kStopped:
+        return 0;
+      case EngineRunContext::Admission::kLimitReached:
+        worker.End(EngineEnding::kLimit);
         return 0;
       case EngineRunContext::Admission::kDuplicate:
         return 1;
@@ -109,13 +115,15 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
         break;
     }
     switch (worker.HandOff(link, title, validated, relevance, run.pluginResultCount,
-                           engineName ? engineName : "")) {
+                           engineName ? engineName : "", position, key)) {
       case EngineRunContext::HandOffOutcome::kDelivered:
         break;
       case EngineRunContext::HandOffOutcome::kDoesNotFit:
         return 1;  // a link too long for the record is dropped; the plug-in goes on
       case EngineRunContext::HandOffOutcome::kStopped:
+        return 0;
       case EngineRunContext::HandOffOutcome::kLimitReached:
+        worker.End(EngineEnding::kLimit);
         return 0;
     }
     worker.SendStatus("");
@@ -151,6 +159,13 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     connection.cookieToSend = nullptr;
     connection.cookieSink = nullptr;
     if (cookieSink) CopyOut(run.cookies, cookieSink);
+    if (opened && connection.HasStatusLine()) {
+      worker.UpdateReport([&](EngineReport& r) {
+        r.reached = true;
+        r.httpStatus = connection.GetStatus();
+        ++r.pages;
+      });
+    }
     return opened && !worker.cancelled() ? 1 : 0;
   } catch (...) {
     return 0;
@@ -250,9 +265,15 @@ bool PluginLibraryBusy(const std::filesystem::path& path) {
 void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
   std::optional<std::filesystem::path> path =
       FindPluginLibrary(engine.name, InstallFolder(worker.workFolder()).PluginFolders());
-  if (!path) return;
+  if (!path) {
+    worker.End(EngineEnding::kError, "the plug-in library was not found");
+    return;
+  }
   BusyClaim claim(CanonicalText(*path));
-  if (!claim.claimed()) return;
+  if (!claim.claimed()) {
+    worker.End(EngineEnding::kError, "the plug-in is in use by another search");
+    return;
+  }
 
   // Absolute before the directory changes.
   std::error_code ec;
@@ -262,14 +283,20 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
       UsePrivateDirectory(workFolder) ? workFolder : std::filesystem::current_path(ec);
 
   SharedLibrary library;
-  if (worker.cancelled() || !library.Open(libraryPath.string())) return;
+  if (worker.cancelled()) return;
+  if (!library.Open(libraryPath.string())) {
+    worker.End(EngineEnding::kError, "the plug-in library could not be loaded");
+    return;
+  }
 
   auto initialize = Bind<QMPluginInitializeFunction>(library, QM_PLUGIN_INITIALIZE_EXPORT);
   auto getOperators = Bind<QMGetBooleanOperatorsFunction>(library, QM_GET_BOOLEAN_OPERATORS_EXPORT);
   auto iterate =
       Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
   auto terminate = Bind<QMPluginTerminateFunction>(library, QM_PLUGIN_TERMINATE_EXPORT);
-  if (initialize && getOperators && iterate && terminate) {
+  if (!initialize || !getOperators || !iterate || !terminate) {
+    worker.End(EngineEnding::kError, "the plug-in library lacks an entry point");
+  } else {
     PluginRun run{worker, {}, 0};
     HostContext context{&run,
                         CheckRelevanceService,

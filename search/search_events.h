@@ -25,6 +25,12 @@ struct ResultHandoff {
   int engineIndex = -1;
   int validated = 0;   // 1 when the link went through validation
   int relevance = -1;  // percent; -1 when no relevance was computed
+  // Where the engine listed it: 1 for its first result link (rank order).
+  int position = 0;
+  // The number of its key in the search's duplicate filter, or -1 (as
+  // size_t) when it has none; links of other engines that repeat it carry
+  // the same number (SearchRun::resultFinders).
+  size_t duplicateKey = static_cast<size_t>(-1);
 };
 
 class SearchEvents {
@@ -55,6 +61,10 @@ class SearchEvents {
   // Owner thread: a search run began (true) or is over (false); the front end
   // disables or enables the Go button and the profile selector.
   virtual void OnSearchingChanged(bool /*searching*/) {}
+  // Owner thread: the run suspended an engine that blocked it (or renewed
+  // its suspension); the front end keeps the list (SearchRun::SetSuspensions)
+  // across runs.
+  virtual void OnSuspensionsChanged() {}
 };
 
 }  // namespace trovelane

@@ -1,6 +1,9 @@
 #include "search/search_run.h"
 
+#include <algorithm>
+
 #include "platform/ascii.h"
+#include "search/accept_link.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
 
@@ -63,13 +66,38 @@ StartOutcome SearchRun::StartSearch(std::string_view text) {
   shared_->readBackFake = readBackFake_;
   lastStatus_.clear();
 
+  reports_.assign(catalogue_.engines.size(), EngineReport{});
+  resultsByEngine_.assign(catalogue_.engines.size(), 0);
+  finders_.clear();
+  resultOfKey_.clear();
+  for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
+    reports_[i].engineName = catalogue_.engines[i].name;
+  }
+  // Suspended engines get no worker; their rows say until when.
+  std::vector<bool> skipped(catalogue_.engines.size(), false);
+  if (suspensions_) {
+    const WallClock::time_point now = clock_();
+    for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
+      const EngineDefinition& engine = catalogue_.engines[i];
+      if (!engine.selected || ignoreSuspension_) continue;
+      if (const Suspension* s = suspensions_->Active(engine.name, now)) {
+        skipped[i] = true;
+        EngineReport& r = reports_[i];
+        r.ending = EngineEnding::kSuspended;
+        r.block = s->kind;
+        r.blockStatus = s->httpStatus;
+        r.suspendedUntil = s->until;
+      }
+    }
+  }
+
   startError_.clear();
   // Each worker holds two descriptors and gets a thread; the system may
   // refuse either part-way.
   try {
     for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
       const EngineDefinition& engine = catalogue_.engines[i];
-      if (!engine.selected) continue;
+      if (!engine.selected || skipped[i]) continue;
       if (startFaultFake_) startFaultFake_(StartStep::kCreateWorker, static_cast<int>(i));
       workers_.Append(std::make_shared<SearchWorker>(shared_, this, static_cast<int>(i), engine,
                                                      *expression_, settings_, workFolder_));
@@ -85,6 +113,12 @@ StartOutcome SearchRun::StartSearch(std::string_view text) {
 
   searching_ = true;
   events_.OnSearchingChanged(true);
+  for (size_t i = 0; i < skipped.size(); ++i) {
+    if (!skipped[i]) continue;
+    Suspension shown{catalogue_.engines[i].name, *reports_[i].suspendedUntil, reports_[i].block,
+                     reports_[i].blockStatus};
+    events_.OnEngineRow(static_cast<int>(i), SuspendedText(shown));
+  }
   if (workers_.empty()) EndRun();  // no engine selected: nothing will report
   return StartOutcome::kStarted;
 }
@@ -108,7 +142,8 @@ void SearchRun::StopSearch() {
   if (!searching_) return;
   std::vector<std::shared_ptr<SearchWorker>> stopped;
   for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
-    if (catalogue_.engines[i].selected && !workers_.Find(static_cast<int>(i))) {
+    const bool suspended = i < reports_.size() && reports_[i].ending == EngineEnding::kSuspended;
+    if (catalogue_.engines[i].selected && !suspended && !workers_.Find(static_cast<int>(i))) {
       events_.OnEngineRow(static_cast<int>(i), kNotActive);
     }
   }
@@ -121,6 +156,7 @@ void SearchRun::StopSearch() {
     // A worker waiting in a send returns at once, and lets go of the
     // result lock if it held it.
     queue_->WakeSenders();
+    TakeReport(*worker, true);
     events_.OnEngineRow(worker->engineIndex(), kNotActive);
     workers_.Remove(worker);
     stopped.push_back(std::move(worker));
@@ -140,13 +176,58 @@ void SearchRun::OnSearchStatus(int engineIndex, const std::string& text) {
 
 void SearchRun::OnResult(const ResultHandoff& result) {
   queue_->AssertOwnerThread();
+  if (result.engineIndex >= 0 && static_cast<size_t>(result.engineIndex) < resultsByEngine_.size()) {
+    ++resultsByEngine_[result.engineIndex];
+  }
+  if (result.duplicateKey != kNoDuplicateKey) resultOfKey_[result.duplicateKey] = finders_.size();
+  finders_.push_back({ResultFinder{result.engineIndex, result.position}});
   events_.OnResult(result);
+}
+
+void SearchRun::TakeReport(const SearchWorker& worker, bool stopped) {
+  const size_t index = static_cast<size_t>(worker.engineIndex());
+  if (index >= reports_.size()) return;
+  EngineReport report = worker.report();
+  // A stopped worker may not have come to its ending yet.
+  if (stopped && report.ending == EngineEnding::kNotRun) report.ending = EngineEnding::kStopped;
+  report.results = resultsByEngine_[index];
+  if (report.ending == EngineEnding::kBlocked && suspensions_) {
+    Suspension s{report.engineName, clock_() + SuspensionLength(report.block), report.block,
+                 report.blockStatus};
+    suspensions_->Suspend(s);
+    report.suspendedUntil = s.until;
+    events_.OnSuspensionsChanged();
+  }
+  reports_[index] = std::move(report);
+}
+
+void SearchRun::MergeSightings() {
+  if (!shared_) return;
+  for (const SearchShared::Sighting& s : shared_->TakeSightings()) {
+    auto it = resultOfKey_.find(s.duplicateKey);
+    if (it == resultOfKey_.end()) continue;  // its first finder never handed it over
+    std::vector<ResultFinder>& finders = finders_[it->second];
+    const bool known = std::any_of(finders.begin(), finders.end(), [&](const ResultFinder& f) {
+      return f.engineIndex == s.engineIndex;
+    });
+    if (!known) finders.push_back({s.engineIndex, s.position});
+  }
 }
 
 void SearchRun::OnWorkerDone(int engineIndex) {
   queue_->AssertOwnerThread();
   if (std::shared_ptr<SearchWorker> worker = workers_.Find(engineIndex)) {
-    events_.OnEngineRow(engineIndex, kNotActive);
+    TakeReport(*worker, false);
+    // An engine that blocked is suspended now; its row says until when.
+    std::string row = kNotActive;
+    const size_t index = static_cast<size_t>(engineIndex);
+    if (index < reports_.size() && reports_[index].ending == EngineEnding::kBlocked &&
+        reports_[index].suspendedUntil) {
+      const EngineReport& report = reports_[index];
+      row = SuspendedText(Suspension{report.engineName, *report.suspendedUntil, report.block,
+                                     report.blockStatus});
+    }
+    events_.OnEngineRow(engineIndex, row);
     workers_.Remove(worker);
     ended_.push_back(std::move(worker));
   }
@@ -154,6 +235,7 @@ void SearchRun::OnWorkerDone(int engineIndex) {
 }
 
 void SearchRun::EndRun() {
+  MergeSightings();
   events_.OnStatusPane(kReady);
   searching_ = false;
   if (shared_) shared_->duplicates.ResetDuplicates();

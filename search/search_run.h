@@ -18,11 +18,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "engines/profile.h"
 #include "engines/search_expression.h"
 #include "search/settings.h"
 #include "platform/owner_thread_queue.h"
+#include "search/engine_report.h"
+#include "search/engine_suspension.h"
+#include "search/rank_order.h"
 #include "search/search_events.h"
 #include "search/search_worker.h"
 
@@ -80,6 +85,31 @@ class SearchRun {
   // The Stop command; returns within about a second.
   void StopSearch();
 
+  // The engines suspended after a block: consulted at each start (a
+  // suspended engine gets no worker; its row shows SuspendedText) and
+  // updated when an engine ends blocked (then OnSuspensionsChanged).
+  // `suspensions` belongs to the front end and outlives the run; null keeps
+  // no suspensions. With `ignore`, suspended engines are searched anyway
+  // (a block then still renews the suspension).
+  void SetSuspensions(EngineSuspensions* suspensions, bool ignore = false) {
+    suspensions_ = suspensions;
+    ignoreSuspension_ = ignore;
+  }
+  // The wall clock of suspensions (tests set their own); owner thread.
+  void SetClock(std::function<WallClock::time_point()> clock) { clock_ = std::move(clock); }
+
+  // One report per engine of the catalogue, by catalogue index, for the
+  // current or last run: final for every engine once the run is over
+  // (results, pages, ending), kNotRun for engines not selected. Empty
+  // before the first start.
+  const std::vector<EngineReport>& engineReports() const { return reports_; }
+
+  // For each result handed over in this run, in arrival order: every engine
+  // that found it and its position there, the one that handed it over
+  // first. Engines that found it later (the duplicate filter turned them
+  // away) are added when the run is over.
+  const std::vector<std::vector<ResultFinder>>& resultFinders() const { return finders_; }
+
   // Handlers of the workers' sends (owner thread, run from the queue).
   void OnSearchStatus(int engineIndex, const std::string& text);
   void OnWorkerDone(int engineIndex);
@@ -104,6 +134,10 @@ class SearchRun {
  private:
   void EndRun();
   void JoinEndedWorkers();
+  // Takes the worker's final report into reports_ (results counted here),
+  // and suspends a blocked engine.
+  void TakeReport(const SearchWorker& worker, bool stopped);
+  void MergeSightings();
   StartOutcome AbandonStart(const std::string& reason);
 
   // Constant after construction.
@@ -127,6 +161,14 @@ class SearchRun {
   std::list<std::shared_ptr<SearchWorker>> ended_;
   std::string startError_;
   std::function<void(StartStep, int)> startFaultFake_;
+  EngineSuspensions* suspensions_ = nullptr;
+  bool ignoreSuspension_ = false;
+  std::function<WallClock::time_point()> clock_ = [] { return WallClock::now(); };
+  std::vector<EngineReport> reports_;
+  std::vector<int> resultsByEngine_;
+  std::vector<std::vector<ResultFinder>> finders_;
+  // Duplicate-filter key of each result handed over -> its arrival index.
+  std::unordered_map<size_t, size_t> resultOfKey_;
   std::function<void(const std::atomic<bool>&)> readBackFake_;
 };
 

@@ -32,6 +32,10 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
       workFolder_(std::move(workFolder)),
       engine_(engine),
       expression_(expression) {
+  {
+    MutexLock guard(&reportMutex_);
+    report_.engineName = engine.name;
+  }
   connection_.SetTimeouts(settings.program);
   validationConnection_.SetTimeouts(settings.program);
 }
@@ -65,6 +69,10 @@ void SearchWorker::SearchWorkerMain() {
     ReportFailure(FormatStatus(kStatusEngineError, "unknown error"));
   }
   try {
+    End(cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
+  } catch (...) {
+  }
+  try {
     if (connection_.IsConnected()) connection_.Close();
     validationConnection_.Close();
     std::string unused;
@@ -83,8 +91,26 @@ void SearchWorker::SearchWorkerMain() {
   shared_->ended.SignalAll();
 }
 
+void SearchWorker::UpdateReport(const std::function<void(EngineReport&)>& change) {
+  MutexLock guard(&reportMutex_);
+  change(report_);
+}
+
+void SearchWorker::End(EngineEnding ending, const std::string& detail) {
+  MutexLock guard(&reportMutex_);
+  if (report_.ending != EngineEnding::kNotRun) return;
+  report_.ending = ending;
+  if (ending == EngineEnding::kError) report_.detail = detail;
+}
+
+EngineReport SearchWorker::report() const {
+  MutexLock guard(&reportMutex_);
+  return report_;
+}
+
 void SearchWorker::ReportFailure(const std::string& text) noexcept {
   try {
+    End(EngineEnding::kError, text);
     SendStatus(text);
   } catch (...) {
   }
@@ -114,16 +140,28 @@ bool SearchWorker::LimitReached(int perEngineCount) {
 }
 
 SearchWorker::Admission SearchWorker::AdmitResult(int perEngineCount, const std::string& url,
-                                                  const std::string& title) {
+                                                  const std::string& title, int& position,
+                                                  size_t& duplicateKey) {
   MutexLock guard(&shared_->resultLock);
-  if (cancelled() || shared_->LimitReached(perEngineCount)) return Admission::kRefused;
-  return shared_->duplicates.IsDuplicate(url, title) ? Admission::kDuplicate : Admission::kNew;
+  if (cancelled()) return Admission::kStopped;
+  if (shared_->LimitReached(perEngineCount)) return Admission::kLimitReached;
+  position = ++pageMemory_.resultPosition;
+  if (shared_->duplicates.IsDuplicate(url, title, &duplicateKey)) {
+    shared_->AddSighting({duplicateKey, engineIndex_, position});
+    return Admission::kDuplicate;
+  }
+  return Admission::kNew;
+}
+
+void SearchWorker::AddSighting(size_t duplicateKey, int position) {
+  shared_->AddSighting({duplicateKey, engineIndex_, position});
 }
 
 SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const std::string& title,
                                                    int validated, int relevance,
                                                    int& perEngineCount,
-                                                   std::string_view engineName) {
+                                                   std::string_view engineName, int position,
+                                                   size_t duplicateKey) {
   if (url.size() >= ResultHandoff::kUrlSize) return HandOffOutcome::kDoesNotFit;
   ResultHandoff handoff;
   handoff.url = url;
@@ -133,6 +171,8 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
   handoff.relevance = shared_->validationMode == kValidationValRel ? relevance : -1;
+  handoff.position = position;
+  handoff.duplicateKey = duplicateKey;
 
   MutexLock guard(&shared_->resultLock);
   if (cancelled()) return HandOffOutcome::kStopped;

@@ -25,6 +25,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
@@ -32,6 +34,7 @@
 #include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
 #include "search/duplicate_filter.h"
+#include "search/engine_report.h"
 #include "search/engine_run_context.h"
 #include "search/search_events.h"
 #include "search/settings.h"
@@ -77,6 +80,25 @@ struct SearchShared {
   // A worker's thread signals here when it has returned from its work.
   Mutex endMutex;
   CondVar ended;
+
+  // A result link that repeats one recorded before in the duplicate filter:
+  // the engine that listed it again, where, and the key it repeats. Workers
+  // add them; the owner thread merges them into the results' finders.
+  struct Sighting {
+    size_t duplicateKey;
+    int engineIndex;
+    int position;
+  };
+  void AddSighting(const Sighting& sighting) EXCLUDES(sightingsMutex) {
+    MutexLock lock(&sightingsMutex);
+    sightings.push_back(sighting);
+  }
+  std::vector<Sighting> TakeSightings() EXCLUDES(sightingsMutex) {
+    MutexLock lock(&sightingsMutex);
+    return std::exchange(sightings, {});
+  }
+  Mutex sightingsMutex;
+  std::vector<Sighting> sightings GUARDED_BY(sightingsMutex);
 };
 
 class SearchWorker final : public EngineRunContext {
@@ -93,6 +115,9 @@ class SearchWorker final : public EngineRunContext {
   // Owner thread: starts the thread (it holds the worker alive while it runs).
   static void StartThread(const std::shared_ptr<SearchWorker>& worker);
 
+  // Any thread: a copy of this engine's report as it stands.
+  EngineReport report() const EXCLUDES(reportMutex_);
+
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
   // closes its own connections when it sees the flag.
@@ -105,9 +130,8 @@ class SearchWorker final : public EngineRunContext {
   bool JoinUntil(std::chrono::steady_clock::time_point deadline);
   bool finished() const { return finished_.load(); }
 
-  int engineIndex() const { return engineIndex_; }
-
   // EngineRunContext, for the engine's run on the worker thread.
+  int engineIndex() const override { return engineIndex_; }
   const NetworkSettings& settings() const override { return settings_; }
   const std::filesystem::path& workFolder() const override { return workFolder_; }
   SearchExpression& expression() override { return expression_; }
@@ -123,13 +147,19 @@ class SearchWorker final : public EngineRunContext {
   void SendStatus(const std::string& text) override;
   // Takes resultLock for the test.
   bool LimitReached(int perEngineCount) override EXCLUDES(shared_->resultLock);
-  Admission AdmitResult(int perEngineCount, const std::string& url,
-                        const std::string& title) override EXCLUDES(shared_->resultLock);
+  Admission AdmitResult(int perEngineCount, const std::string& url, const std::string& title,
+                        int& position, size_t& duplicateKey) override
+      EXCLUDES(shared_->resultLock);
   // All under resultLock, the send included: results validated by several
   // engines at once never take the total past the limit.
   HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
-                         int relevance, int& perEngineCount, std::string_view engineName) override
+                         int relevance, int& perEngineCount, std::string_view engineName,
+                         int position, size_t duplicateKey) override
       EXCLUDES(shared_->resultLock);
+  void AddSighting(size_t duplicateKey, int position) override;
+  void UpdateReport(const std::function<void(EngineReport&)>& change) override
+      EXCLUDES(reportMutex_);
+  void End(EngineEnding ending, const std::string& detail = {}) override EXCLUDES(reportMutex_);
   // Each takes the worker's lock only to swap the file handle; the I/O runs
   // outside it.
   bool CreateSpoolFile() override EXCLUDES(lock_);
@@ -166,6 +196,11 @@ class SearchWorker final : public EngineRunContext {
   // Any thread: set once each, by Stop and by the ending thread.
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};
+
+  // Guarded by reportMutex_: the worker thread writes the report, the owner
+  // thread copies it when the worker ends or is stopped.
+  mutable Mutex reportMutex_;
+  EngineReport report_ GUARDED_BY(reportMutex_);
 
   // Guarded by lock_, which is never held across file I/O.
   Mutex lock_;

@@ -37,6 +37,7 @@
 #include "search/search_status.h"
 #include "search/search_text.h"
 #include "app/ad_list.h"
+#include "app/suspension_file.h"
 #include "ui/banner.h"
 #include "ui/print_commands.h"
 #include "ui/search_bridge.h"
@@ -209,6 +210,8 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   view_ = new CQuivmarkView(document_, *this, this);
   view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
   bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
+  bridge_->run().SetSuspensions(&state_.suspensions);
+  bridge_->run().SetClock([this] { return clock(); });
 
   CreateActions();
   CreateMenus();
@@ -697,7 +700,6 @@ QString CMainFrame::GetSearchExpressionText() const { return expressionBox_->cur
 // User-interface thread (StartSearch): the new, empty document of a search.
 bool CMainFrame::OnNewDocument() {
   if (!SaveModified()) return false;
-  openedDamaged_ = false;
   document_.OnNewDocument();
   document_.SetModifiedFlag(false);
   view_->OnDocumentReplaced();
@@ -742,13 +744,38 @@ void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
   if (!threadsWindow_) return;
   if (text == kTryingToStop) threadsWindow_->SelectThreadRow(engineIndex);
   threadsWindow_->SetThreadStatus(engineIndex, Q(text));
+  // An engine that ended has its report now.
+  const auto& reports = bridge_->run().engineReports();
+  if (static_cast<size_t>(engineIndex) < reports.size() &&
+      reports[engineIndex].ending != EngineEnding::kNotRun) {
+    threadsWindow_->SetThreadEnding(engineIndex, Q(EngineSummary(reports[engineIndex])));
+  }
 }
 
 // User-interface thread.
 void CMainFrame::OnSearchingChanged(bool searching) {
   if (!searching) resultTotal_ = document_.results().count();
+  ShowEngineEndings();
   UpdateCommandStates();
   UpdatePanes();
+}
+
+// User-interface thread: an engine was suspended after a block; the list is
+// kept in the install folder for the next runs.
+void CMainFrame::OnSuspensionsChanged() {
+  Status saved = SaveSuspensions(state_.SuspensionFile(), state_.suspensions, clock());
+  if (!saved.ok()) SetMessagePane(Q(saved.message()));
+}
+
+void CMainFrame::ShowEngineEndings() {
+  if (!threadsWindow_) return;
+  const auto& reports = bridge_->run().engineReports();
+  for (int row = 0; row < threadsWindow_->RowCount(); ++row) {
+    const bool ended = static_cast<size_t>(row) < reports.size() &&
+                       reports[row].ending != EngineEnding::kNotRun &&
+                       !bridge_->run().workers().Find(row);
+    threadsWindow_->SetThreadEnding(row, ended ? Q(EngineSummary(reports[row])) : QString());
+  }
 }
 
 // --- Threads window ---
@@ -770,18 +797,22 @@ void CMainFrame::OpenThreadsWindow() {
   threadsWindow_->move(frame.center() - threadsWindow_->rect().center());
   threadsWindow_->show();
   const WorkerList& workers = bridge_->run().workers();
+  const WallClock::time_point now = clock();
   for (size_t i = 0; i < state_.catalogue.engines.size(); ++i) {
     const EngineDefinition& engine = state_.catalogue.engines[i];
     std::string status;
     if (!engine.selected) {
       status = kNotSelected;
-    } else if (!workers.Find(static_cast<int>(i))) {
-      status = kNotActive;
-    } else {
+    } else if (workers.Find(static_cast<int>(i))) {
       status = i < engineStatus_.size() ? engineStatus_[i] : std::string();
+    } else if (const Suspension* s = state_.suspensions.Active(engine.name, now)) {
+      status = SuspendedText(*s);
+    } else {
+      status = kNotActive;
     }
     threadsWindow_->AddThreadRow(Q(engine.name), Q(status));
   }
+  ShowEngineEndings();
   threadsAction->setChecked(true);
 }
 
@@ -841,7 +872,6 @@ bool CMainFrame::SaveModified() {
 
 bool CMainFrame::NewDocument() {
   if (IsSearching() || !SaveModified()) return false;
-  openedDamaged_ = false;
   document_.OnNewDocument();
   document_.SetModifiedFlag(false);
   documentExpression_.reset();
@@ -866,10 +896,9 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
   DocumentStatus status = document_.OnOpenDocument(file);
   documentExpression_.reset();
   view_->OnDocumentReplaced();
+  // A document that opened with an error comes back untitled (no path), so
+  // Save asks for a name rather than overwrite the damaged original.
   if (!status.message.empty()) prompts_.inform(Q(status.message));
-  // A document that opened with an error has no file of its own: Save asks
-  // for a name rather than overwrite the damaged original with what was read.
-  openedDamaged_ = status.ok && !status.message.empty();
   if (!status.ok) {
     recent_.Remove(file).IgnoreError();
     UpdateRecentMenu();
@@ -917,7 +946,7 @@ const SearchExpression* CMainFrame::ValidationExpression() {
 
 bool CMainFrame::SaveDocument() {
   if (IsSearching()) return false;
-  if (document_.pathName().empty() || openedDamaged_) return SaveDocumentAs();
+  if (document_.pathName().empty()) return SaveDocumentAs();
   DocumentStatus status = document_.OnSaveDocument(document_.pathName());
   if (!status.ok) {
     prompts_.inform(Q(status.message));
@@ -930,8 +959,13 @@ bool CMainFrame::SaveDocument() {
 
 bool CMainFrame::SaveDocumentAs() {
   if (IsSearching()) return false;
-  QString suggested = document_.pathName().empty() ? Q(document_.title()) + kDocumentExtension
-                                                   : Q(document_.pathName());
+  // An untitled document suggests its title as the name; a damaged one that
+  // opened untitled already carries the extension in its title.
+  QString suggested = Q(document_.pathName());
+  if (suggested.isEmpty()) {
+    suggested = Q(document_.title());
+    if (!suggested.endsWith(kDocumentExtension)) suggested += kDocumentExtension;
+  }
   QString path = prompts_.saveFileName(QStringLiteral("Save As"), suggested,
                                        QString::fromUtf8(kDocumentFilterName));
   if (path.isEmpty()) return false;
@@ -941,7 +975,6 @@ bool CMainFrame::SaveDocumentAs() {
     prompts_.inform(Q(status.message));
     return false;
   }
-  openedDamaged_ = false;
   AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
   UpdateCaption();
   return true;

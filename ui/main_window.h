@@ -142,6 +142,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   std::function<bool(const std::string& path)> openHelpFile;
   // Where Help Topics looks for the help page, first found wins.
   std::vector<std::string> helpPages;
+  // The wall clock of engine suspensions; tests set their own.
+  std::function<WallClock::time_point()> clock = [] { return WallClock::now(); };
 
   // --- Actions ---
   QAction* newAction;
@@ -185,6 +187,11 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void OnStatusPane(const std::string& text) override;
   void OnEngineRow(int engineIndex, const std::string& text) override;
   void OnSearchingChanged(bool searching) override;
+  void OnSuspensionsChanged() override;
+
+  // The "Last Search" column of every row of the threads window, from the
+  // run's reports.
+  void ShowEngineEndings();
 
   // ViewHost.
   const SearchExpression* ValidationExpression() override;
@@ -236,7 +243,6 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   int currentIcon_ = kFirstBusyIcon;
   int animationFrame_ = 0;
   int resultTotal_ = 0;
-  bool openedDamaged_ = false;  // the document opened with an error
   std::vector<std::string> engineStatus_;  // the last text of each engine's row
   std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
   std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand

@@ -100,7 +100,7 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
 
 int ResultsModel::Overlay(int row) const {
   const ResultRecord& r = document_->results().record(row);
-  if (validating_.count(std::string(FieldText(r.url))) != 0) return kOverlayValidating;
+  if (validating_.count(std::string(r.url())) != 0) return kOverlayValidating;
   if (r.validationState == kValidatedReachable) return kOverlayReachable;
   if (r.validationState == kValidatedUnreachable) return kOverlayUnreachable;
   return kOverlayNone;
@@ -118,14 +118,14 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case kColumnText: {
           // Shown without the blanks around it; the store keeps the text as
           // it was handed over.
-          return Text(FieldText(r.text)).trimmed();
+          return Text(r.text()).trimmed();
         }
         case kColumnEngine:
-          return Text(FieldText(r.engineName));
+          return Text(r.engineName());
         case kColumnRelevance:
           return QString::fromStdString(RelevanceText(r.relevance));
         case kColumnUrl:
-          return Text(FieldText(r.url));
+          return Text(r.url());
       }
       return {};
     }
@@ -215,7 +215,7 @@ void ResultsModel::SetValidating(const std::string& url, bool running) {
   }
   const int rows = rowCount();
   for (int row = 0; row < rows; ++row) {
-    if (FieldText(store().record(row).url) == url) {
+    if (store().record(row).url() == url) {
       emit dataChanged(index(row, kColumnText), index(row, kColumnText), {Qt::DecorationRole});
     }
   }

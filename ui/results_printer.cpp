@@ -18,7 +18,7 @@ constexpr int kHeaderPointSize = 11;
 constexpr int kBodyPointSize = 10;
 
 QString UrlOf(const ResultRecord& record) {
-  std::string_view url = FieldText(record.url);
+  std::string_view url = record.url();
   return QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()));
 }
 

@@ -219,7 +219,7 @@ void CQuivmarkView::Launch() {
   if (rows.size() == 1) {
     const int row = rows.front();
     model_->SetOpened(row, true);
-    host_.LaunchInBrowser(std::string(FieldText(document_->results().record(row).url)));
+    host_.LaunchInBrowser(std::string(document_->results().record(row).url()));
     return;
   }
   LaunchInNewWindow();
@@ -230,7 +230,7 @@ void CQuivmarkView::LaunchInNewWindow() {
   if (rows.empty() || !ConfirmLaunch(static_cast<int>(rows.size()))) return;
   for (int row : rows) {
     model_->SetOpened(row, true);
-    host_.LaunchInNewBrowserWindow(std::string(FieldText(document_->results().record(row).url)));
+    host_.LaunchInNewBrowserWindow(std::string(document_->results().record(row).url()));
   }
 }
 
@@ -239,7 +239,7 @@ void CQuivmarkView::CopyUrls() {
   if (rows.empty()) return;
   std::string text;
   for (int row : rows) {
-    text += FieldText(document_->results().record(row).url);
+    text += document_->results().record(row).url();
     text += "\r\n";
   }
   QApplication::clipboard()->setText(QString::fromStdString(text));
@@ -320,7 +320,7 @@ void CQuivmarkView::ValidateSelected() {
   if (!expression) return;
   for (int row : rows) {
     const ResultRecord& record = document_->results().record(row);
-    std::string url(FieldText(record.url));
+    std::string url(record.url());
     if (rows.size() == 1 && record.validationState != kNotValidated && record.relevance > 0 &&
         !host_.Prompts().yesNo(
             QString::fromUtf8(kValidateAgainQuestion).replace("%s", QString::fromStdString(url)))) {
@@ -350,8 +350,7 @@ void CQuivmarkView::OnValidationDone(int id, bool reachable, int relevance) {
   model_->SetValidating(check.url, false);
   // The row may have been deleted or the list re-sorted meanwhile: only a
   // row that still holds the same URL takes the outcome.
-  if (check.row < model_->rowCount() &&
-      FieldText(document_->results().record(check.row).url) == check.url) {
+  if (check.row < model_->rowCount() && document_->results().record(check.row).url() == check.url) {
     model_->SetValidation(check.row, reachable, relevance);
   }
   emit validationFinished();

@@ -54,4 +54,6 @@ void SearchBridge::OnEngineRow(int engineIndex, const std::string& text) {
 // User-interface thread, from StartSearch, a drain (the last worker ended) or StopSearch.
 void SearchBridge::OnSearchingChanged(bool searching) { window_.OnSearchingChanged(searching); }
 
+void SearchBridge::OnSuspensionsChanged() { window_.OnSuspensionsChanged(); }
+
 }  // namespace trovelane::ui

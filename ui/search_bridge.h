@@ -62,6 +62,7 @@ class SearchBridge : public QObject, public SearchEvents {
   void OnStatusPane(const std::string& text) override;
   void OnEngineRow(int engineIndex, const std::string& text) override;
   void OnSearchingChanged(bool searching) override;
+  void OnSuspensionsChanged() override;
 
   SearchEvents& window_;
   const std::shared_ptr<WakeTarget> wake_;

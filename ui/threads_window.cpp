@@ -20,11 +20,13 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   auto* caption = new QLabel(QStringLiteral("Search Threads..."), this);
 
-  list_ = new QTableWidget(0, 2, this);
+  list_ = new QTableWidget(0, 3, this);
   list_->setObjectName(QStringLiteral("threadsList"));
-  list_->setHorizontalHeaderLabels({QStringLiteral("Search Engine"), QStringLiteral("Status")});
+  list_->setHorizontalHeaderLabels(
+      {QStringLiteral("Search Engine"), QStringLiteral("Status"), QStringLiteral("Last Search")});
   list_->setColumnWidth(0, 85);
-  list_->setColumnWidth(1, 180);
+  list_->setColumnWidth(1, 225);
+  list_->setColumnWidth(2, 390);
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   list_->verticalHeader()->hide();
@@ -40,14 +42,30 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(list_, 1);
-  resize(330, 240);
+  resize(740, 240);
 }
 
-void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& status) {
+void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& status,
+                                  const QString& ending) {
   const int row = list_->rowCount();
   list_->insertRow(row);
   list_->setItem(row, 0, new QTableWidgetItem(engineName));
   list_->setItem(row, 1, new QTableWidgetItem(status));
+  list_->setItem(row, 2, new QTableWidgetItem(ending));
+  // A text longer than its column is elided; its tool tip shows it whole.
+  list_->item(row, 2)->setToolTip(ending);
+}
+
+void CThreadsWindow::SetThreadEnding(int row, const QString& text) {
+  if (row < 0 || row >= list_->rowCount()) return;
+  if (list_->item(row, 2)->text() == text) return;
+  list_->item(row, 2)->setText(text);
+  list_->item(row, 2)->setToolTip(text);
+  list_->viewport()->update();
+}
+
+QString CThreadsWindow::Ending(int row) const {
+  return row >= 0 && row < list_->rowCount() ? list_->item(row, 2)->text() : QString();
 }
 
 void CThreadsWindow::SetThreadStatus(int row, const QString& text) {
@@ -73,7 +91,7 @@ QString CThreadsWindow::Status(int row) const {
   return row >= 0 && row < list_->rowCount() ? list_->item(row, 1)->text() : QString();
 }
 
-// The close button (through QDialog::closeEvent) and Escape both end here. the window like its close button.
+// The close button (through QDialog::closeEvent) and Escape both end here.
 void CThreadsWindow::reject() {
   QDialog::reject();
   emit closed();

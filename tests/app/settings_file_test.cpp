@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "net/base64.h"
 #include "tests/support/scratch_folder.h"
 
@@ -165,6 +167,32 @@ TEST_F(SettingsFileTest, EmptyBrowserPathIsDetectedAndSavedOnlyIntoAnExistingFil
   EXPECT_TRUE(load.browserDetected);
   EXPECT_TRUE(load.save);
   EXPECT_EQ(ReadFileBytes(path_).substr(3092, 17), std::string("/opt/web/browser\0", 17));
+}
+
+// A folder or a pipe in the file's place is said to be there, not read as
+// settings of all zeros, and a pipe with no writer never holds the start.
+TEST_F(SettingsFileTest, AFolderOrPipeInItsPlaceIsReportedNotReadAsZeros) {
+  auto detect = [] { return std::string("/opt/web/browser"); };
+  ASSERT_TRUE(std::filesystem::create_directory(path_));
+  NetworkSettings s;
+  s.search.maxResults = 77;
+  SettingsLoad load = LoadNetworkSettings(path_, s, detect);
+  EXPECT_FALSE(load.fileRead);
+  EXPECT_EQ(load.problem,
+            path_ + " cannot be read (it is a folder); every setting starts from zero");
+  EXPECT_EQ(s.search.maxResults, 0);
+  EXPECT_TRUE(load.save);  // nothing is saved over it
+  EXPECT_TRUE(std::filesystem::is_directory(path_));
+  std::filesystem::remove(path_);
+
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  load = LoadNetworkSettings(path_, s, detect);
+  EXPECT_FALSE(load.fileRead);
+  EXPECT_NE(load.problem.find("(it is not a regular file)"), std::string::npos) << load.problem;
+  std::filesystem::remove(path_);
+
+  // No file at all is no problem: a first start has none.
+  EXPECT_EQ(LoadNetworkSettings(path_, s, detect).problem, "");
 }
 
 TEST(SettingsTablesTest, ChunkSizesAndMaxRelevance) {

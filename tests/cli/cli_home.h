@@ -19,6 +19,10 @@ class CliHome {
     args.insert(args.begin(), {"--home", Home()});
     return RunCli(args);
   }
+  SplitOutcome RunSplit(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--home", Home()});
+    return RunCliSplit(args);
+  }
 
  private:
   ScratchFolder folder_;

@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "tests/cli/cli_home.h"
 
 namespace trovelane {
@@ -84,6 +86,46 @@ TEST(EngineCommandsTest, ImportAndExportFailuresAreReported) {
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_THAT(unwritable.output, HasSubstr("Error opening the file for writing"));
   EXPECT_EQ(home.Run({"engines", "export", "7", home.File("x.eng")}).exitCode, 1);
+}
+
+// Any file with enough lines reads as some definition; one without a name or
+// search URL is not an engine and must not enter the profile.
+TEST(EngineCommandsTest, ImportRefusesADefinitionWithoutNameOrSearchUrl) {
+  CliHome home;
+  ASSERT_EQ(home.Run({"engines"}).exitCode, 0);
+  const std::string profile = ReadFileBytes(home.HomeFile("default.prf"));
+
+  std::string noName = PluginEngineFile("x.so");
+  noName.replace(0, noName.find('\n'), "SIT = ");
+  std::string noUrl = PluginEngineFile("x.so");
+  noUrl.replace(noUrl.find("ACT = plugin"), 12, "ACT = ");
+  std::string controlName = PluginEngineFile("x\x01\x1b.so");
+  struct Case {
+    std::string file;
+    const char* why;
+  } cases[] = {{noName, "no engine name (SIT)"},
+               {noUrl, "no search URL (ACT)"},
+               {controlName, "engine name (SIT) holds control characters"}};
+  for (const Case& c : cases) {
+    WriteFileBytes(home.File("bad.eng"), c.file);
+    testing::Outcome refused = home.Run({"engines", "import", home.File("bad.eng")});
+    EXPECT_EQ(refused.exitCode, 1) << refused.output;
+    EXPECT_THAT(refused.output, HasSubstr(c.why));
+    EXPECT_THAT(refused.output, HasSubstr("nothing was imported"));
+    EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile);
+  }
+
+  // 100 KB of random bytes, whatever lines they happen to hold.
+  for (uint32_t seed : {1u, 2u, 3u, 4u}) {
+    std::mt19937 rng(seed);
+    std::string noise(100 * 1024, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    WriteFileBytes(home.File("noise.eng"), noise);
+    testing::Outcome refused = home.Run({"engines", "import", home.File("noise.eng")});
+    EXPECT_NE(refused.exitCode, 0) << seed << ": " << refused.output;
+    EXPECT_THAT(refused.output, HasSubstr("othing was imported")) << seed;
+    EXPECT_EQ(ReadFileBytes(home.HomeFile("default.prf")), profile) << seed;
+  }
 }
 
 TEST(EngineCommandsTest, OtherProfileByPath) {

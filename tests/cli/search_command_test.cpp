@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -40,8 +44,28 @@ class SearchCommandTest : public ::testing::Test {
     return home_.Run(args);
   }
 
-  // The JSON lines of the output (other lines are skipped).
+  SplitOutcome SearchSplit(std::vector<std::string> args) {
+    args.insert(args.begin(), {"search", "--profile", profile_});
+    return home_.RunSplit(args);
+  }
+
+  // The JSON lines of the output that are results (other lines are skipped).
   static std::vector<nlohmann::json> JsonLines(const std::string& output) {
+    std::vector<nlohmann::json> lines;
+    for (const nlohmann::json& line : AllJsonLines(output)) {
+      if (line.contains("url")) lines.push_back(line);
+    }
+    return lines;
+  }
+  // The JSON lines of the engines.
+  static std::vector<nlohmann::json> EngineLines(const std::string& output) {
+    std::vector<nlohmann::json> lines;
+    for (const nlohmann::json& line : AllJsonLines(output)) {
+      if (line.contains("engine")) lines.push_back(line);
+    }
+    return lines;
+  }
+  static std::vector<nlohmann::json> AllJsonLines(const std::string& output) {
     std::vector<nlohmann::json> lines;
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) {
@@ -110,11 +134,11 @@ TEST_F(SearchCommandTest, ResolveTakesEnginesUnderAHostNameToTheirServer) {
 }
 
 TEST_F(SearchCommandTest, TsvAndTableLines) {
-  Outcome tsv = Search({"--engine", "offset0", "--max", "3", "--format", "tsv", "river"});
-  ASSERT_EQ(tsv.exitCode, 0) << tsv.output;
-  EXPECT_EQ(tsv.output.rfind("index\turl\ttext\tengineName\tvalidated\trelevance\n", 0), 0u)
-      << tsv.output;
-  EXPECT_EQ(std::count(tsv.output.begin(), tsv.output.end(), '\n'), 4);
+  SplitOutcome tsv = SearchSplit({"--engine", "offset0", "--max", "3", "--format", "tsv", "river"});
+  ASSERT_EQ(tsv.exitCode, 0) << tsv.out << tsv.err;
+  EXPECT_EQ(tsv.out.rfind("index\turl\ttext\tengineName\tvalidated\trelevance\n", 0), 0u)
+      << tsv.out;
+  EXPECT_EQ(std::count(tsv.out.begin(), tsv.out.end(), '\n'), 4);
   Outcome table = Search({"--engine", "offset0", "--max", "2", "river"});
   ASSERT_EQ(table.exitCode, 0) << table.output;
   EXPECT_NE(table.output.find("offset0"), std::string::npos);
@@ -208,6 +232,89 @@ TEST_F(SearchCommandTest, CtrlCStopsAndStillWritesTheResults) {
   for (const auto& entry : std::filesystem::directory_iterator(home_.Home())) {
     EXPECT_NE(entry.path().filename().string().rfind("sdump", 0), 0u) << entry.path();
   }
+}
+
+// /proc/PID/task/PID/FILE of the process's main thread.
+std::string MainThreadFile(pid_t pid, const std::string& file) {
+  return ReadFileBytes("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/" +
+                       file);
+}
+
+// True while a signal sent to the main thread alone waits to be taken.
+bool SignalPending(pid_t pid) {
+  std::smatch pending;
+  const std::string status = MainThreadFile(pid, "status");
+  return std::regex_search(status, pending, std::regex("SigPnd:\\s*([0-9a-f]+)")) &&
+         std::stoull(pending[1], nullptr, 16) != 0;
+}
+
+// Ctrl-C reaching the main thread while it waits to write a result into a
+// full pipe: the write goes on once the reader drains the pipe, and every
+// result the search counted is in the output.
+TEST_F(SearchCommandTest, CtrlCDuringAWriteToAFullPipeCutsNoResult) {
+  int pipeFds[2];
+  ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+  // The smallest pipe the system allows, filled here so that the child's
+  // first write of a result blocks.
+  const int capacity = fcntl(pipeFds[1], F_SETPIPE_SZ, 4096);
+  ASSERT_GT(capacity, 0);
+  const std::string filler(static_cast<size_t>(capacity), '#');
+  ASSERT_EQ(write(pipeFds[1], filler.data(), filler.size()), capacity);
+
+  const std::string errors = home_.File("stderr.txt");
+  std::string cli = TROVELANE_CLI_PATH;
+  std::vector<std::string> args = {cli,          "--home",   home_.Home(), "search",
+                                   "--profile",  profile_,   "--engine",   "offset0",
+                                   "--progress", "--format", "tsv",        "river"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+
+  // The main thread blocks in write(1, ...) (system call 1 on x86-64, 64 on
+  // the ARM and RISC-V tables); the guard ends the wait should it never come.
+  const std::regex inWrite("^(1|64) 0x1 ");
+  bool blocked = false;
+  for (int i = 0; i < 400 && !blocked; ++i) {
+    blocked = std::regex_search(MainThreadFile(pid, "syscall"), inWrite);
+    if (!blocked) std::this_thread::sleep_for(25ms);
+  }
+  EXPECT_TRUE(blocked) << MainThreadFile(pid, "syscall");
+  // The signal goes to that thread, and is taken (no longer pending) before
+  // the pipe is drained: the write is interrupted, not finished first.
+  ASSERT_EQ(syscall(SYS_tgkill, pid, pid, SIGINT), 0);
+  for (int i = 0; i < 400 && SignalPending(pid); ++i) std::this_thread::sleep_for(25ms);
+
+  std::string output;
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+  close(pipeFds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130) << ReadFileBytes(errors);
+
+  ASSERT_EQ(output.substr(0, filler.size()), filler);
+  // TSV streams each result as it arrives: a header line, then one per result.
+  size_t lines = 0;
+  std::istringstream tsv(output.substr(filler.size()));
+  for (std::string line; std::getline(tsv, line);) {
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) ++lines;
+  }
+  std::smatch found;
+  const std::string stderrText = ReadFileBytes(errors);
+  ASSERT_TRUE(std::regex_search(stderrText, found, std::regex("(\\d+) Results? Found !")))
+      << stderrText;
+  EXPECT_GE(lines, 1u);
+  EXPECT_EQ(lines, std::stoul(found[1])) << stderrText;
 }
 
 }  // namespace

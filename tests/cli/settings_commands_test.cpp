@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "net/base64.h"
 #include "net/connection_settings.h"
 #include "tests/cli/cli_home.h"
@@ -82,6 +84,17 @@ TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {
     EXPECT_EQ(refused.exitCode, 2) << bad[0] << ": " << refused.output;
   }
   EXPECT_EQ(ReadFileBytes(home.HomeFile("qmknet.dat")), before);
+}
+
+TEST(SettingsCommandsTest, AFolderNamedLikeTheSettingsFileIsReported) {
+  CliHome home;
+  ASSERT_EQ(home.Run({"settings"}).exitCode, 0);  // seeds the folder
+  std::filesystem::remove(home.HomeFile("qmknet.dat"));
+  std::filesystem::create_directory(home.HomeFile("qmknet.dat"));
+  testing::Outcome shown = home.Run({"settings"});
+  EXPECT_THAT(shown.output, HasSubstr("qmknet.dat cannot be read (it is a folder)"));
+  testing::Outcome set = home.Run({"settings", "set", "proxy", "on"});
+  EXPECT_NE(set.exitCode, 0) << set.output;
 }
 
 }  // namespace

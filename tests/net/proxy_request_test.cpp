@@ -84,6 +84,7 @@ struct SocksScript {
   int choiceVersion = 0x05;
   int replyVersion = 0x05;
   int method = 0x00;
+  int authVersion = 0x01;
   int authStatus = 0x00;
   int replyCode = 0x00;
   std::string replyAddress = Bytes({0x01, 127, 0, 0, 1});
@@ -107,8 +108,8 @@ LoopbackServer::Handler Socks(SocksScript script) {
       c.ReadExactly(1);
       ReadField(c);
       ReadField(c);
-      c.Send(Bytes({0x01, script.authStatus}));
-      if (script.authStatus != 0) return c.ReadToEnd(), void();
+      c.Send(Bytes({script.authVersion, script.authStatus}));
+      if (script.authStatus != 0 || script.authVersion != 0x01) return c.ReadToEnd(), void();
     } else if (script.method == 0xFF) {
       return c.ReadToEnd(), void();
     }
@@ -197,22 +198,27 @@ TEST(Socks5Proxy, AnswersThatAreNotSocks5EndTheHandshakeSayingWhichStep) {
     std::string received;  // what the proxy got before the handshake ended
     std::string step;      // what the failure text names
   };
-  SocksScript socks4, gssapi, badReply, refused;
+  SocksScript socks4, gssapi, badLogin, badReply, refused;
   socks4.choiceVersion = 0x04;
   gssapi.method = 0x01;
+  // A login status in the greeting's version, "success" in its second byte.
+  badLogin.method = 0x02;
+  badLogin.authVersion = 0x05;
   badReply.replyVersion = 0x00;
   refused.replyCode = 0x02;
   const std::string connect = Bytes({0x05, 0x01, 0x00, 0x03, 0x01, 'h', 0x00, 0x50});
   const Case cases[] = {
       {socks4, kGreeting, "greeting: the proxy answered with version 0x04"},
       {gssapi, kGreeting, "greeting: the proxy chose method 0x01, which was not offered"},
+      {badLogin, kGreeting + Bytes({0x01, 0x01, 'u', 0x01, 'p'}),
+       "login: the proxy answered with version 0x05"},
       {badReply, kGreeting + connect, "CONNECT: the proxy answered with version 0x00"},
       {refused, kGreeting + connect, "CONNECT: the proxy refused the tunnel to h:80 (0x02"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.step);
     LoopbackServer proxyServer(Socks(c.script));
-    ProxySettings proxy = MakeProxy(kProxySocks5, proxyServer.port());
+    ProxySettings proxy = MakeProxy(kProxySocks5, proxyServer.port(), "u", "p");
     CHttpURL page;
     bool opened = true;
     Fetch(page, "http://h/", &proxy, &opened);

@@ -1,17 +1,21 @@
 #include "platform/atomic_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace trovelane {
 namespace {
@@ -136,6 +140,94 @@ TEST_F(AtomicFileTest, SavesNeverChangeTheUmaskThatOtherThreadsCreateFilesWith) 
   ASSERT_EQ(::stat(saved.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);
   fs::remove(saved, error);
+}
+
+// Stands in for fsync of the folder on a file system whose flush fails (a
+// disk gone away): the rename is done, but may not survive a crash.
+int FailingFolderSyncFake(int) {
+  errno = EIO;
+  return -1;
+}
+// A file system that cannot flush folders at all: nothing to report.
+int UnsupportedFolderSyncFake(int) {
+  errno = EINVAL;
+  return -1;
+}
+
+class FolderSyncFake {
+ public:
+  explicit FolderSyncFake(FolderSyncCall fake) : real_(ReplaceFolderSyncForTesting(fake)) {}
+  ~FolderSyncFake() { ReplaceFolderSyncForTesting(real_); }
+
+ private:
+  FolderSyncCall real_;
+};
+
+TEST_F(AtomicFileTest, AFolderThatCannotBeFlushedIsReported) {
+  auto path = (dir_ / "flush.dat").string();
+  {
+    FolderSyncFake failing(&FailingFolderSyncFake);
+    SaveResult r = WriteFileAtomically(path, "new");
+    EXPECT_FALSE(r);
+    EXPECT_EQ(r.error, "saved, but cannot flush the folder of " + path + ": " + std::strerror(EIO));
+    EXPECT_EQ(Read(path), "new");  // replaced, only not yet durable
+  }
+  {
+    FolderSyncFake unsupported(&UnsupportedFolderSyncFake);
+    EXPECT_TRUE(WriteFileAtomically(path, "newer"));
+  }
+  EXPECT_TRUE(WriteFileAtomically(path, "real"));
+  EXPECT_EQ(Read(path), "real");
+}
+
+// A save killed half way leaves "NAME.XXXXXX"; the next good save of NAME
+// removes it, and nothing else.
+TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSave) {
+  auto path = (dir_ / "r.qmk").string();
+  ASSERT_TRUE(WriteFileAtomically(path, "old"));
+
+  // A child is killed by the file-size signal in the middle of its write.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    rlimit tight{100, 100};
+    ::setrlimit(RLIMIT_FSIZE, &tight);
+    ::signal(SIGXFSZ, SIG_DFL);
+    (void)WriteFileAtomically(path, std::string(4096, 'k'));
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    if (e.path().filename() != "r.qmk") left.push_back(e.path().filename());
+  }
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].substr(0, 6), "r.qmk.");
+  EXPECT_EQ(Read(path), "old");
+
+  // Others of the same shape: by hand, with a name a person would give, of
+  // another file, not a regular file, or not quite the pattern.
+  auto touch = [&](const std::string& name) { std::ofstream(dir_ / name) << "mine"; };
+  touch("r.qmk.aB3dE9");
+  const std::vector<std::string> kept = {"r.qmk.backup", "r.qmk.BACKUP", "r.qmk.200612",
+                                         "s.qmk.aB3dE9", "r.qmk.aB3dE",  "r.qmk.aB3dE9x",
+                                         "r.qmk.aB-dE9", "xr.qmk.aB3dE9"};
+  for (const std::string& name : kept) touch(name);
+  fs::create_directory(dir_ / "r.qmk.Dir9Ab");
+  fs::create_symlink(dir_ / "r.qmk.backup", dir_ / "r.qmk.Lnk7Qz");
+
+  ASSERT_TRUE(WriteFileAtomically(path, "new"));
+  EXPECT_EQ(Read(path), "new");
+  EXPECT_FALSE(fs::exists(dir_ / left[0]));
+  EXPECT_FALSE(fs::exists(dir_ / "r.qmk.aB3dE9"));
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(dir_ / name)) << name;
+  EXPECT_TRUE(fs::is_directory(dir_ / "r.qmk.Dir9Ab"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "r.qmk.Lnk7Qz"));
 }
 
 TEST_F(AtomicFileTest, MissingFolderFails) {

@@ -24,10 +24,11 @@ struct CliRun {
   std::string out;
 };
 
-// Runs the command line program with `args` (paths without blanks or quotes).
-CliRun RunCli(const std::string& args) {
+// Runs the command line program with `args` (paths without blanks or quotes);
+// its standard error goes to `errors` (a file), or is dropped.
+CliRun RunCli(const std::string& args, const std::string& errors = "/dev/null") {
   CliRun run;
-  std::string command = std::string(TROVELANE_CLI_PATH) + " " + args + " 2>/dev/null";
+  std::string command = std::string(TROVELANE_CLI_PATH) + " " + args + " 2>" + errors;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return run;
   char buffer[4096];
@@ -83,6 +84,52 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   EXPECT_NE(table.out.find("Sort: Relevance, ascending"), std::string::npos) << table.out;
 }
 
+// A hostile title must not reach the terminal as escape sequences: the table
+// blanks control characters, TSV writes them as \xHH; other UTF-8 and 8-bit
+// letters pass unchanged.
+TEST_F(CliDocumentTest, ControlCharactersOfHostileTitlesNeverReachTheTerminal) {
+  const std::string hostile =
+      "\x1b]0;owned\x07"
+      "Bell\x7f\xc2\x9b"
+      "31m\x9b"
+      "end";
+  const std::string letters = " caf\xc3\xa9 \xe2\x82\xac \xe9t\xe9";
+  ResultsStore store;
+  store.SetSearchText("search\x1b[2J");
+  store.AppendResult("http://a/\x1b[1m", hostile + letters, "Eng\x9d");
+  const std::string path = dir_ / "hostile.qmk";
+  testfiles::WriteFile(path, WriteResultsDocument(store));
+
+  // The offsets of control characters in `out`, but for line ends (and the
+  // tabs between TSV columns).
+  auto controlsIn = [](const std::string& out, bool columnTabs = false) {
+    std::string found;
+    for (size_t i = 0; i < out.size(); ++i) {
+      const auto c = static_cast<unsigned char>(out[i]);
+      const bool c1 =
+          (c >= 0x80 && c <= 0x9F && (i == 0 || static_cast<unsigned char>(out[i - 1]) < 0xC2)) ||
+          (c == 0xC2 && i + 1 < out.size() && static_cast<unsigned char>(out[i + 1]) <= 0x9F);
+      const bool separator = c == '\n' || (columnTabs && c == '\t');
+      if ((c < 0x20 && !separator) || c == 0x7F || c1) found += std::to_string(i) + " ";
+    }
+    return found;
+  };
+
+  CliRun table = RunCli("open " + path);
+  ASSERT_EQ(table.exitCode, 0);
+  EXPECT_EQ(controlsIn(table.out), "") << table.out;
+  EXPECT_NE(table.out.find(" ]0;owned Bell  31m end" + letters), std::string::npos) << table.out;
+
+  CliRun tsv = RunCli("open " + path + " --format tsv");
+  ASSERT_EQ(tsv.exitCode, 0);
+  EXPECT_EQ(controlsIn(tsv.out, true), "") << tsv.out;
+  EXPECT_NE(tsv.out.find("\thttp://a/\\x1b[1m\t\\x1b]0;owned\\x07Bell\\x7f\\xc2\\x9b31m\\x9bend" +
+                         letters + "\tEng\\x9d\t"),
+            std::string::npos)
+      << tsv.out;
+  EXPECT_NE(tsv.out.find("# searchText\tsearch\\x1b[2J\n"), std::string::npos) << tsv.out;
+}
+
 TEST_F(CliDocumentTest, ConvertRewritesAnOldVersionAsTheCurrentOne) {
   const std::string old = dir_ / "old.qmk";
   Bytes file;
@@ -111,14 +158,21 @@ TEST_F(CliDocumentTest, DamagedOrMissingInputsEndWithTheirExitCodes) {
   const std::string cut = dir_ / "cut.qmk";
   testfiles::WriteFile(cut, whole.substr(0, whole.size() - 3));
 
-  // open still lists what it could read; convert and export write nothing.
-  CliRun open = RunCli("open " + cut + " --format json");
+  // open still lists what it could read, and says the document is untitled;
+  // convert and export write nothing, not even over the damaged file itself.
+  const std::string errors = dir_ / "errors.txt";
+  CliRun open = RunCli("open " + cut + " --format json", errors);
   EXPECT_EQ(open.exitCode, 2);
-  EXPECT_EQ(nlohmann::json::parse(open.out)["results"].size(), 2u);
+  auto json = nlohmann::json::parse(open.out);
+  EXPECT_EQ(json["results"].size(), 2u);
+  EXPECT_NE(json["warning"].get<std::string>().find(kOpenedUntitledNote), std::string::npos);
+  EXPECT_NE(ReadFile(errors).find(kOpenedUntitledNote), std::string::npos) << ReadFile(errors);
   const std::string out = dir_ / "out.qmk";
   EXPECT_EQ(RunCli("convert " + cut + " " + out).exitCode, 2);
   EXPECT_EQ(RunCli("export " + cut + " --html " + out).exitCode, 2);
   EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_EQ(RunCli("convert " + cut + " " + cut).exitCode, 2);
+  EXPECT_EQ(ReadFile(cut), whole.substr(0, whole.size() - 3));
 
   EXPECT_EQ(RunCli("open " + (dir_ / "missing.qmk")).exitCode, 1);
   const std::string good = dir_ / "good.qmk";

@@ -101,9 +101,9 @@ TEST(DocumentFileTest, ReadsVersion22WithoutRelevance) {
   EXPECT_EQ(store.searchText(), "old search");
   EXPECT_EQ(store.sortMode(), 4);  // kept, records stay in their saved order
   ASSERT_EQ(store.count(), 2);
-  EXPECT_EQ(FieldText(store.record(0).url), "http://b/");
-  EXPECT_EQ(FieldText(store.record(0).engineName), "E2");
-  EXPECT_EQ(FieldText(store.record(0).text), "two");
+  EXPECT_EQ(store.record(0).url(), "http://b/");
+  EXPECT_EQ(store.record(0).engineName(), "E2");
+  EXPECT_EQ(store.record(0).text(), "two");
   EXPECT_EQ(store.record(0).opened, 1);
   EXPECT_EQ(store.record(0).validationState, 2);
   EXPECT_EQ(store.record(0).relevance, 0);
@@ -124,7 +124,7 @@ TEST(DocumentFileTest, ReadsVersion20WithItsThirtyTwoBitMark) {
 }
 
 TEST(DocumentFileTest, StoredStringsLongerThanTheirFieldsAreCut) {
-  std::string longUrl(600, 'u');
+  std::string longUrl(1100, 'u');
   ArchiveWriter w;
   w.WriteString(kSignatureVersion22);
   w.WriteString("");
@@ -137,9 +137,65 @@ TEST(DocumentFileTest, StoredStringsLongerThanTheirFieldsAreCut) {
   w.WriteU8(0);
   ResultsStore store;
   ASSERT_TRUE(ReadResultsDocument(w.bytes(), store).valid);
-  EXPECT_EQ(FieldText(store.record(0).url).size(), 511u);
-  EXPECT_EQ(FieldText(store.record(0).engineName).size(), 63u);
-  EXPECT_EQ(FieldText(store.record(0).text).size(), 255u);
+  EXPECT_EQ(store.record(0).url().size(), 1023u);
+  EXPECT_EQ(store.record(0).engineName().size(), 63u);
+  EXPECT_EQ(store.record(0).text().size(), 255u);
+}
+
+// A URL longer than the old 511-byte field is written whole with the
+// three-byte prefix, which every reader of version 25 already skips by its
+// length; a file of URLs up to 511 bytes is the same as ever.
+TEST(DocumentFileTest, UrlsBeyondTheOldWidthSurviveSaveAndOpen) {
+  ResultsStore store;
+  const std::string url = "http://example.com/?q=" + std::string(978, 'x');
+  ASSERT_EQ(url.size(), 1000u);
+  store.AppendResult(url, "long", "E");
+  const std::string bytes = WriteResultsDocument(store);
+  EXPECT_EQ(bytes.substr(21, 3), "\xFF\xE8\x03");  // FF, then 1000 as 16 bits
+
+  ResultsStore back;
+  ASSERT_TRUE(ReadResultsDocument(bytes, back).valid);
+  EXPECT_EQ(back.record(0).url(), url);
+  EXPECT_EQ(back.record(0).engineName(), "E");
+  EXPECT_EQ(back.record(0).text(), "long");
+}
+
+// A record takes at least five bytes (version 22) or seven (20 and 25), so a
+// count the rest of the file cannot hold is refused before anything is read.
+TEST(DocumentFileTest, ARecordCountTheFileCannotHoldIsRefused) {
+  struct Case {
+    const char* signature;
+    uint32_t count;
+    size_t recordBytes;
+  } cases[] = {{"Trovelan025", 3, 7}, {"Quivmark022", 3, 5}, {"Quivmark020", 3, 7}};
+  for (const Case& c : cases) {
+    Bytes header;
+    header.str(c.signature).str("q");
+    if (std::string_view(c.signature) != kSignatureVersion20) header.u32(0);
+    std::string empty(c.count * c.recordBytes, '\0');
+    // Room for exactly three empty records reads; one byte less is refused.
+    ResultsStore store;
+    Bytes fits = header;
+    fits.u32(c.count).raw(empty);
+    EXPECT_TRUE(ReadResultsDocument(fits.bytes(), store).valid) << c.signature;
+    EXPECT_EQ(store.count(), 3);
+
+    ResultsStore refused;
+    Bytes tooShort = header;
+    tooShort.u32(c.count).raw(empty.substr(1));
+    ReadReport report = ReadResultsDocument(tooShort.bytes(), refused);
+    EXPECT_FALSE(report.valid) << c.signature;
+    EXPECT_NE(report.error.find("record count 3"), std::string::npos) << report.error;
+    EXPECT_EQ(refused.count(), 0);
+  }
+  // Billions of records claimed by a few bytes, and a negative count.
+  for (uint32_t count : {0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    ResultsStore store;
+    Bytes file;
+    file.str("Quivmark022").str("").u32(0).u32(count).raw("abcde");
+    EXPECT_FALSE(ReadResultsDocument(file.bytes(), store).valid) << count;
+    EXPECT_EQ(store.count(), 0);
+  }
 }
 
 // The reader takes strings of 16-bit characters (0xFF 0xFFFE, then a fresh
@@ -229,16 +285,28 @@ TEST_F(DocumentTest, TruncatedInsideTheThirdRecordOpensWithTwoAndTheMessage) {
   // inside its text string.
   WriteFile(path, whole.substr(0, whole.size() - 8));
 
+  // The document had a file of its own before; the damaged one takes none.
+  ASSERT_TRUE(doc_.OnSaveDocument(dir_ / "earlier.qmk").ok);
   doc_.SetModifiedFlag();
   DocumentStatus status = doc_.OnOpenDocument(path);
   EXPECT_TRUE(status.ok);
   EXPECT_EQ(status.message,
-            path + " does not appear to be a valid t r o v e l a n e 3.0 search results file !");
+            path + " does not appear to be a valid t r o v e l a n e 3.0 search results file !\n" +
+                kOpenedUntitledNote);
   EXPECT_EQ(doc_.results().count(), 2);
-  EXPECT_EQ(FieldText(doc_.results().record(1).text), "two");
+  EXPECT_EQ(doc_.results().record(1).text(), "two");
   EXPECT_EQ(doc_.results().searchText(), "three");
   EXPECT_EQ(doc_.title(), "cut.qmk");
   EXPECT_FALSE(doc_.IsModified());
+  // Untitled: Save has no file to write and must ask for a name, so the
+  // damaged original is never replaced by the two records read from it.
+  EXPECT_EQ(doc_.pathName(), "");
+
+  // Reopening a sound file gives the document its path again.
+  const std::string good = dir_ / "good.qmk";
+  WriteFile(good, whole);
+  ASSERT_EQ(doc_.OnOpenDocument(good).message, "");
+  EXPECT_EQ(doc_.pathName(), good);
 }
 
 TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
@@ -251,6 +319,7 @@ TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
     DocumentStatus status = doc_.OnOpenDocument(path);
     EXPECT_TRUE(status.ok);
     EXPECT_NE(status.message.find("does not appear to be a valid"), std::string::npos);
+    EXPECT_EQ(doc_.pathName(), "");
     EXPECT_EQ(doc_.results().count(), 0);
     EXPECT_EQ(doc_.results().searchText(), "");
   }

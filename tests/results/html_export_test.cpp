@@ -105,6 +105,41 @@ TEST(HtmlExportTest, RowsCarryRelevanceTextAndEscapedValuesInStoreOrder) {
   EXPECT_EQ(RenderResultsHtml(store), JoinCrLf(page));
 }
 
+// A crafted document may hold any URL; the page links only web addresses.
+TEST(HtmlExportTest, OnlyHttpHttpsAndFtpUrlsBecomeLinks) {
+  ResultsStore store;
+  const char* links[] = {"http://a/", "HTTPS://b/", "ftp://c/"};
+  const char* texts[] = {"javascript:alert(document.cookie)",
+                         "data:text/html,<script>alert(1)</script>",
+                         "JavaScript:alert(1)",
+                         " javascript:alert(1)",
+                         "file:///etc/passwd",
+                         "http:\x01//control/",
+                         "vbscript:msgbox(1)"};
+  for (const char* url : links) store.AppendResult(url, "web", "E");
+  for (const char* url : texts) store.AppendResult(url, "not web", "E");
+  const std::string page = RenderResultsHtml(store);
+
+  for (const char* url : links) {
+    EXPECT_NE(page.find("<A href=\"" + EscapeHtml(url) + "\">"), std::string::npos) << url;
+  }
+  for (const char* url : texts) {
+    EXPECT_NE(page.find("\t\t\t<SPAN title=\"" + EscapeHtml(url) + "\">\r\n"), std::string::npos)
+        << url;
+  }
+  size_t anchors = 0, spans = 0, closes = 0;
+  for (size_t at = page.find("<A href="); at != std::string::npos;
+       at = page.find("<A href=", at + 1))
+    ++anchors;
+  for (size_t at = page.find("<SPAN "); at != std::string::npos; at = page.find("<SPAN ", at + 1))
+    ++spans;
+  for (size_t at = page.find("</SPAN>"); at != std::string::npos; at = page.find("</SPAN>", at + 1))
+    ++closes;
+  EXPECT_EQ(anchors, 3u);
+  EXPECT_EQ(spans, 7u);
+  EXPECT_EQ(closes, 7u);
+}
+
 TEST(HtmlExportTest, SearchTextIsEscapedInTheTitleAndPercentSignsSurvive) {
   ResultsStore store;
   store.SetSearchText("<b>\"100%\" & %s</b>");

@@ -11,7 +11,7 @@ namespace {
 
 std::vector<std::string> Texts(const ResultsStore& store) {
   std::vector<std::string> out;
-  for (const ResultRecord& r : store.records()) out.emplace_back(FieldText(r.text));
+  for (const ResultRecord& r : store.records()) out.emplace_back(r.text());
   return out;
 }
 
@@ -23,19 +23,35 @@ std::vector<int> Relevances(const ResultsStore& store) {
 
 TEST(ResultsStoreTest, LongValuesAreCutToTheFieldWidthLessOne) {
   ResultsStore store;
-  store.AppendResult(std::string(600, 'u'), std::string(300, 't'), std::string(100, 'e'), 1, 2, 3);
+  store.AppendResult(std::string(1100, 'u'), std::string(300, 't'), std::string(100, 'e'), 1, 2, 3);
   store.AppendResult(std::string("ab\0cd", 5), "", "");
   const ResultRecord& r = store.record(0);
-  EXPECT_EQ(FieldText(r.url), std::string(511, 'u'));
-  EXPECT_EQ(FieldText(r.text), std::string(255, 't'));
-  EXPECT_EQ(FieldText(r.engineName), std::string(63, 'e'));
+  EXPECT_EQ(r.url(), std::string(1023, 'u'));
+  EXPECT_EQ(r.text(), std::string(255, 't'));
+  EXPECT_EQ(r.engineName(), std::string(63, 'e'));
   EXPECT_EQ(r.opened, 1);
   EXPECT_EQ(r.validationState, 2);
   EXPECT_EQ(r.relevance, 3);
-  // A value stops at an embedded NUL and the field behind it is zero.
-  const ResultRecord& second = store.record(1);
-  EXPECT_EQ(FieldText(second.url), "ab");
-  EXPECT_EQ(std::string(second.url + 2, 10), std::string(10, '\0'));
+  // A value stops at an embedded NUL, as the C string it stands for would.
+  EXPECT_EQ(store.record(1).url(), "ab");
+}
+
+// Every URL a worker may hand over (up to 1023 bytes) is kept whole, so the
+// list, the saved file and the browser all get the URL that was found.
+TEST(ResultsStoreTest, UrlsUpToTheHandOffWidthAreKeptWhole) {
+  ResultsStore store;
+  const std::string url = "http://example.com/" + std::string(700, 'p');
+  store.AppendResult(url, "t", "e");
+  EXPECT_EQ(store.record(0).url(), url);
+  // Copies and sorts keep every string with its record.
+  store.AppendResult("http://a/", "a", "E2", 0, 0, 9);
+  ResultsStore copy = store;
+  copy.SortByColumn(kColumnText);
+  EXPECT_EQ(copy.record(0).url(), "http://a/");
+  EXPECT_EQ(copy.record(0).engineName(), "E2");
+  EXPECT_EQ(copy.record(0).relevance, 9);
+  EXPECT_EQ(copy.record(1).url(), url);
+  EXPECT_EQ(store.record(0).url(), url);
 }
 
 TEST(ResultsStoreTest, CapacityDoublesAndResetReturnsToAnEmptyStore) {
@@ -118,7 +134,7 @@ TEST(ResultsStoreTest, SortMovesWholeRecordsAndLaterResultsStayAtTheEnd) {
   store.AppendResult("http://b/", "two", "E2", 1, 0, 20);
   store.SortByColumn(kColumnUrl);
   ASSERT_EQ(Texts(store), (std::vector<std::string>{"one", "two", "three"}));
-  EXPECT_EQ(FieldText(store.record(2).engineName), "E3");
+  EXPECT_EQ(store.record(2).engineName(), "E3");
   EXPECT_EQ(store.record(2).validationState, 2);
   EXPECT_EQ(store.record(2).relevance, 30);
 

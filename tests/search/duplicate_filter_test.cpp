@@ -46,13 +46,21 @@ TEST_F(DuplicateFilterTest, NoneModeNeverDropsAResult) {
   }
 }
 
-TEST_F(DuplicateFilterTest, KeysAreCutTo511And255Characters) {
+// A worker hands over URLs of up to 1023 bytes and the store keeps them
+// whole, so URLs that first differ after byte 511 are different results.
+TEST_F(DuplicateFilterTest, KeysAreCutTo1023And255Characters) {
   options_.duplicateMode = kDuplicateUrl;
-  const std::string base = "http://example.com/" + std::string(492, 'p');
-  ASSERT_EQ(base.size(), 511u);
+  const std::string shared = "http://example.com/" + std::string(492, 'p');
+  ASSERT_EQ(shared.size(), 511u);
+  EXPECT_FALSE(filter_.IsDuplicate(shared + "first", ""));
+  EXPECT_FALSE(filter_.IsDuplicate(shared + "second", ""));
+  EXPECT_TRUE(filter_.IsDuplicate(shared + "FIRST", ""));
+
+  const std::string base = "http://example.com/" + std::string(1004, 'p');
+  ASSERT_EQ(base.size(), 1023u);
   EXPECT_FALSE(filter_.IsDuplicate(base + "first", ""));
   EXPECT_TRUE(filter_.IsDuplicate(base + "second", ""));
-  EXPECT_FALSE(filter_.IsDuplicate(base.substr(0, 510) + "q", ""));
+  EXPECT_FALSE(filter_.IsDuplicate(base.substr(0, 1022) + "q", ""));
 
   options_.duplicateMode = kDuplicateTitle;
   filter_.ResetDuplicates();

@@ -9,12 +9,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <new>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
+#include "results/results_store.h"
 #include "search/engine_loop.h"
 #include "search/search_status.h"
 #include "tests/search/search_fixture.h"
@@ -407,6 +408,27 @@ TEST_F(HostileEngineTest, AnErrorOnTheWorkerEndsOnlyItsEngineAndSaysWhy) {
   EXPECT_EQ(events.results.size(), 10u);  // the other engine's page
   run_.reset();
   EXPECT_FALSE(SpoolFilesLeft());
+}
+
+// URLs longer than 511 bytes are handed over, told apart by the duplicate
+// filter and kept by the results store exactly as they were found; only one
+// too long for the hand-off (1024 bytes and more) is dropped.
+TEST_F(HostileEngineTest, LongUrlsArriveWholeAndStayDistinct) {
+  const std::string shared = "/doc/" + std::string(600, 'p') + "/";
+  const std::string tooLong = "/doc/" + std::string(1100, 'q') + ".html";
+  LoopbackServer server([&](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(std::string(kHtmlHead) + "<a href=\"" + shared + "a.html\">river a</a>" + "<a href=\"" +
+           shared + "b.html\">river b</a>" + "<a href=\"" + tooLong + "\">river c</a>");
+  });
+  catalogue_.engines = {Engine("Long links", server.Url("/search"))};
+  ASSERT_TRUE(Search());
+  ASSERT_EQ(events_.results.size(), 2u);
+  ResultsStore store;
+  for (const ResultHandoff& r : events_.results) store.AppendResult(r.url, r.title, r.engineName);
+  EXPECT_EQ(store.record(0).url(), server.Url(shared + "a.html"));
+  EXPECT_EQ(store.record(1).url(), server.Url(shared + "b.html"));
+  EXPECT_GT(store.record(1).url().size(), 600u);
 }
 
 }  // namespace

@@ -48,6 +48,9 @@ TEST(ScanResultPageTest, HandsOverEachNewLinkAbsoluteAndFindsTheNextPage) {
   EXPECT_EQ(worker.handedOver[1].url, "http://127.0.0.1:8080/local/b.htm");
   EXPECT_EQ(worker.handedOver[1].title, "/local/b.htm");
   EXPECT_EQ(worker.handedOver[1].validated, 0);
+  // Each carries its place among the engine's result links.
+  EXPECT_EQ(worker.handedOver[0].position, 1);
+  EXPECT_EQ(worker.handedOver[1].position, 2);
   EXPECT_EQ(worker.pageMemory().newLinksOnPage, 2);
   EXPECT_FALSE(engine.stopRequested);
 
@@ -97,6 +100,8 @@ TEST(RunEngineLoopTest, PagesOnUntilAPageBringsNothingNewAndSaysWhy) {
   EXPECT_EQ(worker.handedOver[0].url, "http://one.test/a.html");
   ASSERT_FALSE(worker.statuses.empty());
   EXPECT_EQ(worker.statuses.back(), kStatusNoNewResults);
+  EXPECT_EQ(worker.report.ending, EngineEnding::kDone);
+  EXPECT_EQ(worker.report.pages, 2);
 }
 
 TEST(RunEngineLoopTest, ASpoolFileThatFailsEndsTheEngineWithItsPath) {
@@ -114,6 +119,8 @@ TEST(RunEngineLoopTest, ASpoolFileThatFailsEndsTheEngineWithItsPath) {
   EXPECT_NE(worker.statuses.back().find("could not be written to /nonexistent/sdump"),
             std::string::npos)
       << worker.statuses.back();
+  EXPECT_EQ(worker.report.ending, EngineEnding::kError);
+  EXPECT_EQ(worker.report.detail, worker.statuses.back());
 }
 
 }  // namespace

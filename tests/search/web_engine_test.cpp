@@ -1,7 +1,8 @@
 // Engines of today's web against scripted servers on 127.0.0.1: results
 // chosen by anchor class or by the result list's markers, redirect links
 // unwrapped, relative links of "any file type" engines left out, preset
-// cookies under the server's, and an engine's own shorter time-out.
+// cookies under the server's, an engine's own shorter time-out, and the
+// request options of its definition on every request.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -235,6 +236,44 @@ TEST_F(WebEngineTest, AnEnginesOwnReadTimeOutEndsItsSilentServer) {
   ASSERT_TRUE(Search(30s)) << "the engine's own time-out did not end it";
   const auto& row = events_.rowHistory[0];
   EXPECT_NE(std::find(row.begin(), row.end(), kStatusTimedOut), row.end());
+}
+
+// Every request of an engine carries what its definition asks for: its
+// User-Agent, its headers, HTTP/1.1 and compression, on its cookie pages and
+// result pages; the validation fetch of a result carries the User-Agent and
+// protocol choices but none of the engine's headers.
+TEST_F(WebEngineTest, EveryRequestOfTheEngineCarriesItsOptions) {
+  LoopbackServer server([](ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    if (request.find(" /cookie ") != std::string::npos) {
+      c.Send("HTTP/1.0 200 OK\r\n\r\n");
+    } else if (request.find(" /doc.html ") != std::string::npos) {
+      c.Send(std::string(kHtmlHead) + "<title>river</title>");
+    } else {
+      c.Send(std::string(kHtmlHead) + "<a href=\"/doc.html\">river doc</a>");
+    }
+  });
+  settings_.search.validationMode = kValidationVal;
+  EngineDefinition engine = Engine(server.Url("/search"));
+  engine.cookieUrls = {server.Url("/cookie")};
+  engine.web.userAgent = "Agent/1 (test)";
+  engine.web.headers = {{"X-Test", "one two"}};
+  engine.web.http11 = true;
+  engine.web.acceptCompression = true;
+  catalogue_.engines = {engine};
+  ASSERT_TRUE(Search());
+  ASSERT_EQ(Results(), (std::vector<std::string>{server.Url("/doc.html")}));
+  ASSERT_EQ(server.ConnectionCount(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    const std::string request = server.Received(i);
+    SCOPED_TRACE(request);
+    EXPECT_NE(request.find(" HTTP/1.1\r\n"), std::string::npos);
+    EXPECT_EQ(Header(request, "User-Agent"), "Agent/1 (test)");
+    EXPECT_EQ(Header(request, "Connection"), "close");
+    EXPECT_EQ(Header(request, "Accept-Encoding"), "gzip, deflate");
+    // The validation fetch (the third) goes to the result's site.
+    EXPECT_EQ(Header(request, "X-Test"), i < 2 ? "one two" : "");
+  }
 }
 
 }  // namespace

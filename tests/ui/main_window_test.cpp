@@ -515,6 +515,7 @@ TEST_F(UiTest, ADamagedDocumentOpensWhatItCanAndSaysSo) {
   EXPECT_TRUE(frame_->OpenDocumentFile(QString::fromStdString(damaged)));
   ASSERT_EQ(prompts_.informed.size(), 1u);
   EXPECT_TRUE(prompts_.informed[0].contains("does not appear to be a valid"));
+  EXPECT_TRUE(prompts_.informed[0].contains("untitled"));
   EXPECT_GT(frame_->view()->model()->rowCount(), 0);
   // Save does not overwrite the damaged original: it asks for a new name.
   prompts_.fileToSave.clear();

@@ -32,7 +32,7 @@ class ResultsViewTest : public UiTest {
   }
   static std::string Url(int i) { return "http://127.0.0.1/" + std::to_string(i); }
   std::string RowUrl(int row) const {
-    return std::string(FieldText(frame_->document().results().record(row).url));
+    return std::string(frame_->document().results().record(row).url());
   }
   QVariant Cell(int row, int column, int role = Qt::DisplayRole) const {
     return model_->data(model_->index(row, column), role);
@@ -54,7 +54,7 @@ TEST_F(ResultsViewTest, ColumnsCellsAndStyles) {
   model_->Append("http://127.0.0.1/a", "  spaced title\t", "eng", kValidatedReachable, 42);
   model_->Append("http://127.0.0.1/b", "plain", "eng", kNotValidated, -1);
   EXPECT_EQ(Cell(0, 0), "spaced title");
-  EXPECT_EQ(FieldText(frame_->document().results().record(0).text), "  spaced title\t");
+  EXPECT_EQ(frame_->document().results().record(0).text(), "  spaced title\t");
   EXPECT_EQ(Cell(0, 1), "eng");
   EXPECT_EQ(Cell(0, 2), "42%");
   EXPECT_EQ(Cell(1, 2), "n/a");

@@ -246,6 +246,16 @@ TEST_F(SearchSettingsDialogTest, ExportAndImportAnEngineFile) {
   EXPECT_EQ(state.catalogue.engines.size(), 3u);
   EXPECT_TRUE(prompts.messages.empty());
 
+  // A complete file without a name is no engine: refused, and said so.
+  std::string noName = "SIT = " + text.substr(text.find('\n'));
+  WriteFileBytes(scratch.File("noname.eng"), noName);
+  prompts.openAnswer = QString::fromStdString(scratch.File("noname.eng"));
+  dialog.ImportEngine();
+  EXPECT_EQ(state.catalogue.engines.size(), 3u);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_NE(prompts.messages[0].find("no engine name (SIT)"), std::string::npos);
+  prompts.messages.clear();
+
   prompts.openAnswer = QString::fromStdString(scratch.File("missing.eng"));
   dialog.ImportEngine();
   EXPECT_EQ(prompts.messages, std::vector<std::string>{"Error opening the file for reading"});

@@ -36,7 +36,7 @@ TEST_F(UiTest, PrintingIsAvailableExceptWhileASearchRuns) {
   ASSERT_GT(store.count(), 0);
   EXPECT_NE(text.find("Search Results for " + store.searchText()), std::string::npos);
   for (const ResultRecord& r : store.records()) {
-    EXPECT_NE(text.find(std::string(FieldText(r.url))), std::string::npos) << r.url;
+    EXPECT_NE(text.find(std::string(r.url())), std::string::npos) << r.url();
   }
   EXPECT_TRUE(frame_->searchBar()->isVisible() || !frame_->isVisible());
 }

@@ -23,6 +23,10 @@
 #include "ui/dialogs/result_view_options_dialog.h"
 #include "ui/dialogs/search_profiles_dialog.h"
 #include "ui/dialogs/search_settings_dialog.h"
+#include "ui/threads_window.h"
+#include "search/engine_report.h"
+#include "search/engine_suspension.h"
+#include "search/search_status.h"
 
 namespace {
 
@@ -133,6 +137,41 @@ int main(int argc, char** argv) {
     ExpressionBuilderDialog builder;
     builder.Prepare("cat|!\"big dog\"");
     ok &= Save(builder, out, "expression-builder");
+  }
+  {
+    // The search threads window after a search in which two engines blocked:
+    // its texts are made by the same functions the search uses.
+    const auto now = WallClock::now();
+    auto report = [](const char* name, EngineEnding ending, int results, int pages) {
+      EngineReport r;
+      r.engineName = name;
+      r.ending = ending;
+      r.results = results;
+      r.pages = pages;
+      return r;
+    };
+    EngineReport done = report("offset0", EngineEnding::kDone, 20, 2);
+    EngineReport captcha = report("DuckDuckGo", EngineEnding::kBlocked, 0, 1);
+    captcha.block = BlockKind::kCaptcha;
+    captcha.suspendedUntil = now + kCaptchaSuspension;
+    EngineReport limited = report("Brave", EngineEnding::kSuspended, 0, 0);
+    limited.block = BlockKind::kHttpStatus;
+    limited.blockStatus = 429;
+    limited.suspendedUntil = now + kHttpBlockSuspension;
+    EngineReport gone = report("Wikipedia", EngineEnding::kHttpStatus, 0, 1);
+    gone.httpStatus = 404;
+    CThreadsWindow window(nullptr);
+    auto suspended = [](const EngineReport& r) {
+      return QString::fromStdString(
+          SuspendedText({r.engineName, *r.suspendedUntil, r.block, r.blockStatus}));
+    };
+    auto summary = [](const EngineReport& r) { return QString::fromStdString(EngineSummary(r)); };
+    window.AddThreadRow("offset0", kNotActive, summary(done));
+    window.AddThreadRow("DuckDuckGo", suspended(captcha), summary(captcha));
+    window.AddThreadRow("Brave", suspended(limited), summary(limited));
+    window.AddThreadRow("Wikipedia", kNotActive, summary(gone));
+    window.AddThreadRow("Mojeek", kNotSelected);
+    ok &= Save(window, out, "search-threads");
   }
   return ok ? 0 : 1;
 }

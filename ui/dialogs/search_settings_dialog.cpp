@@ -232,6 +232,10 @@ void SearchSettingsDialog::ImportEngine() {
   }
   EngineDefinition engine;
   if (!ReadEngineDefinition(engine, in)) return;  // an incomplete file adds nothing
+  if (std::string problem = MissingEngineIdentity(engine); !problem.empty()) {
+    ShowMessage(this, Q(path.toStdString() + ": " + problem + "; nothing was imported."));
+    return;
+  }
   state_.catalogue.engines.push_back(std::move(engine));
   Refill();
 }

@@ -1,0 +1,24 @@
+// libFuzzer target: any bytes read as a results document (".qmk"). Whatever
+// the reader keeps of them is a store that writes as version 25 and reads
+// back from those bytes whole, to the same bytes again.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "results/document_format.h"
+
+using namespace trovelane;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  ResultsStore store;
+  ReadResultsDocument(std::string_view(reinterpret_cast<const char*>(data), size), store);
+  const std::string bytes = WriteResultsDocument(store);
+  ResultsStore copy;
+  const ReadReport report = ReadResultsDocument(bytes, copy);
+  if (!report.valid || report.version != 25) std::abort();
+  if (copy.count() != store.count()) std::abort();
+  if (WriteResultsDocument(copy) != bytes) std::abort();
+  return 0;
+}

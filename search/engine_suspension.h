@@ -1,0 +1,68 @@
+// Engine suspension: an engine that blocked us (a CAPTCHA page, 403, 429, or
+// an empty 202 answer) is left out of searches for a while, so that it is not
+// hammered into a longer ban: one hour after a CAPTCHA, three minutes after
+// an HTTP block. The list lives as long as the program and is kept across
+// runs by the app layer (app/suspension_file.h).
+//
+// Threads: an EngineSuspensions is used on the owner thread of the search
+// run only (the run consults it at start and records blocks when workers
+// end); it has no lock.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engines/engine_definition.h"
+#include "search/engine_report.h"
+
+namespace trovelane {
+
+using WallClock = std::chrono::system_clock;
+
+inline constexpr std::chrono::seconds kCaptchaSuspension = std::chrono::hours(1);
+inline constexpr std::chrono::seconds kHttpBlockSuspension = std::chrono::minutes(3);
+
+// The row text of a suspended engine: "Suspended until %s (%s)", the local
+// time as HH:MM and BlockLabel.
+inline constexpr const char* kStatusSuspended = "Suspended until %s (%s)";
+
+struct Suspension {
+  std::string engineName;
+  WallClock::time_point until;
+  BlockKind kind = BlockKind::kCaptcha;
+  int httpStatus = 0;  // for BlockKind::kHttpStatus
+
+  bool operator==(const Suspension&) const = default;
+};
+
+// How long a block of `kind` suspends an engine.
+std::chrono::seconds SuspensionLength(BlockKind kind);
+
+// "Suspended until 14:05 (CAPTCHA)".
+std::string SuspendedText(const Suspension& suspension);
+
+// The block a downloaded result page shows, before it is scanned: any of the
+// definition's block markers (letter case ignored) is a CAPTCHA; HTTP 403 and
+// 429 are blocks whatever the page says. kNone otherwise; an HTTP 202 answer
+// is a block only when its page yields no result, which the scan tells.
+BlockKind DetectBlock(const EngineDefinition& engine, int httpStatus, std::string_view page);
+
+class EngineSuspensions {
+ public:
+  // The suspension of `engineName` still running at `now`, or null.
+  const Suspension* Active(std::string_view engineName, WallClock::time_point now) const;
+  // Records `suspension`, replacing any earlier one of the same engine.
+  void Suspend(const Suspension& suspension);
+  // Drops every suspension that ended at or before `now`; true when one went.
+  bool DropExpired(WallClock::time_point now);
+
+  const std::vector<Suspension>& all() const { return entries_; }
+  void Clear() { entries_.clear(); }
+
+ private:
+  std::vector<Suspension> entries_;
+};
+
+}  // namespace trovelane
