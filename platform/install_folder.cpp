@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <system_error>
+#include <utility>
 
 namespace trovelane {
 namespace {
@@ -67,13 +68,19 @@ Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {
   std::filesystem::path list = root / kListFileName;
   if (std::filesystem::exists(list, ec)) return Status::Ok();
 
-  std::filesystem::path profile = root / kDefaultProfileFileName;
-  if (!std::filesystem::exists(profile, ec)) {
-    Status saved = WriteFileAtomically(profile.string(), kDefaultProfileText);
+  // A file the user already keeps under one of these names stays as it is.
+  const std::pair<const char*, const char*> seeds[] = {
+      {kDefaultProfileFileName, kDefaultProfileText}, {kWebProfileFileName, kWebProfileText}};
+  for (const auto& [name, text] : seeds) {
+    std::filesystem::path profile = root / name;
+    if (std::filesystem::exists(profile, ec)) continue;
+    Status saved = WriteFileAtomically(profile.string(), text);
     if (!saved.ok()) return saved;
   }
-  std::string listText = std::string(kDefaultProfileFileName) + "\n" + kDefaultProfileDisplayName +
-                         "\t" + kDefaultProfileFileName + "\n";
+  // The list is written last: until it exists, the next start seeds again.
+  std::string listText = std::string(kWebProfileFileName) + "\n" + kDefaultProfileDisplayName +
+                         "\t" + kDefaultProfileFileName + "\n" + kWebProfileDisplayName + "\t" +
+                         kWebProfileFileName + "\n";
   Status saved = WriteFileAtomically(list.string(), listText);
   if (saved.ok() && seeded) *seeded = true;
   return saved;

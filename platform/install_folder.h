@@ -14,10 +14,15 @@
 
 namespace trovelane {
 
-// The text of the profile a new install folder is seeded with.
+// The profiles a new install folder is seeded with: the example engines on
+// 127.0.0.1 (for the demo and the tests) and the public engines of the web,
+// which a first start makes the current profile.
 extern const char* const kDefaultProfileText;
 inline constexpr const char* kDefaultProfileFileName = "default.prf";
 inline constexpr const char* kDefaultProfileDisplayName = "Default";
+extern const char* const kWebProfileText;
+inline constexpr const char* kWebProfileFileName = "web.prf";
+inline constexpr const char* kWebProfileDisplayName = "Web";
 
 // $XDG_DATA_HOME/trovelane, else $HOME/.local/share/trovelane; empty when
 // neither variable is set.
@@ -48,10 +53,10 @@ class InstallFolder {
 };
 
 // Creates the folder if needed and, when it holds no "qmkprfl.dat" yet,
-// seeds it with the default profile (unless a file of that name is already
-// there) and a profile list that names it as current. `seeded` tells
-// whether the list was written. The message of a failure is the text shown
-// to the user.
+// seeds it with the two profiles above (each unless a file of that name is
+// already there) and a profile list of both that names the web profile as
+// current. `seeded` tells whether the list was written. The message of a
+// failure is the text shown to the user.
 Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded = nullptr);
 
 }  // namespace trovelane

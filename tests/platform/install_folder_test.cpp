@@ -14,7 +14,7 @@ using testing::ReadFileBytes;
 using testing::ScratchFolder;
 using testing::WriteFileBytes;
 
-TEST(InstallFolderTest, FirstStartCreatesAndSeedsTheFolder) {
+TEST(InstallFolderTest, FirstStartSeedsBothProfilesAndMakesTheWebOneCurrent) {
   ScratchFolder scratch;
   std::filesystem::path root = scratch.path() / "new/home";
   bool seeded = false;
@@ -23,27 +23,39 @@ TEST(InstallFolderTest, FirstStartCreatesAndSeedsTheFolder) {
 
   std::string current;
   ReadCurrentProfilePath((root / kProfileListFileName).string(), current);
-  EXPECT_EQ(current, kDefaultProfileFileName);
+  EXPECT_EQ(current, kWebProfileFileName);
   std::vector<SearchProfile> list;
-  EXPECT_EQ(ReadProfileList((root / kProfileListFileName).string(), list, current), 0);
-  EXPECT_EQ(list[0].name, kDefaultProfileDisplayName);
+  EXPECT_EQ(ReadProfileList((root / kProfileListFileName).string(), list, current), 1);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0], (SearchProfile{kDefaultProfileDisplayName, kDefaultProfileFileName}));
+  EXPECT_EQ(list[1], (SearchProfile{kWebProfileDisplayName, kWebProfileFileName}));
 
-  EngineCatalogue catalogue;
-  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(current), catalogue));
-  ASSERT_EQ(catalogue.engines.size(), 2u);
-  for (const EngineDefinition& e : catalogue.engines) {
+  // The examples stay on loopback; the web profile names only https engines.
+  EngineCatalogue examples;
+  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(kDefaultProfileFileName), examples));
+  ASSERT_EQ(examples.engines.size(), 2u);
+  for (const EngineDefinition& e : examples.engines) {
     EXPECT_EQ(e.searchUrl.rfind("http://127.0.0.1:", 0), 0u) << e.searchUrl;
   }
-  EXPECT_EQ(catalogue.engines[1].method, POST);
+  EXPECT_EQ(examples.engines[1].method, POST);
+  EngineCatalogue web;
+  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(current), web));
+  ASSERT_EQ(web.engines.size(), 5u);
+  for (const EngineDefinition& e : web.engines) {
+    EXPECT_EQ(e.searchUrl.rfind("https://", 0), 0u) << e.searchUrl;
+  }
+  EXPECT_EQ(ReadFileBytes(root / kWebProfileFileName), kWebProfileText);
 }
 
 TEST(InstallFolderTest, LaterStartsAndUserFilesAreLeftAlone) {
   ScratchFolder scratch;
   WriteFileBytes(scratch.File(kDefaultProfileFileName), "COM = 1\nMAX = 2\nTAR = 3\n");
+  WriteFileBytes(scratch.File(kWebProfileFileName), "COM = 4\nMAX = 5\nTAR = 6\n");
   bool seeded = false;
   ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded).ok());
   EXPECT_TRUE(seeded);
   EXPECT_EQ(ReadFileBytes(scratch.File(kDefaultProfileFileName)), "COM = 1\nMAX = 2\nTAR = 3\n");
+  EXPECT_EQ(ReadFileBytes(scratch.File(kWebProfileFileName)), "COM = 4\nMAX = 5\nTAR = 6\n");
 
   WriteFileBytes(scratch.File(kProfileListFileName), "mine.prf\nMine\tmine.prf\n");
   ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded).ok());

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "tests/support/example_home.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
 #include "ui/dialogs/prompts.h"
@@ -152,10 +153,11 @@ class ModalScript {
   std::vector<QPointer<QWidget>> handled_;
 };
 
-// A started program over a fresh install folder (seeded with the default
-// profile of two engines); the browser detection answers a fixed path.
+// A started program over a fresh install folder (seeded, with the example
+// profile of two engines current); the browser detection answers a fixed path.
 struct ProgramFixture : ::testing::Test {
   void SetUp() override {
+    trovelane::testing::PrepareExampleHome(scratch.path());
     StartUpOptions options;
     options.home = scratch.path().string();
     options.detectBrowser = [] { return std::string("/opt/test/browser"); };

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "app/program_state.h"
+#include "tests/support/example_home.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
 #include "tools/sample_engines/sample_server.h"
@@ -77,6 +78,7 @@ class UiTest : public ::testing::Test {
     TestApplication();
     std::string error;
     ASSERT_TRUE(server_.Start(&error)) << error;
+    trovelane::testing::PrepareExampleHome(home_.path());
     StartUpOptions options;
     options.home = home_.path().string();
     options.detectBrowser = [] { return std::string(); };

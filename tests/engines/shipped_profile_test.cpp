@@ -1,0 +1,64 @@
+// The web profile that comes with the program (data/web.prf): it reads with
+// every extension its engines need, writes back byte for byte (so a user who
+// saves it changes nothing, and the writer's own count of the extensions
+// part matches the file's).
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "engines/profile.h"
+#include "tests/support/scratch_folder.h"
+
+namespace trovelane {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::ScratchFolder;
+using testing::WriteFileBytes;
+
+const std::string kShipped = TROVELANE_DATA_DIR "/web.prf";
+
+const EngineDefinition& Named(const EngineCatalogue& catalogue, const std::string& name) {
+  for (const EngineDefinition& e : catalogue.engines) {
+    if (e.name == name) return e;
+  }
+  throw std::runtime_error("no engine " + name);
+}
+
+TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
+  const std::string shipped = ReadFileBytes(kShipped);
+  ASSERT_FALSE(shipped.empty());
+  ScratchFolder folder;
+  const std::string copy = folder.File("web.prf");
+  WriteFileBytes(copy, shipped);
+  EngineCatalogue catalogue;
+  ASSERT_TRUE(LoadProfile(copy, catalogue));
+  ASSERT_EQ(catalogue.engines.size(), 5u);
+  for (const EngineDefinition& e : catalogue.engines) {
+    EXPECT_TRUE(PagingProblem(e).empty()) << PagingProblem(e);
+    EXPECT_EQ(e.selected, 1) << e.name;
+    EXPECT_TRUE(e.web.http11 && e.web.acceptCompression) << e.name;
+  }
+
+  const EngineDefinition& duck = Named(catalogue, "DuckDuckGo");
+  EXPECT_EQ(duck.method, POST);
+  EXPECT_EQ(duck.iterationTechnique, AUTO_1);
+  EXPECT_EQ(duck.web.redirectParameter, "uddg");
+  EXPECT_EQ(duck.web.resultClass, "result__a");
+  EXPECT_EQ(duck.web.blockMarkers, std::vector<std::string>{"<form id=\"challenge-form\""});
+  EXPECT_FALSE(duck.web.userAgent.empty());
+  EXPECT_EQ(Named(catalogue, "Mojeek").web.cookies, "lb=en; arc=us");
+  EXPECT_EQ(Named(catalogue, "Brave Search").iterationTechnique, RELATIVE_0);
+  // Wikipedia's results are its own pages, linked without a host; its
+  // User-Agent says which program asks.
+  const EngineDefinition& wiki = Named(catalogue, "Wikipedia");
+  EXPECT_FALSE(wiki.web.anyFileType);
+  EXPECT_EQ(wiki.web.userAgent.rfind("trovelane/", 0), 0u);
+
+  ASSERT_TRUE(SaveProfile(copy, catalogue));
+  EXPECT_EQ(ReadFileBytes(copy), shipped);
+
+}
+
+}  // namespace
+}  // namespace trovelane
