@@ -49,17 +49,17 @@ AdList::~AdList() {
 
 void AdList::Append(Entry entry) {
   auto owned = std::make_unique<Entry>(std::move(entry));
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   entries_.push_back(std::move(owned));
 }
 
 size_t AdList::count() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   return entries_.size();
 }
 
 std::optional<AdList::Shown> AdList::Rotate(int32_t rotationIndex) const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   if (entries_.empty()) return std::nullopt;
   size_t count = entries_.size();
   size_t index = rotationIndex < 0 ? 0 : static_cast<size_t>(rotationIndex);
@@ -110,11 +110,7 @@ class AdListDownload::Run {
   // URL is malformed, the server does not answer 2xx, the file cannot be
   // written or the body is longer than `limit`.
   bool Fetch(const std::string& url, const std::filesystem::path& path, size_t limit) {
-    try {
-      http_.SetURL(url, false);
-    } catch (const CMalformedURLException&) {
-      return false;
-    }
+    if (!http_.SetURLNoThrow(url, false).ok()) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     bool opened = http_.Open(userAgent_.c_str(), nullptr, nullptr, &proxy_);

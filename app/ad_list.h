@@ -30,13 +30,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "search/settings.h"
 
 struct tagQMGIFINITINFO;
@@ -88,10 +88,10 @@ class AdList {
   };
 
   // Download thread: publishes a finished entry; the list takes its image.
-  void Append(Entry entry);
+  void Append(Entry entry) EXCLUDES(mutex_);
 
   // Any thread: the number of published entries.
-  size_t count() const;
+  size_t count() const EXCLUDES(mutex_);
 
   // One rotation step from `rotationIndex` (which the caller keeps, starting
   // at 0): the entry shown next and the index for the following step, which
@@ -102,7 +102,7 @@ class AdList {
     std::string clickUrl;
     int32_t nextIndex;
   };
-  std::optional<Shown> Rotate(int32_t rotationIndex) const;
+  std::optional<Shown> Rotate(int32_t rotationIndex) const EXCLUDES(mutex_);
 
   const AdImageCodec& codec() const { return codec_; }
 
@@ -110,9 +110,9 @@ class AdList {
   // Constant after construction.
   const AdImageCodec codec_;
 
-  mutable std::mutex mutex_;
-  // Protected by mutex_. unique_ptr keeps each entry in place as the vector grows.
-  std::vector<std::unique_ptr<Entry>> entries_;
+  mutable Mutex mutex_;
+  // unique_ptr keeps each entry in place as the vector grows.
+  std::vector<std::unique_ptr<Entry>> entries_ GUARDED_BY(mutex_);
 };
 
 class AdListDownload {

@@ -26,9 +26,9 @@ std::string ProgramState::CurrentProfileFile() const {
 bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& error) {
   std::filesystem::path root =
       options.home.empty() ? DefaultInstallFolder() : std::filesystem::absolute(options.home);
-  SaveResult prepared = PrepareInstallFolder(root);
-  if (!prepared) {
-    error = prepared.error;
+  Status prepared = PrepareInstallFolder(root);
+  if (!prepared.ok()) {
+    error = prepared.message();
     return false;
   }
   state.home = InstallFolder(root);

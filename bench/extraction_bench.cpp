@@ -196,7 +196,7 @@ void ScanPage(benchmark::State& state, const std::string& page,
   std::optional<SearchExpression> expression = ParseExpression("river");
   SearchWorker worker(shared, &run, 0, engine, *expression, settings, "/nonexistent");
   for (auto _ : state) {
-    bool next = ScanResultPage(page, 0, 0, worker.engine, worker);
+    bool next = ScanResultPage(page, 0, 0, engine, worker);
     benchmark::DoNotOptimize(next);
   }
   state.counters["results"] =

@@ -33,6 +33,15 @@ void CHttpURL::SetURL(std::string_view url, bool isPost) {
   url_ = ParseUrl(url);
 }
 
+Status CHttpURL::SetURLNoThrow(std::string_view url, bool isPost) {
+  cookieToSend = nullptr;
+  cookieSink = nullptr;
+  isPost_ = isPost;
+  url_ = Url{};
+  target_.clear();
+  return ParseUrl(url, &url_);
+}
+
 void CHttpURL::Close() {
   stream_ = nullptr;
   tls_.reset();

@@ -95,6 +95,10 @@ class CHttpURL {
   // `isPost` picks the method of the next Open. Does not close a connection:
   // call Close first.
   void SetURL(std::string_view url, bool isPost);
+  // As SetURL, but a URL that no form accepts comes back as InvalidArgument
+  // (empty message) instead of an exception; the object is then reset with
+  // an empty URL.
+  Status SetURLNoThrow(std::string_view url, bool isPost);
 
   // Connects, sends the request and reads the answer's head, following 301
   // and 302 redirects (always as GET; the Referer then names the previous

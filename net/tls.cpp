@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
+
+#include "platform/mutex.h"
 
 namespace trovelane {
 namespace {
@@ -23,11 +24,11 @@ std::string EnvText(const char* name) {
 // One client context per trust store: building it reads the store, which is
 // worth doing once, but a changed SSL_CERT_FILE or SSL_CERT_DIR must be seen.
 std::shared_ptr<SSL_CTX> ClientContext() {
-  static std::mutex mutex;
-  static std::shared_ptr<SSL_CTX> context;
-  static std::string contextKey;
+  static Mutex mutex;
+  static std::shared_ptr<SSL_CTX> context GUARDED_BY(mutex);
+  static std::string contextKey GUARDED_BY(mutex);
   std::string key = EnvText("SSL_CERT_FILE") + '\n' + EnvText("SSL_CERT_DIR");
-  std::lock_guard lock(mutex);
+  MutexLock lock(&mutex);
   if (context && key == contextKey) return context;
 
   std::shared_ptr<SSL_CTX> fresh(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);

@@ -9,12 +9,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace trovelane {
 
+// What WriteFileAtomically and the savers built on it return. New code takes
+// it as a Status (kIoError with the same text when the save failed), which it
+// converts to; the fields stay for the callers that still read them.
 struct SaveResult {
   bool ok = false;
   std::string error;  // why it failed, for the user; empty on success
   explicit operator bool() const { return ok; }
+  operator Status() const { return ok ? Status::Ok() : Status::IoError(error); }
 };
 
 // Replaces `path` by `bytes`. A new file gets `mode` (before the umask); an

@@ -51,17 +51,22 @@ std::vector<std::filesystem::path> InstallFolder::PluginFolders() const {
   return {root_ / "plugins", ProgramPluginFolder()};
 }
 
-SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {
+Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {
   if (seeded) *seeded = false;
-  if (root.empty()) return {false, "no install folder: give --home DIR or set HOME"};
+  if (root.empty()) {
+    return Status::InvalidArgument("no install folder: give --home DIR or set HOME");
+  }
   std::error_code ec;
   std::filesystem::create_directories(root, ec);
-  if (ec) return {false, "cannot create the install folder " + root.string() + ": " + ec.message()};
+  if (ec) {
+    return Status::IoError("cannot create the install folder " + root.string() + ": " +
+                           ec.message());
+  }
   if (!std::filesystem::is_directory(root, ec)) {
-    return {false, "the install folder " + root.string() + " is not a folder"};
+    return Status::IoError("the install folder " + root.string() + " is not a folder");
   }
   std::filesystem::path list = root / kListFileName;
-  if (std::filesystem::exists(list, ec)) return {true, {}};
+  if (std::filesystem::exists(list, ec)) return Status::Ok();
 
   // A file the user already keeps under one of these names stays as it is.
   const std::pair<const char*, const char*> seeds[] = {
@@ -69,15 +74,15 @@ SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded)
   for (const auto& [name, text] : seeds) {
     std::filesystem::path profile = root / name;
     if (std::filesystem::exists(profile, ec)) continue;
-    SaveResult saved = WriteFileAtomically(profile.string(), text);
-    if (!saved) return saved;
+    Status saved = WriteFileAtomically(profile.string(), text);
+    if (!saved.ok()) return saved;
   }
   // The list is written last: until it exists, the next start seeds again.
   std::string listText = std::string(kWebProfileFileName) + "\n" + kDefaultProfileDisplayName +
                          "\t" + kDefaultProfileFileName + "\n" + kWebProfileDisplayName + "\t" +
                          kWebProfileFileName + "\n";
-  SaveResult saved = WriteFileAtomically(list.string(), listText);
-  if (saved && seeded) *seeded = true;
+  Status saved = WriteFileAtomically(list.string(), listText);
+  if (saved.ok() && seeded) *seeded = true;
   return saved;
 }
 

@@ -55,7 +55,8 @@ class InstallFolder {
 // Creates the folder if needed and, when it holds no "qmkprfl.dat" yet,
 // seeds it with the two profiles above (each unless a file of that name is
 // already there) and a profile list of both that names the web profile as
-// current. `seeded` tells whether the list was written.
-SaveResult PrepareInstallFolder(const std::filesystem::path& root, bool* seeded = nullptr);
+// current. `seeded` tells whether the list was written. The message of a
+// failure is the text shown to the user.
+Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded = nullptr);
 
 }  // namespace trovelane

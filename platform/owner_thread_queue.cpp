@@ -9,8 +9,11 @@ namespace trovelane {
 
 struct OwnerThreadQueue::Pending {
   Task task;
-  bool done = false;  // guarded by the queue's mutex_
+  bool done = false;  // read and written through IsDone and MarkDone only
 };
+
+bool OwnerThreadQueue::IsDone(const Pending& pending) const { return pending.done; }
+void OwnerThreadQueue::MarkDone(Pending& pending) { pending.done = true; }
 
 OwnerThreadQueue::OwnerThreadQueue(std::function<void()> wake)
     : wake_(std::move(wake)), owner_(std::this_thread::get_id()) {}
@@ -40,7 +43,7 @@ bool OwnerThreadQueue::Send(Task task, const std::atomic<bool>& cancelled) {
 
   MutexLock lock(&mutex_);
   for (;;) {
-    if (pending->done) return true;
+    if (IsDone(*pending)) return true;
     // Still queued and cancelled: take it back. Once the owner has taken it
     // out of the queue it is running, and we wait for it to finish.
     auto it = std::find(queue_.begin(), queue_.end(), pending);
@@ -66,7 +69,7 @@ int OwnerThreadQueue::Drain() {
     next->task();
     {
       MutexLock lock(&mutex_);
-      next->done = true;
+      MarkDone(*next);
     }
     senders_.SignalAll();
     ++ran;

@@ -73,10 +73,14 @@ class OwnerThreadQueue {
   const std::function<void()> wake_;
   const std::thread::id owner_;
 
-  Mutex mutex_;
+  // Whether the owner has run `pending`'s task; the only reads and writes of
+  // Pending::done, which mutex_ guards.
+  bool IsDone(const Pending& pending) const REQUIRES(mutex_);
+  void MarkDone(Pending& pending) REQUIRES(mutex_);
+
+  mutable Mutex mutex_;
   CondVar senders_;   // a task finished, or flags changed
   CondVar ownerCv_;   // a task was queued, or WakeOwner
-  // Pending::done is guarded by mutex_ too.
   std::deque<std::shared_ptr<Pending>> queue_ GUARDED_BY(mutex_);
   bool ownerWoken_ GUARDED_BY(mutex_) = false;
 };

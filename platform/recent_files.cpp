@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "platform/atomic_file.h"
+
 namespace trovelane {
 
 void RecentFiles::Load() {
@@ -16,7 +18,7 @@ void RecentFiles::Load() {
   }
 }
 
-SaveResult RecentFiles::Add(const std::string& path) {
+Status RecentFiles::Add(const std::string& path) {
   if (path.empty() || path.find_first_of("\r\n") != std::string::npos) return Save();
   paths_.erase(std::remove(paths_.begin(), paths_.end(), path), paths_.end());
   paths_.insert(paths_.begin(), path);
@@ -24,12 +26,12 @@ SaveResult RecentFiles::Add(const std::string& path) {
   return Save();
 }
 
-SaveResult RecentFiles::Remove(const std::string& path) {
+Status RecentFiles::Remove(const std::string& path) {
   paths_.erase(std::remove(paths_.begin(), paths_.end(), path), paths_.end());
   return Save();
 }
 
-SaveResult RecentFiles::Save() const {
+Status RecentFiles::Save() const {
   std::string text;
   for (const std::string& p : paths_) text += p + "\n";
   return WriteFileAtomically(file_, text);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/atomic_file.h"
+#include "platform/status.h"
 
 namespace trovelane {
 
@@ -24,14 +24,14 @@ class RecentFiles {
   // lines and lines beyond the limit are dropped.
   void Load();
   // Puts `path` first (removing it further down) and saves the list.
-  SaveResult Add(const std::string& path);
+  Status Add(const std::string& path);
   // Takes `path` off the list (e.g. a file that no longer opens) and saves.
-  SaveResult Remove(const std::string& path);
+  Status Remove(const std::string& path);
 
   const std::vector<std::string>& paths() const { return paths_; }
 
  private:
-  SaveResult Save() const;
+  Status Save() const;
 
   const std::string file_;
   const size_t max_;

@@ -19,9 +19,10 @@
 #include <cstring>
 #include <string_view>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "platform/mutex.h"
 #include <utility>
 #include <vector>
 
@@ -95,9 +96,9 @@ using AddrInfoPtr = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
 // The result of one name lookup, shared between the waiting caller and the
 // helper thread: whichever of the two lets go last frees it.
 struct Lookup {
-  std::mutex mutex;
-  addrinfo* result = nullptr;
-  int status = EAI_FAIL;
+  Mutex mutex;
+  addrinfo* result GUARDED_BY(mutex) = nullptr;
+  int status GUARDED_BY(mutex) = EAI_FAIL;
   int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   ~Lookup() {
     if (result) freeaddrinfo(result);
@@ -199,7 +200,7 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
       addrinfo hints = Hints(AI_NUMERICSERV);
       addrinfo* found = nullptr;
       int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-      std::lock_guard lock(lookup->mutex);
+      MutexLock lock(&lookup->mutex);
       lookup->result = found;
       lookup->status = status;
       uint64_t one = 1;
@@ -213,7 +214,7 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
     timedOut = waited == WaitResult::kTimedOut;
     return AddrInfoPtr(nullptr, freeaddrinfo);
   }
-  std::lock_guard lock(lookup->mutex);
+  MutexLock lock(&lookup->mutex);
   if (lookup->status != 0) return AddrInfoPtr(nullptr, freeaddrinfo);
   return AddrInfoPtr(std::exchange(lookup->result, nullptr), freeaddrinfo);
 }

@@ -15,6 +15,7 @@
 #include "net/url.h"
 #include "search/request_builder.h"
 #include "search/search_status.h"
+#include "search/engine_run_context.h"
 #include "search/engine_suspension.h"
 #include "search/search_worker.h"
 
@@ -76,14 +77,14 @@ enum class Download { kOk, kStopped, kTooLarge, kSpoolFailed, kCut };
 
 // Streams the open connection's body through the spool file and reads it
 // back whole; a body above kMaxResultPageBytes is not read further.
-Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::string& page) {
+Download DownloadPage(EngineRunContext& worker, std::vector<char>& buffer, std::string& page) {
   if (!worker.CreateSpoolFile()) {
     return worker.cancelled() ? Download::kStopped : Download::kSpoolFailed;
   }
   Download outcome = Download::kOk;
   size_t total = 0;
   for (;;) {
-    int n = worker.connection.Read(buffer.data(), kPageReadSize);
+    int n = worker.connection().Read(buffer.data(), kPageReadSize);
     if (n < 1) break;
     if (static_cast<size_t>(n) > kMaxResultPageBytes - total) {
       outcome = Download::kTooLarge;
@@ -98,10 +99,10 @@ Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::stri
   // A body cut short (of its Content-Length, by a reset or a time-out) or
   // broken in its coding is not a page; one that inflates beyond the bound
   // is a page too large.
-  if (outcome == Download::kOk && worker.connection.GetReadFailure() == ReadFailure::kTooLarge) {
+  if (outcome == Download::kOk && worker.connection().GetReadFailure() == ReadFailure::kTooLarge) {
     outcome = Download::kTooLarge;
   } else if (outcome == Download::kOk &&
-             worker.connection.GetReadFailure() != ReadFailure::kNone) {
+             worker.connection().GetReadFailure() != ReadFailure::kNone) {
     outcome = Download::kCut;
   }
   // Closes and deletes the file either way; reads it back only when whole.
@@ -112,13 +113,13 @@ Download DownloadPage(SearchWorker& worker, std::vector<char>& buffer, std::stri
 }
 
 // An engine that ends because its server fell silent says so on its row.
-void ReportTimeOut(SearchWorker& worker) {
-  if (worker.connection.TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
+void ReportTimeOut(EngineRunContext& worker) {
+  if (worker.connection().TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
 }
 
 // The ending of an engine whose request could not be opened.
-void EndOnOpenFailure(SearchWorker& worker) {
-  const CHttpURL& connection = worker.connection;
+void EndOnOpenFailure(EngineRunContext& worker) {
+  const CHttpURL& connection = worker.connection();
   switch (connection.GetFailure()) {
     case OpenFailure::kResolve:
     case OpenFailure::kConnect:
@@ -148,7 +149,8 @@ void EndOnOpenFailure(SearchWorker& worker) {
 }
 
 // The ending of an engine whose page download failed.
-void EndOnDownloadFailure(SearchWorker& worker, Download download, const std::string& spoolText) {
+void EndOnDownloadFailure(EngineRunContext& worker, Download download,
+                          const std::string& spoolText) {
   switch (download) {
     case Download::kOk:
       return;
@@ -162,9 +164,9 @@ void EndOnDownloadFailure(SearchWorker& worker, Download download, const std::st
       worker.End(EngineEnding::kError, spoolText);
       return;
     case Download::kCut:
-      if (worker.connection.GetReadFailure() == ReadFailure::kTimedOut) {
+      if (worker.connection().GetReadFailure() == ReadFailure::kTimedOut) {
         worker.End(EngineEnding::kTimedOut);
-      } else if (worker.connection.GetReadFailure() == ReadFailure::kCancelled) {
+      } else if (worker.connection().GetReadFailure() == ReadFailure::kCancelled) {
         worker.End(EngineEnding::kStopped);
       } else {
         worker.End(EngineEnding::kError, "the page was cut short");
@@ -173,7 +175,7 @@ void EndOnDownloadFailure(SearchWorker& worker, Download download, const std::st
   }
 }
 
-void EndBlocked(SearchWorker& worker, BlockKind kind, int httpStatus) {
+void EndBlocked(EngineRunContext& worker, BlockKind kind, int httpStatus) {
   worker.UpdateReport([&](EngineReport& r) {
     if (r.ending != EngineEnding::kNotRun) return;
     r.ending = EngineEnding::kBlocked;
@@ -187,7 +189,7 @@ std::string RequestKey(const EngineRequest& request) { return request.url + '\n'
 
 // The cookie pages, in order; an ill-formed address is skipped. They carry
 // the engine's preset cookies, if it has any, and no others.
-void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
+void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
                       std::string& cookieText) {
   cookieText.clear();
   const std::string& preset = engine.web.cookies;
@@ -195,20 +197,22 @@ void VisitCookiePages(SearchWorker& worker, const EngineDefinition& engine,
     if (worker.cancelled()) return;
     worker.SendStatus(FormatStatus(kStatusConnecting, cookieUrl));
     try {
-      worker.connection.SetURL(cookieUrl, false);
-      if (!preset.empty()) worker.connection.cookieToSend = preset.c_str();
-      worker.connection.cookieSink = &cookieText;
-      worker.connection.Open(worker.settings.program.userAgent.c_str(), engine.referer.c_str(), nullptr, &worker.settings.proxy);
+      worker.connection().SetURL(cookieUrl, false);
+      if (!preset.empty()) worker.connection().cookieToSend = preset.c_str();
+      worker.connection().cookieSink = &cookieText;
+      worker.connection().Open(worker.settings().program.userAgent.c_str(), engine.referer.c_str(), nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
+      // An ill-formed address, or redirect target, skips this cookie page.
     }
-    worker.connection.Close();
+    worker.connection().Close();
   }
 }
 
 }  // namespace
 
-void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
-  CHttpURL& connection = worker.connection;
+void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
+  CHttpURL& connection = worker.connection();
+  PageMemory& memory = worker.pageMemory();
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
     worker.End(EngineEnding::kError, problem);
     worker.SendStatus(problem);
@@ -218,17 +222,17 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
   // for, within its own time-outs; the validation fetches of its results
   // carry its User-Agent and protocol choices only.
   connection.SetRequestOptions(EngineRequestOptions(engine));
-  connection.SetTimeouts(EngineTimeouts(worker.settings.program, engine.web));
-  worker.validationConnection.SetRequestOptions(ValidationRequestOptions(engine));
+  connection.SetTimeouts(EngineTimeouts(worker.settings().program, engine.web));
+  worker.validationConnection().SetRequestOptions(ValidationRequestOptions(engine));
 
   std::string cookieText;
   VisitCookiePages(worker, engine, cookieText);
 
   engine.stopRequested = false;
-  worker.ownLinks.clear();
+  memory.ownLinks.clear();
   int pageIndex = 0;
-  const int maxPages = worker.settings.program.maxPagesPerEngine > 0
-                           ? worker.settings.program.maxPagesPerEngine
+  const int maxPages = worker.settings().program.maxPagesPerEngine > 0
+                           ? worker.settings().program.maxPagesPerEngine
                            : ProgramOptions{}.maxPagesPerEngine;
   std::string requestUrl;
   std::string previousUrl;
@@ -240,7 +244,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       const int pageOffset = PageOffset(engine, pageIndex);
       const int iterationValue = IterationValue(engine, pageIndex);
       previousUrl = requestUrl;
-      EngineRequest request = BuildRequest(engine, worker.expression, iterationValue);
+      EngineRequest request = BuildRequest(engine, worker.expression(), iterationValue);
       if (!request.ok()) {
         worker.End(EngineEnding::kError, "the request does not fit");
         break;
@@ -264,7 +268,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
                             : pageIndex != 0        ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(worker.settings.program.userAgent.c_str(), referer, body, &worker.settings.proxy)) {
+      if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body, &worker.settings().proxy)) {
         EndOnOpenFailure(worker);
         ReportTimeOut(worker);
         break;
@@ -282,7 +286,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       std::string page;
       const Download download = DownloadPage(worker, buffer, page);
       const std::string spoolText =
-          FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder, gettid()).string());
+          FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string());
       EndOnDownloadFailure(worker, download, spoolText);
       if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
       if (download == Download::kSpoolFailed) worker.SendStatus(spoolText);
@@ -316,7 +320,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
       // An engine that accepts a request with 202 and lists nothing on it
       // is holding the client off (a rate-limit page).
-      if (httpStatus == 202 && worker.candidatesOnPage == 0 && !worker.cancelled()) {
+      if (httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
         EndBlocked(worker, BlockKind::kHttpStatus, httpStatus);
         worker.SendStatus("Blocked (" + BlockLabel(BlockKind::kHttpStatus, httpStatus) + ")");
         break;
@@ -329,7 +333,7 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
       }
       if (!more || worker.cancelled()) break;
       // A next page is asked for only when this one brought something new.
-      if (worker.newLinksOnPage == 0) {
+      if (memory.newLinksOnPage == 0) {
         worker.End(EngineEnding::kDone);
         worker.SendStatus(kStatusNoNewResults);
         break;
@@ -350,19 +354,19 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine) {
 }
 
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
-                    SearchWorker& worker) {
-  SearchShared& shared = worker.shared();
+                    EngineRunContext& worker) {
+  PageMemory& memory = worker.pageMemory();
   bool nextFound = false;
   int perEngineCount = PageOffset(engine, pageIndex);
-  worker.newLinksOnPage = 0;
-  worker.candidatesOnPage = 0;
+  memory.newLinksOnPage = 0;
+  memory.candidatesOnPage = 0;
 
   LinkCheck check;
-  check.duplicates = &shared.duplicates;
-  check.validationMode = shared.validationMode;
-  check.expression = &worker.expression;
-  check.settings = &worker.settings;
-  check.validationConnection = &worker.validationConnection;
+  check.duplicates = &worker.duplicates();
+  check.validationMode = worker.validationMode();
+  check.expression = &worker.expression();
+  check.settings = &worker.settings();
+  check.validationConnection = &worker.validationConnection();
   check.status = [&worker](const std::string& text) { worker.SendStatus(text); };
 
   const EngineExtensions& web = engine.web;
@@ -414,19 +418,14 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     // An engine whose results are ordinary web addresses links to its own
     // pages (help, settings, advertisements) without a host.
     if (web.anyFileType && !namesHost && !unwrapped) continue;
-    const bool newLink = worker.ownLinks.insert(link).second;
-    if (newLink) ++worker.newLinksOnPage;
+    const bool newLink = memory.ownLinks.insert(link).second;
+    if (newLink) ++memory.newLinksOnPage;
 
-    {
-      std::lock_guard guard(shared.resultLock);
-      if (worker.LimitReached(perEngineCount)) {
-        engine.stopRequested = true;
-        return false;
-      }
+    if (worker.LimitReached(perEngineCount)) {
+      engine.stopRequested = true;
+      return false;
     }
 
-    worker.validated = 0;
-    worker.relevance = -1;
     check.validated = 0;
     check.relevance = 0;
     check.autoAdded = false;
@@ -435,24 +434,22 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     // link the engine repeats keeps its first.
     int position = 0;
     if (check.IsResultCandidate()) {
-      ++worker.candidatesOnPage;
-      if (newLink) position = ++worker.resultPosition;
+      ++memory.candidatesOnPage;
+      if (newLink) position = ++memory.resultPosition;
     }
     if (check.duplicate && position > 0 && check.duplicateKey != kNoDuplicateKey) {
-      shared.AddSighting({check.duplicateKey, worker.engineIndex(), position});
+      worker.AddSighting(check.duplicateKey, position);
     }
     if (!accepted) continue;
     if (worker.cancelled()) return false;
-    worker.validated = check.validated;
-    worker.relevance = check.relevance;
     // A link accepted without validation has no score of its own; it is
     // listed with the relevance the filter gave it and never dropped here.
-    if (shared.validationMode == kValidationValRel && !check.autoAdded &&
-        check.relevance < shared.options.minRelevancy) {
+    if (worker.validationMode() == kValidationValRel && !check.autoAdded &&
+        check.relevance < worker.options().minRelevancy) {
       continue;
     }
-    if (worker.HandOff(link, title, perEngineCount, {}, position, check.duplicateKey) ==
-        SearchWorker::HandOffOutcome::kLimitReached) {
+    if (worker.HandOff(link, title, check.validated, check.relevance, perEngineCount, {}, position,
+                       check.duplicateKey) == EngineRunContext::HandOffOutcome::kLimitReached) {
       engine.stopRequested = true;
       return false;
     }
@@ -466,12 +463,7 @@ bool IsNextPageLink(std::string_view link, int pageOffset, int pageIndex,
   if (expected < 0) return false;
   Url target;
   Url search;
-  try {
-    target = ParseUrl(link);
-    search = ParseUrl(engine.searchUrl);
-  } catch (const CMalformedURLException&) {
-    return false;
-  }
+  if (!ParseUrl(link, &target).ok() || !ParseUrl(engine.searchUrl, &search).ok()) return false;
   if (target.port != search.port || target.host != search.host) return false;
 
   size_t mark = target.path.find('?');

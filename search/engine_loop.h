@@ -18,7 +18,7 @@
 
 namespace trovelane {
 
-class SearchWorker;
+class EngineRunContext;
 
 // The largest piece of a page read at once.
 inline constexpr int kPageReadSize = 65535;
@@ -27,12 +27,13 @@ inline constexpr int kPageReadSize = 65535;
 // bound as a page read for relevance scoring.
 inline constexpr size_t kMaxResultPageBytes = 64 * 1024 * 1024;
 
-// Worker thread: the whole loop for `engine` (the worker's own copy). Every
+// Worker thread: the whole loop for `engine` (the worker's own copy), run
+// for `worker` (the SearchWorker of the engine, or a test's fake). Every
 // request to the engine's server (cookie pages, result pages) carries its
 // EngineRequestOptions and its preset cookies (under those its server set),
 // within EngineTimeouts; its validation fetches carry its
 // ValidationRequestOptions (search/request_builder.h).
-void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine);
+void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 
 // Worker thread: walks the anchors of one result page, hands over the
 // accepted result links and tells whether the page links to the engine's
@@ -40,10 +41,13 @@ void RunEngineLoop(SearchWorker& worker, EngineDefinition& engine);
 // the anchors the engine's result list and result class allow, redirect
 // links unwrapped, and for an "any file type" engine only links that name
 // a host (docs/result_links.md). Sets engine.stopRequested and returns false at once when the
-// result limit is reached. Counts in worker.newLinksOnPage the result links
-// the worker had not met on its earlier pages.
+// result limit is reached. Counts in the worker's PageMemory the result
+// links it had not met on its earlier pages and the page's result links of a
+// type the engine's rules let through; each of those met for the first time
+// takes the engine's next position, and one the duplicate filter turned away
+// is passed on as a sighting.
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
-                    SearchWorker& worker);
+                    EngineRunContext& worker);
 
 // Whether the absolute `link` is the link to the page after pageOffset /
 // pageIndex: same host text and port as the search URL, and the first query

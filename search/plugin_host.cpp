@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -15,7 +14,9 @@
 #include "engines/plugin_name.h"
 #include "net/http_url.h"
 #include "platform/install_folder.h"
+#include "platform/mutex.h"
 #include "platform/shared_library.h"
+#include "search/accept_link.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
 #include "search/search_worker.h"
@@ -25,19 +26,19 @@ namespace trovelane {
 namespace {
 
 // The libraries in use by a run, by canonical path.
-std::mutex busyMutex;
-std::set<std::string> busyLibraries;
+Mutex busyMutex;
+std::set<std::string> busyLibraries GUARDED_BY(busyMutex);
 
 // Holds a library's place in busyLibraries for the length of one run.
 class BusyClaim {
  public:
   explicit BusyClaim(std::string path) : path_(std::move(path)) {
-    std::lock_guard guard(busyMutex);
+    MutexLock guard(&busyMutex);
     claimed_ = busyLibraries.insert(path_).second;
   }
   ~BusyClaim() {
     if (!claimed_) return;
-    std::lock_guard guard(busyMutex);
+    MutexLock guard(&busyMutex);
     busyLibraries.erase(path_);
   }
   BusyClaim(const BusyClaim&) = delete;
@@ -57,11 +58,12 @@ std::string CanonicalText(const std::filesystem::path& path) {
 
 // What the services reach through word 0 of the context.
 struct PluginRun {
-  SearchWorker& worker;
-  std::string cookies;  // the sink of the current request, when one was given
+  EngineRunContext& worker;
+  std::string cookies;        // the sink of the current request, when one was given
+  int pluginResultCount = 0;  // results handed over, the plug-in engine's count for the limit
 };
 
-SearchWorker& WorkerOf(HostContext* context) {
+EngineRunContext& WorkerOf(HostContext* context) {
   return static_cast<PluginRun*>(context->host)->worker;
 }
 
@@ -77,11 +79,11 @@ void CopyOut(std::string_view text, char* out) {
 int32_t CheckRelevanceService(HostContext* context, const char* url, int32_t* relevanceOut) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    EngineRunContext& worker = WorkerOf(context);
     if (worker.cancelled() || !url) return 0;
     int relevance = 0;
-    int valid = ValidationFetch(worker.validationConnection, url, worker.expression,
-                                worker.settings, relevanceOut ? &relevance : nullptr,
+    int valid = ValidationFetch(worker.validationConnection(), url, worker.expression(),
+                                worker.settings(), relevanceOut ? &relevance : nullptr,
                                 [&worker](const std::string& text) { worker.SendStatus(text); });
     if (relevanceOut) *relevanceOut = relevance;
     return valid && !worker.cancelled() ? 1 : 0;
@@ -94,37 +96,33 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
                          const char* engineName, int32_t validated, int32_t relevance) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    PluginRun& run = *static_cast<PluginRun*>(context->host);
+    EngineRunContext& worker = run.worker;
     if (worker.cancelled()) return 0;
     const std::string link = url ? url : "";
     const std::string title = text ? text : "";
-    SearchShared& shared = worker.shared();
     int position = 0;
-    size_t key = static_cast<size_t>(-1);
-    {
-      std::lock_guard guard(shared.resultLock);
-      if (worker.cancelled()) return 0;
-      if (worker.LimitReached(worker.pluginResultCount)) {
+    size_t key = kNoDuplicateKey;
+    switch (worker.AdmitResult(run.pluginResultCount, link, title, position, key)) {
+      case EngineRunContext::Admission::kStopped:
+        return 0;
+      case EngineRunContext::Admission::kLimitReached:
         worker.End(EngineEnding::kLimit);
         return 0;
-      }
-      position = ++worker.resultPosition;
-      if (shared.duplicates.IsDuplicate(link, title, &key)) {
-        shared.AddSighting({key, worker.engineIndex(), position});
+      case EngineRunContext::Admission::kDuplicate:
         return 1;
-      }
-    }
-    worker.validated = validated;
-    worker.relevance = relevance;
-    switch (worker.HandOff(link, title, worker.pluginResultCount, engineName ? engineName : "",
-                           position, key)) {
-      case SearchWorker::HandOffOutcome::kDelivered:
+      case EngineRunContext::Admission::kNew:
         break;
-      case SearchWorker::HandOffOutcome::kDoesNotFit:
+    }
+    switch (worker.HandOff(link, title, validated, relevance, run.pluginResultCount,
+                           engineName ? engineName : "", position, key)) {
+      case EngineRunContext::HandOffOutcome::kDelivered:
+        break;
+      case EngineRunContext::HandOffOutcome::kDoesNotFit:
         return 1;  // a link too long for the record is dropped; the plug-in goes on
-      case SearchWorker::HandOffOutcome::kStopped:
+      case EngineRunContext::HandOffOutcome::kStopped:
         return 0;
-      case SearchWorker::HandOffOutcome::kLimitReached:
+      case EngineRunContext::HandOffOutcome::kLimitReached:
         worker.End(EngineEnding::kLimit);
         return 0;
     }
@@ -140,15 +138,11 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
   try {
     if (!context || !context->host) return 0;
     PluginRun& run = *static_cast<PluginRun*>(context->host);
-    SearchWorker& worker = run.worker;
+    EngineRunContext& worker = run.worker;
     if (worker.cancelled() || !url) return 0;
-    CHttpURL& connection = worker.connection;
+    CHttpURL& connection = worker.connection();
     if (connection.IsConnected()) connection.Close();
-    try {
-      connection.SetURL(url, isPost != 0);
-    } catch (const CMalformedURLException&) {
-      return 0;
-    }
+    if (!connection.SetURLNoThrow(url, isPost != 0).ok()) return 0;
     const std::string sent = cookieToSend ? cookieToSend : "";
     if (cookieToSend) connection.cookieToSend = sent.c_str();
     run.cookies.clear();
@@ -157,8 +151,8 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     bool opened = false;
     try {
       // An empty referer sends none.
-      opened = connection.Open(worker.settings.program.userAgent.c_str(), referer ? referer : "", isPost ? (body ? body : "") : nullptr,
-                               &worker.settings.proxy);
+      opened = connection.Open(worker.settings().program.userAgent.c_str(), referer ? referer : "",
+                               isPost ? (body ? body : "") : nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
       opened = false;
     }
@@ -181,11 +175,11 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
 int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    EngineRunContext& worker = WorkerOf(context);
     if (worker.cancelled() || !buffer || size < 1) return 0;
-    worker.SendStatus(FormatStatus(kStatusRetrieving, worker.connection.GetPath()));
+    worker.SendStatus(FormatStatus(kStatusRetrieving, worker.connection().GetPath()));
     if (worker.cancelled()) return 0;
-    return worker.connection.Read(buffer, size);
+    return worker.connection().Read(buffer, size);
   } catch (...) {
     return 0;
   }
@@ -193,7 +187,7 @@ int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
 
 int32_t CloseService(HostContext* context) {
   try {
-    if (context && context->host) WorkerOf(context).connection.Close();
+    if (context && context->host) WorkerOf(context).connection().Close();
   } catch (...) {
   }
   return 1;
@@ -202,7 +196,7 @@ int32_t CloseService(HostContext* context) {
 int32_t SetStatusService(HostContext* context, const char* text) {
   try {
     if (!context || !context->host) return 0;
-    SearchWorker& worker = WorkerOf(context);
+    EngineRunContext& worker = WorkerOf(context);
     if (worker.cancelled()) return 0;
     worker.SendStatus(text ? text : "");
     return 1;
@@ -223,7 +217,7 @@ int32_t FindNextLinkService(HostContext* /*context*/, const char* html, char* ur
 int32_t GetValidationModeService(HostContext* context) {
   try {
     if (!context || !context->host) return 0;
-    const int mode = WorkerOf(context).shared().validationMode;
+    const int mode = WorkerOf(context).validationMode();
     return mode == kValidationVal || mode == kValidationValRel ? mode : kValidationNone;
   } catch (...) {
     return 0;
@@ -264,13 +258,13 @@ int32_t FindNextLinkInText(const char* html, char* urlOut, char* titleOut) {
 }
 
 bool PluginLibraryBusy(const std::filesystem::path& path) {
-  std::lock_guard guard(busyMutex);
+  MutexLock guard(&busyMutex);
   return busyLibraries.count(CanonicalText(path)) != 0;
 }
 
-void RunPluginEngine(SearchWorker& worker) {
+void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
   std::optional<std::filesystem::path> path =
-      FindPluginLibrary(worker.engine.name, InstallFolder(worker.workFolder).PluginFolders());
+      FindPluginLibrary(engine.name, InstallFolder(worker.workFolder()).PluginFolders());
   if (!path) {
     worker.End(EngineEnding::kError, "the plug-in library was not found");
     return;
@@ -284,7 +278,7 @@ void RunPluginEngine(SearchWorker& worker) {
   // Absolute before the directory changes.
   std::error_code ec;
   const std::filesystem::path libraryPath = std::filesystem::absolute(*path, ec);
-  const std::filesystem::path workFolder = std::filesystem::absolute(worker.workFolder, ec);
+  const std::filesystem::path workFolder = std::filesystem::absolute(worker.workFolder(), ec);
   const std::filesystem::path spoolFolder =
       UsePrivateDirectory(workFolder) ? workFolder : std::filesystem::current_path(ec);
 
@@ -297,12 +291,13 @@ void RunPluginEngine(SearchWorker& worker) {
 
   auto initialize = Bind<QMPluginInitializeFunction>(library, QM_PLUGIN_INITIALIZE_EXPORT);
   auto getOperators = Bind<QMGetBooleanOperatorsFunction>(library, QM_GET_BOOLEAN_OPERATORS_EXPORT);
-  auto iterate = Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
+  auto iterate =
+      Bind<QMPerformSearchIterationFunction>(library, QM_PERFORM_SEARCH_ITERATION_EXPORT);
   auto terminate = Bind<QMPluginTerminateFunction>(library, QM_PLUGIN_TERMINATE_EXPORT);
   if (!initialize || !getOperators || !iterate || !terminate) {
     worker.End(EngineEnding::kError, "the plug-in library lacks an entry point");
   } else {
-    PluginRun run{worker, {}};
+    PluginRun run{worker, {}, 0};
     HostContext context{&run,
                         CheckRelevanceService,
                         AddResultService,
@@ -322,13 +317,13 @@ void RunPluginEngine(SearchWorker& worker) {
     } catch (...) {
     }
     const std::string query = RenderWithOperators(
-        worker.expression.Root(), operators.andOperator ? operators.andOperator : "",
+        worker.expression().Root(), operators.andOperator ? operators.andOperator : "",
         operators.orOperator ? operators.orOperator : "",
         operators.notOperator ? operators.notOperator : "",
         operators.exactOperator ? operators.exactOperator : "");
     // Each iteration is one result page as the plug-in sees it; the
     // program's page limit bounds a site that never stops offering more.
-    const int maxPages = worker.settings.program.maxPagesPerEngine;
+    const int maxPages = worker.settings().program.maxPagesPerEngine;
     try {
       for (int pages = 0; !worker.cancelled() && (maxPages <= 0 || pages < maxPages); ++pages) {
         if (iterate(query.c_str()) == 0) break;
@@ -339,7 +334,7 @@ void RunPluginEngine(SearchWorker& worker) {
       terminate();
     } catch (...) {
     }
-    if (worker.connection.IsConnected()) worker.connection.Close();
+    if (worker.connection().IsConnected()) worker.connection().Close();
   }
   library.Close();
   // The plug-in deletes its spool file itself; a plug-in that did not (or

@@ -31,13 +31,15 @@
 
 namespace trovelane {
 
-class SearchWorker;
+class EngineRunContext;
+class EngineDefinition;
 
-// Worker thread: runs the plug-in engine of `worker` to its end, calling its
+// Worker thread: runs the plug-in `engine` for `worker` to its end, calling its
 // iteration at most maxPagesPerEngine times (the program's option). Every
-// way out is quiet: a library that cannot be found or loaded, a missing
-// entry point (then nothing of it is called), a library busy with another run.
-void RunPluginEngine(SearchWorker& worker);
+// way out is quiet on the engine's row, and its report ends kError saying
+// why: a library that cannot be found or loaded, a missing entry point (then
+// nothing of it is called), a library busy with another run.
+void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine);
 
 // The FindNextLink service: finds the next "<A" (any case) in the
 // NUL-terminated html and reads that anchor into urlOut and titleOut (each

@@ -30,7 +30,7 @@ std::shared_ptr<RowValidation> RowValidation::Start(std::string url,
 
 void RowValidation::Cancel() {
   connection_.Cancel();
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   cancelled_ = true;
   done_ = nullptr;
 }
@@ -46,7 +46,7 @@ void RowValidation::Run() {
     // A check that failed in any way reports an unreachable page.
     outcome = Outcome{};
   }
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   if (!cancelled_ && done_) done_(outcome);
   done_ = nullptr;
 }

@@ -15,11 +15,11 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "engines/search_expression.h"
 #include "net/http_url.h"
+#include "platform/mutex.h"
 #include "search/settings.h"
 
 namespace trovelane {
@@ -36,7 +36,7 @@ class RowValidation {
                                               const NetworkSettings& settings, Done done);
 
   // Any thread. After it returns, `done` is not running and will not run.
-  void Cancel();
+  void Cancel() EXCLUDES(mutex_);
 
   const std::string& url() const { return url_; }
 
@@ -47,7 +47,7 @@ class RowValidation {
                 const NetworkSettings& settings, Done done);
 
  private:
-  void Run();
+  void Run() EXCLUDES(mutex_);
 
   // Constant after construction.
   const std::string url_;
@@ -58,9 +58,9 @@ class RowValidation {
 
   CHttpURL connection_;  // Cancel may be called from any thread
 
-  std::mutex mutex_;  // guards the two below, and is held while `done_` runs
-  bool cancelled_ = false;
-  Done done_;
+  Mutex mutex_;  // guards the two below, and is held while `done_` runs
+  bool cancelled_ GUARDED_BY(mutex_) = false;
+  Done done_ GUARDED_BY(mutex_);
 };
 
 }  // namespace trovelane

@@ -38,6 +38,7 @@ SearchRun::~SearchRun() {
 }
 
 StartOutcome SearchRun::StartSearch(std::string_view text) {
+  queue_->AssertOwnerThread();
   if (searching_) return StartOutcome::kAlreadySearching;
   JoinEndedWorkers();
 
@@ -137,6 +138,7 @@ StartOutcome SearchRun::AbandonStart(const std::string& reason) {
 }
 
 void SearchRun::StopSearch() {
+  queue_->AssertOwnerThread();
   if (!searching_) return;
   std::vector<std::shared_ptr<SearchWorker>> stopped;
   for (size_t i = 0; i < catalogue_.engines.size(); ++i) {
@@ -166,12 +168,14 @@ void SearchRun::StopSearch() {
 }
 
 void SearchRun::OnSearchStatus(int engineIndex, const std::string& text) {
+  queue_->AssertOwnerThread();
   lastStatus_ = text;
   events_.OnStatusPane(FormatResultsFound(resultTotal()));
   events_.OnEngineRow(engineIndex, text);
 }
 
 void SearchRun::OnResult(const ResultHandoff& result) {
+  queue_->AssertOwnerThread();
   if (result.engineIndex >= 0 && static_cast<size_t>(result.engineIndex) < resultsByEngine_.size()) {
     ++resultsByEngine_[result.engineIndex];
   }
@@ -211,6 +215,7 @@ void SearchRun::MergeSightings() {
 }
 
 void SearchRun::OnWorkerDone(int engineIndex) {
+  queue_->AssertOwnerThread();
   if (std::shared_ptr<SearchWorker> worker = workers_.Find(engineIndex)) {
     TakeReport(*worker, false);
     // An engine that blocked is suspended now; its row says until when.
@@ -245,6 +250,7 @@ void SearchRun::JoinEndedWorkers() {
 
 bool SearchRun::ServeUntilDone(std::chrono::milliseconds timeout,
                                const std::function<bool()>& until) {
+  queue_->AssertOwnerThread();
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (searching_) {
     if (until && until()) {

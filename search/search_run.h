@@ -4,7 +4,8 @@
 // own one SearchRun and call StartSearch and StopSearch on it.
 //
 // Threads: every public method is called on the owner thread, the thread that
-// created the SearchRun. Workers reach it only through queue(): the owner
+// created the SearchRun; the ones that change the run end the program when
+// called on another thread. Workers reach it only through queue(): the owner
 // drains it (WaitAndDrain in the CLI and the tests, the GUI's event loop after
 // the wake callback), and OnSearchStatus, OnWorkerDone and the events run
 // there. docs/threads_and_stop.md describes the whole.

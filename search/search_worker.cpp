@@ -28,33 +28,37 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
     : shared_(std::move(shared)),
       run_(run),
       engineIndex_(engineIndex),
-      settings(settings),
-      workFolder(std::move(workFolder)),
-      engine(engine),
-      expression(expression) {
-  report_.engineName = engine.name;
-  connection.SetTimeouts(settings.program);
-  validationConnection.SetTimeouts(settings.program);
+      settings_(settings),
+      workFolder_(std::move(workFolder)),
+      engine_(engine),
+      expression_(expression) {
+  {
+    MutexLock guard(&reportMutex_);
+    report_.engineName = engine.name;
+  }
+  connection_.SetTimeouts(settings.program);
+  validationConnection_.SetTimeouts(settings.program);
 }
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
+  worker->shared_->queue->AssertOwnerThread();
   // The thread keeps its worker alive: Stop may give up waiting for it.
   worker->thread_ = std::thread([worker] { worker->SearchWorkerMain(); });
 }
 
 void SearchWorker::SearchWorkerMain() {
   {
-    std::lock_guard guard(lock_);
-    dumpPath_ = SpoolFilePath(workFolder, static_cast<long>(gettid()));
+    MutexLock guard(&lock_);
+    dumpPath_ = SpoolFilePath(workFolder_, static_cast<long>(gettid()));
   }
   // Nothing may leave the thread: an error ends this engine only, with a
   // status that says why, and the end is still reported.
   try {
     if (!cancelled()) {
-      if (engine.isPlugin) {
-        RunPluginEngine(*this);
+      if (engine_.isPlugin) {
+        RunPluginEngine(*this, engine_);
       } else {
-        RunEngineLoop(*this, engine);
+        RunEngineLoop(*this, engine_);
       }
     }
   } catch (const std::bad_alloc&) {
@@ -69,8 +73,8 @@ void SearchWorker::SearchWorkerMain() {
   } catch (...) {
   }
   try {
-    if (connection.IsConnected()) connection.Close();
-    validationConnection.Close();
+    if (connection_.IsConnected()) connection_.Close();
+    validationConnection_.Close();
     std::string unused;
     FinishSpoolFile(false, unused, 0);
 
@@ -82,9 +86,9 @@ void SearchWorker::SearchWorkerMain() {
     // the end from finished() when it joins.
   }
 
-  std::lock_guard guard(shared_->endMutex);
+  MutexLock guard(&shared_->endMutex);
   finished_ = true;
-  shared_->ended.notify_all();
+  shared_->ended.SignalAll();
 }
 
 void SearchWorker::UpdateReport(const std::function<void(EngineReport&)>& change) {
@@ -123,21 +127,38 @@ void SearchWorker::RunTask(std::function<void()> task) {
 }
 
 void SearchWorker::SendStatus(const std::string& text) {
-  statusText = text.substr(0, 1023);
+  statusText_ = text.substr(0, 1023);
   SearchRun* run = run_;
   const int index = engineIndex_;
-  const std::string& sent = statusText;
+  const std::string& sent = statusText_;
   RunTask([run, index, &sent] { run->OnSearchStatus(index, sent); });
 }
 
 bool SearchWorker::LimitReached(int perEngineCount) {
-  const int limit = shared_->options.maxResults;
-  return shared_->options.perEngine ? perEngineCount >= limit
-                                    : shared_->resultTotal.load() >= limit;
+  MutexLock guard(&shared_->resultLock);
+  return shared_->LimitReached(perEngineCount);
 }
 
-SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
-                                                   const std::string& title,
+SearchWorker::Admission SearchWorker::AdmitResult(int perEngineCount, const std::string& url,
+                                                  const std::string& title, int& position,
+                                                  size_t& duplicateKey) {
+  MutexLock guard(&shared_->resultLock);
+  if (cancelled()) return Admission::kStopped;
+  if (shared_->LimitReached(perEngineCount)) return Admission::kLimitReached;
+  position = ++pageMemory_.resultPosition;
+  if (shared_->duplicates.IsDuplicate(url, title, &duplicateKey)) {
+    shared_->AddSighting({duplicateKey, engineIndex_, position});
+    return Admission::kDuplicate;
+  }
+  return Admission::kNew;
+}
+
+void SearchWorker::AddSighting(size_t duplicateKey, int position) {
+  shared_->AddSighting({duplicateKey, engineIndex_, position});
+}
+
+SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const std::string& title,
+                                                   int validated, int relevance,
                                                    int& perEngineCount,
                                                    std::string_view engineName, int position,
                                                    size_t duplicateKey) {
@@ -145,7 +166,7 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
   ResultHandoff handoff;
   handoff.url = url;
   handoff.title = title.substr(0, ResultHandoff::kTitleSize - 1);
-  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine.name) : engineName)
+  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine_.name) : engineName)
                            .substr(0, ResultHandoff::kEngineNameSize - 1);
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
@@ -153,10 +174,10 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
   handoff.position = position;
   handoff.duplicateKey = duplicateKey;
 
-  std::lock_guard guard(shared_->resultLock);
+  MutexLock guard(&shared_->resultLock);
   if (cancelled()) return HandOffOutcome::kStopped;
   // Other engines may have handed over results while this one was validated.
-  if (LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
+  if (shared_->LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
   // The count of a late page may start at the largest int (it is clamped);
   // it then stays there.
   const bool counted = perEngineCount < std::numeric_limits<int>::max();
@@ -178,13 +199,14 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url,
 }
 
 void SearchWorker::Cancel() {
+  shared_->queue->AssertOwnerThread();
   FILE* file = nullptr;
   std::filesystem::path path;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     cancelled_ = true;
-    connection.Cancel();
-    validationConnection.Cancel();
+    connection_.Cancel();
+    validationConnection_.Cancel();
     // A worker in the middle of a write holds the handle itself; it sees the
     // flag when it gives the handle back and discards the file then.
     file = std::exchange(dumpFile_, nullptr);
@@ -198,10 +220,13 @@ void SearchWorker::Cancel() {
 }
 
 bool SearchWorker::JoinUntil(std::chrono::steady_clock::time_point deadline) {
+  shared_->queue->AssertOwnerThread();
   if (!thread_.joinable()) return true;
   {
-    std::unique_lock wait(shared_->endMutex);
-    shared_->ended.wait_until(wait, deadline, [this] { return finished_.load(); });
+    MutexLock wait(&shared_->endMutex);
+    while (!finished_.load()) {
+      if (!shared_->ended.WaitUntil(&shared_->endMutex, deadline)) break;
+    }
   }
   if (finished_) {
     thread_.join();
@@ -215,7 +240,7 @@ void SearchWorker::DiscardSpoolFile(FILE* file) {
   if (file) std::fclose(file);
   std::filesystem::path path;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     path = dumpPath_;
   }
   if (!path.empty()) {
@@ -227,14 +252,14 @@ void SearchWorker::DiscardSpoolFile(FILE* file) {
 bool SearchWorker::CreateSpoolFile() {
   std::filesystem::path path;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (cancelled_ || dumpPath_.empty()) return false;
     path = dumpPath_;
   }
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (!cancelled_) {
       dumpFile_ = file;
       return true;
@@ -249,14 +274,14 @@ bool SearchWorker::CreateSpoolFile() {
 bool SearchWorker::AppendToSpoolFile(const char* data, size_t size) {
   FILE* file = nullptr;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (cancelled_) return false;
     file = std::exchange(dumpFile_, nullptr);
   }
   if (!file) return false;
   const bool written = std::fwrite(data, 1, size, file) == size;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     if (!cancelled_) {
       dumpFile_ = file;
       return written;
@@ -270,20 +295,20 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
   FILE* file = nullptr;
   bool stopped = false;
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(&lock_);
     file = std::exchange(dumpFile_, nullptr);
     stopped = cancelled_;
     if (dumpPath_.empty()) return false;
   }
   bool ok = file != nullptr && std::fclose(file) == 0;
-  if (!stopped && readBack) connection.Close();
+  if (!stopped && readBack) connection_.Close();
   if (ok && !stopped && readBack) {
     ok = false;
     // The reading handle is the worker's own: Stop deletes the path, which
     // an open handle outlives, and the loop below looks at the flag.
     std::filesystem::path path;
     {
-      std::lock_guard guard(lock_);
+      MutexLock guard(&lock_);
       path = dumpPath_;
     }
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);

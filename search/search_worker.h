@@ -17,29 +17,27 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
 #include "net/http_url.h"
-#include "search/settings.h"
 #include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
 #include "search/duplicate_filter.h"
 #include "search/engine_report.h"
+#include "search/engine_run_context.h"
 #include "search/search_events.h"
+#include "search/settings.h"
 
 namespace trovelane {
 
@@ -69,12 +67,19 @@ struct SearchShared {
 
   // Guards the limit test and the hand-off; resultTotal is written under it
   // and read by the owner thread without it.
-  std::mutex resultLock;
+  Mutex resultLock;
   std::atomic<int> resultTotal{0};
 
+  // Whether the result limit is reached, counted per engine (the worker's
+  // `perEngineCount`) or from all engines (resultTotal).
+  bool LimitReached(int perEngineCount) const REQUIRES(resultLock) {
+    return options.perEngine ? perEngineCount >= options.maxResults
+                             : resultTotal.load() >= options.maxResults;
+  }
+
   // A worker's thread signals here when it has returned from its work.
-  std::mutex endMutex;
-  std::condition_variable ended;
+  Mutex endMutex;
+  CondVar ended;
 
   // A result link that repeats one recorded before in the duplicate filter:
   // the engine that listed it again, where, and the key it repeats. Workers
@@ -96,7 +101,7 @@ struct SearchShared {
   std::vector<Sighting> sightings GUARDED_BY(sightingsMutex);
 };
 
-class SearchWorker {
+class SearchWorker final : public EngineRunContext {
  public:
   // Owner thread. Takes private copies of the engine (the loop writes its
   // run-time fields), the expression (matching state is per worker) and the
@@ -110,38 +115,13 @@ class SearchWorker {
   // Owner thread: starts the thread (it holds the worker alive while it runs).
   static void StartThread(const std::shared_ptr<SearchWorker>& worker);
 
-  // Worker thread: copies `text` into statusText and sends it to the owner
-  // (SearchRun::OnSearchStatus). Returns at once once cancelled.
-  void SendStatus(const std::string& text);
-
-  // Worker thread, under resultLock: whether the result limit is reached,
-  // counted per engine (perEngineCount) or from all engines (resultTotal).
-  bool LimitReached(int perEngineCount);
-
-  // Worker thread: hands one accepted result to the owner and waits until it
-  // was taken, all under resultLock. The limit is tested again under the
-  // lock, so results validated by several engines at once never take the
-  // total past it. Nothing is counted unless kDelivered. The result carries
-  // `engineName` when given (plug-ins name their own), else the engine's name.
-  // `position` and `duplicateKey` travel with the result (ResultHandoff).
-  enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
-  HandOffOutcome HandOff(const std::string& url, const std::string& title, int& perEngineCount,
-                         std::string_view engineName = {}, int position = 0,
-                         size_t duplicateKey = static_cast<size_t>(-1));
-
-  // Worker thread: changes this engine's report (pages, bytes, status...).
-  void UpdateReport(const std::function<void(EngineReport&)>& change) EXCLUDES(reportMutex_);
-  // Worker thread: how the engine ended, unless an ending was set before
-  // (the first cause stands). `detail` goes with kError.
-  void End(EngineEnding ending, const std::string& detail = {}) EXCLUDES(reportMutex_);
-  // Any thread: a copy of the report as it stands.
+  // Any thread: a copy of this engine's report as it stands.
   EngineReport report() const EXCLUDES(reportMutex_);
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
   // cancels both connections, closes and deletes the spool file. The worker
   // closes its own connections when it sees the flag.
-  void Cancel();
-  bool cancelled() const { return cancelled_.load(); }
+  void Cancel() EXCLUDES(lock_);
   const std::atomic<bool>& cancelFlag() const { return cancelled_; }
 
   // Owner thread: waits until the thread has ended, at most until
@@ -150,62 +130,82 @@ class SearchWorker {
   bool JoinUntil(std::chrono::steady_clock::time_point deadline);
   bool finished() const { return finished_.load(); }
 
-  // Worker thread, spool file steps of the page download. Each takes the
-  // worker's lock only to swap the file handle; the I/O runs outside it.
-  // False when the worker was stopped or the file failed.
-  bool CreateSpoolFile();
-  bool AppendToSpoolFile(const char* data, size_t size);
-  // Closes the file and deletes it; with `readBack`, first reads it back
-  // whole into `page` (at most `limit` bytes: a longer file fails).
-  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit);
-
-  int engineIndex() const { return engineIndex_; }
-  SearchShared& shared() { return *shared_; }
-
-  // Constant after construction.
-  const std::shared_ptr<SearchShared> shared_;
-  SearchRun* const run_;  // its handlers run only through tasks of the queue
-  const int engineIndex_;
-  const NetworkSettings settings;
-  const std::filesystem::path workFolder;
-
-  // Worker thread only (and the accept filter it runs).
-  EngineDefinition engine;
-  SearchExpression expression;
-  CHttpURL connection;            // every request of this engine
-  CHttpURL validationConnection;  // the validation fetches; Stop cancels it too
-  int validated = 0;
-  int relevance = -1;
-  std::string statusText;
-  int pluginResultCount = 0;
-  // The result links met on this engine's own pages, and how many of the
-  // last page's were new: a page that brings none ends the engine.
-  std::unordered_set<std::string> ownLinks;
-  int newLinksOnPage = 0;
-  // Result links (of a type the engine's rules let through) met on this
-  // engine's pages so far: the position of the last one. candidatesOnPage
-  // counts those of the last page scanned.
-  int resultPosition = 0;
-  int candidatesOnPage = 0;
+  // EngineRunContext, for the engine's run on the worker thread.
+  int engineIndex() const override { return engineIndex_; }
+  const NetworkSettings& settings() const override { return settings_; }
+  const std::filesystem::path& workFolder() const override { return workFolder_; }
+  SearchExpression& expression() override { return expression_; }
+  CHttpURL& connection() override { return connection_; }
+  CHttpURL& validationConnection() override { return validationConnection_; }
+  PageMemory& pageMemory() override { return pageMemory_; }
+  const SearchOptions& options() const override { return shared_->options; }
+  int validationMode() const override { return shared_->validationMode; }
+  DuplicateFilter& duplicates() override { return shared_->duplicates; }
+  bool cancelled() const override { return cancelled_.load(); }
+  // Copies `text` into the worker's status text and sends it to the owner
+  // (SearchRun::OnSearchStatus).
+  void SendStatus(const std::string& text) override;
+  // Takes resultLock for the test.
+  bool LimitReached(int perEngineCount) override EXCLUDES(shared_->resultLock);
+  Admission AdmitResult(int perEngineCount, const std::string& url, const std::string& title,
+                        int& position, size_t& duplicateKey) override
+      EXCLUDES(shared_->resultLock);
+  // All under resultLock, the send included: results validated by several
+  // engines at once never take the total past the limit.
+  HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
+                         int relevance, int& perEngineCount, std::string_view engineName,
+                         int position, size_t duplicateKey) override
+      EXCLUDES(shared_->resultLock);
+  void AddSighting(size_t duplicateKey, int position) override;
+  void UpdateReport(const std::function<void(EngineReport&)>& change) override
+      EXCLUDES(reportMutex_);
+  void End(EngineEnding ending, const std::string& detail = {}) override EXCLUDES(reportMutex_);
+  // Each takes the worker's lock only to swap the file handle; the I/O runs
+  // outside it.
+  bool CreateSpoolFile() override EXCLUDES(lock_);
+  bool AppendToSpoolFile(const char* data, size_t size) override EXCLUDES(lock_);
+  bool FinishSpoolFile(bool readBack, std::string& page, size_t limit) override EXCLUDES(lock_);
 
  private:
   void SearchWorkerMain();
   void RunTask(std::function<void()> task);
   // Closes `file` and deletes the spool file (no lock held).
-  void DiscardSpoolFile(FILE* file);
+  void DiscardSpoolFile(FILE* file) EXCLUDES(lock_);
   // Sends `text` as the engine's status; never throws.
   void ReportFailure(const std::string& text) noexcept;
 
+  // Constant after construction.
+  const std::shared_ptr<SearchShared> shared_;
+  SearchRun* const run_;  // its handlers run only through tasks of the queue
+  const int engineIndex_;
+  const NetworkSettings settings_;
+  const std::filesystem::path workFolder_;
+
+  // Worker thread only (and the engine's run it drives). Stop reaches the
+  // two connections only through their Cancel, which any thread may call.
+  EngineDefinition engine_;
+  SearchExpression expression_;
+  CHttpURL connection_;            // every request of this engine
+  CHttpURL validationConnection_;  // the validation fetches
+  std::string statusText_;         // the last status text sent
+  PageMemory pageMemory_;
+
+  // Owner thread only.
+  std::thread thread_;
+
+  // Any thread: set once each, by Stop and by the ending thread.
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};
-  std::thread thread_;  // owner thread only
 
+  // Guarded by reportMutex_: the worker thread writes the report, the owner
+  // thread copies it when the worker ends or is stopped.
   mutable Mutex reportMutex_;
   EngineReport report_ GUARDED_BY(reportMutex_);
 
-  std::mutex lock_;  // guards the two below; never held across file I/O
-  FILE* dumpFile_ = nullptr;        // null while the worker writes to it
-  std::filesystem::path dumpPath_;  // set when the thread starts
+  // Guarded by lock_, which is never held across file I/O.
+  Mutex lock_;
+  FILE* dumpFile_ GUARDED_BY(lock_) = nullptr;        // null while the worker writes to it
+  std::filesystem::path dumpPath_ GUARDED_BY(lock_);  // set when the thread starts
 };
 
 // The live workers in catalogue order. Owner thread only.

@@ -900,7 +900,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
   // Save asks for a name rather than overwrite the damaged original.
   if (!status.message.empty()) prompts_.inform(Q(status.message));
   if (!status.ok) {
-    recent_.Remove(file);
+    recent_.Remove(file).IgnoreError();
     UpdateRecentMenu();
     resultTotal_ = 0;
     SetMessagePane(QString::fromLatin1(kReady));
@@ -981,7 +981,7 @@ bool CMainFrame::SaveDocumentAs() {
 }
 
 void CMainFrame::AddRecent(const std::string& path) {
-  recent_.Add(path);  // a list that cannot be saved only costs the list
+  recent_.Add(path).IgnoreError();  // a list that cannot be saved only costs the list
   UpdateRecentMenu();
 }
 

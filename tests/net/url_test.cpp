@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "net/http_url.h"
+
 namespace trovelane {
 namespace {
 
@@ -106,6 +108,26 @@ TEST(ParseUrl, ExceptionCarriesAnEmptyMessage) {
   } catch (const CMalformedURLException& e) {
     EXPECT_TRUE(e.message().empty());
   }
+}
+
+// The non-throwing SetURL leaves the object as the throwing one does: reset,
+// and for a refused URL without a host to connect to.
+TEST(SetURLNoThrow, ResetsTheObjectAndReportsARefusedUrl) {
+  CHttpURL page;
+  std::string sink;
+  ASSERT_TRUE(page.SetURLNoThrow("http://first.test:8080/a", true).ok());
+  EXPECT_EQ(page.GetHost(), "first.test");
+  EXPECT_EQ(page.GetPort(), 8080);
+  page.cookieSink = &sink;
+  page.cookieToSend = "a=1";
+
+  const Status refused = page.SetURLNoThrow("http://:1/", false);
+  EXPECT_EQ(refused.code(), Status::Code::kInvalidArgument);
+  EXPECT_TRUE(refused.message().empty());
+  EXPECT_EQ(page.GetHost(), "");
+  EXPECT_EQ(page.cookieSink, nullptr);
+  EXPECT_EQ(page.cookieToSend, nullptr);
+  EXPECT_FALSE(page.IsConnected());
 }
 
 }  // namespace

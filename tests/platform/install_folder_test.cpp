@@ -18,7 +18,7 @@ TEST(InstallFolderTest, FirstStartSeedsBothProfilesAndMakesTheWebOneCurrent) {
   ScratchFolder scratch;
   std::filesystem::path root = scratch.path() / "new/home";
   bool seeded = false;
-  ASSERT_TRUE(PrepareInstallFolder(root, &seeded));
+  ASSERT_TRUE(PrepareInstallFolder(root, &seeded).ok());
   EXPECT_TRUE(seeded);
 
   std::string current;
@@ -52,18 +52,18 @@ TEST(InstallFolderTest, LaterStartsAndUserFilesAreLeftAlone) {
   WriteFileBytes(scratch.File(kDefaultProfileFileName), "COM = 1\nMAX = 2\nTAR = 3\n");
   WriteFileBytes(scratch.File(kWebProfileFileName), "COM = 4\nMAX = 5\nTAR = 6\n");
   bool seeded = false;
-  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded));
+  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded).ok());
   EXPECT_TRUE(seeded);
   EXPECT_EQ(ReadFileBytes(scratch.File(kDefaultProfileFileName)), "COM = 1\nMAX = 2\nTAR = 3\n");
   EXPECT_EQ(ReadFileBytes(scratch.File(kWebProfileFileName)), "COM = 4\nMAX = 5\nTAR = 6\n");
 
   WriteFileBytes(scratch.File(kProfileListFileName), "mine.prf\nMine\tmine.prf\n");
-  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded));
+  ASSERT_TRUE(PrepareInstallFolder(scratch.path(), &seeded).ok());
   EXPECT_FALSE(seeded);
   EXPECT_EQ(ReadFileBytes(scratch.File(kProfileListFileName)), "mine.prf\nMine\tmine.prf\n");
 
   WriteFileBytes(scratch.File("plainfile"), "");
-  EXPECT_FALSE(PrepareInstallFolder(scratch.path() / "plainfile"));
+  EXPECT_FALSE(PrepareInstallFolder(scratch.path() / "plainfile").ok());
 }
 
 TEST(InstallFolderTest, ResolvesNamesAndChoosesTheXdgFolder) {

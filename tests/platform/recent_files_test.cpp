@@ -17,14 +17,15 @@ TEST(RecentFilesTest, KeepsTheNewestFirstWithoutRepeatsAndSurvivesARestart) {
   RecentFiles recent(file);
   recent.Load();
   EXPECT_TRUE(recent.paths().empty());
-  for (const char* p : {"/a.qmk", "/b.qmk", "/c.qmk", "/d.qmk", "/e.qmk"}) ASSERT_TRUE(recent.Add(p));
-  ASSERT_TRUE(recent.Add("/c.qmk"));
+  for (const char* p : {"/a.qmk", "/b.qmk", "/c.qmk", "/d.qmk", "/e.qmk"})
+    ASSERT_TRUE(recent.Add(p).ok());
+  ASSERT_TRUE(recent.Add("/c.qmk").ok());
   EXPECT_EQ(recent.paths(), (std::vector<std::string>{"/c.qmk", "/e.qmk", "/d.qmk", "/b.qmk"}));
 
   RecentFiles again(file);
   again.Load();
   EXPECT_EQ(again.paths(), recent.paths());
-  ASSERT_TRUE(again.Remove("/e.qmk"));
+  ASSERT_TRUE(again.Remove("/e.qmk").ok());
   EXPECT_EQ(ReadFileBytes(file), "/c.qmk\n/d.qmk\n/b.qmk\n");
 }
 
@@ -36,7 +37,7 @@ TEST(RecentFilesTest, ReadsAnyFileWithoutTrouble) {
   recent.Load();
   EXPECT_EQ(recent.paths(), (std::vector<std::string>{"/x.qmk", "/y.qmk", "/z", "/w"}));
   // A name with a line break would split into two entries: it is not taken.
-  ASSERT_TRUE(recent.Add("/evil\n/etc/passwd"));
+  ASSERT_TRUE(recent.Add("/evil\n/etc/passwd").ok());
   EXPECT_EQ(recent.paths().front(), "/x.qmk");
 }
 

@@ -18,14 +18,16 @@ namespace trovelane::testing {
 // web profile came with the program; web.prf stays in the folder). Throws
 // when the folder cannot be prepared.
 inline void PrepareExampleHome(const std::filesystem::path& root) {
-  SaveResult prepared = PrepareInstallFolder(root);
-  if (prepared) {
+  Status prepared = PrepareInstallFolder(root);
+  if (prepared.ok()) {
     prepared = WriteFileAtomically(
         (root / "qmkprfl.dat").string(),
         std::string(kDefaultProfileFileName) + "\n" + kDefaultProfileDisplayName + "\t" +
             kDefaultProfileFileName + "\n");
   }
-  if (!prepared) throw std::runtime_error("cannot prepare " + root.string() + ": " + prepared.error);
+  if (!prepared.ok()) {
+    throw std::runtime_error("cannot prepare " + root.string() + ": " + prepared.message());
+  }
 }
 
 }  // namespace trovelane::testing
