@@ -25,6 +25,10 @@ struct EngineExtensions {
   std::string resultListEnd;
   std::string redirectParameter;  // the real URL is this query parameter of a redirect link
   bool anyFileType = false;       // accept ordinary web addresses, not only listed file types
+  // Results are the engine's own pages, linked without a host (an
+  // encyclopedia's articles): such links are results too, where an "any file
+  // type" engine otherwise takes them for its own help and settings pages.
+  bool ownPages = false;
 
   // Blocks: a page holding any of these texts is a CAPTCHA page.
   std::vector<std::string> blockMarkers;

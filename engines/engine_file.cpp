@@ -77,6 +77,7 @@ void ForEachExtensionLine(const EngineExtensions& web,
   text("RLE", web.resultListEnd);
   text("RDP", web.redirectParameter);
   flag("AFT", web.anyFileType);
+  flag("OWN", web.ownPages);
   for (const std::string& marker : web.blockMarkers) line("BLK", marker);
 }
 
@@ -126,6 +127,8 @@ void ApplyExtensionLine(std::string_view key, std::string_view value, EngineExte
     web.redirectParameter = value;
   } else if (key == "AFT") {
     web.anyFileType = ParseIntPrefix(value) != 0;
+  } else if (key == "OWN") {
+    web.ownPages = ParseIntPrefix(value) != 0;
   } else if (key == "BLK") {
     web.blockMarkers.emplace_back(value);
   }

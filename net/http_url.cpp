@@ -264,7 +264,8 @@ std::string CHttpURL::BuildRequest(const char* userAgent, const char* postBody, 
   // HTTP/1.1 with "Connection: close" says the same to a proxy.
   std::string proxyConnectionLine =
       viaProxy && !options.http11 ? "Proxy-Connection: Keep-Alive\r\n" : "";
-  std::string firstLines = " " + GetPath() + (options.http11 ? " HTTP/1.1" : " HTTP/1.0") +
+  std::string firstLines = " " + RequestTarget(GetPath()) +
+                           (options.http11 ? " HTTP/1.1" : " HTTP/1.0") +
                            "\r\nAccept: " + ExtraValueOr(options, "Accept", "*/*") +
                            "\r\nAccept-Language: " +
                            ExtraValueOr(options, "Accept-Language", "en") + "\r\n";

@@ -116,4 +116,21 @@ Url ParseUrl(std::string_view text) {
   return url;
 }
 
+std::string RequestTarget(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string target;
+  target.reserve(path.size());
+  for (char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > 0x20 && byte < 0x7F) {
+      target.push_back(c);
+    } else {
+      target.push_back('%');
+      target.push_back(kHex[byte >> 4]);
+      target.push_back(kHex[byte & 0x0F]);
+    }
+  }
+  return target;
+}
+
 }  // namespace trovelane

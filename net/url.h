@@ -54,6 +54,13 @@ Status ParseUrl(std::string_view text, Url* url);
 // other form returns InvalidArgument.
 Url ParseUrl(std::string_view text);
 
+// The path as it may stand in a request line. Blanks, other control
+// characters, DEL and bytes above 127 become %XX (upper-case hex); all else,
+// '%' included, stays as written. A quoted phrase's blank thus reaches the
+// server inside the query instead of ending the request target early, and a
+// server decodes the same bytes the engine's definition put there.
+std::string RequestTarget(std::string_view path);
+
 // The port a scheme uses when the URL names none.
 inline int32_t DefaultPort(const Url& url) { return url.isHttps ? 443 : url.isFtp ? 21 : 80; }
 

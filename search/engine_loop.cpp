@@ -416,8 +416,9 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
       }
     }
     // An engine whose results are ordinary web addresses links to its own
-    // pages (help, settings, advertisements) without a host.
-    if (web.anyFileType && !namesHost && !unwrapped) continue;
+    // pages (help, settings, advertisements) without a host, unless its
+    // results are its own pages.
+    if (web.anyFileType && !web.ownPages && !namesHost && !unwrapped) continue;
     const bool newLink = memory.ownLinks.insert(link).second;
     if (newLink) ++memory.newLinksOnPage;
 

@@ -9,6 +9,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace trovelane::ui {
 
 CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
@@ -24,7 +26,9 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   list_->setObjectName(QStringLiteral("threadsList"));
   list_->setHorizontalHeaderLabels(
       {QStringLiteral("Search Engine"), QStringLiteral("Status"), QStringLiteral("Last Search")});
-  list_->setColumnWidth(0, 85);
+  // 85 pixels, or what the header's text needs in the desktop's font, so
+  // that "Search Engine" is never cut.
+  list_->setColumnWidth(0, std::max(85, list_->horizontalHeader()->sectionSizeHint(0)));
   list_->setColumnWidth(1, 225);
   list_->setColumnWidth(2, 390);
   list_->horizontalHeader()->setStretchLastSection(true);

@@ -64,6 +64,7 @@ inline EngineDefinition WebEngine() {
   e.web.resultListEnd = "</div><!-- end -->";
   e.web.redirectParameter = "uddg";
   e.web.anyFileType = true;
+  e.web.ownPages = true;
   e.web.blockMarkers = {"<form id=\"challenge-form\"", "  unusual traffic  "};
   return e;
 }

@@ -49,10 +49,11 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   EXPECT_FALSE(duck.web.userAgent.empty());
   EXPECT_EQ(Named(catalogue, "Mojeek").web.cookies, "lb=en; arc=us");
   EXPECT_EQ(Named(catalogue, "Brave Search").iterationTechnique, RELATIVE_0);
-  // Wikipedia's results are its own pages, linked without a host; its
-  // User-Agent says which program asks.
+  // Wikipedia's results are its own pages, linked without a host, whatever
+  // their names end in ("St._Louis"); its User-Agent says which program asks.
   const EngineDefinition& wiki = Named(catalogue, "Wikipedia");
-  EXPECT_FALSE(wiki.web.anyFileType);
+  EXPECT_TRUE(wiki.web.anyFileType && wiki.web.ownPages);
+  EXPECT_TRUE(wiki.searchedFileTypes.empty());
   EXPECT_EQ(wiki.web.userAgent.rfind("trovelane/", 0), 0u);
 
   ASSERT_TRUE(SaveProfile(copy, catalogue));

@@ -131,6 +131,13 @@ TEST(HttpHead, ServerClosingBeforeOrInsideTheHeadGivesAnEmptyAnswer) {
 }
 
 // Answers with `first` on the first connection and kOk afterwards.
+TEST(HttpRequest, ABlankInThePathReachesTheServerEscapedInsideTheTarget) {
+  LoopbackServer server(Answer(kOk));
+  CHttpURL page;
+  EXPECT_EQ(Fetch(page, server.Url("/s?q=%22new york%22+\xe9t\xe9"), nullptr), "hello");
+  EXPECT_EQ(server.Received(0).substr(0, 50), "GET /s?q=%22new%20york%22+%E9t%E9 HTTP/1.0\r\nAccept");
+}
+
 LoopbackServer::Handler FirstThen(std::string first) {
   auto count = std::make_shared<std::atomic<int>>(0);
   return [first, count](ServerConnection& c) {

@@ -92,6 +92,15 @@ TEST(ParseUrl, Rejections) {
   }
 }
 
+TEST(RequestTarget, EncodesOnlyWhatCannotStandInARequestLine) {
+  // A phrase's blank, a tab, DEL and bytes above 127 are escaped; escapes
+  // already written, '+' and the query's own punctuation pass unchanged.
+  EXPECT_EQ(RequestTarget("/s?q=%22new york%22&x=a+b"), "/s?q=%22new%20york%22&x=a+b");
+  EXPECT_EQ(RequestTarget(std::string("/a\tb\x7f\xe9\x01", 7)), "/a%09b%7F%E9%01");
+  EXPECT_EQ(RequestTarget("/"), "/");
+  EXPECT_EQ(RequestTarget(""), "");
+}
+
 TEST(ParseUrl, FieldsAtTheirWidthAreAccepted) {
   const std::string host(kMaxHostLength, 'h');
   const std::string path = "/" + std::string(kMaxPathLength - 1, 'p');

@@ -53,6 +53,7 @@ class PageServer {
         }) {}
   std::string Url(std::string_view path) const { return server_.Url(path); }
   int port() const { return server_.port(); }
+  std::string Received(size_t index) { return server_.Received(index); }
 
   std::map<std::string, std::string> pages;  // set before the search starts
 
@@ -91,9 +92,9 @@ class WebEngineTest : public ::testing::Test {
     settings_.search.validationMode = kValidationNone;
   }
 
-  bool Search(std::chrono::milliseconds limit = 30s) {
+  bool Search(std::chrono::milliseconds limit = 30s, const std::string& text = "river") {
     run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
-    EXPECT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
+    EXPECT_EQ(run_->StartSearch(text), StartOutcome::kStarted);
     const bool ended = run_->ServeUntilDone(limit);
     if (!ended) run_->StopSearch();
     return ended;
@@ -190,6 +191,46 @@ TEST_F(WebEngineTest, RedirectLinksGiveTheRealAddressAndRelativeLinksAreNoResult
   catalogue_.engines[0].web.anyFileType = false;
   ASSERT_TRUE(Search());
   EXPECT_EQ(Results(), (std::vector<std::string>{"https://d.test/"}));
+}
+
+// The shape of an encyclopedia: its articles are its own pages, linked
+// without a host inside the result list, their names full of dots; the
+// query's phrase goes out in the engine's quote spelling.
+TEST_F(WebEngineTest, AnEncyclopediasOwnArticlesAreResultsAndAPhraseKeepsItsBlank) {
+  PageServer server;
+  server.pages["0"] =
+      "<a href=\"/wiki/Main_Page\">Main page</a><ul class=\"mw-search-results\">"
+      "<li><a href=\"/wiki/St._Louis\" title=\"St. Louis\">St. Louis</a></li>"
+      "<li><a href=\"/wiki/River_lantern\">River lantern</a></li>"
+      "<li><a href=\"https://other.test/x.html\">x</a></li></ul>"
+      "<a href=\"/wiki/Help:Searching\">Help</a>";
+  EngineDefinition engine = Engine(server.Url("/w/index.php"));
+  engine.useBoolean = 1;
+  engine.andOperator = "+";
+  engine.exactOperator = "%22";
+  engine.searchedFileTypes.clear();
+  engine.web.resultListStart = "<ul class=\"mw-search-results\"";
+  engine.web.resultListEnd = "</ul>";
+  engine.web.anyFileType = true;
+  engine.web.ownPages = true;
+  catalogue_.engines = {engine};
+  ASSERT_TRUE(Search(30s, "\"river lantern\" boat"));
+  const std::string site = "http://127.0.0.1:" + std::to_string(server.port());
+  EXPECT_EQ(Results(), (std::vector<std::string>{site + "/wiki/St._Louis",
+                                                 site + "/wiki/River_lantern",
+                                                 "https://other.test/x.html"}));
+  EXPECT_EQ(events_.results[0].title, "St. Louis");
+  // The phrase's blank is escaped inside the target, not sent raw (which
+  // would end the target at "%22river").
+  const std::string request = server.Received(0);
+  EXPECT_EQ(request.substr(0, request.find("\r\n")),
+            "GET /w/index.php?q=%22river%20lantern%22+boat&start=0 HTTP/1.0");
+
+  // Without its own pages the same list gives only the other site's link.
+  events_ = RecordingEvents();
+  catalogue_.engines[0].web.ownPages = false;
+  ASSERT_TRUE(Search(30s, "\"river lantern\" boat"));
+  EXPECT_EQ(Results(), (std::vector<std::string>{"https://other.test/x.html"}));
 }
 
 TEST_F(WebEngineTest, PresetCookiesGoWithEveryRequestUnderTheServersOwn) {
