@@ -27,30 +27,25 @@ std::string Range(const Field& f) {
   return std::to_string(f.low) + ".." + std::to_string(f.high);
 }
 
-// Reads the whole file into `text`. False when it does not exist (`exists`
-// false) or cannot be read as a regular file (`problem` says why).
-bool ReadWhole(const std::string& path, std::string& text, bool& exists, std::string& problem) {
+// Reads the whole file into `text`. kNotFound (no message) when it does not
+// exist; kIoError, with the message for the user, when it cannot be read as
+// a regular file.
+Status ReadWhole(const std::string& path, std::string& text) {
   std::error_code ec;
   auto status = std::filesystem::status(path, ec);
-  exists = !ec && std::filesystem::exists(status);
-  if (!exists) return false;
+  if (ec || !std::filesystem::exists(status)) return Status::NotFound({});
   if (!std::filesystem::is_regular_file(status)) {
-    problem = path + " is not a regular file; the defaults are used";
-    return false;
+    return Status::IoError(path + " is not a regular file; the defaults are used");
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    problem = "cannot read " + path + "; the defaults are used";
-    return false;
-  }
+  if (!in) return Status::IoError("cannot read " + path + "; the defaults are used");
   // The file is small by nature; a huge one is not ours.
   constexpr size_t kMaxSize = 1 << 20;
   text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (text.size() > kMaxSize) {
-    problem = path + " is larger than 1 MiB; the defaults are used";
-    return false;
+    return Status::IoError(path + " is larger than 1 MiB; the defaults are used");
   }
-  return true;
+  return Status::Ok();
 }
 
 Json ParseObject(const std::string& text) {
@@ -60,70 +55,78 @@ Json ParseObject(const std::string& text) {
 
 }  // namespace
 
-std::string CheckUserAgent(const std::string& userAgent) {
-  if (userAgent.empty()) return "userAgent is empty";
+Status CheckUserAgent(const std::string& userAgent) {
+  if (userAgent.empty()) return Status::InvalidArgument("userAgent is empty");
   if (userAgent.size() > kMaxUserAgentBytes) {
-    return "userAgent is longer than " + std::to_string(kMaxUserAgentBytes) + " bytes";
+    return Status::InvalidArgument("userAgent is longer than " +
+                                   std::to_string(kMaxUserAgentBytes) + " bytes");
   }
   for (char c : userAgent) {
     // It goes out as a header line as it stands.
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      return "userAgent holds a control character";
+      return Status::InvalidArgument("userAgent holds a control character");
     }
   }
-  return {};
+  return Status::Ok();
 }
 
-std::string CheckProgramOptions(const ProgramOptions& options) {
+Status CheckProgramOptions(const ProgramOptions& options) {
   for (const Field& f : kFields) {
     int32_t v = options.*f.member;
     if (v < f.low || v > f.high) {
-      return std::string(f.key) + " is " + std::to_string(v) + ", out of range " + Range(f);
+      return Status::InvalidArgument(std::string(f.key) + " is " + std::to_string(v) +
+                                     ", out of range " + Range(f));
     }
   }
-  if (std::string why = CheckUserAgent(options.userAgent); !why.empty()) return why;
+  if (Status agent = CheckUserAgent(options.userAgent); !agent.ok()) return agent;
   for (const ResolveEntry& entry : options.resolve) {
     ResolveEntry parsed;
     std::string why;
-    if (!ParseResolveEntry(FormatResolveEntry(entry), parsed, why)) return "resolve: " + why;
+    if (!ParseResolveEntry(FormatResolveEntry(entry), parsed, why)) {
+      return Status::InvalidArgument("resolve: " + why);
+    }
   }
-  return {};
+  return Status::Ok();
 }
 
 ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& options) {
   ProgramOptionsLoad load;
   options = {};
   std::string text;
-  bool exists = false;
-  if (!ReadWhole(path, text, exists, load.problem)) return load;
+  if (Status read = ReadWhole(path, text); !read.ok()) {
+    // A file that is not there is no problem: every option has its default.
+    if (read.code() != Status::Code::kNotFound) load.read = read;
+    return load;
+  }
   Json json = ParseObject(text);
   if (json.is_null()) {
-    load.problem = path + " is not a JSON object; the defaults are used";
+    load.read = Status::Corruption(path + " is not a JSON object; the defaults are used");
     return load;
   }
   load.fileRead = true;
+  // Every value not taken is named; the user hears of all of them at once.
+  std::string problems;
+  auto complain = [&](const std::string& text) {
+    if (!problems.empty()) problems += "; ";
+    problems += path + ": " + text;
+  };
   for (const Field& f : kFields) {
     auto it = json.find(f.key);
     if (it == json.end()) continue;
     if (it->is_number_integer() && *it >= f.low && *it <= f.high) {
       options.*f.member = it->get<int32_t>();
     } else {
-      if (!load.problem.empty()) load.problem += "; ";
-      load.problem += path + ": " + f.key + " must be a whole number in " + Range(f) +
-                      "; the default " + std::to_string(options.*f.member) + " is used";
+      complain(std::string(f.key) + " must be a whole number in " + Range(f) + "; the default " +
+               std::to_string(options.*f.member) + " is used");
     }
   }
-  auto complain = [&](const std::string& text) {
-    if (!load.problem.empty()) load.problem += "; ";
-    load.problem += path + ": " + text;
-  };
   if (auto it = json.find("userAgent"); it != json.end()) {
-    std::string why = it->is_string() ? CheckUserAgent(it->get<std::string>())
-                                      : std::string("userAgent must be a text");
-    if (why.empty()) {
+    Status agent = it->is_string() ? CheckUserAgent(it->get<std::string>())
+                                   : Status::InvalidArgument("userAgent must be a text");
+    if (agent.ok()) {
       options.userAgent = it->get<std::string>();
     } else {
-      complain(why + "; the default User-Agent is used");
+      complain(agent.message() + "; the default User-Agent is used");
     }
   }
   if (auto it = json.find("resolve"); it != json.end()) {
@@ -141,16 +144,18 @@ ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& o
       }
     }
   }
+  if (!problems.empty()) load.read = Status::Corruption(problems);
   return load;
 }
 
-SaveResult SaveProgramOptions(const std::string& path, const ProgramOptions& options) {
-  std::string why = CheckProgramOptions(options);
-  if (!why.empty()) return {false, "cannot save " + path + ": " + why};
+Status SaveProgramOptions(const std::string& path, const ProgramOptions& options) {
+  if (Status checked = CheckProgramOptions(options); !checked.ok()) {
+    return Status::InvalidArgument("cannot save " + path + ": " + checked.message());
+  }
+  // The unknown keys of the old file are kept. An old file that cannot be
+  // read has none to keep; the save then replaces it whole.
   std::string old;
-  bool exists = false, readable = false;
-  std::string ignored;
-  readable = ReadWhole(path, old, exists, ignored);
+  const bool readable = ReadWhole(path, old).ok();
   Json json = readable ? ParseObject(old) : Json();
   if (json.is_null()) json = Json::object();
   for (const Field& f : kFields) json[f.key] = options.*f.member;

@@ -28,24 +28,30 @@ inline constexpr int32_t kMaxTimeoutSeconds = 3600;
 inline constexpr int32_t kMaxPagesPerEngineLimit = 10000;
 inline constexpr size_t kMaxUserAgentBytes = 1023;
 
-// Why `userAgent` cannot be sent (empty, too long, a control character);
-// empty when it can.
-std::string CheckUserAgent(const std::string& userAgent);
+// OK when `userAgent` can be sent; else kInvalidArgument saying why (empty,
+// too long, a control character).
+Status CheckUserAgent(const std::string& userAgent);
 
-// Why `options` cannot be stored (a value out of its range); empty when it can.
-std::string CheckProgramOptions(const ProgramOptions& options);
+// OK when `options` can be stored; else kInvalidArgument saying why (a value
+// out of its range).
+Status CheckProgramOptions(const ProgramOptions& options);
 
 struct ProgramOptionsLoad {
   bool fileRead = false;  // the file existed and was read
-  std::string problem;    // why the file or a value in it was not taken; empty when all was
+  // Why the file or a value in it was not taken, for the user: kIoError when
+  // the file could not be read, kCorruption when it or some of its values
+  // could not be taken (each named, joined by "; "). OK when all was.
+  Status read;
 };
 
 // Resets `options` to the defaults and reads `path` over them. A value of the
-// wrong type or out of range keeps its default and is named in `problem`; a
+// wrong type or out of range keeps its default and is named in `read`; a
 // file that is not a JSON object is not read at all.
 ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& options);
 
-// Writes every option (and the unknown keys that the file already holds) at once.
-SaveResult SaveProgramOptions(const std::string& path, const ProgramOptions& options);
+// Writes every option (and the unknown keys that the file already holds) at
+// once. Options that cannot be stored are kInvalidArgument ("cannot save
+// PATH: why"), and nothing is written.
+Status SaveProgramOptions(const std::string& path, const ProgramOptions& options);
 
 }  // namespace trovelane

@@ -23,30 +23,29 @@ std::string ProgramState::CurrentProfileFile() const {
   return currentProfilePath.empty() ? "" : home.Resolve(currentProfilePath);
 }
 
-bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& error) {
+Status StartUp(const StartUpOptions& options, ProgramState& state) {
   std::filesystem::path root =
       options.home.empty() ? DefaultInstallFolder() : std::filesystem::absolute(options.home);
-  Status prepared = PrepareInstallFolder(root);
-  if (!prepared.ok()) {
-    error = prepared.message();
-    return false;
-  }
+  if (Status prepared = PrepareInstallFolder(root); !prepared.ok()) return prepared;
   state.home = InstallFolder(root);
 
   SettingsLoad load = LoadNetworkSettings(state.SettingsFile(), state.settings,
                                           options.detectBrowser
                                               ? options.detectBrowser
                                               : std::function<std::string()>(DetectDefaultBrowser));
-  if (!load.problem.empty()) state.warnings.push_back(load.problem);
-  if (!load.save) state.warnings.push_back(load.save.error);
+  if (!load.read.ok()) state.warnings.push_back(load.read.message());
+  if (!load.save.ok()) state.warnings.push_back(load.save.message());
   ProgramOptionsLoad own = LoadProgramOptions(state.ProgramOptionsFile(), state.settings.program);
-  if (!own.problem.empty()) state.warnings.push_back(own.problem);
+  if (!own.read.ok()) state.warnings.push_back(own.read.message());
   Status suspensions = LoadSuspensions(state.SuspensionFile(), state.suspensions, WallClock::now());
   if (!suspensions.ok()) state.warnings.push_back(suspensions.message());
 
   ReadCurrentProfilePath(state.ProfileListFile(), state.currentProfilePath);
   std::string profile = state.CurrentProfileFile();
-  if (!profile.empty()) LoadProfile(profile, state.catalogue);
+  // A current profile that cannot be opened starts the program with no
+  // engines, as a profile list naming no profile does; the user sees the
+  // empty catalogue and picks or creates another profile.
+  if (!profile.empty()) LoadProfile(profile, state.catalogue).IgnoreError();
   // Such an engine stays in the profile, so that saving it loses nothing;
   // a search refuses it with the same words.
   for (const EngineDefinition& engine : state.catalogue.engines) {
@@ -54,7 +53,7 @@ bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& er
     if (!problem.empty()) state.warnings.push_back(problem + " Searches leave it out.");
   }
   DeriveReadChunkSize(state.settings);
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace trovelane

@@ -39,8 +39,9 @@ struct StartUpOptions {
 
 // Prepares (and on first start seeds) the install folder, loads "qmknet.dat",
 // reads the current profile path from "qmkprfl.dat", loads that profile and
-// derives readChunkSize. False, with `error` set, only when the install
-// folder cannot be used.
-bool StartUp(const StartUpOptions& options, ProgramState& state, std::string& error);
+// derives readChunkSize. Not OK only when the install folder cannot be used
+// (the status of PrepareInstallFolder); every other problem becomes one of
+// state.warnings and the start goes on.
+Status StartUp(const StartUpOptions& options, ProgramState& state);
 
 }  // namespace trovelane

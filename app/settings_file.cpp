@@ -108,7 +108,7 @@ int16_t ComputeMaxRelevance(const std::array<int16_t, kWeightCount>& weights) {
   return static_cast<int16_t>(std::clamp(sum, INT16_MIN + 0, INT16_MAX + 0));
 }
 
-std::string CheckNetworkSettings(const NetworkSettings& settings) {
+Status CheckNetworkSettings(const NetworkSettings& settings) {
   struct Field {
     const char* what;
     const std::string& text;
@@ -118,17 +118,18 @@ std::string CheckNetworkSettings(const NetworkSettings& settings) {
                 {"the browser path", settings.proxy.browserPath, kBrowserPathFieldSize}};
   for (const Field& f : fields) {
     if (f.text.size() >= f.width) {
-      return std::string(f.what) + " is longer than " + std::to_string(f.width - 1) + " bytes";
+      return Status::InvalidArgument(std::string(f.what) + " is longer than " +
+                                     std::to_string(f.width - 1) + " bytes");
     }
-    if (f.text.find('\0') != std::string::npos) return std::string(f.what) + " holds a NUL byte";
+    if (f.text.find('\0') != std::string::npos) {
+      return Status::InvalidArgument(std::string(f.what) + " holds a NUL byte");
+    }
   }
-  return {};
+  return Status::Ok();
 }
 
-bool SerializeNetworkSettings(const NetworkSettings& settings, std::string& bytes,
-                              std::string& error) {
-  error = CheckNetworkSettings(settings);
-  if (!error.empty()) return false;
+Status SerializeNetworkSettings(const NetworkSettings& settings, std::string& bytes) {
+  if (Status checked = CheckNetworkSettings(settings); !checked.ok()) return checked;
   Writer w(bytes);
   const ProxySettings& p = settings.proxy;
   w.Int32(0, p.enabled);
@@ -156,7 +157,7 @@ bool SerializeNetworkSettings(const NetworkSettings& settings, std::string& byte
   w.Int32(kViewAt + 0, v.fullRowSelect);
   w.Int32(kViewAt + 4, v.gridLines);
   w.Int32(kViewAt + 8, v.toolTips);
-  return true;
+  return Status::Ok();
 }
 
 void DeserializeNetworkSettings(std::string_view bytes, NetworkSettings& settings) {
@@ -201,7 +202,8 @@ SettingsLoad LoadNetworkSettings(const std::string& path, NetworkSettings& setti
     DeserializeNetworkSettings(bytes, settings);
     load.fileRead = true;
   } else if (!why.empty()) {
-    load.problem = path + " cannot be read (" + why + "); every setting starts from zero";
+    load.read =
+        Status::IoError(path + " cannot be read (" + why + "); every setting starts from zero");
   }
   if (settings.proxy.browserPath.empty() && detectBrowser) {
     settings.proxy.browserPath = detectBrowser();
@@ -213,10 +215,10 @@ SettingsLoad LoadNetworkSettings(const std::string& path, NetworkSettings& setti
   return load;
 }
 
-SaveResult SaveNetworkSettings(const std::string& path, const NetworkSettings& settings) {
-  std::string bytes, error;
-  if (!SerializeNetworkSettings(settings, bytes, error)) {
-    return {false, "cannot save " + path + ": " + error};
+Status SaveNetworkSettings(const std::string& path, const NetworkSettings& settings) {
+  std::string bytes;
+  if (Status serialized = SerializeNetworkSettings(settings, bytes); !serialized.ok()) {
+    return Status::InvalidArgument("cannot save " + path + ": " + serialized.message());
   }
   return WriteFileAtomically(path, bytes, 0600, /*forceMode=*/true);
 }

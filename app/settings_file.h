@@ -45,13 +45,13 @@ void DeriveReadChunkSize(NetworkSettings& settings);
 // weights[0] plus the largest of weights[1..7], held within int16.
 int16_t ComputeMaxRelevance(const std::array<int16_t, kWeightCount>& weights);
 
-// Why `settings` cannot be stored (a text longer than its field); empty when it can.
-std::string CheckNetworkSettings(const NetworkSettings& settings);
+// OK when `settings` can be stored; else kInvalidArgument saying why (a text
+// longer than its field, or holding a NUL byte).
+Status CheckNetworkSettings(const NetworkSettings& settings);
 
-// The file image of the three records; false, with `error` set, when
-// CheckNetworkSettings finds a fault.
-bool SerializeNetworkSettings(const NetworkSettings& settings, std::string& bytes,
-                              std::string& error);
+// The file image of the three records into `bytes`; the fault that
+// CheckNetworkSettings finds, if any, and `bytes` is then left alone.
+Status SerializeNetworkSettings(const NetworkSettings& settings, std::string& bytes);
 
 // Fills the three records from `bytes` as they stand; what a short file lacks
 // reads as zero bytes, bytes beyond 4172 are ignored. A text runs to its
@@ -62,23 +62,23 @@ void DeserializeNetworkSettings(std::string_view bytes, NetworkSettings& setting
 struct SettingsLoad {
   bool fileRead = false;         // the file existed and was read
   bool browserDetected = false;  // browserPath was empty and has been filled
-  SaveResult save{true, {}};     // the save that followed a detection, if any
-  // Why a file that is there could not be read (a folder, a device, no
-  // permission, a read error); the settings then start from zero. Empty when
-  // the file was read or does not exist.
-  std::string problem;
+  // kIoError when a file that is there could not be read (a folder, a
+  // device, no permission, a read error); the settings then start from
+  // zero. OK when the file was read or does not exist.
+  Status read;
+  Status save;  // the save that followed a detection, if any
 };
 
 // Resets the three records to zero and reads them from `path`. When the
 // browser path is then empty it is filled by `detectBrowser`; if the file
 // existed and something was found, the file is saved again with it. Only a
 // regular file is read: a folder or a pipe of that name is reported in
-// `problem`, never read as settings (and never waited on).
+// `read`, never read as settings (and never waited on).
 SettingsLoad LoadNetworkSettings(const std::string& path, NetworkSettings& settings,
                                  const std::function<std::string()>& detectBrowser);
 
 // Writes the whole file at once with mode 0600 (it holds the proxy password);
 // the old file stays whole when the save fails.
-SaveResult SaveNetworkSettings(const std::string& path, const NetworkSettings& settings);
+Status SaveNetworkSettings(const std::string& path, const NetworkSettings& settings);
 
 }  // namespace trovelane

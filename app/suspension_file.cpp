@@ -86,9 +86,9 @@ Status SaveSuspensions(const std::string& path, const EngineSuspensions& suspens
     list.push_back(std::move(entry));
   }
   Json json = {{"suspensions", std::move(list)}};
-  SaveResult saved = WriteFileAtomically(
+  Status saved = WriteFileAtomically(
       path, json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
-  if (!saved) return Status::IoError(saved.error);
+  if (!saved.ok()) return Status::IoError(saved.message());
   return Status::Ok();
 }
 

@@ -79,9 +79,9 @@ size_t LoadFixedWidth(const std::string& bytes) {
 size_t LoadCompact(const std::string& bytes, int32_t expected) {
   const size_t before = HeapInUse();
   ResultsStore store;
-  ReadReport report = ReadResultsDocument(bytes, store);
-  if (!report.valid || store.count() != expected) {
-    std::fprintf(stderr, "the benchmark document did not read back: %s\n", report.error.c_str());
+  Status read = ReadResultsDocument(bytes, store);
+  if (!read.ok() || store.count() != expected) {
+    std::fprintf(stderr, "the benchmark document did not read back: %s\n", read.message().c_str());
     std::exit(1);
   }
   return HeapInUse() - before;

@@ -151,7 +151,7 @@ void OpenCase(Fixture& f) {
       ResultHandoff h = Handoff(i);
       doc.results().AppendResult(h.url, h.title, h.engineName);
     }
-    if (!doc.OnSaveDocument(path).ok) std::abort();
+    if (!doc.OnSaveDocument(path).ok()) std::abort();
   }
   double window = Best([&] {
     ui::CMainFrame frame(f.state);
@@ -166,7 +166,7 @@ void OpenCase(Fixture& f) {
   double file = Best([&] {
     CQuivmarkDoc doc;
     auto start = Clock::now();
-    if (!doc.OnOpenDocument(path).ok) std::abort();
+    if (!doc.OnOpenDocument(path).opened()) std::abort();
     return Seconds(Clock::now() - start);
   });
   Report("open a 100000-record .qmk to a drawn list", window, "read the file alone", file);

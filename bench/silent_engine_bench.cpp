@@ -71,7 +71,7 @@ class QuietEvents : public SearchEvents {
 std::pair<double, int> SearchInProcess(const test::WebEnginesFixture& fixture,
                                        const fs::path& folder) {
   EngineCatalogue catalogue;
-  if (!LoadProfile(TROVELANE_DATA_DIR "/web.prf", catalogue)) return {-1, 0};
+  if (!LoadProfile(TROVELANE_DATA_DIR "/web.prf", catalogue).ok()) return {-1, 0};
   NetworkSettings settings;
   settings.search.maxResults = 1000;
   settings.search.validationMode = kValidationNone;

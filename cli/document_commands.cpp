@@ -18,24 +18,25 @@ constexpr int kExitInvalid = 2;  // the input is not a valid results document
 
 constexpr const char* kColumnNames[] = {"Result Text", "Search Engine", "Relevance", "Result URL"};
 
-void Report(const DocumentStatus& status) {
-  std::cerr << "trovelane-cli: " << status.message;
-  if (!status.detail.empty()) std::cerr << " (" << status.detail << ")";
+// The message, then the reason in brackets when there is one.
+void Report(const std::string& message, const std::string& detail) {
+  std::cerr << "trovelane-cli: " << message;
+  if (!detail.empty()) std::cerr << " (" << detail << ")";
   std::cerr << "\n";
 }
 
 // Opens `path`; a file that cannot be read ends the command.
-DocumentStatus OpenOrFail(CQuivmarkDoc& doc, const std::string& path) {
-  DocumentStatus status = doc.OnOpenDocument(path);
-  if (!status.message.empty()) Report(status);
-  if (!status.ok) throw CLI::RuntimeError(kExitFailed);
-  return status;
+DocumentOpen OpenOrFail(CQuivmarkDoc& doc, const std::string& path) {
+  DocumentOpen open = doc.OnOpenDocument(path);
+  if (!open.status.ok()) Report(open.UserMessage(), open.status.detail());
+  if (!open.opened()) throw CLI::RuntimeError(kExitFailed);
+  return open;
 }
 
 // Converting or exporting half a document would pass a damaged file off as
 // whole, so those commands stop at an invalid input.
 void OpenValidOrFail(CQuivmarkDoc& doc, const std::string& path) {
-  if (!OpenOrFail(doc, path).message.empty()) throw CLI::RuntimeError(kExitInvalid);
+  if (!OpenOrFail(doc, path).status.ok()) throw CLI::RuntimeError(kExitInvalid);
 }
 
 std::string SortText(const ResultsStore& store) {
@@ -90,14 +91,14 @@ void PrintTsv(const ResultsStore& store) {
   }
 }
 
-void PrintJson(const ResultsStore& store, const DocumentStatus& status) {
+void PrintJson(const ResultsStore& store, const DocumentOpen& open) {
   nlohmann::ordered_json doc;
   doc["searchText"] = store.searchText();
   doc["sortMode"] = store.sortMode();
   SortState s = store.GetSortState();
   doc["sortColumn"] = s.column;
   doc["sortDirection"] = s.direction;
-  if (!status.message.empty()) doc["warning"] = status.message;
+  if (!open.status.ok()) doc["warning"] = open.UserMessage();
   nlohmann::ordered_json results = nlohmann::ordered_json::array();
   for (const ResultRecord& r : store.records()) {
     results.push_back({{"url", r.url()},
@@ -129,15 +130,15 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
       ->capture_default_str();
   open->callback([options] {
     CQuivmarkDoc doc;
-    DocumentStatus status = OpenOrFail(doc, options->input);
+    DocumentOpen opened = OpenOrFail(doc, options->input);
     if (options->format == "json") {
-      PrintJson(doc.results(), status);
+      PrintJson(doc.results(), opened);
     } else if (options->format == "tsv") {
       PrintTsv(doc.results());
     } else {
       PrintTable(doc.results());
     }
-    if (!status.message.empty()) throw CLI::RuntimeError(kExitInvalid);
+    if (!opened.status.ok()) throw CLI::RuntimeError(kExitInvalid);
   });
 
   CLI::App* exportCmd = app.add_subcommand("export", "Write a results document as a web page");
@@ -146,9 +147,9 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
   exportCmd->callback([options] {
     CQuivmarkDoc doc;
     OpenValidOrFail(doc, options->input);
-    DocumentStatus status = ExportResultsHtml(doc.results(), options->output);
-    if (!status.ok) {
-      Report(status);
+    Status status = ExportResultsHtml(doc.results(), options->output);
+    if (!status.ok()) {
+      Report(status.message(), status.detail());
       throw CLI::RuntimeError(kExitFailed);
     }
   });
@@ -160,9 +161,9 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
   convert->callback([options] {
     CQuivmarkDoc doc;
     OpenValidOrFail(doc, options->input);
-    DocumentStatus status = doc.OnSaveDocument(options->output);
-    if (!status.ok) {
-      Report(status);
+    Status status = doc.OnSaveDocument(options->output);
+    if (!status.ok()) {
+      Report(status.message(), status.detail());
       throw CLI::RuntimeError(kExitFailed);
     }
   });

@@ -32,7 +32,7 @@ int RunEngineCheck(const GlobalOptions& global, const EngineCheckRequest& reques
   ProgramState state = OpenProgram(global);
   if (!request.profile.empty()) {
     state.catalogue = EngineCatalogue{};
-    if (!LoadProfile(request.profile, state.catalogue)) {
+    if (!LoadProfile(request.profile, state.catalogue).ok()) {
       Fail("Cannot read the profile " + request.profile + ".", kExitFailure);
     }
   }

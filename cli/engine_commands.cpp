@@ -41,7 +41,7 @@ OpenProfile Open(const GlobalOptions& global, const EngineOptions& options) {
     return open;
   }
   open.path = std::filesystem::absolute(options.profile).string();
-  if (!LoadProfile(open.path, open.state.catalogue)) {
+  if (!LoadProfile(open.path, open.state.catalogue).ok()) {
     Fail(options.profile + ": " + kOpenForReadingError);
   }
   return open;
@@ -74,8 +74,8 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   if (!ReadEngineDefinition(engine, in)) {
     Fail(options.importFile + " holds no complete engine definition; nothing was imported.");
   }
-  if (std::string problem = MissingEngineIdentity(engine); !problem.empty()) {
-    Fail(options.importFile + ": " + problem + "; nothing was imported.");
+  if (Status identity = CheckEngineIdentity(engine); !identity.ok()) {
+    Fail(options.importFile + ": " + identity.message() + "; nothing was imported.");
   }
   if (std::string problem = PagingProblem(engine); !problem.empty()) {
     Fail(options.importFile + ": " + problem + " Nothing was imported.");
@@ -85,8 +85,8 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
     Fail("There is no current profile to import into; choose one with \"profiles use\".");
   }
   open.state.catalogue.engines.push_back(engine);
-  SaveResult saved = SaveProfile(open.path, open.state.catalogue);
-  if (!saved) Fail(saved.error);
+  Status saved = SaveProfile(open.path, open.state.catalogue);
+  if (!saved.ok()) Fail(saved.message());
   std::cout << "Imported \"" << engine.name << "\" as engine "
             << open.state.catalogue.engines.size() - 1 << " of " << open.path << "\n";
 }
@@ -96,10 +96,9 @@ void RunExport(const GlobalOptions& global, const EngineOptions& options) {
   const EngineDefinition& engine =
       open.state.catalogue.engines[FindEngine(open.state.catalogue, options.exportEngine)];
   std::ostringstream text;
-  std::string error;
-  if (!WriteEngineDefinition(engine, text, &error)) Fail(error);
-  SaveResult saved = WriteFileAtomically(options.exportFile, text.str());
-  if (!saved) Fail(std::string(kOpenForWritingError) + "\n" + saved.error);
+  if (Status written = WriteEngineDefinition(engine, text); !written.ok()) Fail(written.message());
+  Status saved = WriteFileAtomically(options.exportFile, text.str());
+  if (!saved.ok()) Fail(std::string(kOpenForWritingError) + "\n" + saved.message());
   std::cout << "Exported \"" << engine.name << "\" to " << options.exportFile << "\n";
 }
 
@@ -139,8 +138,8 @@ void RunAddPlugin(const GlobalOptions& global, const EngineOptions& options) {
   engine.searchUrl = "plugin";
   engine.name = name;
   open.state.catalogue.engines.push_back(engine);
-  SaveResult saved = SaveProfile(open.path, open.state.catalogue);
-  if (!saved) Fail(saved.error);
+  Status saved = SaveProfile(open.path, open.state.catalogue);
+  if (!saved.ok()) Fail(saved.message());
   std::cout << "Added plug-in \"" << EngineDisplayName(engine, open.state.home.PluginFolders())
             << "\" (" << name << ") as engine " << open.state.catalogue.engines.size() - 1
             << " of " << open.path << "\n";

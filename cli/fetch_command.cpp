@@ -62,12 +62,12 @@ NetworkSettings ConfiguredSettings(const GlobalOptions& global) {
   std::error_code error;
   if (!root.empty() && std::filesystem::exists(file, error)) {
     SettingsLoad load = LoadNetworkSettings(file, settings, [] { return std::string(); });
-    if (!load.problem.empty()) std::cerr << "fetch: " << load.problem << "\n";
+    if (!load.read.ok()) std::cerr << "fetch: " << load.read.message() << "\n";
   }
   if (!root.empty()) {
     ProgramOptionsLoad own =
         LoadProgramOptions(InstallFolder(root).Resolve(kProgramOptionsFileName), settings.program);
-    if (!own.problem.empty()) std::cerr << "fetch: " << own.problem << "\n";
+    if (!own.read.ok()) std::cerr << "fetch: " << own.read.message() << "\n";
   }
   DeriveReadChunkSize(settings);
   return settings;

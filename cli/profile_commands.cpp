@@ -46,10 +46,11 @@ void RunUse(const GlobalOptions& global, const std::string& choice) {
   ReadProfileList(state.ProfileListFile(), list, state.currentProfilePath);
   int selected = ChooseProfile(list, choice);
   if (selected < 0) Fail("No profile is named \"" + choice + "\", and no such file exists.");
-  SaveResult saved =
+  Status saved =
       WriteProfileList(state.ProfileListFile(), list, selected, state.currentProfilePath);
-  if (!saved) Fail(saved.error);
-  LoadProfile(state.CurrentProfileFile(), state.catalogue);
+  if (!saved.ok()) Fail(saved.message());
+  // A chosen profile that cannot be opened shows as one of 0 engines.
+  LoadProfile(state.CurrentProfileFile(), state.catalogue).IgnoreError();
   std::cout << "Current profile: " << list[selected].name << " (" << state.currentProfilePath
             << "), " << state.catalogue.engines.size() << " engines\n";
 }

@@ -11,8 +11,9 @@ void Fail(const std::string& message, int exitCode) {
 
 ProgramState OpenProgram(const GlobalOptions& global) {
   ProgramState state;
-  std::string error;
-  if (!StartUp({global.home, nullptr}, state, error)) Fail(error);
+  if (Status started = StartUp({global.home, nullptr}, state); !started.ok()) {
+    Fail(started.message());
+  }
   for (const std::string& warning : state.warnings) std::cerr << warning << "\n";
   return state;
 }

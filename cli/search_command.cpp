@@ -312,7 +312,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
   ProgramState state = OpenProgram(global);
   if (!o.profile.empty()) {
     state.catalogue = EngineCatalogue{};
-    if (!LoadProfile(o.profile, state.catalogue)) {
+    if (!LoadProfile(o.profile, state.catalogue).ok()) {
       Fail("Cannot read the profile " + o.profile + ".", kExitFailed);
     }
   }
@@ -385,17 +385,17 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
   }
   if (o.format == "html") {
     if (streamToFile) {
-      DocumentStatus written = ExportResultsHtml(store, o.output);
-      if (!written.ok) Fail(written.message, kExitFailed);
+      Status written = ExportResultsHtml(store, o.output);
+      if (!written.ok()) Fail(written.message(), kExitFailed);
     } else {
       std::cout << RenderResultsHtml(store);
     }
   } else if (o.format == "qmk") {
-    DocumentStatus saved = events.document().OnSaveDocument(o.output);
-    if (!saved.ok) Fail(saved.message, kExitFailed);
+    Status saved = events.document().OnSaveDocument(o.output);
+    if (!saved.ok()) Fail(saved.message(), kExitFailed);
   } else if (streamToFile) {
-    SaveResult saved = WriteFileAtomically(o.output, collected.str());
-    if (!saved) Fail(saved.error, kExitFailed);
+    Status saved = WriteFileAtomically(o.output, collected.str());
+    if (!saved.ok()) Fail(saved.message(), kExitFailed);
   }
   // What became of each engine, on standard error, whatever the format.
   bool anyReached = false;

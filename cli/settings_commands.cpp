@@ -210,7 +210,7 @@ std::vector<Setting> Settings() {
                false, "  (result pages per engine)", true});
   s.push_back({"user-agent", [](auto& n) { return n.program.userAgent; },
                [](auto& n, auto& v) {
-                 if (std::string why = CheckUserAgent(v); !why.empty()) throw BadValue{why};
+                 if (Status agent = CheckUserAgent(v); !agent.ok()) throw BadValue{agent.message()};
                  n.program.userAgent = v;
                },
                false, "", true});
@@ -242,11 +242,11 @@ void RunSet(const GlobalOptions& global, const std::string& key, const std::stri
   }
   if (it->searchOption)
     state.settings.search.maxRelevance = ComputeMaxRelevance(state.settings.search.weights);
-  SaveResult saved =
+  Status saved =
       it->programOption
           ? SaveProgramOptions(state.ProgramOptionsFile(), state.settings.program)
           : SaveNetworkSettings(state.SettingsFile(), state.settings);
-  if (!saved) Fail(saved.error);
+  if (!saved.ok()) Fail(saved.message());
   std::cout << key << " = " << it->show(state.settings) << "\n";
 }
 

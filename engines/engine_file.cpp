@@ -192,7 +192,7 @@ class LineSource {
 
 }  // namespace
 
-std::string CheckEngineDefinition(const EngineDefinition& engine) {
+Status CheckEngineDefinition(const EngineDefinition& engine) {
   std::string problem;
   ForEachLine(engine, [&](const std::string& key, const std::string& value) {
     if (!problem.empty()) return;
@@ -204,10 +204,10 @@ std::string CheckEngineDefinition(const EngineDefinition& engine) {
                 " characters, which an engine file cannot store";
     }
   });
-  if (!problem.empty()) return problem;
+  if (!problem.empty()) return Status::InvalidArgument(problem);
   for (const auto& header : engine.web.headers) {
     problem = HeaderNameProblem(header.first);
-    if (!problem.empty()) return problem;
+    if (!problem.empty()) return Status::InvalidArgument(problem);
   }
   ForEachExtensionLine(engine.web, [&](const char* key, const std::string& value) {
     if (!problem.empty()) return;
@@ -219,21 +219,25 @@ std::string CheckEngineDefinition(const EngineDefinition& engine) {
                 " characters, which an engine file cannot store";
     }
   });
-  return problem;
+  return problem.empty() ? Status::Ok() : Status::InvalidArgument(problem);
 }
 
-std::string MissingEngineIdentity(const EngineDefinition& engine) {
+Status CheckEngineIdentity(const EngineDefinition& engine) {
   auto hasControl = [](const std::string& value) {
     return std::any_of(value.begin(), value.end(), [](char c) {
       const auto u = static_cast<unsigned char>(c);
       return (u < 0x20 && c != '\t') || u == 0x7F;
     });
   };
-  if (engine.name.empty()) return "the definition has no engine name (SIT)";
-  if (engine.searchUrl.empty()) return "the definition has no search URL (ACT)";
-  if (hasControl(engine.name)) return "the engine name (SIT) holds control characters";
-  if (hasControl(engine.searchUrl)) return "the search URL (ACT) holds control characters";
-  return {};
+  if (engine.name.empty()) return Status::Corruption("the definition has no engine name (SIT)");
+  if (engine.searchUrl.empty()) return Status::Corruption("the definition has no search URL (ACT)");
+  if (hasControl(engine.name)) {
+    return Status::Corruption("the engine name (SIT) holds control characters");
+  }
+  if (hasControl(engine.searchUrl)) {
+    return Status::Corruption("the search URL (ACT) holds control characters");
+  }
+  return Status::Ok();
 }
 
 namespace {
@@ -277,27 +281,23 @@ std::string ExtensionsText(const std::vector<const EngineDefinition*>& engines) 
   return text + blocks;
 }
 
-bool WriteAll(const std::vector<const EngineDefinition*>& engines, std::ostream& out,
-              std::string* error) {
+Status WriteAll(const std::vector<const EngineDefinition*>& engines, std::ostream& out) {
   std::string text;
   for (const EngineDefinition* engine : engines) {
-    std::string problem = CheckEngineDefinition(*engine);
-    if (!problem.empty()) {
-      if (error) *error = "Engine \"" + engine->name + "\": " + problem;
-      return false;
+    Status checked = CheckEngineDefinition(*engine);
+    if (!checked.ok()) {
+      return Status::InvalidArgument("Engine \"" + engine->name + "\": " + checked.message());
     }
     text += PositionalText(*engine);
   }
   text += ExtensionsText(engines);
   out << text;
   if (!out) {
-    if (error) {
-      *error = engines.size() == 1 ? "Engine \"" + engines[0]->name + "\": the output could not be written"
-                                   : "the output could not be written";
-    }
-    return false;
+    return Status::IoError(engines.size() == 1 ? "Engine \"" + engines[0]->name +
+                                                     "\": the output could not be written"
+                                               : "the output could not be written");
   }
-  return true;
+  return Status::Ok();
 }
 
 // Reads the positional lines of one definition.
@@ -370,16 +370,15 @@ void ReadExtensions(std::istream& in, const std::vector<EngineDefinition*>& engi
 
 }  // namespace
 
-bool WriteEngineDefinition(const EngineDefinition& engine, std::ostream& out, std::string* error) {
-  return WriteAll({&engine}, out, error);
+Status WriteEngineDefinition(const EngineDefinition& engine, std::ostream& out) {
+  return WriteAll({&engine}, out);
 }
 
-bool WriteEngineDefinitions(const std::vector<EngineDefinition>& engines, std::ostream& out,
-                            std::string* error) {
+Status WriteEngineDefinitions(const std::vector<EngineDefinition>& engines, std::ostream& out) {
   std::vector<const EngineDefinition*> all;
   all.reserve(engines.size());
   for (const EngineDefinition& engine : engines) all.push_back(&engine);
-  return WriteAll(all, out, error);
+  return WriteAll(all, out);
 }
 
 bool ReadEngineDefinition(EngineDefinition& e, std::istream& in) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engines/engine_definition.h"
+#include "platform/status.h"
 
 namespace trovelane {
 
@@ -27,31 +28,30 @@ inline constexpr size_t kMaxEngineLineLength = 4095;
 // The line that opens the extensions part.
 inline constexpr const char* kExtensionsMarker = "EXT = trovelane extensions";
 
-// Why `engine` cannot be written so that it reads back unchanged: a value
-// holding a CR or LF (it would end its line early), a line longer than
-// kMaxEngineLineLength, or a request header name that is empty or holds a
-// blank, a control character or ":". Empty when it can.
-std::string CheckEngineDefinition(const EngineDefinition& engine);
+// OK when `engine` can be written so that it reads back unchanged; else
+// kInvalidArgument saying why: a value holding a CR or LF (it would end its
+// line early), a line longer than kMaxEngineLineLength, or a request header
+// name that is empty or holds a blank, a control character or ":".
+Status CheckEngineDefinition(const EngineDefinition& engine);
 
-// Why `engine`, as read from a file, is no engine at all: it has no name
-// (SIT) or no search URL (ACT), or one of them holds a control character
-// other than a tab, as no definition written by a person does. Any file with
-// enough lines reads as some definition, so an import checks this before
-// taking one. Empty when both are there.
-std::string MissingEngineIdentity(const EngineDefinition& engine);
+// OK when `engine`, as read from a file, is an engine at all; else
+// kCorruption saying why: it has no name (SIT) or no search URL (ACT), or one
+// of them holds a control character other than a tab, as no definition
+// written by a person does. Any file with enough lines reads as some
+// definition, so an import checks this before taking one.
+Status CheckEngineIdentity(const EngineDefinition& engine);
 
 // Writes the definition as a ".eng" file, LF line ends: its positional
 // lines, then its extensions part when it has extensions. Refuses, writing
-// nothing, when CheckEngineDefinition finds a fault; `error` (if given) then
-// says why. False also when the stream reports an error.
-bool WriteEngineDefinition(const EngineDefinition& engine, std::ostream& out,
-                           std::string* error = nullptr);
+// nothing, when CheckEngineDefinition finds a fault (kInvalidArgument, its
+// message prefixed with the engine's name). kIoError when the stream reports
+// an error.
+Status WriteEngineDefinition(const EngineDefinition& engine, std::ostream& out);
 
 // Writes the definitions back to back, as a profile holds them, and after
 // the last one a single extensions part for all that have extensions.
 // Refuses, writing nothing, when any definition has a fault.
-bool WriteEngineDefinitions(const std::vector<EngineDefinition>& engines, std::ostream& out,
-                            std::string* error = nullptr);
+Status WriteEngineDefinitions(const std::vector<EngineDefinition>& engines, std::ostream& out);
 
 // Reads one definition starting at the stream's current line into `engine`,
 // which should be freshly constructed. True when the definition's last line

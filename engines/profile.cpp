@@ -1,5 +1,7 @@
 #include "engines/profile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -28,27 +30,35 @@ void ReadProfile(std::istream& in, EngineCatalogue& catalogue) {
   ReadEngineDefinitions(in, catalogue.engines);
 }
 
-bool LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
+Status LoadProfile(const std::string& path, EngineCatalogue& catalogue) {
   catalogue.engines.clear();
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    const int err = errno;
+    std::string message = "cannot open " + path + ": " + std::strerror(err);
+    return err == ENOENT ? Status::NotFound(std::move(message))
+                         : Status::IoError(std::move(message));
+  }
   ReadProfile(in, catalogue);
-  return true;
+  return Status::Ok();
 }
 
-bool FormatProfile(const EngineCatalogue& catalogue, std::string& text, std::string& error) {
+Status FormatProfile(const EngineCatalogue& catalogue, std::string& text) {
   std::ostringstream out;
   out << "COM = " << catalogue.header.com << '\n'
       << "MAX = " << catalogue.header.max << '\n'
       << "TAR = " << catalogue.header.tar << '\n';
-  if (!WriteEngineDefinitions(catalogue.engines, out, &error)) return false;
-  text = out.str();
-  return true;
+  Status written = WriteEngineDefinitions(catalogue.engines, out);
+  if (written.ok()) text = out.str();
+  return written;
 }
 
-SaveResult SaveProfile(const std::string& path, const EngineCatalogue& catalogue) {
-  std::string text, error;
-  if (!FormatProfile(catalogue, text, error)) return {false, "cannot save " + path + ": " + error};
+Status SaveProfile(const std::string& path, const EngineCatalogue& catalogue) {
+  std::string text;
+  Status formatted = FormatProfile(catalogue, text);
+  if (!formatted.ok()) {
+    return Status::InvalidArgument("cannot save " + path + ": " + formatted.message());
+  }
   return WriteFileAtomically(path, text);
 }
 

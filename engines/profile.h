@@ -32,18 +32,22 @@ struct EngineCatalogue {
 // `path`. A missing file or a header shorter than three lines leaves the
 // catalogue empty; a header line without a third word keeps that header
 // value as it was. Reading stops at the first incomplete definition, keeping
-// the complete ones before it. False only when the file could not be opened.
-bool LoadProfile(const std::string& path, EngineCatalogue& catalogue);
+// the complete ones before it. Not OK only when the file could not be opened:
+// kNotFound when it is not there, else kIoError ("cannot open PATH: reason").
+Status LoadProfile(const std::string& path, EngineCatalogue& catalogue);
 
 // Reads a profile's header and engines from `in` as LoadProfile does.
 void ReadProfile(std::istream& in, EngineCatalogue& catalogue);
 
-// The profile file text of `catalogue`. False, with `error` set, when an
-// engine cannot be stored (see CheckEngineDefinition).
-bool FormatProfile(const EngineCatalogue& catalogue, std::string& text, std::string& error);
+// The profile file text of `catalogue` into `text`. kInvalidArgument when an
+// engine cannot be stored (see CheckEngineDefinition); `text` is then left
+// alone.
+Status FormatProfile(const EngineCatalogue& catalogue, std::string& text);
 
 // Writes the header and every engine to `path`, replacing the file at once;
-// the old file stays whole when anything fails.
-SaveResult SaveProfile(const std::string& path, const EngineCatalogue& catalogue);
+// the old file stays whole when anything fails. An engine that cannot be
+// stored is kInvalidArgument ("cannot save PATH: why"); a failed write is
+// kIoError (see WriteFileAtomically).
+Status SaveProfile(const std::string& path, const EngineCatalogue& catalogue);
 
 }  // namespace trovelane

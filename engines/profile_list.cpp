@@ -35,31 +35,35 @@ int ReadProfileList(const std::string& listFile, std::vector<SearchProfile>& lis
   return selected;
 }
 
-std::string CheckSearchProfile(const SearchProfile& profile) {
+Status CheckSearchProfile(const SearchProfile& profile) {
   if (profile.name.find_first_of("\t\r\n") != std::string::npos) {
-    return "the profile name \"" + profile.name + "\" holds a TAB or a line break";
+    return Status::InvalidArgument("the profile name \"" + profile.name +
+                                   "\" holds a TAB or a line break");
   }
   if (profile.path.find_first_of("\r\n") != std::string::npos) {
-    return "the profile path \"" + profile.path + "\" holds a line break";
+    return Status::InvalidArgument("the profile path \"" + profile.path + "\" holds a line break");
   }
   if (!profile.path.empty() && IsAsciiBlank(profile.path.front())) {
-    return "the profile path \"" + profile.path + "\" begins with whitespace";
+    return Status::InvalidArgument("the profile path \"" + profile.path +
+                                   "\" begins with whitespace");
   }
-  return {};
+  return Status::Ok();
 }
 
-SaveResult WriteProfileList(const std::string& listFile, const std::vector<SearchProfile>& list,
+Status WriteProfileList(const std::string& listFile, const std::vector<SearchProfile>& list,
                             int selected, std::string& selectedPath) {
   std::string current;
   if (selected >= 0 && static_cast<size_t>(selected) < list.size()) current = list[selected].path;
   std::string text = current + '\n';
   for (const SearchProfile& entry : list) {
-    std::string problem = CheckSearchProfile(entry);
-    if (!problem.empty()) return {false, "cannot save " + listFile + ": " + problem};
+    Status checked = CheckSearchProfile(entry);
+    if (!checked.ok()) {
+      return Status::InvalidArgument("cannot save " + listFile + ": " + checked.message());
+    }
     text += entry.name + '\t' + entry.path + '\n';
   }
-  SaveResult saved = WriteFileAtomically(listFile, text);
-  if (saved) selectedPath = current;
+  Status saved = WriteFileAtomically(listFile, text);
+  if (saved.ok()) selectedPath = current;
   return saved;
 }
 

@@ -29,15 +29,17 @@ void ReadCurrentProfilePath(const std::string& listFile, std::string& currentPat
 int ReadProfileList(const std::string& listFile, std::vector<SearchProfile>& list,
                     const std::string& currentPath);
 
-// Why `profile` cannot be stored in the list file so that it reads back the
-// same (a TAB or line break in the name, a line break in the path, a path
-// that begins with whitespace); empty when it can.
-std::string CheckSearchProfile(const SearchProfile& profile);
+// OK when `profile` can be stored in the list file so that it reads back the
+// same; else kInvalidArgument saying why (a TAB or line break in the name, a
+// line break in the path, a path that begins with whitespace).
+Status CheckSearchProfile(const SearchProfile& profile);
 
 // Writes the list file: the selected entry's path (empty when `selected` is
 // not an index of `list`), then every entry. On success `selectedPath` is
-// set to that path, which becomes the current profile path.
-SaveResult WriteProfileList(const std::string& listFile, const std::vector<SearchProfile>& list,
+// set to that path, which becomes the current profile path. An entry that
+// cannot be stored is kInvalidArgument ("cannot save FILE: why"), and
+// nothing is written; a failed write is kIoError.
+Status WriteProfileList(const std::string& listFile, const std::vector<SearchProfile>& list,
                             int selected, std::string& selectedPath);
 
 }  // namespace trovelane

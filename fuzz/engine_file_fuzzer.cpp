@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < 8; ++i) {
     EngineDefinition engine;
     if (!ReadEngineDefinition(engine, in)) break;
-    if (!CheckEngineDefinition(engine).empty()) continue;
+    if (!CheckEngineDefinition(engine).ok()) continue;
     std::ostringstream out;
-    if (!WriteEngineDefinition(engine, out)) std::abort();
+    if (!WriteEngineDefinition(engine, out).ok()) std::abort();
     std::istringstream again(out.str());
     EngineDefinition copy;
     if (!ReadEngineDefinition(copy, again) || !(copy == engine)) std::abort();

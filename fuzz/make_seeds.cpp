@@ -76,14 +76,14 @@ EngineDefinition FullEngine(int technique) {
 void EngineSeeds(const std::string& dir) {
   for (int technique = 0; technique < 6; ++technique) {
     std::ostringstream out;
-    WriteEngineDefinition(FullEngine(technique), out);
+    WriteEngineDefinition(FullEngine(technique), out).IgnoreError();  // the seed engines are valid
     Write(dir + "/technique" + std::to_string(technique) + ".eng", out.str());
   }
   EngineDefinition plugin;
   plugin.name = "Pages";
   plugin.searchUrl = "plugin";
   std::ostringstream out;
-  WriteEngineDefinition(plugin, out);
+  WriteEngineDefinition(plugin, out).IgnoreError();  // the seed engines are valid
   Write(dir + "/plugin.eng", out.str());
 }
 
@@ -93,18 +93,18 @@ void ProfileSeeds(const std::string& dir) {
   for (int technique = 0; technique < 6; technique += 2) {
     catalogue.engines.push_back(FullEngine(technique));
   }
-  std::string text, error;
-  FormatProfile(catalogue, text, error);
+  std::string text;
+  FormatProfile(catalogue, text).IgnoreError();  // the seed engines are valid
   Write(dir + "/three.prf", text);
   catalogue.engines.resize(1);
-  FormatProfile(catalogue, text, error);
+  FormatProfile(catalogue, text).IgnoreError();  // the seed engines are valid
   Write(dir + "/one.prf", text);
 }
 
 void SettingsSeeds(const std::string& dir) {
   NetworkSettings settings;
-  std::string bytes, error;
-  SerializeNetworkSettings(settings, bytes, error);
+  std::string bytes;
+  SerializeNetworkSettings(settings, bytes).IgnoreError();  // the seed settings fit their fields
   Write(dir + "/zero.dat", bytes);
   settings.proxy.enabled = 1;
   settings.proxy.host = "127.0.0.1";
@@ -118,7 +118,7 @@ void SettingsSeeds(const std::string& dir) {
   settings.search.validationMode = kValidationAuto;
   settings.search.weights = {10, 9, 8, 7, 6, 5, 4, 3};
   settings.view.gridLines = 1;
-  SerializeNetworkSettings(settings, bytes, error);
+  SerializeNetworkSettings(settings, bytes).IgnoreError();  // the seed settings fit their fields
   Write(dir + "/proxy.dat", bytes);
 }
 

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   EngineCatalogue catalogue;
   ReadProfile(in, catalogue);
-  std::string text, error;
-  if (!FormatProfile(catalogue, text, error)) return 0;
+  std::string text;
+  if (!FormatProfile(catalogue, text).ok()) return 0;
   std::istringstream again(text);
   EngineCatalogue copy;
   ReadProfile(again, copy);

@@ -13,12 +13,12 @@ using namespace trovelane;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   NetworkSettings settings;
   DeserializeNetworkSettings(std::string_view(reinterpret_cast<const char*>(data), size), settings);
-  std::string bytes, error;
-  if (!SerializeNetworkSettings(settings, bytes, error)) std::abort();
+  std::string bytes;
+  if (!SerializeNetworkSettings(settings, bytes).ok()) std::abort();
   if (bytes.size() != kSettingsFileSize) std::abort();
   NetworkSettings copy;
   DeserializeNetworkSettings(bytes, copy);
   std::string again;
-  if (!SerializeNetworkSettings(copy, again, error) || again != bytes) std::abort();
+  if (!SerializeNetworkSettings(copy, again).ok() || again != bytes) std::abort();
   return 0;
 }

@@ -18,8 +18,8 @@
 namespace trovelane {
 namespace {
 
-SaveResult Fail(const std::string& what, const std::string& path, int err) {
-  return {false, what + " " + path + ": " + std::strerror(err)};
+Status Fail(const std::string& what, const std::string& path, int err) {
+  return Status::IoError(what + " " + path + ": " + std::strerror(err));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -156,8 +156,8 @@ FolderSyncCall ReplaceFolderSyncForTesting(FolderSyncCall call) {
   return folderSync.exchange(call);
 }
 
-SaveResult WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
-                               mode_t mode, bool forceMode) {
+Status WriteFileAtomically(const std::string& requestedPath, std::string_view bytes, mode_t mode,
+                           bool forceMode) {
   int linkError = 0;
   const std::string path = SaveTarget(requestedPath, linkError);
   if (path.empty()) return Fail("cannot follow the link", requestedPath, linkError);
@@ -216,7 +216,7 @@ SaveResult WriteFileAtomically(const std::string& requestedPath, std::string_vie
   }
   ::close(dir);
   RemoveStaleTemporaries(path);
-  return {true, {}};
+  return Status::Ok();
 }
 
 }  // namespace trovelane

@@ -13,16 +13,6 @@
 
 namespace trovelane {
 
-// What WriteFileAtomically and the savers built on it return. New code takes
-// it as a Status (kIoError with the same text when the save failed), which it
-// converts to; the fields stay for the callers that still read them.
-struct SaveResult {
-  bool ok = false;
-  std::string error;  // why it failed, for the user; empty on success
-  explicit operator bool() const { return ok; }
-  operator Status() const { return ok ? Status::Ok() : Status::IoError(error); }
-};
-
 // Replaces `path` by `bytes`. A new file gets `mode` (before the umask); an
 // existing file keeps its own permission bits unless `forceMode` is set.
 // When `path` is a symbolic link, the file it points to is replaced and the
@@ -30,6 +20,9 @@ struct SaveResult {
 // child processes. Fails also when the folder cannot be flushed after the
 // rename (the file is then replaced, but a crash may still lose it).
 // Any thread may call it; it never changes the process's umask.
+//
+// A failure is kIoError whose message names the step, the file and the
+// system's reason ("cannot replace PATH: Permission denied"), for the user.
 //
 // A save killed half way (by a signal, a crash) leaves its temporary file
 // "NAME.XXXXXX" behind. After a save of NAME succeeds, such leftovers are
@@ -39,8 +32,8 @@ struct SaveResult {
 // have, so that a user's "NAME.backup" is never taken for one), that are
 // regular files owned by this user and are not being written by a save of
 // this process right now. A leftover that cannot be removed is left alone.
-SaveResult WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644,
-                               bool forceMode = false);
+Status WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644,
+                           bool forceMode = false);
 
 // Test seam: the call that flushes the folder after the rename (fsync by
 // default). A test swaps in a fake that fails, to see that failure reported;

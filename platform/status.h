@@ -4,8 +4,11 @@
 //
 // The message is the text the user is shown, exactly as the operation words
 // it (it may be empty when the caller shows its own text, as for a
-// malformed URL). Callers that only need to know whether it worked test
-// ok(); those that word their own message branch on code().
+// malformed URL). Where that text is a fixed one of the program's ("Error
+// while saving file %s"), the system's reason travels apart as the detail,
+// for the front ends that show it too. Callers that only need to know
+// whether it worked test ok(); those that word their own message branch on
+// code().
 //
 //   Status saved = SaveNetworkSettings(path, settings);
 //   if (!saved.ok()) ShowError(saved.message());
@@ -34,19 +37,26 @@ class [[nodiscard]] Status {
   Status() = default;
 
   static Status Ok() { return Status(); }
-  static Status NotFound(std::string message) { return {Code::kNotFound, std::move(message)}; }
-  static Status IoError(std::string message) { return {Code::kIoError, std::move(message)}; }
-  static Status Corruption(std::string message) {
-    return {Code::kCorruption, std::move(message)};
+  static Status NotFound(std::string message, std::string detail = {}) {
+    return {Code::kNotFound, std::move(message), std::move(detail)};
   }
-  static Status InvalidArgument(std::string message) {
-    return {Code::kInvalidArgument, std::move(message)};
+  static Status IoError(std::string message, std::string detail = {}) {
+    return {Code::kIoError, std::move(message), std::move(detail)};
+  }
+  static Status Corruption(std::string message, std::string detail = {}) {
+    return {Code::kCorruption, std::move(message), std::move(detail)};
+  }
+  static Status InvalidArgument(std::string message, std::string detail = {}) {
+    return {Code::kInvalidArgument, std::move(message), std::move(detail)};
   }
 
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }
   // Empty when OK.
   const std::string& message() const { return message_; }
+  // The reason behind the message (a system error text, what broke inside a
+  // file), when the operation keeps it apart; often empty.
+  const std::string& detail() const { return detail_; }
 
   // For a caller that has dealt with the failure in another way and means
   // to drop it; says so at the call.
@@ -55,10 +65,12 @@ class [[nodiscard]] Status {
   friend bool operator==(const Status&, const Status&) = default;
 
  private:
-  Status(Code code, std::string message) : code_(code), message_(std::move(message)) {}
+  Status(Code code, std::string message, std::string detail)
+      : code_(code), message_(std::move(message)), detail_(std::move(detail)) {}
 
   Code code_ = Code::kOk;
   std::string message_;
+  std::string detail_;
 };
 
 }  // namespace trovelane

@@ -26,34 +26,35 @@ std::string WriteResultsDocument(const ResultsStore& store) {
   return out.bytes();
 }
 
-ReadReport ReadResultsDocument(std::string_view bytes, ResultsStore& store) {
-  ReadReport report;
+Status ReadResultsDocument(std::string_view bytes, ResultsStore& store, int* versionRead) {
+  int version = 0;
+  if (versionRead) *versionRead = 0;
   ArchiveReader in(bytes);
   try {
     const std::string signature = in.ReadString();
     if (signature == kSignatureVersion25) {
-      report.version = 25;
+      version = 25;
     } else if (signature == kSignatureVersion22) {
-      report.version = 22;
+      version = 22;
     } else if (signature == kSignatureVersion20) {
-      report.version = 20;
+      version = 20;
     } else {
-      report.error = "unknown signature";
-      return report;
+      return Status::Corruption("unknown signature");
     }
+    if (versionRead) *versionRead = version;
 
     store.SetSearchText(in.ReadString());
     // Version 20 has no sort mode; the records were saved in display order,
     // so a stored mode is kept as it is and nothing is re-sorted.
-    if (report.version >= 22) store.SetSortMode(in.ReadI32());
+    if (version >= 22) store.SetSortMode(in.ReadI32());
     const int32_t count = in.ReadI32();
     // Every record takes some bytes (three length prefixes and its marks), so
     // a count the rest of the file cannot hold is damage; refusing it here
     // keeps a few bytes from claiming billions of records.
-    const size_t smallestRecord = report.version == 22 ? 5 : 7;
+    const size_t smallestRecord = version == 22 ? 5 : 7;
     if (count < 0 || static_cast<size_t>(count) > in.remaining() / smallestRecord) {
-      report.error = "the record count " + std::to_string(count) + " does not fit the file";
-      return report;
+      return Status::Corruption("the record count " + std::to_string(count) +
+                                " does not fit the file");
     }
     for (int32_t i = 0; i < count; ++i) {
       CSearchResults r;
@@ -63,25 +64,23 @@ ReadReport ReadResultsDocument(std::string_view bytes, ResultsStore& store) {
       uint16_t opened = 0;
       uint16_t validationState = kNotValidated;
       int16_t relevance = 0;
-      if (report.version == 20) {
+      if (version == 20) {
         r.value = in.ReadI32();
         opened = static_cast<uint16_t>(r.value & 0xFFFF);
       } else {
         opened = in.ReadU8();
         validationState = in.ReadU8();
-        if (report.version == 25) relevance = in.ReadI16();
+        if (version == 25) relevance = in.ReadI16();
       }
       store.AppendResult(r.url, r.text, r.engineName, opened, validationState, relevance);
     }
   } catch (const ArchiveError& e) {
-    report.error = e.what();
-    return report;
+    // The archive reader throws when the data ends or breaks inside a field.
+    return Status::Corruption(e.what());
   } catch (const std::bad_alloc&) {
-    report.error = "out of memory";
-    return report;
+    return Status::Corruption("out of memory");
   }
-  report.valid = true;
-  return report;
+  return Status::Ok();
 }
 
 }  // namespace trovelane

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
 #include "results/results_store.h"
 
 namespace trovelane {
@@ -22,14 +23,11 @@ inline constexpr const char* kInvalidDocumentMessage =
 // then the records in store (display) order.
 std::string WriteResultsDocument(const ResultsStore& store);
 
-struct ReadReport {
-  bool valid = false;  // false: unknown signature, or the data ended or broke inside a field
-  int version = 0;     // 25, 22 or 20; 0 for an unknown signature
-  std::string error;   // what broke, when not valid
-};
-
 // Reads a document into `store` (which the caller has reset), record by record
 // through AppendResult. Whatever was read before an error stays in the store.
-ReadReport ReadResultsDocument(std::string_view bytes, ResultsStore& store);
+// kCorruption, saying what broke, for an unknown signature or data that ended
+// or broke inside a field. `version` (if given) is set to 25, 22 or 20, or 0
+// for an unknown signature.
+Status ReadResultsDocument(std::string_view bytes, ResultsStore& store, int* version = nullptr);
 
 }  // namespace trovelane

@@ -4,6 +4,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/browser_launch.h"
+#include "results/message_text.h"
 
 namespace trovelane {
 namespace {
@@ -224,10 +225,10 @@ std::string RenderResultsHtml(const ResultsStore& store) {
   return page;
 }
 
-DocumentStatus ExportResultsHtml(const ResultsStore& store, const std::string& path) {
-  SaveResult saved = WriteFileAtomically(path, RenderResultsHtml(store));
-  if (!saved) return {false, MessageWith(kExportFailedMessage, path), saved.error};
-  return {};
+Status ExportResultsHtml(const ResultsStore& store, const std::string& path) {
+  Status saved = WriteFileAtomically(path, RenderResultsHtml(store));
+  if (!saved.ok()) return Status::IoError(MessageWith(kExportFailedMessage, path), saved.message());
+  return Status::Ok();
 }
 
 }  // namespace trovelane

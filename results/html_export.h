@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "results/document_status.h"
+#include "platform/status.h"
 #include "results/results_store.h"
 
 namespace trovelane {
@@ -27,7 +27,8 @@ std::string RelevanceText(int16_t relevance);
 std::string RenderResultsHtml(const ResultsStore& store);
 
 // Writes the page to `path`, replacing any old file atomically; the store is
-// not changed. On failure the message is "Error while opening file <path>".
-DocumentStatus ExportResultsHtml(const ResultsStore& store, const std::string& path);
+// not changed. On failure kIoError, with the message "Error while opening
+// file <path>" and the reason the save gave as detail.
+Status ExportResultsHtml(const ResultsStore& store, const std::string& path);
 
 }  // namespace trovelane

@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "results/document_format.h"
+#include "results/message_text.h"
 
 namespace trovelane {
 namespace {
@@ -58,32 +59,36 @@ void CQuivmarkDoc::SetPathName(const std::string& path) {
   title_ = BaseName(path);
 }
 
-DocumentStatus CQuivmarkDoc::OnOpenDocument(const std::string& path) {
+DocumentOpen CQuivmarkDoc::OnOpenDocument(const std::string& path) {
   store_.ResetResults();
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) {
-    return {false, MessageWith(kOpenFailedMessage, path), std::strerror(errno)};
+    const int err = errno;
+    std::string message = MessageWith(kOpenFailedMessage, path);
+    return {err == ENOENT ? Status::NotFound(std::move(message), std::strerror(err))
+                          : Status::IoError(std::move(message), std::strerror(err)),
+            {}};
   }
 
-  DocumentStatus status;
-  ReadReport report = ReadResultsDocument(bytes, store_);
+  DocumentOpen open;
+  Status read = ReadResultsDocument(bytes, store_);
   SetPathName(path);
   modified_ = false;
-  if (!report.valid) {
-    status.message = MessageWith(kInvalidDocumentMessage, path) + "\n" + kOpenedUntitledNote;
-    status.detail = report.error;
+  if (!read.ok()) {
+    open.status = Status::Corruption(MessageWith(kInvalidDocumentMessage, path), read.message());
+    open.readPartNote = kOpenedUntitledNote;
     // Titled by the file name, but with no file of its own.
     pathName_.clear();
   }
-  return status;
+  return open;
 }
 
-DocumentStatus CQuivmarkDoc::OnSaveDocument(const std::string& path) {
-  SaveResult saved = WriteFileAtomically(path, WriteResultsDocument(store_));
-  if (!saved) return {false, MessageWith(kSaveFailedMessage, path), saved.error};
+Status CQuivmarkDoc::OnSaveDocument(const std::string& path) {
+  Status saved = WriteFileAtomically(path, WriteResultsDocument(store_));
+  if (!saved.ok()) return Status::IoError(MessageWith(kSaveFailedMessage, path), saved.message());
   SetPathName(path);
   modified_ = false;
-  return {};
+  return Status::Ok();
 }
 
 }  // namespace trovelane

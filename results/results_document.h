@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "results/document_status.h"
+#include "platform/status.h"
 #include "results/results_store.h"
 
 namespace trovelane {
@@ -25,6 +25,28 @@ inline constexpr const char* kOpenedUntitledNote =
     "What could be read opens as an untitled document: Save asks for a new name, so that the "
     "file is not overwritten with part of its results.";
 
+// What OnOpenDocument found.
+struct DocumentOpen {
+  // OK when the whole file was read. kNotFound or kIoError when it could not
+  // be read at all: the message is "Error while opening file <path>", the
+  // system's reason the detail, and the document stays empty. kCorruption
+  // when its content is not a valid results document: the message is
+  // kInvalidDocumentMessage, what broke the detail.
+  Status status;
+  // Set with kCorruption: the records read before the fault did open, and
+  // this note (kOpenedUntitledNote) says how; it follows the message when
+  // the user is told.
+  std::string readPartNote;
+
+  // The document holds the file's records, all of them or the readable part.
+  bool opened() const { return status.ok() || !readPartNote.empty(); }
+  // What the user is told: the message, then the note when there is one.
+  // Empty when the whole file was read.
+  std::string UserMessage() const {
+    return readPartNote.empty() ? status.message() : status.message() + "\n" + readPartNote;
+  }
+};
+
 class CQuivmarkDoc {
  public:
   CQuivmarkDoc();
@@ -36,18 +58,19 @@ class CQuivmarkDoc {
   bool OnNewDocument();
 
   // Empties the store, then reads `path`. When the file cannot be read at
-  // all, ok is false and the document stays empty. When its content is not a
-  // valid results document the message says so, but the document still
-  // opens (ok is true) with the records read before the fault, titled by the
-  // file name and not modified. Such a document is untitled - it has no
-  // pathName - so that Save asks for a name instead of overwriting the
-  // damaged original with the part that could be read; the message says so.
-  DocumentStatus OnOpenDocument(const std::string& path);
+  // all the document stays empty. When its content is not a valid results
+  // document the status says so, but the document still opens with the
+  // records read before the fault, titled by the file name and not modified.
+  // Such a document is untitled - it has no pathName - so that Save asks for
+  // a name instead of overwriting the damaged original with the part that
+  // could be read; the note beside the status says so.
+  DocumentOpen OnOpenDocument(const std::string& path);
 
   // Saves the whole store in the current version, replacing `path`
-  // atomically. On failure the old file stays whole and the document stays
+  // atomically. On failure (kIoError: "Error while saving file <path>", the
+  // save's reason as detail) the old file stays whole and the document stays
   // modified.
-  DocumentStatus OnSaveDocument(const std::string& path);
+  Status OnSaveDocument(const std::string& path);
 
   ResultsStore& results() { return store_; }
   const ResultsStore& results() const { return store_; }

@@ -38,11 +38,12 @@ int main(int argc, char** argv) {
   parser.process(app);
 
   trovelane::ProgramState state;
-  std::string error;
-  if (!trovelane::StartUp({parser.value(homeOption).toStdString(), nullptr}, state, error)) {
-    std::cerr << error << "\n";
+  if (trovelane::Status started =
+          trovelane::StartUp({parser.value(homeOption).toStdString(), nullptr}, state);
+      !started.ok()) {
+    std::cerr << started.message() << "\n";
     QMessageBox::critical(nullptr, QString::fromUtf8(trovelane::ui::kProgramCaption),
-                          QString::fromStdString(error));
+                          QString::fromStdString(started.message()));
     return 1;
   }
   for (const std::string& warning : state.warnings) std::cerr << warning << "\n";

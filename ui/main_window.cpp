@@ -842,15 +842,17 @@ void CMainFrame::SelectProfile(int index) {
   ReadProfileList(state_.ProfileListFile(), profiles, state_.currentProfilePath);
   if (index >= static_cast<int>(profiles.size())) return;
   std::string selectedPath;
-  SaveResult saved = WriteProfileList(state_.ProfileListFile(), profiles, index, selectedPath);
-  if (!saved) {
-    prompts_.inform(Q(saved.error));
+  Status saved = WriteProfileList(state_.ProfileListFile(), profiles, index, selectedPath);
+  if (!saved.ok()) {
+    prompts_.inform(Q(saved.message()));
   } else {
     state_.currentProfilePath = selectedPath;
   }
   state_.catalogue = EngineCatalogue{};
   const std::string file = state_.CurrentProfileFile();
-  if (!file.empty()) LoadProfile(file, state_.catalogue);
+  // A profile that cannot be opened leaves the catalogue empty, which the
+  // engine list then shows.
+  if (!file.empty()) LoadProfile(file, state_.catalogue).IgnoreError();
   engineStatus_.assign(state_.catalogue.engines.size(), std::string());
   FillProfileSelector();
 }
@@ -893,13 +895,13 @@ bool CMainFrame::OpenDocument() {
 bool CMainFrame::OpenDocumentFile(const QString& path) {
   if (IsSearching()) return false;
   const std::string file = path.toStdString();
-  DocumentStatus status = document_.OnOpenDocument(file);
+  DocumentOpen open = document_.OnOpenDocument(file);
   documentExpression_.reset();
   view_->OnDocumentReplaced();
   // A document that opened with an error comes back untitled (no path), so
   // Save asks for a name rather than overwrite the damaged original.
-  if (!status.message.empty()) prompts_.inform(Q(status.message));
-  if (!status.ok) {
+  if (!open.status.ok()) prompts_.inform(Q(open.UserMessage()));
+  if (!open.opened()) {
     recent_.Remove(file).IgnoreError();
     UpdateRecentMenu();
     resultTotal_ = 0;
@@ -947,9 +949,9 @@ const SearchExpression* CMainFrame::ValidationExpression() {
 bool CMainFrame::SaveDocument() {
   if (IsSearching()) return false;
   if (document_.pathName().empty()) return SaveDocumentAs();
-  DocumentStatus status = document_.OnSaveDocument(document_.pathName());
-  if (!status.ok) {
-    prompts_.inform(Q(status.message));
+  Status status = document_.OnSaveDocument(document_.pathName());
+  if (!status.ok()) {
+    prompts_.inform(Q(status.message()));
     return false;
   }
   AddRecent(document_.pathName());
@@ -970,9 +972,9 @@ bool CMainFrame::SaveDocumentAs() {
                                        QString::fromUtf8(kDocumentFilterName));
   if (path.isEmpty()) return false;
   if (QFileInfo(path).suffix().isEmpty()) path += kDocumentExtension;
-  DocumentStatus status = document_.OnSaveDocument(path.toStdString());
-  if (!status.ok) {
-    prompts_.inform(Q(status.message));
+  Status status = document_.OnSaveDocument(path.toStdString());
+  if (!status.ok()) {
+    prompts_.inform(Q(status.message()));
     return false;
   }
   AddRecent(QFileInfo(path).absoluteFilePath().toStdString());

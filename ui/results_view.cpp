@@ -292,8 +292,8 @@ void CQuivmarkView::SaveAsHtml() {
       QStringLiteral("Save as HTML"), QString::fromStdString(document_->title()) + ".htm",
       QStringLiteral("HTML Files (*.htm *.html)"));
   if (path.isEmpty()) return;
-  DocumentStatus written = ExportResultsHtml(document_->results(), path.toStdString());
-  if (!written.ok) host_.Prompts().inform(QString::fromStdString(written.message));
+  Status written = ExportResultsHtml(document_->results(), path.toStdString());
+  if (!written.ok()) host_.Prompts().inform(QString::fromStdString(written.message()));
 }
 
 void CQuivmarkView::ShowContextMenu(const QPoint& at) {

@@ -24,7 +24,7 @@ TEST_F(ProgramOptionsFileTest, MissingFileGivesTheDefaultsWithoutComplaint) {
   options.readTimeoutSeconds = 99;
   ProgramOptionsLoad load = LoadProgramOptions(path_, options);
   EXPECT_FALSE(load.fileRead);
-  EXPECT_EQ(load.problem, "");
+  EXPECT_EQ(load.read, Status::Ok());
   EXPECT_EQ(options.connectTimeoutSeconds, 5);
   EXPECT_EQ(options.readTimeoutSeconds, 10);
   EXPECT_EQ(options.maxPagesPerEngine, 50);
@@ -37,11 +37,11 @@ TEST_F(ProgramOptionsFileTest, SavedOptionsReadBackAndUnknownKeysSurvive) {
   EXPECT_EQ(options.readTimeoutSeconds, 3);
   options.connectTimeoutSeconds = 0;
   options.maxPagesPerEngine = 7;
-  ASSERT_TRUE(SaveProgramOptions(path_, options));
+  ASSERT_TRUE(SaveProgramOptions(path_, options).ok());
 
   ProgramOptions again;
   ProgramOptionsLoad load = LoadProgramOptions(path_, again);
-  EXPECT_EQ(load.problem, "");
+  EXPECT_EQ(load.read, Status::Ok());
   EXPECT_EQ(again.connectTimeoutSeconds, 0);
   EXPECT_EQ(again.readTimeoutSeconds, 3);
   EXPECT_EQ(again.maxPagesPerEngine, 7);
@@ -59,9 +59,9 @@ TEST_F(ProgramOptionsFileTest, BadValuesKeepTheirDefaultsAndAreNamed) {
   EXPECT_EQ(options.connectTimeoutSeconds, 5);
   EXPECT_EQ(options.readTimeoutSeconds, 10);
   EXPECT_EQ(options.maxPagesPerEngine, 50);
-  EXPECT_NE(load.problem.find("connectTimeoutSeconds"), std::string::npos);
-  EXPECT_NE(load.problem.find("readTimeoutSeconds"), std::string::npos);
-  EXPECT_NE(load.problem.find("maxPagesPerEngine"), std::string::npos);
+  EXPECT_NE(load.read.message().find("connectTimeoutSeconds"), std::string::npos);
+  EXPECT_NE(load.read.message().find("readTimeoutSeconds"), std::string::npos);
+  EXPECT_NE(load.read.message().find("maxPagesPerEngine"), std::string::npos);
 }
 
 TEST_F(ProgramOptionsFileTest, DamagedOrForeignFilesAreReportedNotTaken) {
@@ -71,22 +71,22 @@ TEST_F(ProgramOptionsFileTest, DamagedOrForeignFilesAreReportedNotTaken) {
     ProgramOptions options;
     ProgramOptionsLoad load = LoadProgramOptions(path_, options);
     EXPECT_FALSE(load.fileRead) << text;
-    EXPECT_NE(load.problem, "") << text;
+    EXPECT_NE(load.read, Status::Ok()) << text;
     EXPECT_EQ(options.readTimeoutSeconds, 10) << text;
   }
   std::filesystem::remove(path_);
   std::filesystem::create_directory(path_);
   ProgramOptions options;
-  EXPECT_NE(LoadProgramOptions(path_, options).problem.find("not a regular file"),
+  EXPECT_NE(LoadProgramOptions(path_, options).read.message().find("not a regular file"),
             std::string::npos);
 }
 
 TEST_F(ProgramOptionsFileTest, OutOfRangeOptionsAreNotSaved) {
   ProgramOptions options;
   options.readTimeoutSeconds = kMaxTimeoutSeconds + 1;
-  SaveResult saved = SaveProgramOptions(path_, options);
-  EXPECT_FALSE(saved);
-  EXPECT_NE(saved.error.find("readTimeoutSeconds"), std::string::npos);
+  Status saved = SaveProgramOptions(path_, options);
+  EXPECT_FALSE(saved.ok());
+  EXPECT_NE(saved.message().find("readTimeoutSeconds"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
@@ -95,19 +95,19 @@ TEST_F(ProgramOptionsFileTest, UserAgentAndResolveListRoundTrip) {
   EXPECT_EQ(options.userAgent, kDefaultUserAgent);
   options.userAgent = "Fixture Agent/2.0 (+https://trovelane.test/)";
   options.resolve = {{"html.duckduckgo.com", 443, "127.0.0.1"}, {"en.wikipedia.org", 8443, "::1"}};
-  ASSERT_TRUE(SaveProgramOptions(path_, options));
+  ASSERT_TRUE(SaveProgramOptions(path_, options).ok());
   auto json = nlohmann::json::parse(ReadFileBytes(path_));
   EXPECT_EQ(json["resolve"][1], "en.wikipedia.org:8443:[::1]");
 
   ProgramOptions again;
   ProgramOptionsLoad load = LoadProgramOptions(path_, again);
-  EXPECT_EQ(load.problem, "");
+  EXPECT_EQ(load.read, Status::Ok());
   EXPECT_EQ(again.userAgent, options.userAgent);
   EXPECT_EQ(again.resolve, options.resolve);
 
   // Without overrides the file names none.
   again.resolve.clear();
-  ASSERT_TRUE(SaveProgramOptions(path_, again));
+  ASSERT_TRUE(SaveProgramOptions(path_, again).ok());
   EXPECT_FALSE(nlohmann::json::parse(ReadFileBytes(path_)).contains("resolve"));
 }
 
@@ -119,14 +119,14 @@ TEST_F(ProgramOptionsFileTest, UnsendableUserAgentsAndBadResolveEntriesAreLeftOu
   ProgramOptions options;
   ProgramOptionsLoad load = LoadProgramOptions(path_, options);
   EXPECT_EQ(options.userAgent, kDefaultUserAgent);
-  EXPECT_NE(load.problem.find("userAgent holds a control character"), std::string::npos)
-      << load.problem;
+  EXPECT_NE(load.read.message().find("userAgent holds a control character"), std::string::npos)
+      << load.read.message();
   const std::vector<ResolveEntry> kept = {{"good.test", 80, "127.0.0.1"},
                                           {"v6.test", 443, "::1"}};
   EXPECT_EQ(options.resolve, kept);
   for (const char* named : {"HOST:PORT:ADDR", "is not a port", "is not a numeric address",
                             "an entry is not a text"}) {
-    EXPECT_NE(load.problem.find(named), std::string::npos) << named;
+    EXPECT_NE(load.read.message().find(named), std::string::npos) << named;
   }
 
   for (const char* agent : {"", "tab\\there"}) {
@@ -135,7 +135,7 @@ TEST_F(ProgramOptionsFileTest, UnsendableUserAgentsAndBadResolveEntriesAreLeftOu
     EXPECT_EQ(options.userAgent, kDefaultUserAgent) << agent;
   }
   options.userAgent.clear();
-  EXPECT_FALSE(SaveProgramOptions(path_, options));
+  EXPECT_FALSE(SaveProgramOptions(path_, options).ok());
 }
 
 }  // namespace

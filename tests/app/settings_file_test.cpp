@@ -93,8 +93,9 @@ TEST_F(SettingsFileTest, WritesTheSameBytesItRead) {
   std::string windows = WindowsSettingsFile();
   NetworkSettings s;
   DeserializeNetworkSettings(windows, s);
-  std::string bytes, error;
-  ASSERT_TRUE(SerializeNetworkSettings(s, bytes, error)) << error;
+  std::string bytes;
+  Status serialized = SerializeNetworkSettings(s, bytes);
+  ASSERT_TRUE(serialized.ok()) << serialized.message();
   ASSERT_EQ(bytes.size(), kSettingsFileSize);
   // Only the stale bytes behind the browser path's terminator are not kept.
   std::string expected = windows;
@@ -122,7 +123,7 @@ TEST_F(SettingsFileTest, ProxyCredentialsSitAtOffset1040) {
   s.proxy.port = 1080;
   s.proxy.requiresAuth = 1;
   s.proxy.credentials = Base64Encode("me:secret");
-  ASSERT_TRUE(SaveNetworkSettings(path_, s));
+  ASSERT_TRUE(SaveNetworkSettings(path_, s).ok());
   std::string bytes = ReadFileBytes(path_);
   ASSERT_EQ(bytes.size(), 4172u);
   EXPECT_EQ(bytes.substr(1040, s.proxy.credentials.size() + 1), s.proxy.credentials + '\0');
@@ -134,21 +135,21 @@ TEST_F(SettingsFileTest, SavedFileIsPrivateAndAFailedSaveKeepsTheOldOne) {
   ::chmod(path_.c_str(), 0644);
   NetworkSettings s;
   LoadNetworkSettings(path_, s, NoBrowser);
-  ASSERT_TRUE(SaveNetworkSettings(path_, s));
+  ASSERT_TRUE(SaveNetworkSettings(path_, s).ok());
   struct stat st {};
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   const std::string before = ReadFileBytes(path_);
   s.proxy.host = std::string(1024, 'h');
-  SaveResult tooLong = SaveNetworkSettings(path_, s);
-  EXPECT_FALSE(tooLong);
-  EXPECT_NE(tooLong.error.find("proxy server address"), std::string::npos) << tooLong.error;
+  Status tooLong = SaveNetworkSettings(path_, s);
+  EXPECT_FALSE(tooLong.ok());
+  EXPECT_NE(tooLong.message().find("proxy server address"), std::string::npos) << tooLong.message();
   EXPECT_EQ(ReadFileBytes(path_), before);
 
   s.proxy.host = "127.0.0.1";
   WriteFileBytes(folder_.File("file"), "");
-  EXPECT_FALSE(SaveNetworkSettings(folder_.File("file") + "/qmknet.dat", s));
+  EXPECT_FALSE(SaveNetworkSettings(folder_.File("file") + "/qmknet.dat", s).ok());
 }
 
 TEST_F(SettingsFileTest, EmptyBrowserPathIsDetectedAndSavedOnlyIntoAnExistingFile) {
@@ -165,7 +166,7 @@ TEST_F(SettingsFileTest, EmptyBrowserPathIsDetectedAndSavedOnlyIntoAnExistingFil
   NetworkSettings s;
   load = LoadNetworkSettings(path_, s, detect);
   EXPECT_TRUE(load.browserDetected);
-  EXPECT_TRUE(load.save);
+  EXPECT_TRUE(load.save.ok());
   EXPECT_EQ(ReadFileBytes(path_).substr(3092, 17), std::string("/opt/web/browser\0", 17));
 }
 
@@ -178,21 +179,21 @@ TEST_F(SettingsFileTest, AFolderOrPipeInItsPlaceIsReportedNotReadAsZeros) {
   s.search.maxResults = 77;
   SettingsLoad load = LoadNetworkSettings(path_, s, detect);
   EXPECT_FALSE(load.fileRead);
-  EXPECT_EQ(load.problem,
+  EXPECT_EQ(load.read.message(),
             path_ + " cannot be read (it is a folder); every setting starts from zero");
   EXPECT_EQ(s.search.maxResults, 0);
-  EXPECT_TRUE(load.save);  // nothing is saved over it
+  EXPECT_TRUE(load.save.ok());  // nothing is saved over it
   EXPECT_TRUE(std::filesystem::is_directory(path_));
   std::filesystem::remove(path_);
 
   ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
   load = LoadNetworkSettings(path_, s, detect);
   EXPECT_FALSE(load.fileRead);
-  EXPECT_NE(load.problem.find("(it is not a regular file)"), std::string::npos) << load.problem;
+  EXPECT_NE(load.read.message().find("(it is not a regular file)"), std::string::npos) << load.read.message();
   std::filesystem::remove(path_);
 
   // No file at all is no problem: a first start has none.
-  EXPECT_EQ(LoadNetworkSettings(path_, s, detect).problem, "");
+  EXPECT_EQ(LoadNetworkSettings(path_, s, detect).read, Status::Ok());
 }
 
 TEST(SettingsTablesTest, ChunkSizesAndMaxRelevance) {

@@ -84,11 +84,10 @@ TEST_F(SuspensionFileTest, StartUpReadsTheFileAndWarnsOfADamagedOne) {
   ScratchFolder home;
   WriteFileBytes(home.File(kSuspensionFileName), "not json");
   ProgramState state;
-  std::string error;
   StartUpOptions options;
   options.home = home.path().string();
   options.detectBrowser = [] { return std::string(); };
-  ASSERT_TRUE(StartUp(options, state, error)) << error;
+  ASSERT_TRUE(StartUp(options, state).ok());
   EXPECT_TRUE(state.suspensions.all().empty());
   bool warned = false;
   for (const std::string& w : state.warnings) warned = warned || w.find("is damaged") != w.npos;
@@ -98,7 +97,7 @@ TEST_F(SuspensionFileTest, StartUpReadsTheFileAndWarnsOfADamagedOne) {
   list.Suspend({"a", WallClock::now() + 1h, BlockKind::kCaptcha, 0});
   ASSERT_TRUE(SaveSuspensions(home.File(kSuspensionFileName), list, WallClock::now()).ok());
   ProgramState again;
-  ASSERT_TRUE(StartUp(options, again, error)) << error;
+  ASSERT_TRUE(StartUp(options, again).ok());
   EXPECT_EQ(again.suspensions.all().size(), 1u);
 }
 

@@ -89,7 +89,7 @@ TEST(FetchCommand, UsesTheConfiguredProxyUnlessToldOtherwise) {
   settings.proxy.type = kProxyCern;
   settings.proxy.requiresAuth = 1;
   settings.proxy.credentials = Base64Encode("u:p");
-  ASSERT_TRUE(SaveNetworkSettings(std::string(home) + "/" + kSettingsFileName, settings).ok);
+  ASSERT_TRUE(SaveNetworkSettings(std::string(home) + "/" + kSettingsFileName, settings).ok());
 
   CliRun viaProxy = RunCli(std::string("--home ") + home + " fetch http://h.example/x");
   EXPECT_EQ(viaProxy.out, "via configured proxy");

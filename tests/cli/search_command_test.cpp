@@ -326,7 +326,7 @@ namespace {
 TEST_F(SearchCommandTest, RegistersAndRunsSitePluginsLikeAnyEngine) {
   const std::string plugins = home_.HomeFile("plugins");
   ASSERT_TRUE(server_->WritePluginSiteFiles(plugins, nullptr));
-  ASSERT_TRUE(SaveProfile(profile_, EngineCatalogue()));  // only the plug-ins
+  ASSERT_TRUE(SaveProfile(profile_, EngineCatalogue()).ok());  // only the plug-ins
   // A plain name is looked up in the plug-in folders; a path is copied in.
   Outcome byName = home_.Run({"engines", "--profile", profile_, "add-plugin", "plgresearch.so"});
   ASSERT_EQ(byName.exitCode, 0) << byName.output;

@@ -74,7 +74,7 @@ class SearchReportTest : public ::testing::Test {
     EngineCatalogue catalogue;
     catalogue.engines = std::move(engines);
     const std::string path = home_.File(name);
-    EXPECT_TRUE(SaveProfile(path, catalogue));
+    EXPECT_TRUE(SaveProfile(path, catalogue).ok());
     return path;
   }
 
@@ -229,10 +229,10 @@ TEST_F(SearchReportTest, EnginesCheckReportsEachEngineAndFailsWhenOneListsNothin
     c.Send(HttpResponse("HTTP/1.0 429 Too Many Requests", "", "slow down"));
   });
   EngineCatalogue mixed;
-  ASSERT_TRUE(LoadProfile(profile_, mixed));
+  ASSERT_TRUE(LoadProfile(profile_, mixed).ok());
   mixed.engines.push_back(Engine("limited", limited.Url("/search")));
   const std::string path = home_.File("mixed.prf");
-  ASSERT_TRUE(SaveProfile(path, mixed));
+  ASSERT_TRUE(SaveProfile(path, mixed).ok());
   SplitOutcome bad =
       home_.RunSplit({"engines", "--profile", path, "check", "offset0", "limited", "--format",
                       "json"});

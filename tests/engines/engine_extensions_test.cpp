@@ -22,8 +22,8 @@ using testing::WriteFileBytes;
 
 std::string Written(const EngineDefinition& e) {
   std::ostringstream out;
-  std::string error;
-  EXPECT_TRUE(WriteEngineDefinition(e, out, &error)) << error;
+  Status written = WriteEngineDefinition(e, out);
+  EXPECT_TRUE(written.ok()) << written.message();
   return out.str();
 }
 
@@ -82,9 +82,9 @@ TEST(EngineExtensionsFileTest, FilesWithoutExtensionsWriteBackByteForByte) {
   ASSERT_FALSE(shipped.empty());
   WriteFileBytes(copy, shipped);
   EngineCatalogue catalogue;
-  ASSERT_TRUE(LoadProfile(copy, catalogue));
+  ASSERT_TRUE(LoadProfile(copy, catalogue).ok());
   ASSERT_GE(catalogue.engines.size(), 2u);
-  ASSERT_TRUE(SaveProfile(copy, catalogue));
+  ASSERT_TRUE(SaveProfile(copy, catalogue).ok());
   EXPECT_EQ(ReadFileBytes(copy), shipped);
 }
 
@@ -100,15 +100,15 @@ TEST(EngineExtensionsFileTest, ProfileGivesEachEngineItsOwnExtensions) {
   third.name = "Third";
   third.web.resultClass = "tlink";
   catalogue.engines = {plain, second, third};
-  ASSERT_TRUE(SaveProfile(path, catalogue));
+  ASSERT_TRUE(SaveProfile(path, catalogue).ok());
 
   EngineCatalogue read;
-  ASSERT_TRUE(LoadProfile(path, read));
+  ASSERT_TRUE(LoadProfile(path, read).ok());
   ASSERT_EQ(read.engines.size(), 3u);
   EXPECT_EQ(read.engines[0], plain);
   EXPECT_EQ(read.engines[1], second);
   EXPECT_EQ(read.engines[2], third);
-  ASSERT_TRUE(SaveProfile(path, read));
+  ASSERT_TRUE(SaveProfile(path, read).ok());
   const std::string saved = ReadFileBytes(path);
   EXPECT_EQ(saved.find("ENG = 0"), std::string::npos) << "an engine without extensions has no block";
   EXPECT_NE(saved.find("ENG = 1\n"), std::string::npos);
@@ -117,7 +117,7 @@ TEST(EngineExtensionsFileTest, ProfileGivesEachEngineItsOwnExtensions) {
   // Once the engines lose their extensions the file is the plain format again.
   read.engines[1].web = {};
   read.engines[2].web = {};
-  ASSERT_TRUE(SaveProfile(path, read));
+  ASSERT_TRUE(SaveProfile(path, read).ok());
   EXPECT_EQ(ReadFileBytes(path).find(kExtensionsMarker), std::string::npos);
 }
 
@@ -132,7 +132,7 @@ TEST(EngineExtensionsFileTest, APositionalReaderDropsThePartAsAnIncompleteEngine
   EngineDefinition busy = WebEngine();
   for (int i = 0; i < 40; ++i) busy.web.blockMarkers.push_back("marker " + std::to_string(i));
   catalogue.engines = {WebEngine(), busy};
-  ASSERT_TRUE(SaveProfile(path, catalogue));
+  ASSERT_TRUE(SaveProfile(path, catalogue).ok());
   const std::string text = ReadFileBytes(path);
 
   const std::vector<std::string> lines = Lines(text.substr(text.find(kExtensionsMarker)));
@@ -143,7 +143,7 @@ TEST(EngineExtensionsFileTest, APositionalReaderDropsThePartAsAnIncompleteEngine
   // file with the positional rules alone.
   WriteFileBytes(path, Replaced(text, kExtensionsMarker, "SIT = unknown"));
   EngineCatalogue old;
-  ASSERT_TRUE(LoadProfile(path, old));
+  ASSERT_TRUE(LoadProfile(path, old).ok());
   ASSERT_EQ(old.engines.size(), 2u);
   EXPECT_EQ(old.engines[1].name, busy.name);
   EXPECT_TRUE(old.engines[0].web.empty());
@@ -179,10 +179,10 @@ TEST(EngineExtensionsFileTest, ReaderSkipsWhatItDoesNotKnow) {
 TEST(EngineExtensionsFileTest, WriterRefusesExtensionsThatCouldNotReadBack) {
   auto refused = [](const EngineDefinition& e, const std::string& expect) {
     std::ostringstream out;
-    std::string error;
-    EXPECT_FALSE(WriteEngineDefinition(e, out, &error));
+    Status written = WriteEngineDefinition(e, out);
+    EXPECT_EQ(written.code(), Status::Code::kInvalidArgument);
     EXPECT_EQ(out.str(), "");
-    EXPECT_NE(error.find(expect), std::string::npos) << error;
+    EXPECT_NE(written.message().find(expect), std::string::npos) << written.message();
   };
   EngineDefinition e = WebEngine();
   e.web.cookies = "a=1\r\nX-Injected: yes";
@@ -201,7 +201,7 @@ TEST(EngineExtensionsFileTest, WriterRefusesExtensionsThatCouldNotReadBack) {
   std::vector<EngineDefinition> engines = {FullEngine(), WebEngine()};
   engines[1].web.blockMarkers.push_back("two\nlines");
   std::ostringstream out;
-  EXPECT_FALSE(WriteEngineDefinitions(engines, out));
+  EXPECT_FALSE(WriteEngineDefinitions(engines, out).ok());
   EXPECT_EQ(out.str(), "");
 }
 

@@ -14,7 +14,7 @@ using testing::WindowsEngineFile;
 
 std::string Written(const EngineDefinition& e) {
   std::ostringstream out;
-  EXPECT_TRUE(WriteEngineDefinition(e, out));
+  EXPECT_TRUE(WriteEngineDefinition(e, out).ok());
   return out.str();
 }
 
@@ -186,23 +186,23 @@ TEST(EngineFileTest, WriterRefusesWhatCouldNotReadBack) {
   EngineDefinition withBreak = FullEngine();
   withBreak.cookieUrls.push_back("http://127.0.0.1/a\r\nb");
   std::ostringstream out;
-  std::string error;
-  EXPECT_FALSE(WriteEngineDefinition(withBreak, out, &error));
+  Status written = WriteEngineDefinition(withBreak, out);
+  EXPECT_EQ(written.code(), Status::Code::kInvalidArgument);
   EXPECT_EQ(out.str(), "");
-  EXPECT_NE(error.find("CO1"), std::string::npos) << error;
+  EXPECT_NE(written.message().find("CO1"), std::string::npos) << written.message();
 
   EngineDefinition longLine;
   longLine.searchUrl = std::string(kMaxEngineLineLength - 7, 'u');  // "ACT = " + LF fills it
   std::ostringstream fits;
-  EXPECT_TRUE(WriteEngineDefinition(longLine, fits));
+  EXPECT_TRUE(WriteEngineDefinition(longLine, fits).ok());
   EngineDefinition read;
   ASSERT_TRUE(ReadFrom(fits.str(), read));
   EXPECT_EQ(read.searchUrl, longLine.searchUrl);
 
   longLine.searchUrl += 'u';
-  EXPECT_NE(CheckEngineDefinition(longLine).find("ACT"), std::string::npos);
+  EXPECT_NE(CheckEngineDefinition(longLine).message().find("ACT"), std::string::npos);
   std::ostringstream refused;
-  EXPECT_FALSE(WriteEngineDefinition(longLine, refused, &error));
+  EXPECT_FALSE(WriteEngineDefinition(longLine, refused).ok());
   EXPECT_EQ(refused.str(), "");
 }
 

@@ -26,12 +26,12 @@ TEST_F(ProfileTest, LoadsAWindowsProfileAndSavesItWithTheSameContent) {
                         WindowsEngineFile("Second") + WindowsEngineFile("Third");
   WriteFileBytes(path_, windows);
   EngineCatalogue catalogue;
-  ASSERT_TRUE(LoadProfile(path_, catalogue));
+  ASSERT_TRUE(LoadProfile(path_, catalogue).ok());
   ASSERT_EQ(catalogue.engines.size(), 3u);
   EXPECT_EQ(catalogue.engines[2].name, "Third");
   EXPECT_EQ(catalogue.header, (ProfileHeader{3, 250, -1}));
 
-  ASSERT_TRUE(SaveProfile(path_, catalogue));
+  ASSERT_TRUE(SaveProfile(path_, catalogue).ok());
   std::string lf = windows;
   std::erase(lf, '\r');
   EXPECT_EQ(ReadFileBytes(path_), lf);
@@ -43,7 +43,7 @@ TEST_F(ProfileTest, ATruncatedDefinitionEndsLoadingAndKeepsTheOnesBefore) {
                             WindowsEngineFile("Second") + third.substr(0, third.size() / 2));
   EngineCatalogue catalogue;
   catalogue.engines.resize(7);
-  ASSERT_TRUE(LoadProfile(path_, catalogue));
+  ASSERT_TRUE(LoadProfile(path_, catalogue).ok());
   ASSERT_EQ(catalogue.engines.size(), 2u);
   EXPECT_EQ(catalogue.engines[1].name, "Second");
 }
@@ -54,39 +54,39 @@ TEST_F(ProfileTest, HeaderCases) {
 
   // A header line without a third word keeps its value; a word without digits reads 0.
   WriteFileBytes(path_, "COM = 1\nMAX\nTAR = x\n");
-  ASSERT_TRUE(LoadProfile(path_, catalogue));
+  ASSERT_TRUE(LoadProfile(path_, catalogue).ok());
   EXPECT_EQ(catalogue.header, (ProfileHeader{1, 6, 0}));
   EXPECT_TRUE(catalogue.engines.empty());
-  ASSERT_TRUE(SaveProfile(path_, catalogue));
+  ASSERT_TRUE(SaveProfile(path_, catalogue).ok());
   EXPECT_EQ(ReadFileBytes(path_), "COM = 1\nMAX = 6\nTAR = 0\n");
 
   // Fewer than three header lines: no engines, even if a definition follows.
   WriteFileBytes(path_, "COM = 1\nMAX = 2\n");
   catalogue.engines.resize(2);
-  ASSERT_TRUE(LoadProfile(path_, catalogue));
+  ASSERT_TRUE(LoadProfile(path_, catalogue).ok());
   EXPECT_TRUE(catalogue.engines.empty());
 
   catalogue.engines.resize(2);
-  EXPECT_FALSE(LoadProfile(folder_.File("missing.prf"), catalogue));
+  EXPECT_FALSE(LoadProfile(folder_.File("missing.prf"), catalogue).ok());
   EXPECT_TRUE(catalogue.engines.empty());
 }
 
 TEST_F(ProfileTest, AFailedSaveLeavesTheOldFileWhole) {
   EngineCatalogue catalogue;
   catalogue.engines.push_back(testing::FullEngine());
-  ASSERT_TRUE(SaveProfile(path_, catalogue));
+  ASSERT_TRUE(SaveProfile(path_, catalogue).ok());
   const std::string before = ReadFileBytes(path_);
 
   catalogue.engines.push_back(testing::FullEngine());
   catalogue.engines.back().name = "two\nlines";
-  SaveResult refused = SaveProfile(path_, catalogue);
-  EXPECT_FALSE(refused);
-  EXPECT_NE(refused.error.find("line break"), std::string::npos) << refused.error;
+  Status refused = SaveProfile(path_, catalogue);
+  EXPECT_FALSE(refused.ok());
+  EXPECT_NE(refused.message().find("line break"), std::string::npos) << refused.message();
   EXPECT_EQ(ReadFileBytes(path_), before);
 
   // A profile path whose folder is a file cannot be written.
   WriteFileBytes(folder_.File("plain"), "x");
-  EXPECT_FALSE(SaveProfile(folder_.File("plain") + "/p.prf", catalogue));
+  EXPECT_FALSE(SaveProfile(folder_.File("plain") + "/p.prf", catalogue).ok());
 }
 
 class ProfileListTest : public ::testing::Test {
@@ -129,7 +129,7 @@ TEST_F(ProfileListTest, MissingListLeavesEverythingAsItWas) {
 TEST_F(ProfileListTest, WrittenListReadsBackAndRefusesUnstorableNames) {
   std::vector<SearchProfile> list = {{"Default", "default.prf"}, {"Shop ping", "/home/u/shop.prf"}};
   std::string selected;
-  ASSERT_TRUE(WriteProfileList(list_, list, 1, selected));
+  ASSERT_TRUE(WriteProfileList(list_, list, 1, selected).ok());
   EXPECT_EQ(selected, "/home/u/shop.prf");
   EXPECT_EQ(ReadFileBytes(list_),
             "/home/u/shop.prf\nDefault\tdefault.prf\nShop ping\t/home/u/shop.prf\n");
@@ -140,7 +140,7 @@ TEST_F(ProfileListTest, WrittenListReadsBackAndRefusesUnstorableNames) {
 
   list.push_back({"Bad\tname", "x.prf"});
   selected = "unchanged";
-  EXPECT_FALSE(WriteProfileList(list_, list, 0, selected));
+  EXPECT_FALSE(WriteProfileList(list_, list, 0, selected).ok());
   EXPECT_EQ(selected, "unchanged");
   EXPECT_EQ(read.size(), 2u);
 }

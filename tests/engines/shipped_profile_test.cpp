@@ -32,7 +32,7 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   const std::string copy = folder.File("web.prf");
   WriteFileBytes(copy, shipped);
   EngineCatalogue catalogue;
-  ASSERT_TRUE(LoadProfile(copy, catalogue));
+  ASSERT_TRUE(LoadProfile(copy, catalogue).ok());
   ASSERT_EQ(catalogue.engines.size(), 5u);
   for (const EngineDefinition& e : catalogue.engines) {
     EXPECT_TRUE(PagingProblem(e).empty()) << PagingProblem(e);
@@ -56,7 +56,7 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   EXPECT_TRUE(wiki.searchedFileTypes.empty());
   EXPECT_EQ(wiki.web.userAgent.rfind("trovelane/", 0), 0u);
 
-  ASSERT_TRUE(SaveProfile(copy, catalogue));
+  ASSERT_TRUE(SaveProfile(copy, catalogue).ok());
   EXPECT_EQ(ReadFileBytes(copy), shipped);
 
 }

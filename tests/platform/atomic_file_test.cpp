@@ -43,21 +43,21 @@ class AtomicFileTest : public ::testing::Test {
 
 TEST_F(AtomicFileTest, ReplacesContentAndLeavesNoTemporaryFile) {
   auto path = (dir_ / "a.dat").string();
-  ASSERT_TRUE(WriteFileAtomically(path, std::string("one\0two", 7)));
-  ASSERT_TRUE(WriteFileAtomically(path, "three"));
+  ASSERT_TRUE(WriteFileAtomically(path, std::string("one\0two", 7)).ok());
+  ASSERT_TRUE(WriteFileAtomically(path, "three").ok());
   EXPECT_EQ(Read(path), "three");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 TEST_F(AtomicFileTest, NewFileGetsRequestedModeAndForcedModeWins) {
   auto path = (dir_ / "secret.dat").string();
-  ASSERT_TRUE(WriteFileAtomically(path, "x", 0600));
+  ASSERT_TRUE(WriteFileAtomically(path, "x", 0600).ok());
   struct stat st{};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   ::chmod(path.c_str(), 0644);
-  ASSERT_TRUE(WriteFileAtomically(path, "y", 0600, /*forceMode=*/true));
+  ASSERT_TRUE(WriteFileAtomically(path, "y", 0600, /*forceMode=*/true).ok());
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -65,17 +65,17 @@ TEST_F(AtomicFileTest, NewFileGetsRequestedModeAndForcedModeWins) {
 TEST_F(AtomicFileTest, FailedSaveKeepsOldFileAndSaysWhy) {
   // A file-size limit makes the write fail half way, for root too.
   auto path = (dir_ / "keep.dat").string();
-  ASSERT_TRUE(WriteFileAtomically(path, "old"));
+  ASSERT_TRUE(WriteFileAtomically(path, "old").ok());
   ::signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
   ::getrlimit(RLIMIT_FSIZE, &saved);
   rlimit tight = saved;
   tight.rlim_cur = 100;
   ::setrlimit(RLIMIT_FSIZE, &tight);
-  SaveResult r = WriteFileAtomically(path, std::string(4096, 'n'));
+  Status r = WriteFileAtomically(path, std::string(4096, 'n'));
   ::setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_FALSE(r);
-  EXPECT_NE(r.error.find("keep.dat"), std::string::npos);
+  EXPECT_FALSE(r.ok());
+  EXPECT_NE(r.message().find("keep.dat"), std::string::npos);
   EXPECT_EQ(Read(path), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
@@ -84,8 +84,8 @@ TEST_F(AtomicFileTest, FailedRenameLeavesTargetAndNoTemporaryFile) {
   // Runs as root too: nothing can rename a file over a non-empty folder.
   fs::create_directory(dir_ / "busy");
   std::ofstream(dir_ / "busy" / "inside") << "kept";
-  SaveResult r = WriteFileAtomically((dir_ / "busy").string(), "x");
-  EXPECT_FALSE(r);
+  Status r = WriteFileAtomically((dir_ / "busy").string(), "x");
+  EXPECT_FALSE(r.ok());
   EXPECT_EQ(Read(dir_ / "busy" / "inside"), "kept");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
@@ -96,21 +96,21 @@ TEST_F(AtomicFileTest, SavingThroughALinkReplacesItsTargetAndKeepsTheLink) {
   std::ofstream(target) << "old";
   fs::create_symlink("real/settings.dat", dir_ / "link.dat");  // relative to its folder
   fs::create_symlink(dir_ / "link.dat", dir_ / "chain.dat");
-  ASSERT_TRUE(WriteFileAtomically((dir_ / "chain.dat").string(), "new"));
+  ASSERT_TRUE(WriteFileAtomically((dir_ / "chain.dat").string(), "new").ok());
   EXPECT_TRUE(fs::is_symlink(dir_ / "chain.dat"));
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.dat"));
   EXPECT_EQ(Read(target), "new");
 
   // A link to a file not there yet creates the file, not a plain file in its place.
   fs::create_symlink(dir_ / "real" / "later.dat", dir_ / "dangling.dat");
-  ASSERT_TRUE(WriteFileAtomically((dir_ / "dangling.dat").string(), "made"));
+  ASSERT_TRUE(WriteFileAtomically((dir_ / "dangling.dat").string(), "made").ok());
   EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.dat"));
   EXPECT_EQ(Read(dir_ / "real" / "later.dat"), "made");
 
   // A loop of links is a failure, not a hang.
   fs::create_symlink(dir_ / "b.loop", dir_ / "a.loop");
   fs::create_symlink(dir_ / "a.loop", dir_ / "b.loop");
-  EXPECT_FALSE(WriteFileAtomically((dir_ / "a.loop").string(), "x"));
+  EXPECT_FALSE(WriteFileAtomically((dir_ / "a.loop").string(), "x").ok());
 }
 
 TEST_F(AtomicFileTest, SavesNeverChangeTheUmaskThatOtherThreadsCreateFilesWith) {
@@ -121,7 +121,7 @@ TEST_F(AtomicFileTest, SavesNeverChangeTheUmaskThatOtherThreadsCreateFilesWith) 
   const mode_t previous = ::umask(022);
   std::atomic<bool> done{false};
   std::thread saver([&] {
-    for (int i = 0; i < 3000; ++i) WriteFileAtomically(saved.string(), "x", 0644);
+    for (int i = 0; i < 3000; ++i) WriteFileAtomically(saved.string(), "x", 0644).IgnoreError();
     done = true;
   });
   int wrongModes = 0;
@@ -167,16 +167,16 @@ TEST_F(AtomicFileTest, AFolderThatCannotBeFlushedIsReported) {
   auto path = (dir_ / "flush.dat").string();
   {
     FolderSyncFake failing(&FailingFolderSyncFake);
-    SaveResult r = WriteFileAtomically(path, "new");
-    EXPECT_FALSE(r);
-    EXPECT_EQ(r.error, "saved, but cannot flush the folder of " + path + ": " + std::strerror(EIO));
+    Status r = WriteFileAtomically(path, "new");
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(r.message(), "saved, but cannot flush the folder of " + path + ": " + std::strerror(EIO));
     EXPECT_EQ(Read(path), "new");  // replaced, only not yet durable
   }
   {
     FolderSyncFake unsupported(&UnsupportedFolderSyncFake);
-    EXPECT_TRUE(WriteFileAtomically(path, "newer"));
+    EXPECT_TRUE(WriteFileAtomically(path, "newer").ok());
   }
-  EXPECT_TRUE(WriteFileAtomically(path, "real"));
+  EXPECT_TRUE(WriteFileAtomically(path, "real").ok());
   EXPECT_EQ(Read(path), "real");
 }
 
@@ -184,7 +184,7 @@ TEST_F(AtomicFileTest, AFolderThatCannotBeFlushedIsReported) {
 // removes it, and nothing else.
 TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSave) {
   auto path = (dir_ / "r.qmk").string();
-  ASSERT_TRUE(WriteFileAtomically(path, "old"));
+  ASSERT_TRUE(WriteFileAtomically(path, "old").ok());
 
   // A child is killed by the file-size signal in the middle of its write.
   const pid_t child = ::fork();
@@ -221,7 +221,7 @@ TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSave) {
   fs::create_directory(dir_ / "r.qmk.Dir9Ab");
   fs::create_symlink(dir_ / "r.qmk.backup", dir_ / "r.qmk.Lnk7Qz");
 
-  ASSERT_TRUE(WriteFileAtomically(path, "new"));
+  ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
   EXPECT_EQ(Read(path), "new");
   EXPECT_FALSE(fs::exists(dir_ / left[0]));
   EXPECT_FALSE(fs::exists(dir_ / "r.qmk.aB3dE9"));
@@ -231,9 +231,9 @@ TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSave) {
 }
 
 TEST_F(AtomicFileTest, MissingFolderFails) {
-  SaveResult r = WriteFileAtomically((dir_ / "no" / "such.dat").string(), "x");
-  EXPECT_FALSE(r);
-  EXPECT_FALSE(r.error.empty());
+  Status r = WriteFileAtomically((dir_ / "no" / "such.dat").string(), "x");
+  EXPECT_FALSE(r.ok());
+  EXPECT_FALSE(r.message().empty());
 }
 
 }  // namespace

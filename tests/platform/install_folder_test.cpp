@@ -32,14 +32,14 @@ TEST(InstallFolderTest, FirstStartSeedsBothProfilesAndMakesTheWebOneCurrent) {
 
   // The examples stay on loopback; the web profile names only https engines.
   EngineCatalogue examples;
-  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(kDefaultProfileFileName), examples));
+  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(kDefaultProfileFileName), examples).ok());
   ASSERT_EQ(examples.engines.size(), 2u);
   for (const EngineDefinition& e : examples.engines) {
     EXPECT_EQ(e.searchUrl.rfind("http://127.0.0.1:", 0), 0u) << e.searchUrl;
   }
   EXPECT_EQ(examples.engines[1].method, POST);
   EngineCatalogue web;
-  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(current), web));
+  ASSERT_TRUE(LoadProfile(InstallFolder(root).Resolve(current), web).ok());
   ASSERT_EQ(web.engines.size(), 5u);
   for (const EngineDefinition& e : web.engines) {
     EXPECT_EQ(e.searchUrl.rfind("https://", 0), 0u) << e.searchUrl;

@@ -53,7 +53,7 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   doc.results().AppendResult("http://c.example/", "caf\xC3\xA9", "Gamma", 0, 0, 0);
   doc.results().SortByColumn(kColumnRelevance);
   const std::string a = dir_ / "a.qmk";
-  ASSERT_TRUE(doc.OnSaveDocument(a).ok);
+  ASSERT_TRUE(doc.OnSaveDocument(a).ok());
 
   CliRun open = RunCli("open " + a + " --format json");
   ASSERT_EQ(open.exitCode, 0);

@@ -80,7 +80,7 @@ TEST(DocumentFileTest, RecordFieldsAreWrittenUrlEngineTextWithLowByteMarks) {
   EXPECT_EQ(WriteResultsDocument(store), expected);
 
   ResultsStore back;
-  ASSERT_TRUE(ReadResultsDocument(expected, back).valid);
+  ASSERT_TRUE(ReadResultsDocument(expected, back).ok());
   EXPECT_EQ(back.searchText(), "cats");
   EXPECT_EQ(back.sortMode(), 6);
   const ResultRecord& r = back.record(0);
@@ -95,9 +95,10 @@ TEST(DocumentFileTest, ReadsVersion22WithoutRelevance) {
   file.str("http://b/").str("E2").str("two").u8(1).u8(2);
   file.str("http://a/").str("E1").str("one").u8(0).u8(1);
   ResultsStore store;
-  ReadReport report = ReadResultsDocument(file.bytes(), store);
-  ASSERT_TRUE(report.valid) << report.error;
-  EXPECT_EQ(report.version, 22);
+  int version = 0;
+  Status read = ReadResultsDocument(file.bytes(), store, &version);
+  ASSERT_TRUE(read.ok()) << read.message();
+  EXPECT_EQ(version, 22);
   EXPECT_EQ(store.searchText(), "old search");
   EXPECT_EQ(store.sortMode(), 4);  // kept, records stay in their saved order
   ASSERT_EQ(store.count(), 2);
@@ -114,8 +115,8 @@ TEST(DocumentFileTest, ReadsVersion20WithItsThirtyTwoBitMark) {
   file.str("Quivmark020").str("oldest").u32(1);
   file.str("http://a/").str("E1").str("one").u32(0x00070001);
   ResultsStore store;
-  ReadReport report = ReadResultsDocument(file.bytes(), store);
-  ASSERT_TRUE(report.valid) << report.error;
+  Status read = ReadResultsDocument(file.bytes(), store);
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(store.sortMode(), 0);
   ASSERT_EQ(store.count(), 1);
   EXPECT_EQ(store.record(0).opened, 1);
@@ -136,7 +137,7 @@ TEST(DocumentFileTest, StoredStringsLongerThanTheirFieldsAreCut) {
   w.WriteU8(0);
   w.WriteU8(0);
   ResultsStore store;
-  ASSERT_TRUE(ReadResultsDocument(w.bytes(), store).valid);
+  ASSERT_TRUE(ReadResultsDocument(w.bytes(), store).ok());
   EXPECT_EQ(store.record(0).url().size(), 1023u);
   EXPECT_EQ(store.record(0).engineName().size(), 63u);
   EXPECT_EQ(store.record(0).text().size(), 255u);
@@ -154,7 +155,7 @@ TEST(DocumentFileTest, UrlsBeyondTheOldWidthSurviveSaveAndOpen) {
   EXPECT_EQ(bytes.substr(21, 3), "\xFF\xE8\x03");  // FF, then 1000 as 16 bits
 
   ResultsStore back;
-  ASSERT_TRUE(ReadResultsDocument(bytes, back).valid);
+  ASSERT_TRUE(ReadResultsDocument(bytes, back).ok());
   EXPECT_EQ(back.record(0).url(), url);
   EXPECT_EQ(back.record(0).engineName(), "E");
   EXPECT_EQ(back.record(0).text(), "long");
@@ -177,15 +178,15 @@ TEST(DocumentFileTest, ARecordCountTheFileCannotHoldIsRefused) {
     ResultsStore store;
     Bytes fits = header;
     fits.u32(c.count).raw(empty);
-    EXPECT_TRUE(ReadResultsDocument(fits.bytes(), store).valid) << c.signature;
+    EXPECT_TRUE(ReadResultsDocument(fits.bytes(), store).ok()) << c.signature;
     EXPECT_EQ(store.count(), 3);
 
     ResultsStore refused;
     Bytes tooShort = header;
     tooShort.u32(c.count).raw(empty.substr(1));
-    ReadReport report = ReadResultsDocument(tooShort.bytes(), refused);
-    EXPECT_FALSE(report.valid) << c.signature;
-    EXPECT_NE(report.error.find("record count 3"), std::string::npos) << report.error;
+    Status read = ReadResultsDocument(tooShort.bytes(), refused);
+    EXPECT_EQ(read.code(), Status::Code::kCorruption) << c.signature;
+    EXPECT_NE(read.message().find("record count 3"), std::string::npos) << read.message();
     EXPECT_EQ(refused.count(), 0);
   }
   // Billions of records claimed by a few bytes, and a negative count.
@@ -193,7 +194,7 @@ TEST(DocumentFileTest, ARecordCountTheFileCannotHoldIsRefused) {
     ResultsStore store;
     Bytes file;
     file.str("Quivmark022").str("").u32(0).u32(count).raw("abcde");
-    EXPECT_FALSE(ReadResultsDocument(file.bytes(), store).valid) << count;
+    EXPECT_FALSE(ReadResultsDocument(file.bytes(), store).ok()) << count;
     EXPECT_EQ(store.count(), 0);
   }
 }
@@ -206,22 +207,22 @@ TEST(DocumentFileTest, SixteenBitStringsAreReadAsEightBitText) {
   for (uint16_t c : {0x63, 0x61, 0xE9, 0x20AC}) file.u16(c);
   file.u32(0).u32(0);
   ResultsStore store;
-  ASSERT_TRUE(ReadResultsDocument(file.bytes(), store).valid);
+  ASSERT_TRUE(ReadResultsDocument(file.bytes(), store).ok());
   EXPECT_EQ(store.searchText(), "ca\xE9?");
 
   // A 16-bit string that claims more characters than the file holds.
   Bytes shortFile;
   shortFile.str("Trovelan025").u8(0xFF).u16(0xFFFE).u8(0xFF).u16(0xFFFF).u32(0x7FFFFFFF);
-  EXPECT_FALSE(ReadResultsDocument(shortFile.bytes(), store).valid);
+  EXPECT_FALSE(ReadResultsDocument(shortFile.bytes(), store).ok());
 }
 
 TEST(DocumentFileTest, AStringLongerThanTheFileIsAnErrorNotAnAllocation) {
   Bytes file;
   file.str("Trovelan025").u8(0xFF).u16(0xFFFF).u32(0xFFFFFFF0).raw("abc");
   ResultsStore store;
-  ReadReport report = ReadResultsDocument(file.bytes(), store);
-  EXPECT_FALSE(report.valid);
-  EXPECT_EQ(report.version, 25);
+  int version = 0;
+  EXPECT_FALSE(ReadResultsDocument(file.bytes(), store, &version).ok());
+  EXPECT_EQ(version, 25);
 }
 
 class DocumentTest : public ::testing::Test {
@@ -263,15 +264,15 @@ TEST_F(DocumentTest, SaveAndOpenKeepEveryFieldAndTheOrder) {
   doc_.results().SortByColumn(kColumnRelevance);
   doc_.results().SortByColumn(kColumnRelevance);
   const std::string path = dir_ / "cats.qmk";
-  DocumentStatus saved = doc_.OnSaveDocument(path);
-  ASSERT_TRUE(saved.ok) << saved.detail;
+  Status saved = doc_.OnSaveDocument(path);
+  ASSERT_TRUE(saved.ok()) << saved.detail();
   EXPECT_FALSE(doc_.IsModified());
   EXPECT_EQ(doc_.title(), "cats.qmk");
 
   CQuivmarkDoc other;
-  DocumentStatus opened = other.OnOpenDocument(path);
-  ASSERT_TRUE(opened.ok);
-  EXPECT_EQ(opened.message, "");
+  DocumentOpen opened = other.OnOpenDocument(path);
+  ASSERT_TRUE(opened.status.ok());
+  EXPECT_EQ(opened.UserMessage(), "");
   EXPECT_EQ(WriteResultsDocument(other.results()), ReadFile(path));
   EXPECT_EQ(other.results().GetSortState().column, kColumnRelevance);
   EXPECT_EQ(other.results().GetSortState().direction, 1);
@@ -286,11 +287,13 @@ TEST_F(DocumentTest, TruncatedInsideTheThirdRecordOpensWithTwoAndTheMessage) {
   WriteFile(path, whole.substr(0, whole.size() - 8));
 
   // The document had a file of its own before; the damaged one takes none.
-  ASSERT_TRUE(doc_.OnSaveDocument(dir_ / "earlier.qmk").ok);
+  ASSERT_TRUE(doc_.OnSaveDocument(dir_ / "earlier.qmk").ok());
   doc_.SetModifiedFlag();
-  DocumentStatus status = doc_.OnOpenDocument(path);
-  EXPECT_TRUE(status.ok);
-  EXPECT_EQ(status.message,
+  DocumentOpen open = doc_.OnOpenDocument(path);
+  EXPECT_TRUE(open.opened());
+  EXPECT_EQ(open.status.code(), Status::Code::kCorruption);
+  EXPECT_FALSE(open.status.detail().empty());
+  EXPECT_EQ(open.UserMessage(),
             path + " does not appear to be a valid t r o v e l a n e 3.0 search results file !\n" +
                 kOpenedUntitledNote);
   EXPECT_EQ(doc_.results().count(), 2);
@@ -305,7 +308,7 @@ TEST_F(DocumentTest, TruncatedInsideTheThirdRecordOpensWithTwoAndTheMessage) {
   // Reopening a sound file gives the document its path again.
   const std::string good = dir_ / "good.qmk";
   WriteFile(good, whole);
-  ASSERT_EQ(doc_.OnOpenDocument(good).message, "");
+  ASSERT_EQ(doc_.OnOpenDocument(good).status, Status::Ok());
   EXPECT_EQ(doc_.pathName(), good);
 }
 
@@ -316,9 +319,9 @@ TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
     std::string file = Bytes().str(signature).str("text").u32(0).u32(0).bytes();
     WriteFile(path, file);
     doc_.results().AppendResult("http://stale/", "", "");
-    DocumentStatus status = doc_.OnOpenDocument(path);
-    EXPECT_TRUE(status.ok);
-    EXPECT_NE(status.message.find("does not appear to be a valid"), std::string::npos);
+    DocumentOpen open = doc_.OnOpenDocument(path);
+    EXPECT_TRUE(open.opened());
+    EXPECT_NE(open.UserMessage().find("does not appear to be a valid"), std::string::npos);
     EXPECT_EQ(doc_.pathName(), "");
     EXPECT_EQ(doc_.results().count(), 0);
     EXPECT_EQ(doc_.results().searchText(), "");
@@ -326,14 +329,15 @@ TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
 }
 
 TEST_F(DocumentTest, AMissingFileDoesNotOpen) {
-  DocumentStatus status = doc_.OnOpenDocument(dir_ / "missing.qmk");
-  EXPECT_FALSE(status.ok);
-  EXPECT_EQ(status.message, "Error while opening file " + (dir_ / "missing.qmk"));
+  DocumentOpen open = doc_.OnOpenDocument(dir_ / "missing.qmk");
+  EXPECT_FALSE(open.opened());
+  EXPECT_EQ(open.status.code(), Status::Code::kNotFound);
+  EXPECT_EQ(open.UserMessage(), "Error while opening file " + (dir_ / "missing.qmk"));
 }
 
 TEST_F(DocumentTest, AFailedSaveLeavesTheOldFileWholeAndTheDocumentModified) {
   const std::string path = dir_ / "keep.qmk";
-  ASSERT_TRUE(doc_.OnSaveDocument(path).ok);
+  ASSERT_TRUE(doc_.OnSaveDocument(path).ok());
   const std::string old = ReadFile(path);
 
   for (int i = 0; i < 50; ++i) doc_.results().AppendResult("http://example.com/long", "t", "e");
@@ -345,17 +349,17 @@ TEST_F(DocumentTest, AFailedSaveLeavesTheOldFileWholeAndTheDocumentModified) {
   rlimit tight = saved;
   tight.rlim_cur = 100;
   ::setrlimit(RLIMIT_FSIZE, &tight);
-  DocumentStatus status = doc_.OnSaveDocument(path);
+  Status status = doc_.OnSaveDocument(path);
   ::setrlimit(RLIMIT_FSIZE, &saved);
 
-  EXPECT_FALSE(status.ok);
-  EXPECT_EQ(status.message, "Error while saving file " + path);
-  EXPECT_FALSE(status.detail.empty());
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(status.message(), "Error while saving file " + path);
+  EXPECT_FALSE(status.detail().empty());
   EXPECT_TRUE(doc_.IsModified());
   EXPECT_EQ(ReadFile(path), old);
 
   status = doc_.OnSaveDocument(dir_ / "no/such/folder.qmk");
-  EXPECT_FALSE(status.ok);
+  EXPECT_FALSE(status.ok());
   EXPECT_TRUE(doc_.IsModified());
 }
 

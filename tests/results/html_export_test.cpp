@@ -160,13 +160,13 @@ TEST(HtmlExportTest, ExportWritesThePageAndReportsAFileItCannotCreate) {
   ResultsStore store;
   store.AppendResult("http://a/", "a", "e", 0, 0, 9);
   const std::string path = dir / "out.htm";
-  ASSERT_TRUE(ExportResultsHtml(store, path).ok);
+  ASSERT_TRUE(ExportResultsHtml(store, path).ok());
   EXPECT_EQ(testfiles::ReadFile(path), RenderResultsHtml(store));
 
   const std::string bad = dir / "missing/out.htm";
-  DocumentStatus status = ExportResultsHtml(store, bad);
-  EXPECT_FALSE(status.ok);
-  EXPECT_EQ(status.message, "Error while opening file " + bad);
+  Status status = ExportResultsHtml(store, bad);
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(status.message(), "Error while opening file " + bad);
 }
 
 }  // namespace

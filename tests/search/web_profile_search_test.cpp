@@ -31,7 +31,7 @@ class WebProfileSearchTest : public ::testing::Test {
     }
     setenv("SSL_CERT_FILE", WebEnginesFixture::CaFile().c_str(), 1);
     fixture_ = std::make_unique<WebEnginesFixture>();
-    ASSERT_TRUE(LoadProfile(TROVELANE_DATA_DIR "/web.prf", catalogue_));
+    ASSERT_TRUE(LoadProfile(TROVELANE_DATA_DIR "/web.prf", catalogue_).ok());
     settings_.search.maxResults = 1000;
     settings_.search.validationMode = kValidationNone;
     const std::vector<std::string> resolve = fixture_->ResolveArguments();

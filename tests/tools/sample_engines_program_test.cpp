@@ -86,7 +86,7 @@ TEST(SampleEnginesProgramTest, ServesWritesProfileAndStopsOnSignal) {
   // The profile reads back into the definitions of all fifteen engines.
   EXPECT_EQ(testing::Get(port, "/_profile").body, ReadFile(profileFile));
   EngineCatalogue catalogue;
-  ASSERT_TRUE(LoadProfile(profileFile, catalogue));
+  ASSERT_TRUE(LoadProfile(profileFile, catalogue).ok());
   std::vector<SampleEngine> engines = SampleEngineList(3);
   ASSERT_EQ(catalogue.engines.size(), engines.size());
   const std::string base = "http://127.0.0.1:" + std::to_string(port);
@@ -121,7 +121,7 @@ TEST(SampleEnginesProgramTest, PointsTheSitePluginsAtItsSites) {
   const std::string base = "http://127.0.0.1:" + std::to_string(port);
 
   EngineCatalogue catalogue;
-  ASSERT_TRUE(LoadProfile(profileFile, catalogue));
+  ASSERT_TRUE(LoadProfile(profileFile, catalogue).ok());
   const auto& sites = PluginSites();
   ASSERT_GT(catalogue.engines.size(), sites.size());
   const size_t first = catalogue.engines.size() - sites.size();

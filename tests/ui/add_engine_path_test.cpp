@@ -72,7 +72,7 @@ TEST_F(AddEnginePathTest, ConfiguredEngineIsSavedAndFindsItsResults) {
 
   // The saved definition is the one the server itself publishes.
   EngineCatalogue saved;
-  ASSERT_TRUE(LoadProfile(state.CurrentProfileFile(), saved));
+  ASSERT_TRUE(LoadProfile(state.CurrentProfileFile(), saved).ok());
   ASSERT_EQ(saved.engines.size(), 3u);
   EXPECT_EQ(saved.engines[0].selected, 0);
   EXPECT_EQ(saved.engines[1].selected, 0);

@@ -161,8 +161,8 @@ struct ProgramFixture : ::testing::Test {
     StartUpOptions options;
     options.home = scratch.path().string();
     options.detectBrowser = [] { return std::string("/opt/test/browser"); };
-    std::string error;
-    ASSERT_TRUE(StartUp(options, state, error)) << error;
+    Status started = StartUp(options, state);
+    ASSERT_TRUE(started.ok()) << started.message();
   }
 
   trovelane::testing::ScratchFolder scratch;

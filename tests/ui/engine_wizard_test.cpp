@@ -52,7 +52,7 @@ void LoseFocus(QWidget* widget) {
 
 EngineDefinition ReadBack(const EngineDefinition& engine) {
   std::stringstream file;
-  EXPECT_TRUE(WriteEngineDefinition(engine, file));
+  EXPECT_TRUE(WriteEngineDefinition(engine, file).ok());
   EngineDefinition back;
   EXPECT_TRUE(ReadEngineDefinition(back, file));
   return back;
@@ -282,7 +282,7 @@ TEST(EngineWizardTest, FinishRefusesAValueThatWouldBreakItsLineInTheProfile) {
   ASSERT_EQ(prompts.messages.size(), 1u);
   EngineDefinition bad = SampleEngine();
   bad.referer = "http://127.0.0.1/\r\nX-Injected: 1";
-  EXPECT_EQ(prompts.messages[0], CheckEngineDefinition(bad));
+  EXPECT_EQ(prompts.messages[0], CheckEngineDefinition(bad).message());
   EXPECT_EQ(wizard.engine(), SampleEngine());  // the definition is untouched
 
   wizard.back();

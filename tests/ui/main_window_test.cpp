@@ -359,12 +359,12 @@ TEST_F(SlowUiTest, ThreadsWindowOpenedDuringASearchShowsTheWorkersLastTexts) {
 TEST_F(SlowUiTest, ChoosingAnotherProfileWhileSearchingChangesNothing) {
   // A second profile in the list.
   const std::string other = home_.File("other.prf");
-  ASSERT_TRUE(SaveProfile(other, server_.Catalogue()));
+  ASSERT_TRUE(SaveProfile(other, server_.Catalogue()).ok());
   std::vector<SearchProfile> list;
   ReadProfileList(state_.ProfileListFile(), list, state_.currentProfilePath);
   list.push_back({"Other", other});
   std::string selected;
-  ASSERT_TRUE(WriteProfileList(state_.ProfileListFile(), list, 0, selected));
+  ASSERT_TRUE(WriteProfileList(state_.ProfileListFile(), list, 0, selected).ok());
   frame_->FillProfileSelector();
   ASSERT_EQ(frame_->profileSelector()->count(), 2);
 
@@ -439,7 +439,8 @@ TEST_F(UiTest, SaveWritesToTheDocumentsOwnFile) {
   prompts_.fileToSave.clear();  // Save must not ask
   ASSERT_TRUE(frame_->SaveDocument());
   ResultsStore reread;
-  ReadResultsDocument(::trovelane::testing::ReadFileBytes(home_.File("a.qmk")), reread);
+  EXPECT_TRUE(
+      ReadResultsDocument(::trovelane::testing::ReadFileBytes(home_.File("a.qmk")), reread).ok());
   EXPECT_EQ(reread.count(), frame_->document().results().count());
 }
 

@@ -58,7 +58,7 @@ class SearchSettingsDialogTest : public testing::ProgramFixture {
   }
   EngineCatalogue SavedProfile() {
     EngineCatalogue saved;
-    LoadProfile(state.CurrentProfileFile(), saved);
+    EXPECT_TRUE(LoadProfile(state.CurrentProfileFile(), saved).ok());
     return saved;
   }
   static ModalScript::Action CancelDialog() {

@@ -41,7 +41,7 @@ class SettingsDialogsTest : public testing::ProgramFixture {
     state.settings.proxy.port = 1080;
     state.settings.proxy.type = kProxySocks5;
     state.settings.proxy.credentials = Base64Encode(userColonPass);
-    ASSERT_TRUE(SaveNetworkSettings(state.SettingsFile(), state.settings));
+    ASSERT_TRUE(SaveNetworkSettings(state.SettingsFile(), state.settings).ok());
   }
 };
 
@@ -277,7 +277,7 @@ TEST_F(SettingsDialogsTest, SearchProfilesRefuseANameThatWouldBreakTheListFile) 
   dialog.AddProfile();
   EXPECT_EQ(dialog.profileList()->count(), 1);
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0], CheckSearchProfile({"Tab\there", "x.prf"}));
+  EXPECT_EQ(prompts.messages[0], CheckSearchProfile({"Tab\there", "x.prf"}).message());
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ class UiTest : public ::testing::Test {
     StartUpOptions options;
     options.home = home_.path().string();
     options.detectBrowser = [] { return std::string(); };
-    ASSERT_TRUE(StartUp(options, state_, error)) << error;
+    Status started = StartUp(options, state_);
+    ASSERT_TRUE(started.ok()) << started.message();
     state_.settings.search.maxResults = 1000;
     Use({"offset0", "page1"});
     MakeWindow();

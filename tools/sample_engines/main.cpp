@@ -68,15 +68,15 @@ int main(int argc, char** argv) {
     if (!pluginSites.empty()) {
       for (auto& engine : server.PluginCatalogue().engines) profile.engines.push_back(engine);
     }
-    if (auto saved = trovelane::SaveProfile(profileFile, profile); !saved) {
-      std::cerr << "trovelane-sample-engines: " << profileFile << ": " << saved.error << "\n";
+    if (auto saved = trovelane::SaveProfile(profileFile, profile); !saved.ok()) {
+      std::cerr << "trovelane-sample-engines: " << profileFile << ": " << saved.message() << "\n";
       return 1;
     }
   }
   if (!portFile.empty()) {
     if (auto saved = trovelane::WriteFileAtomically(portFile, std::to_string(server.Port()) + "\n");
-        !saved) {
-      std::cerr << "trovelane-sample-engines: " << portFile << ": " << saved.error << "\n";
+        !saved.ok()) {
+      std::cerr << "trovelane-sample-engines: " << portFile << ": " << saved.message() << "\n";
       return 1;
     }
   }

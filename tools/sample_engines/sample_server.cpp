@@ -121,9 +121,9 @@ bool SampleServer::WritePluginSiteFiles(const std::string& pluginsFolder,
   }
   for (const PluginSite& site : PluginSites()) {
     const std::string file = pluginsFolder + "/" + site.plugin + ".site";
-    SaveResult saved = WriteFileAtomically(file, PluginSiteRoot(BaseUrl(), site.plugin) + "\n");
-    if (!saved) {
-      if (error) *error = file + ": " + saved.error;
+    Status saved = WriteFileAtomically(file, PluginSiteRoot(BaseUrl(), site.plugin) + "\n");
+    if (!saved.ok()) {
+      if (error) *error = file + ": " + saved.message();
       return false;
     }
   }
@@ -131,8 +131,10 @@ bool SampleServer::WritePluginSiteFiles(const std::string& pluginsFolder,
 }
 
 std::string SampleServer::ProfileText() const {
-  std::string text, error;
-  if (!FormatProfile(Catalogue(), text, error)) throw std::runtime_error(error);
+  std::string text;
+  if (Status formatted = FormatProfile(Catalogue(), text); !formatted.ok()) {
+    throw std::runtime_error(formatted.message());
+  }
   return text;
 }
 

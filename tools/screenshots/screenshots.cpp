@@ -75,9 +75,8 @@ int main(int argc, char** argv) {
   StartUpOptions options;
   options.home = home.path().toStdString();
   options.detectBrowser = [] { return std::string("/usr/bin/firefox"); };
-  std::string error;
-  if (!StartUp(options, state, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  if (Status started = StartUp(options, state); !started.ok()) {
+    std::fprintf(stderr, "%s\n", started.message().c_str());
     return 1;
   }
 

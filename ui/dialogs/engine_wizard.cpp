@@ -474,9 +474,8 @@ bool EngineWizard::FinishAdvancedPage() {
   StoreControls(candidate);
   // A value that would break its line in the profile file is refused here,
   // where the user can still mend it, rather than when the profile is saved.
-  std::string problem = CheckEngineDefinition(candidate);
-  if (!problem.empty()) {
-    ShowMessage(this, Q(problem));
+  if (Status checked = CheckEngineDefinition(candidate); !checked.ok()) {
+    ShowMessage(this, Q(checked.message()));
     return false;
   }
   engine_ = std::move(candidate);

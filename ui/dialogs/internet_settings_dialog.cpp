@@ -198,20 +198,20 @@ void InternetSettingsDialog::accept() {
   settings.program.connectTimeoutSeconds = connectTimeout_->text().toInt();
   settings.program.readTimeoutSeconds = readTimeout_->text().toInt();
   settings.program.maxPagesPerEngine = maxPages_->text().toInt();
-  std::string problem = CheckNetworkSettings(settings);
-  if (problem.empty()) problem = CheckProgramOptions(settings.program);
-  if (!problem.empty()) {
-    ShowMessage(this, Q(problem));
+  Status checked = CheckNetworkSettings(settings);
+  if (checked.ok()) checked = CheckProgramOptions(settings.program);
+  if (!checked.ok()) {
+    ShowMessage(this, Q(checked.message()));
     return;
   }
-  if (SaveResult saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved) {
-    ShowMessage(this, Q(saved.error));
+  if (Status saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved.ok()) {
+    ShowMessage(this, Q(saved.message()));
     return;
   }
   state_.settings.proxy = proxy;
-  if (SaveResult saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program);
-      !saved) {
-    ShowMessage(this, Q(saved.error));
+  if (Status saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program);
+      !saved.ok()) {
+    ShowMessage(this, Q(saved.message()));
     return;
   }
   state_.settings.program = settings.program;

@@ -39,8 +39,8 @@ void ResultViewOptionsDialog::accept() {
   settings.view.fullRowSelect = fullRow_->isChecked() ? 1 : 0;
   settings.view.gridLines = gridLines_->isChecked() ? 1 : 0;
   settings.view.toolTips = toolTips_->isChecked() ? 1 : 0;
-  if (SaveResult saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved) {
-    ShowMessage(this, QString::fromStdString(saved.error));
+  if (Status saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved.ok()) {
+    ShowMessage(this, QString::fromStdString(saved.message()));
     return;
   }
   state_.settings.view = settings.view;

@@ -58,8 +58,8 @@ void SearchProfilesDialog::AddProfile() {
   SearchProfile profile{dialog.name().toStdString(), dialog.value().toStdString()};
   // The list file keeps one profile per line, so a name or path that would
   // not read back the same is refused here.
-  if (std::string problem = CheckSearchProfile(profile); !problem.empty()) {
-    ShowMessage(this, QString::fromStdString(problem));
+  if (Status checked = CheckSearchProfile(profile); !checked.ok()) {
+    ShowMessage(this, QString::fromStdString(checked.message()));
     return;
   }
   int selected = combo_->currentIndex();
@@ -76,10 +76,10 @@ void SearchProfilesDialog::RemoveSelected() {
 
 void SearchProfilesDialog::accept() {
   std::string selectedPath;
-  SaveResult saved =
+  Status saved =
       WriteProfileList(state_.ProfileListFile(), profiles_, combo_->currentIndex(), selectedPath);
-  if (!saved) {
-    ShowMessage(this, QString::fromStdString(saved.error));
+  if (!saved.ok()) {
+    ShowMessage(this, QString::fromStdString(saved.message()));
     return;
   }
   state_.currentProfilePath = selectedPath;
@@ -87,7 +87,9 @@ void SearchProfilesDialog::accept() {
   if (file.empty()) {
     state_.catalogue.engines.clear();
   } else {
-    LoadProfile(file, state_.catalogue);
+    // A profile that cannot be opened leaves the catalogue empty, which the
+    // engine list then shows.
+    LoadProfile(file, state_.catalogue).IgnoreError();
   }
   emit profilesChanged();
   QDialog::accept();

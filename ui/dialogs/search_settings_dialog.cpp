@@ -164,8 +164,8 @@ void SearchSettingsDialog::AddEngine() {
     engine.isPlugin = true;
     engine.searchUrl = "plugin";
     engine.name = plugin.fileName().toStdString();
-    if (std::string problem = CheckEngineDefinition(engine); !problem.empty()) {
-      ShowMessage(this, Q(problem));
+    if (Status checked = CheckEngineDefinition(engine); !checked.ok()) {
+      ShowMessage(this, Q(checked.message()));
       return;
     }
     state_.catalogue.engines.push_back(std::move(engine));
@@ -211,12 +211,11 @@ void SearchSettingsDialog::ExportSelected() {
   QString path = AskSaveFileName(this, request);
   if (path.isEmpty()) return;
   std::ostringstream text;
-  std::string problem;
-  if (!WriteEngineDefinition(engine, text, &problem)) {
-    ShowMessage(this, Q(problem));
+  if (Status written = WriteEngineDefinition(engine, text); !written.ok()) {
+    ShowMessage(this, Q(written.message()));
     return;
   }
-  if (!WriteFileAtomically(path.toStdString(), text.str())) {
+  if (!WriteFileAtomically(path.toStdString(), text.str()).ok()) {
     ShowMessage(this, "Error opening the file for writing");
   }
 }
@@ -232,8 +231,9 @@ void SearchSettingsDialog::ImportEngine() {
   }
   EngineDefinition engine;
   if (!ReadEngineDefinition(engine, in)) return;  // an incomplete file adds nothing
-  if (std::string problem = MissingEngineIdentity(engine); !problem.empty()) {
-    ShowMessage(this, Q(path.toStdString() + ": " + problem + "; nothing was imported."));
+  if (Status identity = CheckEngineIdentity(engine); !identity.ok()) {
+    ShowMessage(this,
+                Q(path.toStdString() + ": " + identity.message() + "; nothing was imported."));
     return;
   }
   state_.catalogue.engines.push_back(std::move(engine));
@@ -246,15 +246,15 @@ void SearchSettingsDialog::accept() {
     ShowMessage(this,
                 "There is no current search profile: the engines are kept until the "
                 "program ends, but not saved.");
-  } else if (SaveResult saved = SaveProfile(profile, state_.catalogue); !saved) {
-    ShowMessage(this, Q(saved.error));
+  } else if (Status saved = SaveProfile(profile, state_.catalogue); !saved.ok()) {
+    ShowMessage(this, Q(saved.message()));
     return;
   }
 
   NetworkSettings settings = state_.settings;
   options_->Store(settings.search);
-  if (SaveResult saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved) {
-    ShowMessage(this, Q(saved.error));
+  if (Status saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved.ok()) {
+    ShowMessage(this, Q(saved.message()));
     return;
   }
   state_.settings.search = settings.search;

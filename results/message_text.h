@@ -1,4 +1,5 @@
-// What a document operation (open, save, export) tells its caller.
+// Filling the one "%s" of a message text the program shows (a file name in
+// "Error while saving file %s"). Plain function; any thread.
 #pragma once
 
 #include <string>
@@ -6,13 +7,8 @@
 
 namespace trovelane {
 
-struct DocumentStatus {
-  bool ok = true;
-  std::string message;  // text for the user (a message box); empty when there is nothing to say
-  std::string detail;   // the system's reason, when there is one
-};
-
-// A message text with its one "%s" replaced by `value` (a file name).
+// `format` with its one "%s" replaced by `value`; `format` as it stands when
+// it has none.
 inline std::string MessageWith(std::string_view format, std::string_view value) {
   size_t at = format.find("%s");
   if (at == std::string_view::npos) return std::string(format);
