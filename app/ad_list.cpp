@@ -96,7 +96,10 @@ class AdListDownload::Run {
     try {
       Download();
     } catch (...) {
-      // Whatever went wrong, the banner keeps what it has.
+      // The download thread's boundary: no exception may end the program.
+      // Whatever went wrong (no memory, a malformed list address), the
+      // download is dropped as one that failed, and the banner keeps what it
+      // has.
     }
     std::filesystem::remove(folder_ / kAdListFileName, ignored);
     std::filesystem::remove(folder_ / kAdImageFileName, ignored);

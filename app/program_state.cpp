@@ -49,8 +49,8 @@ Status StartUp(const StartUpOptions& options, ProgramState& state) {
   // Such an engine stays in the profile, so that saving it loses nothing;
   // a search refuses it with the same words.
   for (const EngineDefinition& engine : state.catalogue.engines) {
-    std::string problem = PagingProblem(engine);
-    if (!problem.empty()) state.warnings.push_back(problem + " Searches leave it out.");
+    Status paging = CheckPaging(engine);
+    if (!paging.ok()) state.warnings.push_back(paging.message() + " Searches leave it out.");
   }
   DeriveReadChunkSize(state.settings);
   return Status::Ok();

@@ -77,8 +77,8 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
   if (Status identity = CheckEngineIdentity(engine); !identity.ok()) {
     Fail(options.importFile + ": " + identity.message() + "; nothing was imported.");
   }
-  if (std::string problem = PagingProblem(engine); !problem.empty()) {
-    Fail(options.importFile + ": " + problem + " Nothing was imported.");
+  if (Status paging = CheckPaging(engine); !paging.ok()) {
+    Fail(options.importFile + ": " + paging.message() + " Nothing was imported.");
   }
   OpenProfile open = Open(global, options);
   if (open.path.empty()) {

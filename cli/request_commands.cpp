@@ -54,7 +54,7 @@ void RunRequest(const GlobalOptions& global, const RequestOptions& options) {
     }
     EngineRequest request = BuildRequest(engine, expression, IterationValue(engine, options.page));
     if (!request.ok()) {
-      std::cout << "refused: " << request.error << "\n";
+      std::cout << "refused: " << request.status.message() << "\n";
       allBuilt = false;
       continue;
     }

@@ -15,12 +15,15 @@ auto StoredFields(const EngineDefinition& e) {
 
 }  // namespace
 
-std::string PagingProblem(const EngineDefinition& engine) {
-  if (engine.isPlugin || engine.resultsPerPage > 0) return {};
-  if (engine.iterationTechnique < RESULT_PLUS_0 || engine.iterationTechnique > RELATIVE_1) return {};
-  return "Engine \"" + engine.name + "\": \"Default No. of Results\" is " +
-         std::to_string(engine.resultsPerPage) + "; the technique \"" +
-         IterationTechniqueLabel(engine.iterationTechnique) + "\" needs a number above 0.";
+Status CheckPaging(const EngineDefinition& engine) {
+  if (engine.isPlugin || engine.resultsPerPage > 0) return Status::Ok();
+  if (engine.iterationTechnique < RESULT_PLUS_0 || engine.iterationTechnique > RELATIVE_1) {
+    return Status::Ok();
+  }
+  return Status::InvalidArgument("Engine \"" + engine.name + "\": \"Default No. of Results\" is " +
+                                 std::to_string(engine.resultsPerPage) + "; the technique \"" +
+                                 IterationTechniqueLabel(engine.iterationTechnique) +
+                                 "\" needs a number above 0.");
 }
 
 const char* IterationTechniqueLabel(int technique) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engines/engine_extensions.h"
+#include "platform/status.h"
 
 namespace trovelane {
 
@@ -125,10 +126,11 @@ class EngineDefinition {
   EngineExtensions web;
 };
 
-// Why `engine` cannot page through its results: a numbered technique
-// ("Result + 0/1", "0/1 Relative(Loop)") with a "Default No. of Results" of
-// 0 or less. Empty when it can, and always for plug-ins and the Auto
-// techniques. Loading and the search both refuse such an engine with it.
-std::string PagingProblem(const EngineDefinition& engine);
+// OK when `engine` can page through its results, and always for plug-ins
+// and the Auto techniques; kInvalidArgument, saying why for the user, for a
+// numbered technique ("Result + 0/1", "0/1 Relative(Loop)") with a "Default
+// No. of Results" of 0 or less. Loading and the search both refuse such an
+// engine with its message.
+Status CheckPaging(const EngineDefinition& engine);
 
 }  // namespace trovelane

@@ -44,6 +44,8 @@ std::string PluginDisplayName(const EngineDefinition& engine,
   try {
     if (getName(buffer.data(), static_cast<int32_t>(buffer.size())) != 0) return kBadPluginName;
   } catch (...) {
+    // A plug-in's exception must not cross into the program: the plug-in
+    // shows under the name of one that cannot be read.
     return kBadPluginName;
   }
   buffer.back() = '\0';  // a plug-in that forgot the terminator cannot make us read past it

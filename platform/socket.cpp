@@ -207,6 +207,7 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
       [[maybe_unused]] ssize_t n = write(lookup->doneFd, &one, sizeof one);
     }).detach();
   } catch (const std::system_error&) {
+    // No thread for the lookup: the name counts as one that does not resolve.
     return AddrInfoPtr(nullptr, freeaddrinfo);
   }
   WaitResult waited = WaitFor(lookup->doneFd, POLLIN, cancel, MillisecondsLeft(deadline));

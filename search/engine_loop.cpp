@@ -213,9 +213,9 @@ void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
 void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
   CHttpURL& connection = worker.connection();
   PageMemory& memory = worker.pageMemory();
-  if (std::string problem = PagingProblem(engine); !problem.empty()) {
-    worker.End(EngineEnding::kError, problem);
-    worker.SendStatus(problem);
+  if (Status paging = CheckPaging(engine); !paging.ok()) {
+    worker.End(EngineEnding::kError, paging.message());
+    worker.SendStatus(paging.message());
     return;
   }
   // Every request to the engine's server carries what its definition asks

@@ -88,6 +88,7 @@ int32_t CheckRelevanceService(HostContext* context, const char* url, int32_t* re
     if (relevanceOut) *relevanceOut = relevance;
     return valid && !worker.cancelled() ? 1 : 0;
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -129,6 +130,7 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
     worker.SendStatus("");
     return 1;
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -154,6 +156,7 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
       opened = connection.Open(worker.settings().program.userAgent.c_str(), referer ? referer : "",
                                isPost ? (body ? body : "") : nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
+      // A malformed redirect target: the connect fails, as for a refused URL.
       opened = false;
     }
     connection.cookieToSend = nullptr;
@@ -168,6 +171,7 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     }
     return opened && !worker.cancelled() ? 1 : 0;
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -181,6 +185,7 @@ int32_t ReadService(HostContext* context, char* buffer, int32_t size) {
     if (worker.cancelled()) return 0;
     return worker.connection().Read(buffer, size);
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -189,6 +194,7 @@ int32_t CloseService(HostContext* context) {
   try {
     if (context && context->host) WorkerOf(context).connection().Close();
   } catch (...) {
+    // Nothing the plug-in could act on: the service still reports the close.
   }
   return 1;
 }
@@ -201,6 +207,7 @@ int32_t SetStatusService(HostContext* context, const char* text) {
     worker.SendStatus(text ? text : "");
     return 1;
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -210,6 +217,7 @@ int32_t FindNextLinkService(HostContext* /*context*/, const char* html, char* ur
   try {
     return FindNextLinkInText(html, urlOut, titleOut);
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -220,6 +228,7 @@ int32_t GetValidationModeService(HostContext* context) {
     const int mode = WorkerOf(context).validationMode();
     return mode == kValidationVal || mode == kValidationValRel ? mode : kValidationNone;
   } catch (...) {
+    // No exception may cross back into the plug-in: it becomes the service's failure, 0.
     return 0;
   }
 }
@@ -310,11 +319,14 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
     try {
       initialize(&context);
     } catch (...) {
+      // A plug-in that throws out of a call is treated as if the call returned: the run
+      // goes on to its next step, and terminate() still runs once.
     }
     BooleanOperators operators{};
     try {
       getOperators(&operators);
     } catch (...) {
+      // Without operators the query is rendered with none.
     }
     const std::string query = RenderWithOperators(
         worker.expression().Root(), operators.andOperator ? operators.andOperator : "",
@@ -329,10 +341,12 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
         if (iterate(query.c_str()) == 0) break;
       }
     } catch (...) {
+      // An exception out of Iterate ends the plug-in's pages, as a return of 0 does.
     }
     try {
       terminate();
     } catch (...) {
+      // The library is released below all the same.
     }
     if (worker.connection().IsConnected()) worker.connection().Close();
   }

@@ -94,9 +94,10 @@ EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpressio
   size_t longest = std::max(request.url.size(), request.body.size());
   if (longest > kMaxRequestLength) {
     request = {};
-    request.error = "The request for " + engine.name + " is " + std::to_string(longest) +
-                    " characters long, more than the " + std::to_string(kMaxRequestLength) +
-                    " that can be sent; the engine was left out.";
+    request.status = Status::InvalidArgument(
+        "The request for " + engine.name + " is " + std::to_string(longest) +
+        " characters long, more than the " + std::to_string(kMaxRequestLength) +
+        " that can be sent; the engine was left out.");
   }
   return request;
 }

@@ -13,6 +13,7 @@
 #include "engines/search_expression.h"
 #include "net/connection_settings.h"
 #include "net/request_options.h"
+#include "platform/status.h"
 
 namespace trovelane {
 
@@ -22,9 +23,11 @@ inline constexpr size_t kMaxRequestLength = 1023;
 
 struct EngineRequest {
   std::string url;
-  std::string body;   // POST only
-  std::string error;  // set when the request was refused; url and body are then empty
-  bool ok() const { return error.empty(); }
+  std::string body;  // POST only
+  // kInvalidArgument, saying why for the user, when the request was refused;
+  // url and body are then empty.
+  Status status;
+  bool ok() const { return status.ok(); }
 };
 
 // The number the RESULT_POSITION parameter carries on result page

@@ -71,6 +71,9 @@ void SearchWorker::SearchWorkerMain() {
   try {
     End(cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
   } catch (...) {
+    // Only the report's allocation can fail; the engine then keeps the
+    // ending it had (an error reported above, or none), and the thread goes
+    // on to tell the owner that it is done.
   }
   try {
     if (connection_.IsConnected()) connection_.Close();
@@ -113,6 +116,8 @@ void SearchWorker::ReportFailure(const std::string& text) noexcept {
     End(EngineEnding::kError, text);
     SendStatus(text);
   } catch (...) {
+    // No memory even for the failure's text: the worker still ends, and the
+    // owner learns of the end from OnWorkerDone or finished().
   }
 }
 

@@ -35,7 +35,7 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   ASSERT_TRUE(LoadProfile(copy, catalogue).ok());
   ASSERT_EQ(catalogue.engines.size(), 5u);
   for (const EngineDefinition& e : catalogue.engines) {
-    EXPECT_TRUE(PagingProblem(e).empty()) << PagingProblem(e);
+    EXPECT_EQ(CheckPaging(e), Status::Ok()) << CheckPaging(e).message();
     EXPECT_EQ(e.selected, 1) << e.name;
     EXPECT_TRUE(e.web.http11 && e.web.acceptCompression) << e.name;
   }

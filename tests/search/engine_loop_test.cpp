@@ -104,19 +104,19 @@ TEST(IterationValueTest, FollowsTheTechniqueAndNeverOverflows) {
   EXPECT_FALSE(IsNextPageLink("http://127.0.0.1:8080/find/search?start=1", INT_MAX, 1, huge));
 }
 
-TEST(PagingProblemTest, NumberedTechniquesNeedResultsPerPage) {
+TEST(CheckPagingTest, NumberedTechniquesNeedResultsPerPage) {
   for (int technique : {RESULT_PLUS_0, RESULT_PLUS_1, RELATIVE_0, RELATIVE_1}) {
     EngineDefinition e = Engine(technique);
-    EXPECT_EQ(PagingProblem(e), "");
+    EXPECT_EQ(CheckPaging(e), Status::Ok());
     e.name = "Zero";
     e.resultsPerPage = 0;
-    EXPECT_NE(PagingProblem(e).find("\"Default No. of Results\" is 0"), std::string::npos);
+    EXPECT_NE(CheckPaging(e).message().find("\"Default No. of Results\" is 0"), std::string::npos);
     e.resultsPerPage = -5;
-    EXPECT_NE(PagingProblem(e), "");
+    EXPECT_EQ(CheckPaging(e).code(), Status::Code::kInvalidArgument);
   }
   EngineDefinition automatic = Engine(AUTO_1);
   automatic.resultsPerPage = 0;
-  EXPECT_EQ(PagingProblem(automatic), "");
+  EXPECT_EQ(CheckPaging(automatic), Status::Ok());
 }
 
 TEST(SearchRunTest, AutoValidationFollowsTheWeight) {

@@ -262,7 +262,7 @@ TEST_F(HostileEngineTest, NoResultsPerPageIsRefusedWithItsReason) {
   catalogue_.engines = {zero};
   ASSERT_TRUE(Search());
   EXPECT_EQ(requests.load(), 0);
-  EXPECT_EQ(run_->lastStatus(), PagingProblem(zero));
+  EXPECT_EQ(run_->lastStatus(), CheckPaging(zero).message());
 }
 
 TEST_F(HostileEngineTest, TheLimitHoldsWhileSeveralEnginesValidateAtOnce) {

@@ -32,7 +32,7 @@ EngineDefinition Engine(int technique, int method = GET) {
 
 std::string Url(const EngineDefinition& e, std::string_view typed, int page) {
   EngineRequest r = BuildRequest(e, Parse(typed), IterationValue(e, page));
-  EXPECT_TRUE(r.ok()) << r.error;
+  EXPECT_TRUE(r.ok()) << r.status.message();
   EXPECT_EQ(r.body, "");
   return r.url;
 }
@@ -118,14 +118,14 @@ TEST(RequestBuilderTest, OverlongRequestsAreRefusedNotCut) {
   EngineDefinition e = Engine(RESULT_PLUS_0);
   e.parameters[2].defaultValue = std::string(1023 - Url(e, "x", 0).size() + 2, 'v');
   EngineRequest fits = BuildRequest(e, Parse("x"), 0);
-  ASSERT_TRUE(fits.ok()) << fits.error;
+  ASSERT_TRUE(fits.ok()) << fits.status.message();
   EXPECT_EQ(fits.url.size(), kMaxRequestLength);
 
   e.parameters[2].defaultValue += 'v';
   EngineRequest refused = BuildRequest(e, Parse("x"), 0);
   EXPECT_FALSE(refused.ok());
   EXPECT_EQ(refused.url, "");
-  EXPECT_NE(refused.error.find("1024 characters"), std::string::npos) << refused.error;
+  EXPECT_NE(refused.status.message().find("1024 characters"), std::string::npos) << refused.status.message();
 
   e.method = POST;
   EXPECT_TRUE(BuildRequest(e, Parse("x"), 0).ok());  // the body lacks the URL

@@ -24,7 +24,7 @@ class SampleProfileRequestsTest : public ::testing::Test {
     std::optional<SearchExpression> parsed = ParseExpression(expression);
     EXPECT_TRUE(parsed.has_value());
     EngineRequest request = BuildRequest(engine, *parsed, IterationValue(engine, pageIndex));
-    EXPECT_TRUE(request.ok()) << request.error;
+    EXPECT_TRUE(request.ok()) << request.status.message();
     std::string target = request.url.substr(server_.BaseUrl().size());
     testing::FetchedPage page = engine.method == POST
                                     ? testing::Post(server_.Port(), target, request.body)
