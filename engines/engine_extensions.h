@@ -13,16 +13,19 @@ struct EngineExtensions {
   // Request: sent with every page of this engine.
   std::string userAgent;  // empty: the program's default User-Agent
   std::vector<std::pair<std::string, std::string>> headers;
-  std::string cookies;  // "name=value; name2=value2", sent from the first request on
+  std::string cookies;             // "name=value; name2=value2", sent from the first request on
   bool http11 = false;             // HTTP/1.1 with Connection: close
   bool acceptCompression = false;  // gzip and deflate
   int connectTimeoutSeconds = 0;   // 0: the program's; otherwise the shorter of the two
   int readTimeoutSeconds = 0;
 
   // Result page: which anchors are results.
-  std::string resultClass;       // an anchor is a result only when its class holds this word
-  std::string resultListStart;   // results lie between these two texts of the page
+  std::string resultClass;      // an anchor is a result only when its class holds this word
+  std::string resultListStart;  // results lie between these two texts of the page
   std::string resultListEnd;
+  // An anchor is a result only when this text stands right before it, blanks
+  // between (the heading that opens each result of an encyclopedia's list).
+  std::string resultAnchorAfter;
   std::string redirectParameter;  // the real URL is this query parameter of a redirect link
   bool anyFileType = false;       // accept ordinary web addresses, not only listed file types
   // Results are the engine's own pages, linked without a host (an

@@ -75,6 +75,7 @@ void ForEachExtensionLine(const EngineExtensions& web,
   text("RCL", web.resultClass);
   text("RLS", web.resultListStart);
   text("RLE", web.resultListEnd);
+  text("RAF", web.resultAnchorAfter);
   text("RDP", web.redirectParameter);
   flag("AFT", web.anyFileType);
   flag("OWN", web.ownPages);
@@ -123,6 +124,8 @@ void ApplyExtensionLine(std::string_view key, std::string_view value, EngineExte
     web.resultListStart = value;
   } else if (key == "RLE") {
     web.resultListEnd = value;
+  } else if (key == "RAF") {
+    web.resultAnchorAfter = value;
   } else if (key == "RDP") {
     web.redirectParameter = value;
   } else if (key == "AFT") {

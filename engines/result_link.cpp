@@ -98,6 +98,14 @@ ResultList FindResultList(std::string_view page, const EngineExtensions& web) {
   return list;
 }
 
+bool FollowsMarker(std::string_view page, std::size_t at, std::string_view marker) {
+  if (marker.empty()) return true;
+  std::size_t end = std::min(at, page.size());
+  while (end > 0 && IsAsciiBlank(page[end - 1])) --end;
+  return end >= marker.size() &&
+         EqualsNoCase(page.substr(end - marker.size(), marker.size()), marker);
+}
+
 std::string PercentDecode(std::string_view text) {
   auto hex = [](char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -41,6 +41,12 @@ struct ResultList {
 };
 ResultList FindResultList(std::string_view page, const EngineExtensions& web);
 
+// Whether `marker` stands right before offset `at` of the page (an anchor's
+// "<"), with only blanks between, compared without regard to case. An empty
+// marker stands everywhere. Each anchor looks back over the blanks before it
+// and the marker's length only, so a page's scan stays linear.
+bool FollowsMarker(std::string_view page, std::size_t at, std::string_view marker);
+
 // The percent-decoding of a URL component: "%XX" (hex, any case) becomes its
 // byte; a "%" without two hex digits, and "+", stay as written.
 std::string PercentDecode(std::string_view text);

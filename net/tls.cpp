@@ -40,6 +40,16 @@ std::shared_ptr<SSL_CTX> ClientContext() {
   // HTTP/1.0 bodies end when the server closes; many servers close without
   // a TLS close alert, which is the end of the body and not an error.
   SSL_CTX_set_options(fresh.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
+  // OpenSSL fills in a certificate's decoded extensions when it first checks
+  // it, and two handshakes verifying against the same trusted certificate at
+  // once can both fill them in while the other reads. Filling them in here,
+  // before any thread shares the context, leaves the handshakes only reading.
+  STACK_OF(X509_OBJECT)* trusted = X509_STORE_get0_objects(SSL_CTX_get_cert_store(fresh.get()));
+  for (int i = 0; i < sk_X509_OBJECT_num(trusted); ++i) {
+    if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(trusted, i))) {
+      X509_check_purpose(certificate, -1, 0);
+    }
+  }
   context = fresh;
   contextKey = key;
   return context;

@@ -10,13 +10,13 @@
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
 #include "engines/result_link.h"
-#include "search/accept_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
-#include "search/request_builder.h"
-#include "search/search_status.h"
+#include "search/accept_link.h"
 #include "search/engine_run_context.h"
 #include "search/engine_suspension.h"
+#include "search/request_builder.h"
+#include "search/search_status.h"
 #include "search/search_worker.h"
 
 namespace trovelane {
@@ -200,7 +200,8 @@ void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
       worker.connection().SetURL(cookieUrl, false);
       if (!preset.empty()) worker.connection().cookieToSend = preset.c_str();
       worker.connection().cookieSink = &cookieText;
-      worker.connection().Open(worker.settings().program.userAgent.c_str(), engine.referer.c_str(), nullptr, &worker.settings().proxy);
+      worker.connection().Open(worker.settings().program.userAgent.c_str(), engine.referer.c_str(),
+                               nullptr, &worker.settings().proxy);
     } catch (const CMalformedURLException&) {
       // An ill-formed address, or redirect target, skips this cookie page.
     }
@@ -268,7 +269,8 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
                             : pageIndex != 0        ? previousUrl.c_str()
                                                     : "";
       const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body, &worker.settings().proxy)) {
+      if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body,
+                           &worker.settings().proxy)) {
         EndOnOpenFailure(worker);
         ReportTimeOut(worker);
         break;
@@ -303,7 +305,8 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
         break;
       }
       // A block page is not scanned: its links are the block's, not results.
-      if (const BlockKind block = DetectBlock(engine, httpStatus, page); block != BlockKind::kNone) {
+      if (const BlockKind block = DetectBlock(engine, httpStatus, page);
+          block != BlockKind::kNone) {
         EndBlocked(worker, block, httpStatus);
         worker.SendStatus("Blocked (" + BlockLabel(block, httpStatus) + ")");
         break;
@@ -401,8 +404,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
       continue;
     }
     if (!resultList.Holds(at)) continue;
-    if (!web.resultClass.empty() &&
-        !TagHasClass(page.substr(at, tagEnd - at), web.resultClass)) {
+    if (!FollowsMarker(page, at, web.resultAnchorAfter)) continue;
+    if (!web.resultClass.empty() && !TagHasClass(page.substr(at, tagEnd - at), web.resultClass)) {
       continue;
     }
     bool unwrapped = false;

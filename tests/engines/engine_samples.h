@@ -62,6 +62,7 @@ inline EngineDefinition WebEngine() {
   e.web.resultClass = "result__a";
   e.web.resultListStart = "<div id=\"links\" class = \"results\">";
   e.web.resultListEnd = "</div><!-- end -->";
+  e.web.resultAnchorAfter = "<h2 class=\"title\">";
   e.web.redirectParameter = "uddg";
   e.web.anyFileType = true;
   e.web.ownPages = true;

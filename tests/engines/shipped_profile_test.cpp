@@ -54,6 +54,7 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   const EngineDefinition& wiki = Named(catalogue, "Wikipedia");
   EXPECT_TRUE(wiki.web.anyFileType && wiki.web.ownPages);
   EXPECT_TRUE(wiki.searchedFileTypes.empty());
+  EXPECT_EQ(wiki.web.resultAnchorAfter, "<div class=\"mw-search-result-heading\">");
   EXPECT_EQ(wiki.web.userAgent.rfind("trovelane/", 0), 0u);
 
   ASSERT_TRUE(SaveProfile(copy, catalogue).ok());

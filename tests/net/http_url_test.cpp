@@ -135,7 +135,8 @@ TEST(HttpRequest, ABlankInThePathReachesTheServerEscapedInsideTheTarget) {
   LoopbackServer server(Answer(kOk));
   CHttpURL page;
   EXPECT_EQ(Fetch(page, server.Url("/s?q=%22new york%22+\xe9t\xe9"), nullptr), "hello");
-  EXPECT_EQ(server.Received(0).substr(0, 50), "GET /s?q=%22new%20york%22+%E9t%E9 HTTP/1.0\r\nAccept");
+  EXPECT_EQ(server.Received(0).substr(0, 50),
+            "GET /s?q=%22new%20york%22+%E9t%E9 HTTP/1.0\r\nAccept");
 }
 
 LoopbackServer::Handler FirstThen(std::string first) {
