@@ -113,7 +113,7 @@ class AdListDownload::Run {
   // URL is malformed, the server does not answer 2xx, the file cannot be
   // written or the body is longer than `limit`.
   bool Fetch(const std::string& url, const std::filesystem::path& path, size_t limit) {
-    if (!http_.SetURLNoThrow(url, false).ok()) return false;
+    if (!http_.SetURL(url, false).ok()) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     bool opened = http_.Open(userAgent_.c_str(), nullptr, nullptr, &proxy_);

@@ -170,7 +170,7 @@ double DownloadWithCHttpURL(int readSize, bool compressed = false) {
     options.acceptCompression = true;
     page.SetRequestOptions(options);
   }
-  page.SetURL(server->Url(compressed ? "/big-gz" : "/big"), false);
+  if (!page.SetURL(server->Url(compressed ? "/big-gz" : "/big"), false).ok()) std::abort();
   if (!page.Open(trovelane::kDefaultUserAgent, nullptr, nullptr, nullptr)) return -1;
   size_t got = 0;
   while (int n = page.Read(buffer.data(), readSize)) got += static_cast<size_t>(n);
@@ -247,7 +247,7 @@ void BM_CHttpURLOpen(benchmark::State& state) {
   Clock::duration total{};
   for (auto _ : state) {
     trovelane::CHttpURL page;
-    page.SetURL(server->Url("/small"), false);
+    if (!page.SetURL(server->Url("/small"), false).ok()) std::abort();
     auto start = Clock::now();
     bool ok = page.Open(trovelane::kDefaultUserAgent, nullptr, nullptr, nullptr);
     auto elapsed = Clock::now() - start;

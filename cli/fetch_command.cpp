@@ -11,16 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "app/program_options_file.h"
+#include "app/settings_file.h"
 #include "cli/commands.h"
 #include "cli/interrupt_guard.h"
 #include "cli/program.h"
+#include "cli/text_output.h"
 #include "net/base64.h"
 #include "net/http_url.h"
-#include "app/program_options_file.h"
-#include "app/settings_file.h"
-#include "search/settings.h"
 #include "platform/ascii.h"
 #include "platform/install_folder.h"
+#include "search/settings.h"
 
 namespace trovelane::cli {
 namespace {
@@ -127,7 +128,9 @@ void ReportFailure(const CHttpURL& page, const ProxySettings& proxy,
     case OpenFailure::kHeadTooLarge:
     case OpenFailure::kInsecureRedirect:
     case OpenFailure::kNotHttp:
-      std::cerr << "fetch: " << server << ": " << page.GetFailureText() << "\n";
+    case OpenFailure::kMalformedRedirect:
+      // The text may quote the server's redirect target.
+      std::cerr << "fetch: " << OneLine(server) << ": " << OneLine(page.GetFailureText()) << "\n";
       break;
     case OpenFailure::kCancelled:
     case OpenFailure::kNone:
@@ -201,10 +204,8 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   CHttpURL page;
   page.SetTimeouts(settings.program);
   page.SetRequestOptions(RequestOptionsFrom(o));
-  try {
-    page.SetURL(o.url, o.isPost);
-  } catch (const CMalformedURLException&) {
-    std::cerr << "fetch: malformed URL: " << o.url << "\n";
+  if (!page.SetURL(o.url, o.isPost).ok()) {
+    std::cerr << "fetch: malformed URL: " << OneLine(o.url) << "\n";
     throw CLI::RuntimeError(kExitUsage);
   }
   if (!o.cookie.empty()) page.cookieToSend = o.cookie.c_str();
@@ -212,14 +213,9 @@ void RunFetch(const FetchOptions& o, const GlobalOptions& global) {
   // Ctrl-C cancels the fetch; the guard goes before the page does.
   InterruptGuard interrupt(&page);
 
-  bool opened;
-  try {
-    opened = page.Open(settings.program.userAgent.c_str(), o.referer.empty() ? nullptr : o.referer.c_str(),
-                       o.isPost ? o.post.c_str() : nullptr, &proxy);
-  } catch (const CMalformedURLException&) {
-    std::cerr << "fetch: malformed redirect target\n";
-    throw CLI::RuntimeError(kExitUnreachable);
-  }
+  const bool opened =
+      page.Open(settings.program.userAgent.c_str(), o.referer.empty() ? nullptr : o.referer.c_str(),
+                o.isPost ? o.post.c_str() : nullptr, &proxy);
   if (!opened) {
     ReportFailure(page, proxy, settings.program);
     throw CLI::RuntimeError(page.GetFailure() == OpenFailure::kCancelled ? kExitInterrupted

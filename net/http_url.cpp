@@ -24,16 +24,7 @@ void CHttpURL::SetTimeouts(const ProgramOptions& options) {
   resolve_ = options.resolve;
 }
 
-void CHttpURL::SetURL(std::string_view url, bool isPost) {
-  cookieToSend = nullptr;
-  cookieSink = nullptr;
-  isPost_ = isPost;
-  url_ = Url{};
-  target_.clear();
-  url_ = ParseUrl(url);
-}
-
-Status CHttpURL::SetURLNoThrow(std::string_view url, bool isPost) {
+Status CHttpURL::SetURL(std::string_view url, bool isPost) {
   cookieToSend = nullptr;
   cookieSink = nullptr;
   isPost_ = isPost;
@@ -119,7 +110,12 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
     const bool fromHttps = url_.isHttps;
     referer_ = url_.host;
     Close();
-    SetURL(target, false);
+    if (!SetURL(target, false).ok()) {
+      failure_ = OpenFailure::kMalformedRedirect;
+      // The text is the server's: quoted in part, for the user to recognise.
+      failureText_ = "the redirect target is not a URL: " + target.substr(0, 200);
+      return false;
+    }
     if (fromHttps && !url_.isHttps && !url_.isFtp && !url_.host.empty()) {
       failure_ = OpenFailure::kInsecureRedirect;
       failureText_ = "refused the redirect from https to " + target +

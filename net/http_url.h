@@ -3,7 +3,7 @@
 //
 //   CHttpURL page;
 //   page.SetTimeouts(settings.program);
-//   page.SetURL("http://host/path", false);     // throws CMalformedURLException
+//   if (!page.SetURL("http://host/path", false).ok()) return;   // malformed
 //   page.cookieToSend = ...; page.cookieSink = ...;   // optional, after SetURL
 //   if (page.Open(settings.program.userAgent.c_str(), nullptr, nullptr, &settings.proxy))
 //     while (int n = page.Read(buffer, settings.readChunkSize)) consume(buffer, n);
@@ -59,17 +59,18 @@ inline constexpr int kMaxRedirects = 20;
 // Why the last Open returned false.
 enum class OpenFailure {
   kNone,
-  kResolve,    // the server's (or the proxy's) name did not resolve
-  kConnect,    // the connection was refused or the host unreachable
-  kProxy,      // the SOCKS 5 proxy refused or failed, the CONNECT tunnel was
-               // refused, or a CERN proxy answered 407 (GetFailureText says more)
-  kTls,        // the TLS handshake failed or the certificate did not verify
-  kCancelled,  // Cancel was called
-  kTimedOut,   // connecting, or the answer's head, took longer than the time-outs allow
-  kHeadTooLarge,    // the answer's head went beyond kMaxHeadBytes or kMaxHeadLines
-  kInsecureRedirect,  // an https page redirected to plain http: the query would leave in clear
-  kNotHttp,    // an ftp:// URL (or redirect target): it is not fetched over HTTP, where
-               // its user:password@host would reach the server or proxy
+  kResolve,            // the server's (or the proxy's) name did not resolve
+  kConnect,            // the connection was refused or the host unreachable
+  kProxy,              // the SOCKS 5 proxy refused or failed, the CONNECT tunnel was
+                       // refused, or a CERN proxy answered 407 (GetFailureText says more)
+  kTls,                // the TLS handshake failed or the certificate did not verify
+  kCancelled,          // Cancel was called
+  kTimedOut,           // connecting, or the answer's head, took longer than the time-outs allow
+  kHeadTooLarge,       // the answer's head went beyond kMaxHeadBytes or kMaxHeadLines
+  kInsecureRedirect,   // an https page redirected to plain http: the query would leave in clear
+  kNotHttp,            // an ftp:// URL (or redirect target): it is not fetched over HTTP, where
+                       // its user:password@host would reach the server or proxy
+  kMalformedRedirect,  // the Location of a 301 or 302 is no URL (GetFailureText quotes it)
 };
 
 // Why a Read returned 0 before the whole body was read.
@@ -92,13 +93,11 @@ class CHttpURL {
   CHttpURL& operator=(const CHttpURL&) = delete;
 
   // Resets the object (both cookie pointers become null) and parses `url`;
-  // `isPost` picks the method of the next Open. Does not close a connection:
-  // call Close first.
-  void SetURL(std::string_view url, bool isPost);
-  // As SetURL, but a URL that no form accepts comes back as InvalidArgument
-  // (empty message) instead of an exception; the object is then reset with
-  // an empty URL.
-  Status SetURLNoThrow(std::string_view url, bool isPost);
+  // `isPost` picks the method of the next Open. A URL that no form accepts
+  // comes back as InvalidArgument (empty message: each caller words its own)
+  // and leaves the object reset with an empty URL. Does not close a
+  // connection: call Close first.
+  Status SetURL(std::string_view url, bool isPost);
 
   // Connects, sends the request and reads the answer's head, following 301
   // and 302 redirects (always as GET; the Referer then names the previous
@@ -106,9 +105,9 @@ class CHttpURL {
   // status (also when the server closed before answering: see
   // HasStatusLine); false when resolving, connecting, the proxy handshake or
   // TLS failed, a CERN proxy answered 407, the time-outs ran out, the head
-  // was too large, an https page redirected to http, the URL is ftp://, or
-  // when cancelled (GetFailure says which). A malformed redirect target throws
-  // CMalformedURLException with the connection closed. Null arguments mean:
+  // was too large, an https page redirected to http or to an address that
+  // is no URL, the URL is ftp://, or when cancelled (GetFailure says which);
+  // the connection is then closed. Null arguments mean:
   // the user agent "CHttpURL class", the referer kept from an earlier Open,
   // a POST without body, no proxy. A User-Agent in the RequestOptions goes
   // out instead of `userAgent`.

@@ -110,12 +110,6 @@ Status ParseUrl(std::string_view text, Url* url) {
   return Status::Ok();
 }
 
-Url ParseUrl(std::string_view text) {
-  Url url;
-  if (!ParseUrl(text, &url).ok()) throw CMalformedURLException();
-  return url;
-}
-
 std::string RequestTarget(std::string_view path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string target;

@@ -17,17 +17,6 @@
 
 namespace trovelane {
 
-// The one error of URL parsing. It carries no message: the text is empty.
-class CMalformedURLException {
- public:
-  CMalformedURLException() = default;
-  virtual ~CMalformedURLException() = default;
-  const std::string& message() const { return message_; }
-
- private:
-  std::string message_;
-};
-
 // Field widths: a longer value makes the URL malformed rather than cut.
 inline constexpr size_t kMaxHostLength = 1023;
 inline constexpr size_t kMaxPathLength = 1023;
@@ -49,10 +38,6 @@ struct Url {
 // into a request); `*url` is then left as it was. Never throws but
 // std::bad_alloc.
 Status ParseUrl(std::string_view text, Url* url);
-
-// As above, but returns the URL and throws CMalformedURLException where the
-// other form returns InvalidArgument.
-Url ParseUrl(std::string_view text);
 
 // The path as it may stand in a request line. Blanks, other control
 // characters, DEL and bytes above 127 become %XX (upper-case hex); all else,

@@ -48,8 +48,8 @@ int AcceptResultLink(const EngineDefinition& engine, LinkCheck& check, const std
   try {
     return Decide(engine, check, url, text);
   } catch (...) {
-    // A malformed URL (CMalformedURLException), or no memory for it: the link
-    // is dropped and the scan goes on with the next one.
+    // No memory for the link's text (malformed URLs are refused as such
+    // inside): the link is dropped and the scan goes on with the next one.
     return 0;
   }
 }

@@ -145,6 +145,9 @@ void EndOnOpenFailure(EngineRunContext& worker) {
     case OpenFailure::kNotHttp:
       worker.End(EngineEnding::kError, "not an HTTP address");
       break;
+    case OpenFailure::kMalformedRedirect:
+      worker.End(EngineEnding::kError, "malformed address");
+      break;
   }
 }
 
@@ -196,16 +199,16 @@ void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
   for (const std::string& cookieUrl : engine.cookieUrls) {
     if (worker.cancelled()) return;
     worker.SendStatus(FormatStatus(kStatusConnecting, cookieUrl));
-    try {
-      worker.connection().SetURL(cookieUrl, false);
-      if (!preset.empty()) worker.connection().cookieToSend = preset.c_str();
-      worker.connection().cookieSink = &cookieText;
-      worker.connection().Open(worker.settings().program.userAgent.c_str(), engine.referer.c_str(),
-                               nullptr, &worker.settings().proxy);
-    } catch (const CMalformedURLException&) {
-      // An ill-formed address, or redirect target, skips this cookie page.
+    CHttpURL& connection = worker.connection();
+    // An ill-formed address, or redirect target, skips this cookie page.
+    if (connection.SetURL(cookieUrl, false).ok()) {
+      if (!preset.empty()) connection.cookieToSend = preset.c_str();
+      connection.cookieSink = &cookieText;
+      // Whatever the visit gave, the search goes on: the cookies are a help.
+      (void)connection.Open(worker.settings().program.userAgent.c_str(), engine.referer.c_str(),
+                            nullptr, &worker.settings().proxy);
     }
-    worker.connection().Close();
+    connection.Close();
   }
 }
 
@@ -240,117 +243,114 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
   std::unordered_set<std::string> sentRequests;
   std::vector<char> buffer(kPageReadSize);
   const bool isAuto = IsAutoTechnique(engine.iterationTechnique);
-  try {
-    while (!worker.cancelled()) {
-      const int pageOffset = PageOffset(engine, pageIndex);
-      const int iterationValue = IterationValue(engine, pageIndex);
-      previousUrl = requestUrl;
-      EngineRequest request = BuildRequest(engine, worker.expression(), iterationValue);
-      if (!request.ok()) {
-        worker.End(EngineEnding::kError, "the request does not fit");
-        break;
-      }
-      if (!sentRequests.insert(RequestKey(request)).second) {
-        worker.End(EngineEnding::kDone);
-        worker.SendStatus(kStatusRepeatedRequest);
-        break;
-      }
-      requestUrl = request.url;
-
-      worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
-      connection.SetURL(requestUrl, engine.method == POST);
-      // The text sent is a copy: the sink may replace the cookie text while
-      // a redirect still sends it. The server's cookies go over the preset ones.
-      const std::string cookieSent = MergeCookies(engine.web.cookies, cookieText);
-      if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
-      if (engine.requiresCookies) connection.cookieSink = &cookieText;
-      // An empty referer sends none (a null one would keep the last).
-      const char* referer = !engine.referer.empty() ? engine.referer.c_str()
-                            : pageIndex != 0        ? previousUrl.c_str()
-                                                    : "";
-      const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-      if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body,
-                           &worker.settings().proxy)) {
-        EndOnOpenFailure(worker);
-        ReportTimeOut(worker);
-        break;
-      }
-      connection.cookieToSend = nullptr;
-      const bool answered = connection.HasStatusLine();
-      const int httpStatus = answered ? connection.GetStatus() : 0;
-      worker.UpdateReport([&](EngineReport& r) {
-        r.httpStatus = httpStatus;
-        r.reached = r.reached || answered;
-      });
-
-      worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
-      worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
-      std::string page;
-      const Download download = DownloadPage(worker, buffer, page);
-      const std::string spoolText =
-          FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string());
-      EndOnDownloadFailure(worker, download, spoolText);
-      if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
-      if (download == Download::kSpoolFailed) worker.SendStatus(spoolText);
-      if (download == Download::kCut) ReportTimeOut(worker);
-      if (download != Download::kOk || worker.cancelled()) break;
-      worker.UpdateReport([&](EngineReport& r) {
-        ++r.pages;
-        r.bytes += static_cast<long long>(page.size());
-        r.nextPage = false;
-      });
-      // A server that closed without a word gave no page to scan.
-      if (!answered && page.empty()) {
-        worker.End(EngineEnding::kUnreachable);
-        break;
-      }
-      // A block page is not scanned: its links are the block's, not results.
-      if (const BlockKind block = DetectBlock(engine, httpStatus, page);
-          block != BlockKind::kNone) {
-        EndBlocked(worker, block, httpStatus);
-        worker.SendStatus("Blocked (" + BlockLabel(block, httpStatus) + ")");
-        break;
-      }
-      // Nor is an error page (404, 500...): its links are the server's.
-      if (answered && (httpStatus < 200 || httpStatus > 299)) {
-        worker.End(EngineEnding::kHttpStatus);
-        worker.SendStatus("HTTP " + std::to_string(httpStatus));
-        break;
-      }
-      worker.SendStatus(kStatusParsing);
-
-      if (isAuto) HarvestFormValues(engine, page);
-      const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
-      // An engine that accepts a request with 202 and lists nothing on it
-      // is holding the client off (a rate-limit page).
-      if (httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
-        EndBlocked(worker, BlockKind::kHttpStatus, httpStatus);
-        worker.SendStatus("Blocked (" + BlockLabel(BlockKind::kHttpStatus, httpStatus) + ")");
-        break;
-      }
-      const bool more = found || (isAuto && !PositionMissing(engine));
-      worker.UpdateReport([&](EngineReport& r) { r.nextPage = more && !engine.stopRequested; });
-      if (engine.stopRequested) {
-        worker.End(EngineEnding::kLimit);
-        break;
-      }
-      if (!more || worker.cancelled()) break;
-      // A next page is asked for only when this one brought something new.
-      if (memory.newLinksOnPage == 0) {
-        worker.End(EngineEnding::kDone);
-        worker.SendStatus(kStatusNoNewResults);
-        break;
-      }
-      if (pageIndex + 1 >= maxPages) {
-        worker.End(EngineEnding::kLimit);
-        worker.SendStatus(FormatStatus(kStatusPageLimit, std::to_string(pageIndex + 1)));
-        break;
-      }
-      pageIndex += 1;
+  while (!worker.cancelled()) {
+    const int pageOffset = PageOffset(engine, pageIndex);
+    const int iterationValue = IterationValue(engine, pageIndex);
+    previousUrl = requestUrl;
+    EngineRequest request = BuildRequest(engine, worker.expression(), iterationValue);
+    if (!request.ok()) {
+      worker.End(EngineEnding::kError, "the request does not fit");
+      break;
     }
-  } catch (const CMalformedURLException&) {
-    // An ill-formed request or redirect address ends this engine quietly.
-    worker.End(EngineEnding::kError, "malformed address");
+    if (!sentRequests.insert(RequestKey(request)).second) {
+      worker.End(EngineEnding::kDone);
+      worker.SendStatus(kStatusRepeatedRequest);
+      break;
+    }
+    requestUrl = request.url;
+
+    worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
+    if (!connection.SetURL(requestUrl, engine.method == POST).ok()) {
+      worker.End(EngineEnding::kError, "malformed address");
+      break;
+    }
+    // The text sent is a copy: the sink may replace the cookie text while
+    // a redirect still sends it. The server's cookies go over the preset ones.
+    const std::string cookieSent = MergeCookies(engine.web.cookies, cookieText);
+    if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
+    if (engine.requiresCookies) connection.cookieSink = &cookieText;
+    // An empty referer sends none (a null one would keep the last).
+    const char* referer = !engine.referer.empty() ? engine.referer.c_str()
+                          : pageIndex != 0        ? previousUrl.c_str()
+                                                  : "";
+    const char* body = engine.method == POST ? request.body.c_str() : nullptr;
+    if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body,
+                         &worker.settings().proxy)) {
+      EndOnOpenFailure(worker);
+      ReportTimeOut(worker);
+      break;
+    }
+    connection.cookieToSend = nullptr;
+    const bool answered = connection.HasStatusLine();
+    const int httpStatus = answered ? connection.GetStatus() : 0;
+    worker.UpdateReport([&](EngineReport& r) {
+      r.httpStatus = httpStatus;
+      r.reached = r.reached || answered;
+    });
+
+    worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
+    worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
+    std::string page;
+    const Download download = DownloadPage(worker, buffer, page);
+    const std::string spoolText =
+        FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string());
+    EndOnDownloadFailure(worker, download, spoolText);
+    if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
+    if (download == Download::kSpoolFailed) worker.SendStatus(spoolText);
+    if (download == Download::kCut) ReportTimeOut(worker);
+    if (download != Download::kOk || worker.cancelled()) break;
+    worker.UpdateReport([&](EngineReport& r) {
+      ++r.pages;
+      r.bytes += static_cast<long long>(page.size());
+      r.nextPage = false;
+    });
+    // A server that closed without a word gave no page to scan.
+    if (!answered && page.empty()) {
+      worker.End(EngineEnding::kUnreachable);
+      break;
+    }
+    // A block page is not scanned: its links are the block's, not results.
+    if (const BlockKind block = DetectBlock(engine, httpStatus, page); block != BlockKind::kNone) {
+      EndBlocked(worker, block, httpStatus);
+      worker.SendStatus("Blocked (" + BlockLabel(block, httpStatus) + ")");
+      break;
+    }
+    // Nor is an error page (404, 500...): its links are the server's.
+    if (answered && (httpStatus < 200 || httpStatus > 299)) {
+      worker.End(EngineEnding::kHttpStatus);
+      worker.SendStatus("HTTP " + std::to_string(httpStatus));
+      break;
+    }
+    worker.SendStatus(kStatusParsing);
+
+    if (isAuto) HarvestFormValues(engine, page);
+    const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
+    // An engine that accepts a request with 202 and lists nothing on it
+    // is holding the client off (a rate-limit page).
+    if (httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
+      EndBlocked(worker, BlockKind::kHttpStatus, httpStatus);
+      worker.SendStatus("Blocked (" + BlockLabel(BlockKind::kHttpStatus, httpStatus) + ")");
+      break;
+    }
+    const bool more = found || (isAuto && !PositionMissing(engine));
+    worker.UpdateReport([&](EngineReport& r) { r.nextPage = more && !engine.stopRequested; });
+    if (engine.stopRequested) {
+      worker.End(EngineEnding::kLimit);
+      break;
+    }
+    if (!more || worker.cancelled()) break;
+    // A next page is asked for only when this one brought something new.
+    if (memory.newLinksOnPage == 0) {
+      worker.End(EngineEnding::kDone);
+      worker.SendStatus(kStatusNoNewResults);
+      break;
+    }
+    if (pageIndex + 1 >= maxPages) {
+      worker.End(EngineEnding::kLimit);
+      worker.SendStatus(FormatStatus(kStatusPageLimit, std::to_string(pageIndex + 1)));
+      break;
+    }
+    pageIndex += 1;
   }
   if (connection.IsConnected()) connection.Close();
   worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);

@@ -65,7 +65,8 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
           const NetworkSettings& settings, int* relevanceOut,
           const std::function<void(const std::string&)>& status) {
   if (page.IsCancelled()) return 0;
-  page.SetURL(url, false);
+  // A malformed url has no page to check.
+  if (!page.SetURL(url, false).ok()) return 0;
   page.SetTimeouts(settings.program);
   // An empty referer, not the one an earlier fetch of this object kept.
   if (!page.Open(settings.program.userAgent.c_str(), "", nullptr, &settings.proxy)) return 0;
@@ -101,12 +102,7 @@ int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression
                     const NetworkSettings& settings, int* relevanceOut,
                     const std::function<void(const std::string&)>& status) {
   connection.Close();
-  int result = 0;
-  try {
-    result = Fetch(connection, url, expression, settings, relevanceOut, status);
-  } catch (const CMalformedURLException&) {
-    result = 0;  // a malformed url, or a malformed redirect target
-  }
+  const int result = Fetch(connection, url, expression, settings, relevanceOut, status);
   connection.Close();
   return result;
 }

@@ -24,7 +24,7 @@ inline std::string ReadBody(CHttpURL& page, int chunk = 4096) {
 // Open fails; `opened` tells the two apart.
 inline std::string Fetch(CHttpURL& page, const std::string& url, const ProxySettings* proxy,
                          bool* opened = nullptr) {
-  page.SetURL(url, false);
+  EXPECT_TRUE(page.SetURL(url, false).ok());
   bool ok = page.Open(kTestUserAgent, nullptr, nullptr, proxy);
   if (opened) *opened = ok;
   std::string body = ok ? ReadBody(page) : "";

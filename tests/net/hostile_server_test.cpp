@@ -77,7 +77,7 @@ TEST(Timeouts, SilentOrTricklingServersAndProxiesEndOpenAsTimedOut) {
     SCOPED_TRACE(c.what);
     CHttpURL page;
     page.SetTimeouts(OneSecond());
-    page.SetURL(c.url, false);
+    EXPECT_TRUE(page.SetURL(c.url, false).ok());
     const auto start = Clock::now();
     EXPECT_FALSE(page.Open(test::kTestUserAgent, nullptr, nullptr, c.proxy));
     EXPECT_LT(Clock::now() - start, kHangGuard);
@@ -96,7 +96,7 @@ TEST(Timeouts, ZeroMeansNoTimeOutAndABodyFallingSilentTimesOut) {
   });
   CHttpURL page;
   page.SetTimeouts(OneSecond());
-  page.SetURL(server.Url(), false);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   const auto start = Clock::now();
   EXPECT_EQ(ReadBody(page), "part");
@@ -109,7 +109,7 @@ TEST(Timeouts, ZeroMeansNoTimeOutAndABodyFallingSilentTimesOut) {
   none.readTimeoutSeconds = 0;
   page.Close();
   page.SetTimeouts(none);
-  page.SetURL(server.Url(), false);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   char buffer[16];
   ASSERT_EQ(page.Read(buffer, sizeof buffer), 4);

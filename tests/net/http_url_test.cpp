@@ -37,7 +37,7 @@ TEST(HttpRequest, GetWithoutRefererOrCookieIsByteExact) {
 TEST(HttpRequest, GetWithRefererAndCookieEndsWithTheCookieLine) {
   LoopbackServer server(Answer(kOk));
   CHttpURL page;
-  page.SetURL(server.Url("/q?a=1"), false);
+  EXPECT_TRUE(page.SetURL(server.Url("/q?a=1"), false).ok());
   page.cookieToSend = "s=1;t=2";
   ASSERT_TRUE(page.Open(nullptr, "http://from/", nullptr, nullptr));
   page.Close();
@@ -51,7 +51,7 @@ TEST(HttpRequest, GetWithRefererAndCookieEndsWithTheCookieLine) {
 TEST(HttpRequest, PostCarriesLengthAndBodyWithoutLineEnd) {
   LoopbackServer server(Answer(kOk));
   CHttpURL page;
-  page.SetURL(server.Url("/post"), true);
+  EXPECT_TRUE(page.SetURL(server.Url("/post"), true).ok());
   page.cookieToSend = "c=3";
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, "q=a+b&n=10", nullptr));
   EXPECT_EQ(ReadBody(page), "hello");
@@ -70,7 +70,7 @@ TEST(HttpHead, BodyStartsRightAfterTheHeadAndStatusIsKept) {
   body[0] = 'F';
   LoopbackServer server(Answer(HttpResponse("HTTP/1.1 404 Not Found", "X-A: 1\r\n", body)));
   CHttpURL page;
-  page.SetURL(server.Url(), false);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(page.GetStatus(), 404);
   EXPECT_EQ(page.GetHead().substr(0, 24), "HTTP/1.1 404 Not Found\r\n");
@@ -83,7 +83,7 @@ TEST(HttpHead, SetCookieValuesAreJoinedAndTheSinkIsEmptiedFirst) {
       "Set-Cookie: a=1; path=/\r\nset-cookie: ignored=1\r\nSet-Cookie:   b=2\r\n", "")));
   CHttpURL page;
   std::string sink = "stale";
-  page.SetURL(server.Url(), false);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
   page.cookieSink = &sink;
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(sink, "a=1;b=2");
@@ -97,7 +97,7 @@ TEST(HttpHead, LongLinesAreReadWholeAndOverlongOnesDoNotDerailTheHead) {
       "Set-Cookie: " + cookie + "; path=/\r\n" + hugeLine + "Set-Cookie: k=v\r\n", "body")));
   CHttpURL page;
   std::string sink;
-  page.SetURL(server.Url(), false);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
   page.cookieSink = &sink;
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(sink, cookie + ";k=v");
@@ -111,7 +111,7 @@ TEST(HttpHead, ContentLengthEndsTheBodyOfAConnectionKeptOpen) {
     c.WaitForStop();
   });
   CHttpURL page;
-  page.SetURL(server.Url(), false);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(ReadBody(page, 3), "12345");
 }
@@ -124,7 +124,7 @@ TEST(HttpHead, ServerClosingBeforeOrInsideTheHeadGivesAnEmptyAnswer) {
       c.Send(partial);
     });
     CHttpURL page;
-    page.SetURL(server.Url(), false);
+    EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
     EXPECT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
     EXPECT_EQ(ReadBody(page), "");
   }
@@ -154,7 +154,7 @@ TEST(HttpRedirect, FollowsAsGetWithTheOldHostAsRefererAndNoCookies) {
       HttpResponse("HTTP/1.1 302 Found", "Set-Cookie: r=1\r\nLocation: " + location + "\r\n", "")));
   CHttpURL page;
   std::string sink;
-  page.SetURL(origin.Url("/here"), true);
+  EXPECT_TRUE(page.SetURL(origin.Url("/here"), true).ok());
   page.cookieToSend = "c=1";
   page.cookieSink = &sink;
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, "a=b", nullptr));
@@ -197,7 +197,7 @@ TEST(HttpRedirect, OnlyA301Or302WithACaseExactLocationIsFollowed) {
 TEST(HttpRedirect, ALoopEndsAfterTwentyRedirectsWithTheLastAnswer) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.0 302 Found", "Location: /again\r\n", "loop")));
   CHttpURL page;
-  page.SetURL(server.Url("/again"), false);
+  EXPECT_TRUE(page.SetURL(server.Url("/again"), false).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   EXPECT_EQ(page.GetStatus(), 302);
   EXPECT_EQ(ReadBody(page), "loop");
@@ -220,11 +220,13 @@ TEST(HttpRedirect, ALocationWithoutSchemeOrSlashNamesNoHostAndFails) {
   EXPECT_EQ(Fetch(page, root.Url("/deep/page"), nullptr), "hello");
 }
 
-TEST(HttpRedirect, AMalformedTargetThrowsWithTheConnectionClosed) {
+TEST(HttpRedirect, AMalformedTargetFailsOpenWithTheConnectionClosed) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.0 302 Found", "Location: http://:0/\r\n", "")));
   CHttpURL page;
-  page.SetURL(server.Url(), false);
-  EXPECT_THROW(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr), CMalformedURLException);
+  EXPECT_TRUE(page.SetURL(server.Url(), false).ok());
+  EXPECT_FALSE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kMalformedRedirect);
+  EXPECT_EQ(page.GetFailureText(), "the redirect target is not a URL: http://:0/");
   EXPECT_FALSE(page.IsConnected());
 }
 

@@ -31,7 +31,7 @@ TEST(CernProxy, AbsoluteTargetAndHostCarryAPortThatIsNotTheDefault) {
   LoopbackServer proxyServer(Answer(kOk));
   ProxySettings proxy = MakeProxy(kProxyCern, proxyServer.port(), "user", "pa:ss");
   CHttpURL page;
-  page.SetURL("http://h.example:8080/x?y=1", false);
+  EXPECT_TRUE(page.SetURL("http://h.example:8080/x?y=1", false).ok());
   const std::string expected = "GET http://h.example:8080/x?y=1 HTTP/1.0\r\n" + kHead +
                                "Proxy-Connection: Keep-Alive\r\nProxy-Authorization: Basic " +
                                proxy.credentials + "\r\nHost: h.example:8080\r\n\r\n\r\n";
@@ -51,7 +51,7 @@ TEST(CernProxy, DefaultPortIsLeftOutAndWrappedCredentialsAreJoined) {
   // Older settings files hold the Base64 text broken into lines.
   proxy.credentials = "dXNlcjpw\r\nYXNz";
   CHttpURL page;
-  page.SetURL("http://h.example/p", true);
+  EXPECT_TRUE(page.SetURL("http://h.example/p", true).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, "a=1", &proxy));
   page.Close();
   EXPECT_EQ(proxyServer.Received(0),

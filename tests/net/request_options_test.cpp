@@ -66,7 +66,7 @@ TEST(RequestOptions, PostKeepsTheProgramsLinesAndAddsTheRest) {
   LoopbackServer server(Answer(HttpResponse("HTTP/1.1 200 OK", "", "posted")));
   CHttpURL page;
   page.SetRequestOptions(BrowserLike());
-  page.SetURL(server.Url("/html/"), true);
+  EXPECT_TRUE(page.SetURL(server.Url("/html/"), true).ok());
   page.cookieToSend = "c=3";
   ASSERT_TRUE(page.Open(test::kTestUserAgent, "https://html.engine/", "q=river", nullptr));
   EXPECT_EQ(ReadBody(page), "posted");
@@ -123,7 +123,7 @@ struct Got {
 Got Get(const std::string& url, RequestOptions options, int chunk = 4096) {
   CHttpURL page;
   page.SetRequestOptions(options);
-  page.SetURL(url, false);
+  EXPECT_TRUE(page.SetURL(url, false).ok());
   Got got;
   if (!page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr)) {
     return {"", ReadFailure::kNone, "not opened"};
@@ -235,7 +235,7 @@ TEST(RequestOptions, ADecompressionBombStopsAtThePageBound) {
   });
   CHttpURL page;
   page.SetRequestOptions(Http11(true));
-  page.SetURL(server.Url("/"), false);
+  EXPECT_TRUE(page.SetURL(server.Url("/"), false).ok());
   ASSERT_TRUE(page.Open(test::kTestUserAgent, nullptr, nullptr, nullptr));
   std::string buffer(65535, '\0');
   uint64_t total = 0;

@@ -55,7 +55,7 @@ Fetched FetchWith(const std::string& url, const ProgramOptions& program,
   CHttpURL page;
   page.SetTimeouts(program);
   page.SetRequestOptions(EngineOptions());
-  page.SetURL(url, false);
+  EXPECT_TRUE(page.SetURL(url, false).ok());
   Fetched got;
   got.opened = page.Open(program.userAgent.c_str(), nullptr, nullptr, proxy);
   got.openFailure = page.GetFailure();
@@ -152,7 +152,7 @@ TEST_F(WebTransport, ChunkedCompressedAnswersThroughEveryRoute) {
       SCOPED_TRACE(std::string(route.name) + " " + server->Url("/"));
       CHttpURL connection;
       connection.SetRequestOptions(EngineOptions());
-      connection.SetURL(server->Url("/search?q=river"), false);
+      EXPECT_TRUE(connection.SetURL(server->Url("/search?q=river"), false).ok());
       ASSERT_TRUE(connection.Open(program.userAgent.c_str(), nullptr, nullptr, route.proxy));
       const std::string body = ReadBody(connection, 3600);
       EXPECT_EQ(connection.GetReadFailure(), ReadFailure::kNone);
