@@ -81,9 +81,8 @@ Status CheckProgramOptions(const ProgramOptions& options) {
   if (Status agent = CheckUserAgent(options.userAgent); !agent.ok()) return agent;
   for (const ResolveEntry& entry : options.resolve) {
     ResolveEntry parsed;
-    std::string why;
-    if (!ParseResolveEntry(FormatResolveEntry(entry), parsed, why)) {
-      return Status::InvalidArgument("resolve: " + why);
+    if (Status read = ParseResolveEntry(FormatResolveEntry(entry), &parsed); !read.ok()) {
+      return Status::InvalidArgument("resolve: " + read.message());
     }
   }
   return Status::Ok();
@@ -135,11 +134,12 @@ ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& o
     } else {
       for (const Json& item : *it) {
         ResolveEntry entry;
-        std::string why = "an entry is not a text";
-        if (item.is_string() && ParseResolveEntry(item.get<std::string>(), entry, why)) {
+        const Status read = item.is_string() ? ParseResolveEntry(item.get<std::string>(), &entry)
+                                             : Status::InvalidArgument("an entry is not a text");
+        if (read.ok()) {
           options.resolve.push_back(entry);
         } else {
-          complain("resolve: " + why + "; that entry is left out");
+          complain("resolve: " + read.message() + "; that entry is left out");
         }
       }
     }

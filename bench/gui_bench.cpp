@@ -179,7 +179,7 @@ void ResponsivenessCase(Fixture& f) {
   o.latencyMs = 300;
   o.maxResultPages = 5;
   sample::SampleServer server(o);
-  if (!server.Start(nullptr)) std::abort();
+  if (!server.Start().ok()) std::abort();
   f.state.catalogue = EngineCatalogue{};
   for (const EngineDefinition& e : server.Catalogue().engines) {
     if (e.name.rfind("slow", 0) == 0) f.state.catalogue.engines.push_back(e);

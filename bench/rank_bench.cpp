@@ -61,7 +61,7 @@ int main() {
     close(toParent[0]);
     close(toChild[1]);
     sample::SampleServer server(ServerOptions());
-    if (!server.Start(nullptr)) _exit(1);
+    if (!server.Start().ok()) _exit(1);
     const uint16_t port = server.Port();
     if (write(toParent[1], &port, sizeof port) != sizeof port) _exit(1);
     char byte;

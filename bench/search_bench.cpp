@@ -31,7 +31,7 @@ sample::SampleServer& Server() {
     o.latencyMs = kLatencyMs;
     o.maxResultPages = kPages;
     auto* s = new sample::SampleServer(o);
-    if (!s->Start(nullptr)) std::abort();
+    if (!s->Start().ok()) std::abort();
     return s;
   }();
   return *server;

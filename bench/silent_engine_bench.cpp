@@ -79,8 +79,7 @@ std::pair<double, int> SearchInProcess(const test::WebEnginesFixture& fixture,
   const std::vector<std::string> resolve = fixture.ResolveArguments();
   for (size_t i = 1; i < resolve.size(); i += 2) {
     ResolveEntry entry;
-    std::string why;
-    if (ParseResolveEntry(resolve[i], entry, why)) settings.program.resolve.push_back(entry);
+    if (ParseResolveEntry(resolve[i], &entry).ok()) settings.program.resolve.push_back(entry);
   }
   QuietEvents events;
   SearchRun run(settings, catalogue, folder, events);

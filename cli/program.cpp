@@ -50,8 +50,9 @@ void ApplyResolveOptions(const std::vector<std::string>& entries, ProgramOptions
   std::vector<ResolveEntry> parsed;
   for (const std::string& text : entries) {
     ResolveEntry entry;
-    std::string why;
-    if (!ParseResolveEntry(text, entry, why)) Fail("--resolve: " + why + ".", kExitUsage);
+    if (Status read = ParseResolveEntry(text, &entry); !read.ok()) {
+      Fail("--resolve: " + read.message() + ".", kExitUsage);
+    }
     parsed.push_back(entry);
   }
   options.resolve.insert(options.resolve.begin(), parsed.begin(), parsed.end());

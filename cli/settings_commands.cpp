@@ -91,7 +91,7 @@ Credentials CurrentCredentials(const ProxySettings& proxy) {
 
 void SetCredentials(ProxySettings& proxy, const Credentials& c) {
   // Every ":" of the stored text ends the user name, so neither part may hold one.
-  if (std::string why = CheckCredentials(c); !why.empty()) throw BadValue{why};
+  if (Status check = CheckCredentials(c); !check.ok()) throw BadValue{check.message()};
   proxy.credentials = c.user.empty() && c.password.empty() ? "" : EncodeCredentials(c);
   if (proxy.credentials.size() >= kCredentialsFieldSize) {
     throw BadValue{"user and password are too long together"};

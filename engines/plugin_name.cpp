@@ -36,7 +36,7 @@ std::string PluginDisplayName(const EngineDefinition& engine,
                               const std::vector<std::filesystem::path>& folders) {
   std::optional<std::filesystem::path> path = FindPluginLibrary(engine.name, folders);
   SharedLibrary library;
-  if (!path || !library.Open(path->string())) return kBadPluginName;
+  if (!path || !library.Open(path->string()).ok()) return kBadPluginName;
   auto getName =
       reinterpret_cast<QMGetPluginNameFunction>(library.Symbol(QM_GET_PLUGIN_NAME_EXPORT));
   if (!getName) return kBadPluginName;

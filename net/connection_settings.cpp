@@ -16,24 +16,21 @@ bool IsAddress(int family, const std::string& text) {
 
 }  // namespace
 
-bool ParseResolveEntry(std::string_view text, ResolveEntry& entry, std::string& why) {
+Status ParseResolveEntry(std::string_view text, ResolveEntry* entry) {
   const size_t first = text.find(':');
   const size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
   if (second == std::string_view::npos) {
-    why = "\"" + std::string(text) + "\" is not HOST:PORT:ADDR";
-    return false;
+    return Status::InvalidArgument("\"" + std::string(text) + "\" is not HOST:PORT:ADDR");
   }
   std::string_view host = text.substr(0, first);
   std::string_view port = text.substr(first + 1, second - first - 1);
   std::string address(text.substr(second + 1));
   if (host.empty()) {
-    why = "\"" + std::string(text) + "\" names no host";
-    return false;
+    return Status::InvalidArgument("\"" + std::string(text) + "\" names no host");
   }
   for (char c : host) {
     if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '/' || c == '[' || c == ']') {
-      why = "\"" + std::string(host) + "\" is not a host name";
-      return false;
+      return Status::InvalidArgument("\"" + std::string(host) + "\" is not a host name");
     }
   }
   int32_t number = 0;
@@ -45,8 +42,7 @@ bool ParseResolveEntry(std::string_view text, ResolveEntry& entry, std::string& 
     number = number * 10 + (c - '0');
   }
   if (port.empty() || number < 1 || number > kMaxPort) {
-    why = "\"" + std::string(port) + "\" is not a port (1-65535)";
-    return false;
+    return Status::InvalidArgument("\"" + std::string(port) + "\" is not a port (1-65535)");
   }
   if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
     address = address.substr(1, address.size() - 2);
@@ -55,14 +51,13 @@ bool ParseResolveEntry(std::string_view text, ResolveEntry& entry, std::string& 
     address.clear();
   }
   if (address.empty()) {
-    why = "\"" + std::string(text.substr(second + 1)) +
-          "\" is not a numeric address (IPv4, or IPv6 in brackets)";
-    return false;
+    return Status::InvalidArgument("\"" + std::string(text.substr(second + 1)) +
+                                   "\" is not a numeric address (IPv4, or IPv6 in brackets)");
   }
-  entry.host = std::string(host);
-  entry.port = number;
-  entry.address = address;
-  return true;
+  entry->host = std::string(host);
+  entry->port = number;
+  entry->address = address;
+  return Status::Ok();
 }
 
 std::string FormatResolveEntry(const ResolveEntry& entry) {

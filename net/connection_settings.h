@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace trovelane {
 
 enum ProxyType : int32_t { kProxyCern = 0, kProxySocks5 = 1 };
@@ -61,8 +63,9 @@ struct ProgramOptions {
 };
 
 // Parses "HOST:PORT:ADDR" (ADDR an IPv4 address, or an IPv6 address in
-// brackets or bare); false with `why` set when it is not one.
-bool ParseResolveEntry(std::string_view text, ResolveEntry& entry, std::string& why);
+// brackets or bare) into `*entry`; InvalidArgument saying what is wrong when
+// it is not one, and `*entry` is left as it was.
+Status ParseResolveEntry(std::string_view text, ResolveEntry* entry);
 // "HOST:PORT:ADDR" again, IPv6 addresses in brackets.
 std::string FormatResolveEntry(const ResolveEntry& entry);
 // The address of the first entry for `host` and `port`; null when none.

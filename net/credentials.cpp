@@ -13,10 +13,14 @@ Credentials SplitCredentials(std::string_view text) {
           std::string(text.substr(last + 1))};
 }
 
-std::string CheckCredentials(const Credentials& credentials) {
-  if (credentials.password.find(':') != std::string::npos) return "a password cannot hold \":\"";
-  if (credentials.user.find(':') != std::string::npos) return "a user name cannot hold \":\"";
-  return {};
+Status CheckCredentials(const Credentials& credentials) {
+  if (credentials.password.find(':') != std::string::npos) {
+    return Status::InvalidArgument("a password cannot hold \":\"");
+  }
+  if (credentials.user.find(':') != std::string::npos) {
+    return Status::InvalidArgument("a user name cannot hold \":\"");
+  }
+  return Status::Ok();
 }
 
 std::string EncodeCredentials(const Credentials& credentials) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace trovelane {
 
 struct Credentials {
@@ -18,9 +20,10 @@ struct Credentials {
 // rely on this reading; the settings editor refuses a ":" in either part.
 Credentials SplitCredentials(std::string_view text);
 
-// Why `credentials` cannot be stored so that SplitCredentials gives them back
-// (a ":" in the user name or the password); empty when they can.
-std::string CheckCredentials(const Credentials& credentials);
+// Whether `credentials` can be stored so that SplitCredentials gives them
+// back; InvalidArgument saying why not (a ":" in the user name or the
+// password) when they cannot.
+Status CheckCredentials(const Credentials& credentials);
 
 // The stored form: Base64 of the user name, ":" and the password, without
 // line breaks. Check them first; a ":" in either part would not read back.

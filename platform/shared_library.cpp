@@ -7,31 +7,28 @@
 namespace trovelane {
 
 SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+    : handle_(std::exchange(other.handle_, nullptr)) {}
 
 SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, nullptr);
-    error_ = std::move(other.error_);
   }
   return *this;
 }
 
 SharedLibrary::~SharedLibrary() { Close(); }
 
-bool SharedLibrary::Open(const std::string& path) {
+Status SharedLibrary::Open(const std::string& path) {
   Close();
   // A name without a slash would be searched in the system's library path.
   std::string target = path.find('/') == std::string::npos ? "./" + path : path;
   handle_ = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) {
     const char* why = ::dlerror();
-    error_ = why ? why : "cannot load " + path;
-    return false;
+    return Status::IoError(why ? why : "cannot load " + path);
   }
-  error_.clear();
-  return true;
+  return Status::Ok();
 }
 
 void SharedLibrary::Close() {
@@ -39,18 +36,9 @@ void SharedLibrary::Close() {
   handle_ = nullptr;
 }
 
-void* SharedLibrary::Symbol(const char* name) {
-  if (!handle_) {
-    error_ = "no library is loaded";
-    return nullptr;
-  }
-  ::dlerror();
-  void* address = ::dlsym(handle_, name);
-  if (!address) {
-    const char* why = ::dlerror();
-    error_ = why ? why : std::string("no export named ") + name;
-  }
-  return address;
+void* SharedLibrary::Symbol(const char* name) const {
+  if (!handle_) return nullptr;
+  return ::dlsym(handle_, name);
 }
 
 }  // namespace trovelane

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/status.h"
+
 namespace trovelane {
 
 class SharedLibrary {
@@ -15,19 +17,18 @@ class SharedLibrary {
   ~SharedLibrary();  // unloads
 
   // Loads the library at `path` (resolving all its symbols now), unloading
-  // any library held before. On failure error() says why.
-  bool Open(const std::string& path);
+  // any library held before. On failure an IoError whose message is the
+  // loader's reason (a missing file, not a library, an unresolved symbol).
+  Status Open(const std::string& path);
   void Close();
   bool IsOpen() const { return handle_ != nullptr; }
 
-  // The address of the export `name`, or null (error() then says why).
-  void* Symbol(const char* name);
-
-  const std::string& error() const { return error_; }
+  // The address of the export `name`; null when the library has none or
+  // none is loaded.
+  void* Symbol(const char* name) const;
 
  private:
   void* handle_ = nullptr;
-  std::string error_;
 };
 
 }  // namespace trovelane

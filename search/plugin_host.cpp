@@ -144,21 +144,16 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     if (worker.cancelled() || !url) return 0;
     CHttpURL& connection = worker.connection();
     if (connection.IsConnected()) connection.Close();
-    if (!connection.SetURLNoThrow(url, isPost != 0).ok()) return 0;
+    if (!connection.SetURL(url, isPost != 0).ok()) return 0;
     const std::string sent = cookieToSend ? cookieToSend : "";
     if (cookieToSend) connection.cookieToSend = sent.c_str();
     run.cookies.clear();
     if (cookieSink) connection.cookieSink = &run.cookies;
     worker.SendStatus(FormatStatus(kStatusConnecting, url));
-    bool opened = false;
-    try {
-      // An empty referer sends none.
-      opened = connection.Open(worker.settings().program.userAgent.c_str(), referer ? referer : "",
-                               isPost ? (body ? body : "") : nullptr, &worker.settings().proxy);
-    } catch (const CMalformedURLException&) {
-      // A malformed redirect target: the connect fails, as for a refused URL.
-      opened = false;
-    }
+    // An empty referer sends none.
+    const bool opened =
+        connection.Open(worker.settings().program.userAgent.c_str(), referer ? referer : "",
+                        isPost ? (body ? body : "") : nullptr, &worker.settings().proxy);
     connection.cookieToSend = nullptr;
     connection.cookieSink = nullptr;
     if (cookieSink) CopyOut(run.cookies, cookieSink);
@@ -243,7 +238,7 @@ bool UsePrivateDirectory(const std::filesystem::path& folder) {
 }
 
 template <typename Function>
-Function Bind(SharedLibrary& library, const char* name) {
+Function Bind(const SharedLibrary& library, const char* name) {
   return reinterpret_cast<Function>(library.Symbol(name));
 }
 
@@ -293,8 +288,9 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
 
   SharedLibrary library;
   if (worker.cancelled()) return;
-  if (!library.Open(libraryPath.string())) {
-    worker.End(EngineEnding::kError, "the plug-in library could not be loaded");
+  if (Status loaded = library.Open(libraryPath.string()); !loaded.ok()) {
+    worker.End(EngineEnding::kError,
+               "the plug-in library could not be loaded: " + loaded.message());
     return;
   }
 

@@ -33,7 +33,7 @@ class SearchCommandTest : public ::testing::Test {
     o.maxResultPages = 2;
     o.latencyMs = 5000;  // slow1 hangs in its first page
     server_ = std::make_unique<sample::SampleServer>(o);
-    ASSERT_TRUE(server_->Start(nullptr));
+    ASSERT_TRUE(server_->Start().ok());
     profile_ = home_.File("sample.prf");
     std::ofstream(profile_) << server_->ProfileText();
   }
@@ -325,7 +325,7 @@ namespace {
 
 TEST_F(SearchCommandTest, RegistersAndRunsSitePluginsLikeAnyEngine) {
   const std::string plugins = home_.HomeFile("plugins");
-  ASSERT_TRUE(server_->WritePluginSiteFiles(plugins, nullptr));
+  ASSERT_TRUE(server_->WritePluginSiteFiles(plugins).ok());
   ASSERT_TRUE(SaveProfile(profile_, EngineCatalogue()).ok());  // only the plug-ins
   // A plain name is looked up in the plug-in folders; a path is copied in.
   Outcome byName = home_.Run({"engines", "--profile", profile_, "add-plugin", "plgresearch.so"});

@@ -58,7 +58,7 @@ class SearchReportTest : public ::testing::Test {
     sample::SampleServerOptions o;
     o.maxResultPages = 2;
     server_ = std::make_unique<sample::SampleServer>(o);
-    ASSERT_TRUE(server_->Start(nullptr));
+    ASSERT_TRUE(server_->Start().ok());
     profile_ = home_.File("sample.prf");
     std::ofstream(profile_) << server_->ProfileText();
   }

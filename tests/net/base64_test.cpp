@@ -58,15 +58,15 @@ TEST(CredentialsTest, EveryColonEndsTheUserNameAndTheLastStartsThePassword) {
 TEST(CredentialsTest, EncodedOnOneLineAndRefusedWhenTheyWouldNotReadBack) {
   // 60 characters of user and password: a 76-column encoder would break the line.
   Credentials long_{std::string(30, 'u'), std::string(29, 'p')};
-  EXPECT_EQ(CheckCredentials(long_), "");
+  EXPECT_TRUE(CheckCredentials(long_).ok());
   std::string encoded = EncodeCredentials(long_);
   EXPECT_EQ(encoded.find_first_of("\r\n"), std::string::npos);
   Credentials back = SplitCredentials(Base64Decode(encoded));
   EXPECT_EQ(back.user, long_.user);
   EXPECT_EQ(back.password, long_.password);
 
-  EXPECT_NE(CheckCredentials({"dom:user", "pw"}), "");
-  EXPECT_NE(CheckCredentials({"user", "p:w"}), "");
+  EXPECT_EQ(CheckCredentials({"dom:user", "pw"}).message(), "a user name cannot hold \":\"");
+  EXPECT_EQ(CheckCredentials({"user", "p:w"}).message(), "a password cannot hold \":\"");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // The host's side of a plug-in run with plug-ins that misbehave: one that
 // lacks an entry point, one that stays in its own code when the search is
 // stopped.
+#include "search/plugin_host.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
-#include "search/plugin_host.h"
 #include "tests/plugins/plugin_search_fixture.h"
 
 namespace trovelane::testing {
@@ -45,6 +47,25 @@ TEST_F(PluginSearchTest, APluginLackingOnlyTerminateIsNeverInitialised) {
   EXPECT_EQ(plugin.Call<int>("TestInitializeCount"), 0);
   EXPECT_FALSE(std::filesystem::exists(folder_.path() / "initialized.txt"));
   EXPECT_FALSE(PluginLibraryBusy(plugin.path()));
+}
+
+// A file in "plugins" that is no library ends its engine with the loader's
+// reason; the other engines of the profile search as usual.
+TEST_F(PluginSearchTest, AFileThatIsNoLibraryEndsItsEngineWithTheLoadersReason) {
+  {
+    std::ofstream file(folder_.path() / "plugins" / "tlbroken.so", std::ios::binary);
+    file << "not an ELF image";
+  }
+  UsePlugins({"tlbroken", "plgpages"});
+  ASSERT_TRUE(Search("lantern"));
+  const std::vector<EngineReport>& reports = run_->engineReports();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].ending, EngineEnding::kError);
+  EXPECT_EQ(reports[0].detail.rfind("the plug-in library could not be loaded: ", 0), 0u)
+      << reports[0].detail;
+  EXPECT_NE(reports[0].detail.find("tlbroken.so"), std::string::npos) << reports[0].detail;
+  EXPECT_NE(reports[1].ending, EngineEnding::kError);
+  EXPECT_GT(reports[1].results, 0);
 }
 
 TEST_F(PluginSearchTest, ServicesAnswerOddInputWithoutHarm) {

@@ -41,10 +41,10 @@ class PluginSearchTest : public ::testing::Test {
   explicit PluginSearchTest(sample::SampleServerOptions options = Options()) : server_(options) {}
 
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(server_.Start(&error)) << error;
-    ASSERT_TRUE(server_.WritePluginSiteFiles((folder_.path() / "plugins").string(), &error))
-        << error;
+    const Status started = server_.Start();
+    ASSERT_TRUE(started.ok()) << started.message();
+    const Status written = server_.WritePluginSiteFiles((folder_.path() / "plugins").string());
+    ASSERT_TRUE(written.ok()) << written.message();
     settings_.search.maxResults = 1000;
     settings_.search.duplicateMode = kDuplicateUrl;
   }

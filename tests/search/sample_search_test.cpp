@@ -186,7 +186,7 @@ TEST_F(SampleSearchTest, TenEnginesAreSearchedAtOnce) {
   server_.Stop();
   // A server of its own, with ten slow engines.
   sample::SampleServer slow(o);
-  ASSERT_TRUE(slow.Start(nullptr));
+  ASSERT_TRUE(slow.Start().ok());
   catalogue_.engines.clear();
   for (const EngineDefinition& e : slow.Catalogue().engines) {
     if (e.name.rfind("slow", 0) == 0) catalogue_.engines.push_back(e);

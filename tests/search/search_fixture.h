@@ -54,8 +54,8 @@ class SampleSearchTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(server_.Start(&error)) << error;
+    const Status started = server_.Start();
+    ASSERT_TRUE(started.ok()) << started.message();
     all_ = server_.Catalogue();
     settings_.search.maxResults = 1000;
     settings_.search.duplicateMode = kDuplicateUrl;

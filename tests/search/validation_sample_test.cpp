@@ -17,8 +17,8 @@ class SampleCorpusValidation : public ::testing::Test {
  protected:
   void Start(sample::SampleServerOptions options) {
     server = std::make_unique<sample::SampleServer>(options);
-    std::string error;
-    ASSERT_TRUE(server->Start(&error)) << error;
+    const Status started = server->Start();
+    ASSERT_TRUE(started.ok()) << started.message();
   }
   void TearDown() override {
     if (server) server->Stop();

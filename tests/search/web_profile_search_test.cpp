@@ -37,8 +37,8 @@ class WebProfileSearchTest : public ::testing::Test {
     const std::vector<std::string> resolve = fixture_->ResolveArguments();
     for (size_t i = 1; i < resolve.size(); i += 2) {
       ResolveEntry entry;
-      std::string why;
-      ASSERT_TRUE(ParseResolveEntry(resolve[i], entry, why)) << why;
+      const Status read = ParseResolveEntry(resolve[i], &entry);
+      ASSERT_TRUE(read.ok()) << read.message();
       settings_.program.resolve.push_back(entry);
     }
   }

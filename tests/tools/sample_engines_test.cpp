@@ -42,8 +42,8 @@ class SampleServerTest : public ::testing::Test {
     SampleServerOptions options;
     options.latencyMs = 300;
     server_ = std::make_unique<SampleServer>(options);
-    std::string error;
-    ASSERT_TRUE(server_->Start(&error)) << error;
+    const Status started = server_->Start();
+    ASSERT_TRUE(started.ok()) << started.message();
     port_ = server_->Port();
   }
   void TearDown() override { server_->Stop(); }
@@ -307,7 +307,7 @@ TEST_F(SampleServerTest, StopEndsAPausedDownload) {
   SampleServerOptions options;
   options.latencyMs = 60000;
   SampleServer slow(options);
-  ASSERT_TRUE(slow.Start(nullptr));
+  ASSERT_TRUE(slow.Start().ok());
   FetchedPage page;
   std::thread client([&] { page = Get(slow.Port(), "/slow1/search?q=river"); });
   for (int i = 0; i < 250 && slow.Stats()["inFlight"] == 0; ++i) {
@@ -327,7 +327,7 @@ TEST_F(SampleServerTest, AClientThatLeavesEndsThePause) {
   SampleServerOptions options;
   options.latencyMs = 60000;
   SampleServer slow(options);
-  ASSERT_TRUE(slow.Start(nullptr));
+  ASSERT_TRUE(slow.Start().ok());
   std::thread client([&] {
     // Read the first part of the answer, then hang up.
     int fd = socket(AF_INET, SOCK_STREAM, 0);

@@ -15,7 +15,7 @@ namespace {
 
 class SampleProfileRequestsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(server_.Start(nullptr)); }
+  void SetUp() override { ASSERT_TRUE(server_.Start().ok()); }
 
   // Sends the built request; the result links of the answer, or none
   // when it was not answered 200.

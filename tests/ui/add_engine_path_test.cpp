@@ -34,8 +34,8 @@ class AddEnginePathTest : public testing::ProgramFixture {
     sample::SampleServerOptions options;
     options.maxResultPages = 2;
     server_ = std::make_unique<sample::SampleServer>(options);
-    std::string error;
-    ASSERT_TRUE(server_->Start(&error)) << error;
+    const Status started = server_->Start();
+    ASSERT_TRUE(started.ok()) << started.message();
   }
   void TearDown() override { server_->Stop(); }
 

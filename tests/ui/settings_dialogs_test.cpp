@@ -130,7 +130,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsReportWhatTheFileCannotHold) {
   dialog.accept();
   EXPECT_NE(dialog.result(), QDialog::Accepted);
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0], CheckCredentials({"dom:alice", "b"}));
+  EXPECT_EQ(prompts.messages[0], CheckCredentials({"dom:alice", "b"}).message());
 
   Child<QLineEdit>(&dialog, "user")->setText("alice");
   Child<QLineEdit>(&dialog, "host")->setText(QString(1024, 'h'));

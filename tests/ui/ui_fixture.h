@@ -76,8 +76,8 @@ class UiTest : public ::testing::Test {
 
   void SetUp() override {
     TestApplication();
-    std::string error;
-    ASSERT_TRUE(server_.Start(&error)) << error;
+    const Status serving = server_.Start();
+    ASSERT_TRUE(serving.ok()) << serving.message();
     trovelane::testing::PrepareExampleHome(home_.path());
     StartUpOptions options;
     options.home = home_.path().string();

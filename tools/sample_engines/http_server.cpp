@@ -107,13 +107,13 @@ HttpServer::HttpServer(Handler handler, int maxConnections)
 
 HttpServer::~HttpServer() { Stop(); }
 
-bool HttpServer::Start(uint16_t port, std::string* error) {
+Status HttpServer::Start(uint16_t port) {
   auto fail = [&](const char* what) {
-    if (error) *error = std::string(what) + ": " + std::strerror(errno);
+    Status failed = Status::IoError(std::string(what) + ": " + std::strerror(errno));
     if (listenFd_ >= 0) close(listenFd_);
     if (wakeFd_ >= 0) close(wakeFd_);
     listenFd_ = wakeFd_ = -1;
-    return false;
+    return failed;
   };
   listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listenFd_ < 0) return fail("socket");
@@ -135,7 +135,7 @@ bool HttpServer::Start(uint16_t port, std::string* error) {
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd_ < 0) return fail("eventfd");
   acceptThread_ = std::thread([this] { AcceptLoop(); });
-  return true;
+  return Status::Ok();
 }
 
 void HttpServer::Stop() {

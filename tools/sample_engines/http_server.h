@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace trovelane::sample {
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
@@ -62,7 +64,8 @@ class HttpServer {
   HttpServer& operator=(const HttpServer&) = delete;
 
   // Binds 127.0.0.1:`port` (0: a free port) and starts serving.
-  bool Start(uint16_t port, std::string* error);
+  // IoError naming the call that failed and the system's reason.
+  Status Start(uint16_t port);
   uint16_t Port() const { return port_; }
   // Stops accepting, ends every connection and waits for their threads.
   void Stop();

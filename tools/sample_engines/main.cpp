@@ -54,14 +54,15 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   trovelane::sample::SampleServer server(options);
-  std::string error;
-  if (!server.Start(&error)) {
-    std::cerr << "trovelane-sample-engines: " << error << "\n";
+  if (trovelane::Status started = server.Start(); !started.ok()) {
+    std::cerr << "trovelane-sample-engines: " << started.message() << "\n";
     return 1;
   }
-  if (!pluginSites.empty() && !server.WritePluginSiteFiles(pluginSites, &error)) {
-    std::cerr << "trovelane-sample-engines: " << error << "\n";
-    return 1;
+  if (!pluginSites.empty()) {
+    if (trovelane::Status written = server.WritePluginSiteFiles(pluginSites); !written.ok()) {
+      std::cerr << "trovelane-sample-engines: " << written.message() << "\n";
+      return 1;
+    }
   }
   if (!profileFile.empty()) {
     trovelane::EngineCatalogue profile = server.Catalogue();

@@ -82,7 +82,7 @@ SampleServer::SampleServer(SampleServerOptions options)
 
 SampleServer::~SampleServer() { Stop(); }
 
-bool SampleServer::Start(std::string* error) { return http_.Start(options_.port, error); }
+Status SampleServer::Start() { return http_.Start(options_.port); }
 
 void SampleServer::Stop() { http_.Stop(); }
 
@@ -111,23 +111,16 @@ EngineCatalogue SampleServer::PluginCatalogue() const {
   return catalogue;
 }
 
-bool SampleServer::WritePluginSiteFiles(const std::string& pluginsFolder,
-                                        std::string* error) const {
+Status SampleServer::WritePluginSiteFiles(const std::string& pluginsFolder) const {
   std::error_code ec;
   std::filesystem::create_directories(pluginsFolder, ec);
-  if (ec) {
-    if (error) *error = pluginsFolder + ": " + ec.message();
-    return false;
-  }
+  if (ec) return Status::IoError(pluginsFolder + ": " + ec.message());
   for (const PluginSite& site : PluginSites()) {
     const std::string file = pluginsFolder + "/" + site.plugin + ".site";
     Status saved = WriteFileAtomically(file, PluginSiteRoot(BaseUrl(), site.plugin) + "\n");
-    if (!saved.ok()) {
-      if (error) *error = file + ": " + saved.message();
-      return false;
-    }
+    if (!saved.ok()) return Status::IoError(file + ": " + saved.message());
   }
-  return true;
+  return Status::Ok();
 }
 
 std::string SampleServer::ProfileText() const {

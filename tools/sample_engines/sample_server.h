@@ -45,7 +45,7 @@ class SampleServer {
   explicit SampleServer(SampleServerOptions options);
   ~SampleServer();
 
-  bool Start(std::string* error);
+  Status Start();
   void Stop();
   uint16_t Port() const { return http_.Port(); }
   std::string BaseUrl() const;  // "http://127.0.0.1:port"
@@ -59,7 +59,7 @@ class SampleServer {
   EngineCatalogue PluginCatalogue() const;
   // Writes "<plug-in>.site" for every plug-in site into `pluginsFolder`
   // (an install folder's "plugins"), creating the folder.
-  bool WritePluginSiteFiles(const std::string& pluginsFolder, std::string* error) const;
+  Status WritePluginSiteFiles(const std::string& pluginsFolder) const;
   std::string ProfileText() const;
   nlohmann::json Stats() const;
   nlohmann::json CorpusJson() const;

@@ -189,8 +189,8 @@ void InternetSettingsDialog::accept() {
   proxy.browserPath = browser_->text().toStdString();
   if (proxy.requiresAuth && proxy.enabled) {
     Credentials credentials{user_->text().toStdString(), password_->text().toStdString()};
-    if (std::string problem = CheckCredentials(credentials); !problem.empty()) {
-      ShowMessage(this, Q(problem));
+    if (Status check = CheckCredentials(credentials); !check.ok()) {
+      ShowMessage(this, Q(check.message()));
       return;
     }
     proxy.credentials = EncodeCredentials(credentials);
