@@ -111,6 +111,17 @@ TEST(FetchCommand, ExitStatusSaysWhatFailed) {
             std::string::npos);
 }
 
+TEST(FetchCommand, ARedirectToNoUrlIsAFailureThatQuotesItWithoutControls) {
+  LoopbackServer server(
+      Answer(HttpResponse("HTTP/1.0 302 Found", "Location: http://:0/\x1b[2J\r\n", "")));
+  CliRun run = RunCli("fetch " + server.Url("/"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("the redirect target is not a URL: http://:0/"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
+  EXPECT_EQ(run.out, "");
+}
+
 TEST(FetchCommand, AnAnswerWithoutAStatusLineIsAFailureThatSaysWhy) {
   LoopbackServer closes(Answer(""));
   LoopbackServer garbage(Answer("SSH-2.0-banner\r\n"));

@@ -172,6 +172,32 @@ TEST_F(HostileEngineTest, PagingThatBringsNothingNewEnds) {
   EXPECT_EQ(events_.results.size(), 10u);
 }
 
+TEST_F(HostileEngineTest, ARedirectToNoUrlEndsOnlyThatEngineAndKeepsItsResults) {
+  // The second page redirects to a Location that no URL form accepts.
+  LoopbackServer broken([&](ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    if (Param(request, "start").empty() || Param(request, "start") == "0") {
+      c.Send(kHtmlHead + ResultPage("broken", 0, 10, "10"));
+    } else {
+      c.Send("HTTP/1.0 302 Found\r\nLocation: http://:0/\r\n\r\n");
+    }
+  });
+  LoopbackServer fine([&](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(kHtmlHead + ResultPage("fine", 0, 5, ""));
+  });
+  catalogue_.engines = {Engine("Broken", broken.Url("/search")),
+                        Engine("Fine", fine.Url("/search"))};
+  ASSERT_TRUE(Search());
+  const std::vector<EngineReport>& reports = run_->engineReports();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].ending, EngineEnding::kError);
+  EXPECT_EQ(reports[0].detail, "malformed address");
+  EXPECT_EQ(reports[0].results, 10);
+  EXPECT_EQ(reports[1].ending, EngineEnding::kDone);
+  EXPECT_EQ(events_.results.size(), 15u);
+}
+
 TEST_F(HostileEngineTest, ARequestSentBeforeEndsTheEngine) {
   std::atomic<int> requests{0};
   // "Auto 1": the page always names the same next position, with new links.
