@@ -1,9 +1,14 @@
 #include "app/program_options_file.h"
 
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <system_error>
+
+#include "engines/engine_extensions.h"
+#include "net/url.h"
+#include "platform/ascii.h"
 
 namespace trovelane {
 namespace {
@@ -53,7 +58,106 @@ Json ParseObject(const std::string& text) {
   return json.is_object() ? json : Json();
 }
 
+// The pieces of a list written with commas or blanks between.
+std::vector<std::string_view> ListItems(std::string_view text) {
+  std::vector<std::string_view> items;
+  for (size_t at = 0; at < text.size();) {
+    while (at < text.size() && (text[at] == ',' || IsAsciiBlank(text[at]))) ++at;
+    const size_t from = at;
+    while (at < text.size() && text[at] != ',' && !IsAsciiBlank(text[at])) ++at;
+    if (at > from) items.push_back(text.substr(from, at - from));
+  }
+  return items;
+}
+
+constexpr size_t kMaxContactBytes = 255;
+
+Status CheckContact(const std::string& contact) {
+  if (contact.size() > kMaxContactBytes) {
+    return Status::InvalidArgument("contact is longer than " + std::to_string(kMaxContactBytes) +
+                                   " bytes");
+  }
+  for (char c : contact) {
+    // It goes out inside a User-Agent line.
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      return Status::InvalidArgument("contact holds a control character");
+    }
+  }
+  return Status::Ok();
+}
+
 }  // namespace
+
+Status CheckInstanceAddress(const std::string& address) {
+  if (address.empty()) return Status::Ok();
+  Url url;
+  if (!StartsWithNoCase(address, "http://") && !StartsWithNoCase(address, "https://")) {
+    return Status::InvalidArgument("searxng must begin with http:// or https://");
+  }
+  if (address.find_first_of("?# ") != std::string::npos || !ParseUrl(address, &url).ok() ||
+      url.host.empty()) {
+    return Status::InvalidArgument("searxng is not a web address: " + address);
+  }
+  return Status::Ok();
+}
+
+Status CheckDomain(std::string_view domain) {
+  if (domain.empty()) return Status::InvalidArgument("a domain is empty");
+  if (domain.size() > 253) return Status::InvalidArgument("a domain is longer than 253 bytes");
+  for (char c : domain) {
+    if (!IsAsciiLetterOrDigit(c) && c != '-' && c != '.') {
+      return Status::InvalidArgument("\"" + std::string(domain) + "\" is not a domain");
+    }
+  }
+  return Status::Ok();
+}
+
+Status ParseDomainList(std::string_view text, std::vector<std::string>* domains) {
+  std::vector<std::string> parsed;
+  for (std::string_view item : ListItems(text)) {
+    if (Status domain = CheckDomain(item); !domain.ok()) return domain;
+    parsed.emplace_back(item);
+  }
+  *domains = std::move(parsed);
+  return Status::Ok();
+}
+
+std::string FormatDomainList(const std::vector<std::string>& domains) {
+  std::string text;
+  for (const std::string& domain : domains) text += (text.empty() ? "" : ", ") + domain;
+  return text;
+}
+
+Status ParseDomainFactors(std::string_view text, std::vector<DomainFactor>* factors) {
+  std::vector<DomainFactor> parsed;
+  for (std::string_view item : ListItems(text)) {
+    const size_t equals = item.find('=');
+    if (equals == std::string_view::npos) {
+      return Status::InvalidArgument("\"" + std::string(item) + "\" is not DOMAIN=FACTOR");
+    }
+    const std::string_view domain = item.substr(0, equals);
+    if (Status checked = CheckDomain(domain); !checked.ok()) return checked;
+    const std::optional<double> factor = ParseWeight(item.substr(equals + 1));
+    if (!factor) {
+      return Status::InvalidArgument("the factor of " + std::string(domain) +
+                                     " must be a number above 0 and at most 1000");
+    }
+    parsed.push_back({std::string(domain), *factor});
+  }
+  *factors = std::move(parsed);
+  return Status::Ok();
+}
+
+std::string FormatDomainFactors(const std::vector<DomainFactor>& factors) {
+  std::string text;
+  for (const DomainFactor& f : factors) {
+    char number[32];
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, f.factor);
+    text += (text.empty() ? "" : ", ") + f.domain + "=" +
+            (ec == std::errc() ? std::string(number, end) : std::string("1"));
+  }
+  return text;
+}
 
 Status CheckUserAgent(const std::string& userAgent) {
   if (userAgent.empty()) return Status::InvalidArgument("userAgent is empty");
@@ -79,6 +183,22 @@ Status CheckProgramOptions(const ProgramOptions& options) {
     }
   }
   if (Status agent = CheckUserAgent(options.userAgent); !agent.ok()) return agent;
+  if (Status contact = CheckContact(options.contact); !contact.ok()) return contact;
+  if (Status address = CheckInstanceAddress(options.searxng); !address.ok()) return address;
+  for (const std::string& domain : options.hiddenDomains) {
+    if (Status checked = CheckDomain(domain); !checked.ok()) {
+      return Status::InvalidArgument("hiddenDomains: " + checked.message());
+    }
+  }
+  for (const DomainFactor& f : options.domainFactors) {
+    if (Status checked = CheckDomain(f.domain); !checked.ok()) {
+      return Status::InvalidArgument("domainFactors: " + checked.message());
+    }
+    if (!(f.factor > 0 && f.factor <= kMaxWeight)) {
+      return Status::InvalidArgument("domainFactors: the factor of " + f.domain +
+                                     " must be a number above 0 and at most 1000");
+    }
+  }
   for (const ResolveEntry& entry : options.resolve) {
     ResolveEntry parsed;
     if (Status read = ParseResolveEntry(FormatResolveEntry(entry), &parsed); !read.ok()) {
@@ -144,6 +264,59 @@ ProgramOptionsLoad LoadProgramOptions(const std::string& path, ProgramOptions& o
       }
     }
   }
+  if (auto it = json.find("contact"); it != json.end()) {
+    Status contact = it->is_string() ? CheckContact(it->get<std::string>())
+                                     : Status::InvalidArgument("contact must be a text");
+    if (contact.ok()) {
+      options.contact = it->get<std::string>();
+    } else {
+      complain(contact.message() + "; the program's own address is used");
+    }
+  }
+  if (auto it = json.find("searxng"); it != json.end()) {
+    Status address = it->is_string() ? CheckInstanceAddress(it->get<std::string>())
+                                     : Status::InvalidArgument("searxng must be a text");
+    if (address.ok()) {
+      options.searxng = it->get<std::string>();
+    } else {
+      complain(address.message() + "; no SearXNG instance is set");
+    }
+  }
+  if (auto it = json.find("hiddenDomains"); it != json.end()) {
+    if (!it->is_array()) {
+      complain("hiddenDomains must be a list of domains; it is left out");
+    } else {
+      for (const Json& item : *it) {
+        const Status checked = item.is_string() ? CheckDomain(item.get<std::string>())
+                                                : Status::InvalidArgument("an entry is not a text");
+        if (checked.ok()) {
+          options.hiddenDomains.push_back(item.get<std::string>());
+        } else {
+          complain("hiddenDomains: " + checked.message() + "; that entry is left out");
+        }
+      }
+    }
+  }
+  if (auto it = json.find("domainFactors"); it != json.end()) {
+    if (!it->is_object()) {
+      complain("domainFactors must map domains to numbers; it is left out");
+    } else {
+      for (const auto& [domain, factor] : it->items()) {
+        const Status checked = CheckDomain(domain);
+        const bool number =
+            factor.is_number() && factor.get<double>() > 0 && factor.get<double>() <= kMaxWeight;
+        if (checked.ok() && number) {
+          options.domainFactors.push_back({domain, factor.get<double>()});
+        } else {
+          complain("domainFactors: " +
+                   (checked.ok()
+                        ? "the factor of " + domain + " must be a number above 0 and at most 1000"
+                        : checked.message()) +
+                   "; that entry is left out");
+        }
+      }
+    }
+  }
   if (!problems.empty()) load.read = Status::Corruption(problems);
   return load;
 }
@@ -167,6 +340,30 @@ Status SaveProgramOptions(const std::string& path, const ProgramOptions& options
     Json list = Json::array();
     for (const ResolveEntry& entry : options.resolve) list.push_back(FormatResolveEntry(entry));
     json["resolve"] = list;
+  }
+  // The contact and the domain rules are written only when set, so that a
+  // file without them stays as it was.
+  if (options.contact == kDefaultContact) {
+    json.erase("contact");
+  } else {
+    json["contact"] = options.contact;
+  }
+  if (options.searxng.empty()) {
+    json.erase("searxng");
+  } else {
+    json["searxng"] = options.searxng;
+  }
+  if (options.hiddenDomains.empty()) {
+    json.erase("hiddenDomains");
+  } else {
+    json["hiddenDomains"] = options.hiddenDomains;
+  }
+  if (options.domainFactors.empty()) {
+    json.erase("domainFactors");
+  } else {
+    Json factors = Json::object();
+    for (const DomainFactor& f : options.domainFactors) factors[f.domain] = f.factor;
+    json["domainFactors"] = factors;
   }
   return WriteFileAtomically(path, json.dump(2) + "\n");
 }

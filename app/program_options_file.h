@@ -3,11 +3,19 @@
 //
 //   { "connectTimeoutSeconds": 5, "readTimeoutSeconds": 10, "maxPagesPerEngine": 50,
 //     "userAgent": "Mozilla/5.0 ...",
-//     "resolve": [ "www.example.com:443:127.0.0.1" ] }
+//     "resolve": [ "www.example.com:443:127.0.0.1" ],
+//     "contact": "mailto:me@example.org",
+//     "searxng": "https://search.team.example",
+//     "hiddenDomains": [ "pinterest.com" ],
+//     "domainFactors": { "wikipedia.org": 2, "example.com": 0.5 } }
 //
 // "userAgent" is the User-Agent of every request whose engine names none;
 // "resolve" sends connections to a host and port to another address, as
-// curl's --resolve does (for tests: fixture servers under real host names).
+// curl's --resolve does (for tests: fixture servers under real host names);
+// "contact" is the address an engine's User-Agent names where it asks for
+// one; "searxng" is the team's SearXNG instance, which the SearXNG engine
+// of the web profile searches; "hiddenDomains" are never listed; "domainFactors" raise (above 1) or
+// lower (below 1) a domain's results in the rank order.
 //
 // A missing file or key means the default. Keys this version does not know
 // are kept when the file is saved again, so a newer program's options survive
@@ -15,9 +23,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "search/settings.h"
 #include "platform/atomic_file.h"
+#include "search/settings.h"
 
 namespace trovelane {
 
@@ -35,6 +45,26 @@ Status CheckUserAgent(const std::string& userAgent);
 // OK when `options` can be stored; else kInvalidArgument saying why (a value
 // out of its range).
 Status CheckProgramOptions(const ProgramOptions& options);
+
+// The address of a SearXNG instance as the "searxng" option takes it: empty
+// (none), or an http or https address without query or fragment.
+Status CheckInstanceAddress(const std::string& address);
+
+// A domain as the domain rules take it: letters, digits, "-" and "." only,
+// not empty, at most 253 bytes. OK, or kInvalidArgument saying why.
+Status CheckDomain(std::string_view domain);
+
+// "a.com, b.org" (commas or blanks between) as a list of domains, each
+// checked; an empty text is an empty list. kInvalidArgument naming the first
+// one that is not a domain, and `domains` is left as it was.
+Status ParseDomainList(std::string_view text, std::vector<std::string>* domains);
+std::string FormatDomainList(const std::vector<std::string>& domains);
+
+// "wikipedia.org=2, example.com=0.5" as a list of rank factors, each domain
+// checked and each factor a number above 0 and at most 1000. kInvalidArgument
+// naming the first entry that cannot be taken; `factors` is left as it was.
+Status ParseDomainFactors(std::string_view text, std::vector<DomainFactor>* factors);
+std::string FormatDomainFactors(const std::vector<DomainFactor>& factors);
 
 struct ProgramOptionsLoad {
   bool fileRead = false;  // the file existed and was read

@@ -5,7 +5,8 @@
 // walking its A elements (href and text), measured in the same run. The
 // ScanWeb cases scan for an engine that picks its results by anchor class
 // and result-list markers behind redirect links, over a page of that shape
-// and over the hostile shapes, which must stay one pass too.
+// and over the hostile shapes, which must stay one pass too; the ScanMarkers
+// cases do the same with the places named by element and class.
 // Prints MB/s per case and the throughput ratio of each case to gumbo.
 #include <benchmark/benchmark.h>
 #include <gumbo.h>
@@ -304,6 +305,47 @@ void BM_ScanWeb_MarkerNearMatches(benchmark::State& state) {
   ScanPage(state, page, web);
 }
 
+// The same engine with its places named by element and class, as a real
+// page's markup needs: the result list, the heading before each result, and
+// the advertisement blocks skipped.
+trovelane::EngineExtensions ElementScan() {
+  trovelane::EngineExtensions web = WebScan();
+  web.resultListStart = "div#links.results";
+  web.resultListEnd.clear();
+  web.resultAnchorAfter = "h2.result__title";
+  web.skippedBlocks = {"div.result--ad", "div.result-cluster"};
+  return web;
+}
+void BM_ScanMarkers_ResultPage(benchmark::State& state) {
+  ScanPage(state, WebResultPage(), ElementScan());
+}
+// Opening tags of the marked elements whose quoted class never ends.
+void BM_ScanMarkers_UnendedTags(benchmark::State& state) {
+  static const std::string page = Repeated("<div class='results <a href=//a.example/>x</a>");
+  ScanPage(state, page, ElementScan());
+}
+// Skipped blocks opened inside each other and never closed, and closed
+// ones one after another.
+void BM_ScanMarkers_NestedBlocks(benchmark::State& state) {
+  static const std::string page =
+      "<div id=links class=results>" + Repeated("<div class=result--ad><a href=//a.example/>x</a>");
+  ScanPage(state, page, ElementScan());
+}
+void BM_ScanMarkers_ClosedBlocks(benchmark::State& state) {
+  static const std::string page =
+      "<div id=links class=results>" +
+      Repeated("<div class='result-cluster x'><div><a href=//a.example/>x</a></div></div>");
+  ScanPage(state, page, ElementScan());
+}
+// Every anchor behind a heading of the wrong class, each tag long.
+void BM_ScanMarkers_Headings(benchmark::State& state) {
+  std::string tag = "<h2";
+  for (int i = 0; i < 200; ++i) tag += " data-x" + std::to_string(i) + "='class=result__title'";
+  static const std::string page = "<div id=links class=results>" +
+                                  Repeated(tag + "><a class=result__a href=//a.example/>x</a>");
+  ScanPage(state, page, ElementScan());
+}
+
 // The form harvest of the Auto techniques.
 void Harvest(benchmark::State& state, const std::string& page) {
   trovelane::EngineDefinition engine;
@@ -341,6 +383,11 @@ BENCHMARK(BM_ScanWeb_UnclosedTags)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanWeb_AhrefEq)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanWeb_LongTags)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanWeb_MarkerNearMatches)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanMarkers_ResultPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanMarkers_UnendedTags)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanMarkers_NestedBlocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanMarkers_ClosedBlocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanMarkers_Headings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Harvest_Ordinary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Harvest_InputX)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Harvest_InputBlanks)->Unit(benchmark::kMillisecond);

@@ -13,14 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "app/program_options_file.h"
+#include "app/suspension_file.h"
 #include "cli/commands.h"
 #include "cli/interrupt_guard.h"
 #include "cli/program.h"
 #include "cli/text_output.h"
 #include "engines/profile.h"
-#include "app/suspension_file.h"
+#include "platform/ascii.h"
 #include "results/html_export.h"
 #include "results/results_document.h"
+#include "search/rank_order.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
 
@@ -63,6 +66,8 @@ struct SearchCommandOptions {
   std::vector<std::string> resolve;
   std::string order = "arrival";
   bool ignoreSuspension = false;
+  std::vector<std::string> hideDomains;
+  std::vector<std::string> domainFactors;
 };
 
 int Pick(const std::string& value, std::initializer_list<const char*> names) {
@@ -117,11 +122,14 @@ class CliSearchEvents : public SearchEvents {
 
   // Owner thread, after the search: the listing that waited for the end,
   // in arrival or rank order.
-  void WriteListing(const SearchRun& run) {
+  void WriteListing(const SearchRun& run, const ProgramOptions& program) {
     const auto& finders = run.resultFinders();
     std::vector<size_t> order;
+    const RankRules rules = RankRulesFor(catalogue_.engines, program);
+    std::vector<std::string> urls;
+    for (const ResultHandoff& r : results_) urls.push_back(r.url);
     if (options_.order == "rank" && finders.size() == results_.size()) {
-      order = RankOrder(finders);
+      order = RankOrder(finders, rules, urls);
     } else {
       for (size_t i = 0; i < results_.size(); ++i) order.push_back(i);
     }
@@ -143,7 +151,9 @@ class CliSearchEvents : public SearchEvents {
                                        {"validated", r.validated},
                                        {"relevance", r.relevance},
                                        {"engines", std::move(engines)}};
-        if (options_.order == "rank" && i < finders.size()) line["score"] = RankScore(finders[i]);
+        if (options_.order == "rank" && i < finders.size()) {
+          line["score"] = RankScore(finders[i], rules, r.url);
+        }
         out_ << Dump(line) << "\n";
       }
       for (const EngineReport& report : run.engineReports()) {
@@ -274,6 +284,27 @@ void ApplyOverrides(const SearchCommandOptions& o, NetworkSettings& settings) {
   if (o.minRelevance >= 0) s.minRelevancy = o.minRelevance;
   if (!o.op.empty()) s.defaultOperator = Pick(o.op, {"and", "or"});
   if (!o.dedupe.empty()) s.duplicateMode = Pick(o.dedupe, {"url", "title", "none"});
+  // The domain rules of the options come on top of the saved ones; a
+  // factor given here wins over a saved one for the same domain.
+  ProgramOptions& program = settings.program;
+  for (const std::string& text : o.hideDomains) {
+    std::vector<std::string> domains;
+    if (Status parsed = ParseDomainList(text, &domains); !parsed.ok()) {
+      UsageError("--hide-domain: " + parsed.message() + ".");
+    }
+    program.hiddenDomains.insert(program.hiddenDomains.end(), domains.begin(), domains.end());
+  }
+  for (const std::string& text : o.domainFactors) {
+    std::vector<DomainFactor> factors;
+    if (Status parsed = ParseDomainFactors(text, &factors); !parsed.ok()) {
+      UsageError("--domain-factor: " + parsed.message() + ".");
+    }
+    for (const DomainFactor& f : factors) {
+      std::erase_if(program.domainFactors,
+                    [&](const DomainFactor& old) { return EqualsNoCase(old.domain, f.domain); });
+      program.domainFactors.push_back(f);
+    }
+  }
 }
 
 void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catalogue) {
@@ -375,7 +406,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
 
   const ResultsStore& store = events.document().results();
   events.ClearStatusLine();
-  events.WriteListing(run);
+  events.WriteListing(run, state.settings.program);
   // The table ends with the count, as the status bar shows it; the other
   // formats leave it to standard error.
   if (o.format == "table") {
@@ -445,10 +476,22 @@ void AddSearchCommands(CLI::App& app, GlobalOptions& global) {
   search->add_flag("--progress", o->progress,
                    "Engine status lines on standard error (the default on a terminal)");
   AddResolveOption(search, o->resolve);
-  search->add_option("--order", o->order,
-                     "Order of the listing: arrival, or rank (found by more engines, and "
-                     "earlier, first); a results document keeps arrival order")
+  search
+      ->add_option("--order", o->order,
+                   "Order of the listing: arrival, or rank (found by more engines, earlier "
+                   "and by heavier engines first; see --domain-factor); a results document "
+                   "keeps arrival order")
       ->capture_default_str();
+  search
+      ->add_option("--hide-domain", o->hideDomains,
+                   "Never list results on DOMAIN or below it (repeatable; on top of the "
+                   "rank.hide setting)")
+      ->allow_extra_args(false);
+  search
+      ->add_option("--domain-factor", o->domainFactors,
+                   "DOMAIN=FACTOR: multiply the rank score of results on DOMAIN (repeatable; "
+                   "over the rank.domains setting)")
+      ->allow_extra_args(false);
   search->add_flag("--ignore-suspension", o->ignoreSuspension,
                    "Search engines suspended after a block too");
   search->callback([&global, o] {

@@ -8,12 +8,14 @@
 #include <iostream>
 #include <memory>
 
+#include "app/program_options_file.h"
+#include "app/settings_file.h"
 #include "cli/program.h"
+#include "engines/profile.h"
 #include "net/base64.h"
 #include "net/credentials.h"
 #include "platform/ascii.h"
-#include "app/program_options_file.h"
-#include "app/settings_file.h"
+#include "search/request_builder.h"
 
 namespace trovelane::cli {
 namespace {
@@ -214,6 +216,35 @@ std::vector<Setting> Settings() {
                  n.program.userAgent = v;
                },
                false, "", true});
+  s.push_back({"contact", [](auto& n) { return n.program.contact; },
+               [](auto& n, auto& v) {
+                 ProgramOptions check = n.program;
+                 check.contact = v;
+                 if (Status ok = CheckProgramOptions(check); !ok.ok()) throw BadValue{ok.message()};
+                 n.program.contact = v;
+               },
+               false, "  (named by engines whose User-Agent asks for it)", true});
+  s.push_back({"searxng", [](auto& n) { return n.program.searxng; },
+               [](auto& n, auto& v) {
+                 if (Status ok = CheckInstanceAddress(v); !ok.ok()) throw BadValue{ok.message()};
+                 n.program.searxng = v;
+               },
+               false, "  (the SearXNG instance the SearXNG engine searches)", true});
+  s.push_back({"rank.hide", [](auto& n) { return FormatDomainList(n.program.hiddenDomains); },
+               [](auto& n, auto& v) {
+                 if (Status parsed = ParseDomainList(v, &n.program.hiddenDomains); !parsed.ok()) {
+                   throw BadValue{parsed.message()};
+                 }
+               },
+               false, "  (domains never listed)", true});
+  s.push_back({"rank.domains", [](auto& n) { return FormatDomainFactors(n.program.domainFactors); },
+               [](auto& n, auto& v) {
+                 if (Status parsed = ParseDomainFactors(v, &n.program.domainFactors);
+                     !parsed.ok()) {
+                   throw BadValue{parsed.message()};
+                 }
+               },
+               false, "  (DOMAIN=FACTOR: rank factors)", true});
   s.push_back({"read-chunk", [](auto& n) { return std::to_string(n.readChunkSize); }, nullptr,
                false, "  (from the speed, at start-up)"});
   return s;
@@ -248,6 +279,24 @@ void RunSet(const GlobalOptions& global, const std::string& key, const std::stri
           : SaveNetworkSettings(state.SettingsFile(), state.settings);
   if (!saved.ok()) Fail(saved.message());
   std::cout << key << " = " << it->show(state.settings) << "\n";
+  // An engine that waits for the instance's address is searched from the
+  // moment it is given.
+  if (key == "searxng" && !value.empty()) {
+    bool changed = false;
+    for (EngineDefinition& e : state.catalogue.engines) {
+      if (e.searchUrl.find(kSearxngPlaceholder) != std::string::npos && !e.selected) {
+        e.selected = 1;
+        changed = true;
+        std::cout << "Selected " << e.name << " in the current profile.\n";
+      }
+    }
+    if (changed) {
+      if (Status profile = SaveProfile(state.CurrentProfileFile(), state.catalogue);
+          !profile.ok()) {
+        Fail(profile.message());
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 // engine without extensions behaves, loads and saves exactly as it always did.
 #pragma once
 
+#include <charconv>
+#include <cmath>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,14 +22,23 @@ struct EngineExtensions {
   bool acceptCompression = false;  // gzip and deflate
   int connectTimeoutSeconds = 0;   // 0: the program's; otherwise the shorter of the two
   int readTimeoutSeconds = 0;
+  // The first page is asked for without the result position parameter (an
+  // engine that takes "s=1" on its first page for a robot's request).
+  bool positionFromSecondPage = false;
 
-  // Result page: which anchors are results.
+  // Result page: which anchors are results. The list markers, the heading
+  // and the skipped blocks are markers (engines/page_marker.h): literal text
+  // of the page, or an element by name and class words, "ul.mw-search-results".
   std::string resultClass;      // an anchor is a result only when its class holds this word
-  std::string resultListStart;  // results lie between these two texts of the page
+  std::string resultListStart;  // results lie between these two markers of the page
   std::string resultListEnd;
-  // An anchor is a result only when this text stands right before it, blanks
-  // between (the heading that opens each result of an encyclopedia's list).
+  // An anchor is a result only when this marker stands right before it,
+  // blanks between (the heading that opens each result of an encyclopedia's
+  // list).
   std::string resultAnchorAfter;
+  // Anchors inside these elements are never results (advertisements,
+  // sitelinks, carousels).
+  std::vector<std::string> skippedBlocks;
   std::string redirectParameter;  // the real URL is this query parameter of a redirect link
   bool anyFileType = false;       // accept ordinary web addresses, not only listed file types
   // Results are the engine's own pages, linked without a host (an
@@ -33,11 +46,34 @@ struct EngineExtensions {
   // type" engine otherwise takes them for its own help and settings pages.
   bool ownPages = false;
 
-  // Blocks: a page holding any of these texts is a CAPTCHA page.
+  // Blocks: a page holding any of these markers is a CAPTCHA page, and so is
+  // an answer with any of these header lines ("name" or "name: value"; the
+  // name in any case, the value holding the text named, in any case).
   std::vector<std::string> blockMarkers;
+  std::vector<std::string> blockHeaders;
+
+  // Rank: the engine's weight in the merged rank order, a factor on the
+  // score of every result it finds (0 < weight; 1 is neutral).
+  double weight = 1;
 
   bool operator==(const EngineExtensions&) const = default;
   bool empty() const { return *this == EngineExtensions{}; }
 };
+
+// The largest weight or rank factor taken.
+inline constexpr double kMaxWeight = 1000;
+
+// A weight or rank factor as written ("2", "0.5", blanks around it allowed):
+// a finite number above 0 and at most kMaxWeight, in the C notation whatever
+// the locale. None for anything else.
+inline std::optional<double> ParseWeight(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (!std::isfinite(value) || value <= 0 || value > kMaxWeight) return std::nullopt;
+  return value;
+}
 
 }  // namespace trovelane

@@ -1,8 +1,10 @@
 #include "engines/engine_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 #include "engines/positional_text.h"
@@ -52,6 +54,13 @@ void ForEachLine(const EngineDefinition& e,
   line("COO", std::to_string(e.requiresCookies));
 }
 
+// A weight as the shortest text that reads back as the same number.
+std::string FormatWeight(double weight) {
+  char text[32];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, weight);
+  return ec == std::errc() ? std::string(text, end) : "1";
+}
+
 // Visits the extension lines of one engine (docs/engine_file.md): only the
 // fields away from their defaults, in a fixed order, lists entry by entry.
 void ForEachExtensionLine(const EngineExtensions& web,
@@ -72,14 +81,18 @@ void ForEachExtensionLine(const EngineExtensions& web,
   flag("CMP", web.acceptCompression);
   number("CTO", web.connectTimeoutSeconds);
   number("RTO", web.readTimeoutSeconds);
+  flag("PSP", web.positionFromSecondPage);
   text("RCL", web.resultClass);
   text("RLS", web.resultListStart);
   text("RLE", web.resultListEnd);
   text("RAF", web.resultAnchorAfter);
+  for (const std::string& block : web.skippedBlocks) line("SKP", block);
   text("RDP", web.redirectParameter);
   flag("AFT", web.anyFileType);
   flag("OWN", web.ownPages);
   for (const std::string& marker : web.blockMarkers) line("BLK", marker);
+  for (const std::string& header : web.blockHeaders) line("BLH", header);
+  if (web.weight != 1) line("WGT", FormatWeight(web.weight));
 }
 
 // Why a header name cannot be stored and sent: empty, or holding a blank, a
@@ -118,6 +131,8 @@ void ApplyExtensionLine(std::string_view key, std::string_view value, EngineExte
     web.connectTimeoutSeconds = ParseIntPrefix(value);
   } else if (key == "RTO") {
     web.readTimeoutSeconds = ParseIntPrefix(value);
+  } else if (key == "PSP") {
+    web.positionFromSecondPage = ParseIntPrefix(value) != 0;
   } else if (key == "RCL") {
     web.resultClass = value;
   } else if (key == "RLS") {
@@ -134,6 +149,13 @@ void ApplyExtensionLine(std::string_view key, std::string_view value, EngineExte
     web.ownPages = ParseIntPrefix(value) != 0;
   } else if (key == "BLK") {
     web.blockMarkers.emplace_back(value);
+  } else if (key == "SKP") {
+    web.skippedBlocks.emplace_back(value);
+  } else if (key == "BLH") {
+    web.blockHeaders.emplace_back(value);
+  } else if (key == "WGT") {
+    // A weight that is no positive number leaves the engine neutral.
+    if (const std::optional<double> weight = ParseWeight(value)) web.weight = *weight;
   }
 }
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "engines/anchor_parser.h"
-
 #include "engines/html_scan.h"
+#include "engines/page_marker.h"
 #include "net/url.h"
 
 namespace trovelane {
@@ -33,27 +33,6 @@ std::string_view Extension(std::string_view path) {
   const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash);
   const std::size_t dot = file.rfind('.');
   return dot == std::string_view::npos ? std::string_view("htm") : file.substr(dot + 1);
-}
-
-// The first occurrence of `pattern` in `text`, any case (ASCII), by
-// Knuth-Morris-Pratt: one pass over the text whatever the two hold. The
-// markers of a result list are long texts of the engine's page; FindNoCase
-// compares each candidate anew, which a page of near-matches of a marker
-// that repeats itself ("=====") would turn into a pass per byte.
-std::size_t FindMarker(std::string_view text, std::string_view pattern) {
-  if (pattern.empty()) return 0;
-  std::vector<std::size_t> border(pattern.size(), 0);
-  for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
-    while (k > 0 && ToLowerAscii(pattern[i]) != ToLowerAscii(pattern[k])) k = border[k - 1];
-    if (ToLowerAscii(pattern[i]) == ToLowerAscii(pattern[k])) ++k;
-    border[i] = k;
-  }
-  for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
-    while (k > 0 && ToLowerAscii(text[i]) != ToLowerAscii(pattern[k])) k = border[k - 1];
-    if (ToLowerAscii(text[i]) == ToLowerAscii(pattern[k])) ++k;
-    if (k == pattern.size()) return i + 1 - pattern.size();
-  }
-  return kNotFound;
 }
 
 }  // namespace
@@ -86,24 +65,21 @@ void MakeAbsoluteLink(std::string_view searchUrl, std::string& link) {
 
 ResultList FindResultList(std::string_view page, const EngineExtensions& web) {
   ResultList list{0, page.size()};
-  if (!web.resultListStart.empty()) {
-    const std::size_t start = FindMarker(page, web.resultListStart);
-    if (start == kNotFound) return {page.size(), page.size()};
-    list.begin = start + web.resultListStart.size();
+  const PageMarker start = ParsePageMarker(web.resultListStart);
+  if (!start.empty()) {
+    const MarkerHit hit = FindPageMarker(page, start);
+    if (!hit.found()) return {page.size(), page.size()};
+    list.begin = hit.end;
   }
-  if (!web.resultListEnd.empty()) {
-    const std::size_t end = FindMarker(page.substr(list.begin), web.resultListEnd);
-    if (end != kNotFound) list.end = list.begin + end;
+  const PageMarker end = ParsePageMarker(web.resultListEnd);
+  if (!end.empty()) {
+    const MarkerHit hit = FindPageMarker(page, end, list.begin);
+    if (hit.found()) list.end = hit.begin;
+  } else if (start.NamesElement()) {
+    // The list is the start element's content.
+    list.end = ElementContentEnd(page, list.begin, start.element);
   }
   return list;
-}
-
-bool FollowsMarker(std::string_view page, std::size_t at, std::string_view marker) {
-  if (marker.empty()) return true;
-  std::size_t end = std::min(at, page.size());
-  while (end > 0 && IsAsciiBlank(page[end - 1])) --end;
-  return end >= marker.size() &&
-         EqualsNoCase(page.substr(end - marker.size(), marker.size()), marker);
 }
 
 std::string PercentDecode(std::string_view text) {

@@ -29,23 +29,20 @@ void MakeAbsoluteLink(std::string_view searchUrl, std::string& link);
 bool LinkNamesHost(std::string_view link);
 
 // The part of a result page where an engine's results lie, [begin, end):
-// after the first resultListStart (any case) up to the first resultListEnd
-// after it, or the end of the page when there is none. An empty start marker
-// begins at the top of the page, an empty end marker runs to its end. A page
-// without the start marker has no result list: begin == end == page size.
-// Linear in the page.
+// after the first resultListStart up to the first resultListEnd after it, or
+// the end of the page when there is none. Both are markers
+// (engines/page_marker.h): literal text found in any case, or an element
+// such as "ul.mw-search-results", whose opening tag the list follows. A start
+// element without an end marker holds the list: it ends where that element
+// is closed. An empty start marker begins at the top of the page, an empty
+// end marker runs to its end. A page without the start marker has no result
+// list: begin == end == page size. Linear in the page.
 struct ResultList {
   std::size_t begin = 0;
   std::size_t end = 0;
   bool Holds(std::size_t at) const { return at >= begin && at < end; }
 };
 ResultList FindResultList(std::string_view page, const EngineExtensions& web);
-
-// Whether `marker` stands right before offset `at` of the page (an anchor's
-// "<"), with only blanks between, compared without regard to case. An empty
-// marker stands everywhere. Each anchor looks back over the blanks before it
-// and the marker's length only, so a page's scan stays linear.
-bool FollowsMarker(std::string_view page, std::size_t at, std::string_view marker);
 
 // The percent-decoding of a URL component: "%XX" (hex, any case) becomes its
 // byte; a "%" without two hex digits, and "+", stay as written.

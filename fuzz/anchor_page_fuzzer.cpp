@@ -1,7 +1,8 @@
 // libFuzzer target: a whole result page read the way a search reads it -
-// the form harvest of the Auto techniques, then every anchor from one "<A"
-// to the next with one page memo - stays inside the page, keeps its bounds,
-// and gives what reading each anchor on its own gives.
+// the form harvest of the Auto techniques, the engine's markers (result
+// list, skipped blocks, the heading before each result), then every anchor
+// from one "<A" to the next with one page memo - stays inside the page, keeps
+// its bounds, and gives what reading each anchor on its own gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include "engines/engine_definition.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
+#include "engines/page_marker.h"
+#include "engines/result_link.h"
 
 namespace {
 
@@ -37,12 +40,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(p.found == 0 || p.currentValue.size() <= trovelane::kMaxFormFieldLength);
   }
 
+  trovelane::EngineExtensions web;
+  web.resultListStart = "ul.r";
+  const trovelane::ResultList list = trovelane::FindResultList(page, web);
+  Check(list.begin <= list.end && list.end <= page.size());
+  web.resultListStart = "<div id=results";
+  web.resultListEnd = "div.end#x";
+  const trovelane::ResultList literal = trovelane::FindResultList(page, web);
+  Check(literal.begin <= literal.end && literal.end <= page.size());
+  trovelane::SkippedBlocks blocks(
+      page, {trovelane::ParsePageMarker("div.ad"), trovelane::ParsePageMarker("<aside")});
+  std::size_t previousEnd = 0;
+  for (const auto& [begin, end] : blocks.ranges()) {
+    Check(begin >= previousEnd && begin < end && end <= page.size());
+    previousEnd = end;
+  }
+  const trovelane::PageMarker heading = trovelane::ParsePageMarker("h2.t");
+
   trovelane::AnchorPageMemo memo;
   std::string url, text, plainUrl, plainText;
   for (std::size_t pos = 0; pos < page.size();) {
     const std::size_t hit = trovelane::FindNoCase(page.substr(pos), "<A");
     if (hit == trovelane::kNotFound) break;
     pos += hit;
+    (void)blocks.Holds(pos);
+    (void)trovelane::MarkerStandsBefore(page, pos, heading);
     const std::size_t used = trovelane::ParseAnchor(page, pos, url, text, memo);
     const std::size_t plain = trovelane::ParseAnchor(page, pos, plainUrl, plainText);
     Check(used == plain && url == plainUrl && text == plainText);

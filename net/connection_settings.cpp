@@ -74,4 +74,11 @@ const ResolveEntry* FindResolveEntry(const std::vector<ResolveEntry>& entries,
   return nullptr;
 }
 
+bool HostInDomain(std::string_view host, std::string_view domain) {
+  while (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
+  if (domain.empty() || host.size() < domain.size()) return false;
+  if (!EqualsNoCase(host.substr(host.size() - domain.size()), domain)) return false;
+  return host.size() == domain.size() || host[host.size() - domain.size() - 1] == '.';
+}
+
 }  // namespace trovelane

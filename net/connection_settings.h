@@ -47,6 +47,20 @@ struct ResolveEntry {
   bool operator==(const ResolveEntry&) const = default;
 };
 
+// The address that the User-Agent of an engine that asks for one names, so
+// that the engine's operators can reach whoever runs the client: the
+// program's own address unless the user gives theirs.
+inline constexpr const char* kDefaultContact = "http://www.trovelane.example";
+
+// A domain whose results rise or sink in the rank order: the score of a
+// result on that domain or below it is multiplied by the factor.
+struct DomainFactor {
+  std::string domain;  // "example.com": example.com and every host below it
+  double factor = 1;   // above 0
+
+  bool operator==(const DomainFactor&) const = default;
+};
+
 // Settings of this program that "qmknet.dat" has no place for. They live in
 // "trovelane.json" in the install folder (app/program_options_file.h), so
 // that "qmknet.dat" keeps the exact layout the Windows version reads.
@@ -60,7 +74,23 @@ struct ProgramOptions {
   // entry for the proxy's host applies, and the server's name goes to the
   // proxy as it stands (the proxy resolves it).
   std::vector<ResolveEntry> resolve;
+  // Filled into "{contact}" of an engine's User-Agent.
+  std::string contact = kDefaultContact;
+  // The address of the SearXNG instance the user searches ("https://host" or
+  // "https://host/path"), filled into "{searxng}" of an engine's search URL;
+  // empty: none is set, and such an engine is not searched.
+  std::string searxng;
+  // Results on these domains (or below them) are never listed, whichever
+  // engine finds them.
+  std::vector<std::string> hiddenDomains;
+  // Rank factors by domain; the longest domain that holds a host counts.
+  std::vector<DomainFactor> domainFactors;
 };
+
+// Whether `host` is `domain` or a host below it ("www.example.com" is below
+// "example.com", "badexample.com" is not); any case. An empty domain holds
+// no host.
+bool HostInDomain(std::string_view host, std::string_view domain);
 
 // Parses "HOST:PORT:ADDR" (ADDR an IPv4 address, or an IPv6 address in
 // brackets or bare) into `*entry`; InvalidArgument saying what is wrong when

@@ -1,5 +1,6 @@
 #include "search/accept_link.h"
 
+#include "net/url.h"
 #include "search/validation_fetch.h"
 
 namespace trovelane {
@@ -15,6 +16,15 @@ int Decide(const EngineDefinition& engine, LinkCheck& check, const std::string& 
   const LinkVerdict verdict = ApplyLinkRules(engine, url);
   check.verdict = verdict;
   if (verdict == LinkVerdict::kRejected) return 0;
+  // A domain the user never wants listed: the engine found it (it keeps its
+  // place among the engine's results), but no one sees it.
+  if (check.settings && !check.settings->program.hiddenDomains.empty()) {
+    Url parsed;
+    if (!ParseUrl(url, &parsed).ok()) return 0;
+    for (const std::string& domain : check.settings->program.hiddenDomains) {
+      if (HostInDomain(parsed.host, domain)) return 0;
+    }
+  }
 
   if (check.duplicates && check.duplicates->IsDuplicate(url, text, &check.duplicateKey)) {
     check.duplicate = true;

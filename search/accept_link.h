@@ -50,7 +50,9 @@ struct LinkCheck {
 };
 
 // Decides about one absolute link of `engine` with its anchor text: the
-// engine's rules (ApplyLinkRules) reject it first; the duplicate filter then
+// engine's rules (ApplyLinkRules) reject it first, then a host in the
+// program's hidden domains (it stays a result candidate of the engine, so
+// the positions of the others keep the engine's order); the duplicate filter then
 // records every link that gets this far and rejects one seen before; a link
 // that is not of a searched type is rejected, an auto-add link accepted at
 // once; every other link is accepted in mode 0 and validated

@@ -9,6 +9,7 @@
 #include "engines/anchor_parser.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
+#include "engines/page_marker.h"
 #include "engines/result_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
@@ -222,12 +223,18 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
     worker.SendStatus(paging.message());
     return;
   }
+  if (Status address = FillInstanceAddress(engine, worker.settings().program); !address.ok()) {
+    worker.End(EngineEnding::kError, address.message());
+    worker.SendStatus(address.message());
+    return;
+  }
   // Every request to the engine's server carries what its definition asks
   // for, within its own time-outs; the validation fetches of its results
   // carry its User-Agent and protocol choices only.
-  connection.SetRequestOptions(EngineRequestOptions(engine));
+  connection.SetRequestOptions(EngineRequestOptions(engine, worker.settings().program));
   connection.SetTimeouts(EngineTimeouts(worker.settings().program, engine.web));
-  worker.validationConnection().SetRequestOptions(ValidationRequestOptions(engine));
+  worker.validationConnection().SetRequestOptions(
+      ValidationRequestOptions(engine, worker.settings().program));
 
   std::string cookieText;
   VisitCookiePages(worker, engine, cookieText);
@@ -310,7 +317,8 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
       break;
     }
     // A block page is not scanned: its links are the block's, not results.
-    if (const BlockKind block = DetectBlock(engine, httpStatus, page); block != BlockKind::kNone) {
+    if (const BlockKind block = DetectBlock(engine, httpStatus, page, connection.GetHead());
+        block != BlockKind::kNone) {
       EndBlocked(worker, block, httpStatus);
       worker.SendStatus("Blocked (" + BlockLabel(block, httpStatus) + ")");
       break;
@@ -374,6 +382,10 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
 
   const EngineExtensions& web = engine.web;
   const ResultList resultList = FindResultList(page, web);
+  const PageMarker heading = ParsePageMarker(web.resultAnchorAfter);
+  std::vector<PageMarker> skipped;
+  for (const std::string& block : web.skippedBlocks) skipped.push_back(ParsePageMarker(block));
+  SkippedBlocks skippedBlocks(page, skipped);
   size_t pos = 0;
   std::string link;
   std::string title;
@@ -404,7 +416,8 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
       continue;
     }
     if (!resultList.Holds(at)) continue;
-    if (!FollowsMarker(page, at, web.resultAnchorAfter)) continue;
+    if (skippedBlocks.Holds(at)) continue;
+    if (!MarkerStandsBefore(page, at, heading)) continue;
     if (!web.resultClass.empty() && !TagHasClass(page.substr(at, tagEnd - at), web.resultClass)) {
       continue;
     }

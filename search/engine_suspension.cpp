@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engines/html_scan.h"
+#include "engines/page_marker.h"
 #include "search/search_status.h"
 
 namespace trovelane {
@@ -15,9 +16,40 @@ std::string SuspendedText(const Suspension& s) {
   return FormatStatus(kStatusSuspended, LocalClockText(s.until), BlockLabel(s.kind, s.httpStatus));
 }
 
-BlockKind DetectBlock(const EngineDefinition& engine, int httpStatus, std::string_view page) {
+bool HeadHoldsHeader(std::string_view head, std::string_view marker) {
+  auto trim = [](std::string_view text) {
+    while (!text.empty() && IsAsciiBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsAsciiBlank(text.back())) text.remove_suffix(1);
+    return text;
+  };
+  const size_t colon = marker.find(':');
+  const std::string_view name = trim(marker.substr(0, colon));
+  const std::string_view value =
+      colon == std::string_view::npos ? std::string_view{} : trim(marker.substr(colon + 1));
+  if (name.empty()) return false;
+  // The status line is no header; the first line is skipped.
+  for (size_t from = head.find('\n'); from != std::string_view::npos && from < head.size();) {
+    const size_t end = std::min(head.find('\n', from + 1), head.size());
+    const std::string_view line = head.substr(from + 1, end - from - 1);
+    from = end;
+    const size_t lineColon = line.find(':');
+    if (lineColon == std::string_view::npos) continue;
+    if (EqualsNoCase(trim(line.substr(0, lineColon)), name) &&
+        FindNoCase(line.substr(lineColon + 1), value) != kNotFound) {
+      return true;
+    }
+  }
+  return false;
+}
+
+BlockKind DetectBlock(const EngineDefinition& engine, int httpStatus, std::string_view page,
+                      std::string_view head) {
   for (const std::string& marker : engine.web.blockMarkers) {
-    if (!marker.empty() && FindNoCase(page, marker) != kNotFound) return BlockKind::kCaptcha;
+    const PageMarker parsed = ParsePageMarker(marker);
+    if (!parsed.empty() && FindPageMarker(page, parsed).found()) return BlockKind::kCaptcha;
+  }
+  for (const std::string& header : engine.web.blockHeaders) {
+    if (HeadHoldsHeader(head, header)) return BlockKind::kCaptcha;
   }
   if (httpStatus == 403 || httpStatus == 429) return BlockKind::kHttpStatus;
   return BlockKind::kNone;

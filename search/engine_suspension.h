@@ -44,10 +44,18 @@ std::chrono::seconds SuspensionLength(BlockKind kind);
 std::string SuspendedText(const Suspension& suspension);
 
 // The block a downloaded result page shows, before it is scanned: any of the
-// definition's block markers (letter case ignored) is a CAPTCHA; HTTP 403 and
-// 429 are blocks whatever the page says. kNone otherwise; an HTTP 202 answer
-// is a block only when its page yields no result, which the scan tells.
-BlockKind DetectBlock(const EngineDefinition& engine, int httpStatus, std::string_view page);
+// definition's block markers (engines/page_marker.h) on the page, or any of
+// its block header lines in the response head `head`, is a CAPTCHA; HTTP 403
+// and 429 are blocks whatever the page says. kNone otherwise; an HTTP 202
+// answer is a block only when its page yields no result, which the scan
+// tells.
+BlockKind DetectBlock(const EngineDefinition& engine, int httpStatus, std::string_view page,
+                      std::string_view head = {});
+
+// Whether the response head holds a header line as `marker` names it: "name"
+// (any value) or "name: value" (a value holding that text); names and values
+// compared in any case.
+bool HeadHoldsHeader(std::string_view head, std::string_view marker);
 
 class EngineSuspensions {
  public:

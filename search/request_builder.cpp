@@ -28,6 +28,9 @@ std::string Piece(const EngineParameter& p, const EngineDefinition& engine,
     case RESULT_POSITION:
       if (engine.iterationTechnique == AUTO_1) return FromPreviousPage(p, iterationValue);
       if (engine.iterationTechnique == AUTO_2) return "";
+      if (engine.web.positionFromSecondPage && iterationValue == IterationValue(engine, 0)) {
+        return "";
+      }
       return Pair(p.name, std::to_string(iterationValue));
     case FIXED:
       if (p.defaultValue == kFromPageMarker) return FromPreviousPage(p, iterationValue);
@@ -102,15 +105,33 @@ EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpressio
   return request;
 }
 
-RequestOptions EngineRequestOptions(const EngineDefinition& engine) {
-  RequestOptions options = ValidationRequestOptions(engine);
+Status FillInstanceAddress(EngineDefinition& engine, const ProgramOptions& program) {
+  const size_t at = engine.searchUrl.find(kSearxngPlaceholder);
+  if (at == std::string::npos) return Status::Ok();
+  std::string_view address = program.searxng;
+  while (!address.empty() && address.back() == '/') address.remove_suffix(1);
+  if (address.empty()) {
+    return Status::InvalidArgument(
+        "no SearXNG instance is set (trovelane-cli settings set searxng https://HOST)");
+  }
+  engine.searchUrl.replace(at, kSearxngPlaceholder.size(), address);
+  return Status::Ok();
+}
+
+RequestOptions EngineRequestOptions(const EngineDefinition& engine, const ProgramOptions& program) {
+  RequestOptions options = ValidationRequestOptions(engine, program);
   options.extraHeaders = engine.web.headers;
   return options;
 }
 
-RequestOptions ValidationRequestOptions(const EngineDefinition& engine) {
+RequestOptions ValidationRequestOptions(const EngineDefinition& engine,
+                                        const ProgramOptions& program) {
   RequestOptions options;
   options.userAgent = engine.web.userAgent;
+  static constexpr std::string_view kContact = "{contact}";
+  if (const size_t at = options.userAgent.find(kContact); at != std::string::npos) {
+    options.userAgent.replace(at, kContact.size(), program.contact);
+  }
   options.http11 = engine.web.http11;
   options.acceptCompression = engine.web.acceptCompression;
   return options;

@@ -60,16 +60,28 @@ std::string SearchTextParameter(const SearchExpression& expression, const Engine
 EngineRequest BuildRequest(const EngineDefinition& engine, const SearchExpression& expression,
                            int iterationValue);
 
+// The text of a search URL that stands for the address of the user's
+// SearXNG instance.
+inline constexpr std::string_view kSearxngPlaceholder = "{searxng}";
+
+// Fills the program's SearXNG address into an engine's search URL that
+// holds kSearxngPlaceholder (a trailing "/" of the address dropped). OK when
+// there is nothing to fill or it was filled; kInvalidArgument, saying what to
+// do, when the URL asks for the address and none is set.
+Status FillInstanceAddress(EngineDefinition& engine, const ProgramOptions& program);
+
 // What the requests of the engine's own server carry (result pages and
-// cookie pages): its User-Agent (empty: the program's), its extra headers,
-// HTTP/1.1 and compression as its definition asks.
-RequestOptions EngineRequestOptions(const EngineDefinition& engine);
+// cookie pages): its User-Agent (empty: the program's; "{contact}" in it
+// becomes the program's contact address), its extra headers, HTTP/1.1 and
+// compression as its definition asks.
+RequestOptions EngineRequestOptions(const EngineDefinition& engine, const ProgramOptions& program);
 
 // What a validation fetch of one of the engine's results carries: the
 // engine's User-Agent, HTTP/1.1 and compression, but none of its headers
 // (they were written for the engine's server, such as a Referer naming it,
 // and are not for the sites of its results).
-RequestOptions ValidationRequestOptions(const EngineDefinition& engine);
+RequestOptions ValidationRequestOptions(const EngineDefinition& engine,
+                                        const ProgramOptions& program);
 
 // The program's options with the engine's time-outs in force: for each of
 // the connect and read time-outs, the engine's when it sets one (above 0)

@@ -124,6 +124,7 @@ TEST_F(SearchReportTest, RankOrderPutsResultsFoundByMoreEnginesAndEarlierFirst) 
   for (const auto& r : results) {
     double score = 0;
     for (const auto& e : r["engines"]) score += 1.0 / e["position"].get<int>();
+    score *= static_cast<double>(r["engines"].size());
     EXPECT_NEAR(r["score"].get<double>(), score, 1e-9);
     EXPECT_LE(score, previous + 1e-9) << r;
     previous = score;
@@ -143,6 +144,45 @@ TEST_F(SearchReportTest, RankOrderPutsResultsFoundByMoreEnginesAndEarlierFirst) 
   EXPECT_NE(table.out.find("\n1     n/a"), std::string::npos) << table.out;
   EXPECT_NE(table.out.find("Results Found !"), std::string::npos);
   EXPECT_EQ(Search(profile_, {"--order", "best", "river"}).exitCode, 2);
+}
+
+TEST_F(SearchReportTest, DomainRulesHideResultsAndSteerTheRankWhicheverEngineFindsThem) {
+  const std::string page =
+      "<a href=http://a.test/1.html>a</a> <a href=http://www.hidden.test/2.html>h</a> "
+      "<a href=http://c.test/3.html>c</a> <a href=http://nothidden.test/4.html>n</a>";
+  auto serve = [&page](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(HttpResponse("HTTP/1.0 200 OK", "", page));
+  };
+  LoopbackServer one(serve);
+  LoopbackServer two(serve);
+  EngineDefinition heavy = Engine("heavy", one.Url("/search"));
+  heavy.web.weight = 3;
+  const std::string profile = Profile("domains.prf", {heavy, Engine("plain", two.Url("/search"))});
+  ASSERT_EQ(home_.Run({"settings", "set", "rank.hide", "hidden.test"}).exitCode, 0);
+  ASSERT_EQ(home_.Run({"settings", "set", "rank.domains", "c.test=4"}).exitCode, 0);
+  EXPECT_EQ(home_.Run({"settings", "set", "rank.domains", "c.test=0"}).exitCode, 2);
+  EXPECT_EQ(home_.Run({"settings", "set", "rank.hide", "a b/c"}).exitCode, 2);
+
+  SplitOutcome out = Search(profile, {"--format", "json", "--order", "rank", "--domain-factor",
+                                      "nothidden.test=0.5", "x"});
+  ASSERT_EQ(out.exitCode, 0) << out.err;
+  std::vector<std::string> urls;
+  std::vector<double> scores;
+  for (const nlohmann::json& r : JsonLines(out.out, "url")) {
+    urls.push_back(r["url"]);
+    scores.push_back(r["score"]);
+  }
+  // Both engines list every result (2 sightings, weights 3 × 1): 6 × (1/p + 1/p)
+  // × the domain factor; the hidden host (a host below hidden.test) is gone,
+  // and still takes its place in the engines' positions.
+  EXPECT_EQ(urls, (std::vector<std::string>{"http://c.test/3.html", "http://a.test/1.html",
+                                            "http://nothidden.test/4.html"}));
+  ASSERT_EQ(scores.size(), 3u);
+  EXPECT_NEAR(scores[0], 6 * (2.0 / 3) * 4, 1e-9);
+  EXPECT_NEAR(scores[1], 6 * 2.0, 1e-9);
+  EXPECT_NEAR(scores[2], 6 * (2.0 / 4) * 0.5, 1e-9);
+  EXPECT_EQ(Search(profile, {"--hide-domain", "no/domain", "x"}).exitCode, 2);
 }
 
 TEST_F(SearchReportTest, NoEngineReachedExitsFour) {

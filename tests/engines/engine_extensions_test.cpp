@@ -165,6 +165,9 @@ TEST(EngineExtensionsFileTest, ReaderSkipsWhatItDoesNotKnow) {
                            "RDP = u\n"
                            "ENG = 0\n"
                            "BLK = second block adds\n"
+                           "WGT = -2\n"
+                           "WGT = nan\n"
+                           "WGT = 1e9\n"
                            "garbage\n";
   std::istringstream in(positional + part);
   EngineDefinition read;
@@ -173,6 +176,7 @@ TEST(EngineExtensionsFileTest, ReaderSkipsWhatItDoesNotKnow) {
   expected.headers = {{"NoColon", ""}};
   expected.redirectParameter = "u";
   expected.blockMarkers = {"second block adds"};
+  // A weight that is no positive number leaves the engine neutral.
   EXPECT_EQ(read.web, expected);
 }
 

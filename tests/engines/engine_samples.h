@@ -59,6 +59,7 @@ inline EngineDefinition WebEngine() {
   e.web.acceptCompression = true;
   e.web.connectTimeoutSeconds = 3;
   e.web.readTimeoutSeconds = -1;
+  e.web.positionFromSecondPage = true;
   e.web.resultClass = "result__a";
   e.web.resultListStart = "<div id=\"links\" class = \"results\">";
   e.web.resultListEnd = "</div><!-- end -->";
@@ -67,6 +68,9 @@ inline EngineDefinition WebEngine() {
   e.web.anyFileType = true;
   e.web.ownPages = true;
   e.web.blockMarkers = {"<form id=\"challenge-form\"", "  unusual traffic  "};
+  e.web.skippedBlocks = {"div.result--ad", "<div class=\"cluster\""};
+  e.web.blockHeaders = {"x-yandex-captcha: captcha"};
+  e.web.weight = 0.75;
   return e;
 }
 

@@ -109,18 +109,6 @@ TEST(ResultListTest, LiesBetweenTheMarkers) {
   for (size_t at : {size_t{0}, page.size() / 2, page.size() - 1}) EXPECT_FALSE(none.Holds(at));
 }
 
-TEST(ResultListTest, AnAnchorFollowsTheMarkerAcrossBlanksOnly) {
-  const std::string page = "<DIV class=h>\n  <a href=1>x</a> <span><a href=2>y</a></span><a href=3>";
-  const std::string marker = "<div class=h>";
-  EXPECT_TRUE(FollowsMarker(page, page.find("<a href=1"), marker));
-  EXPECT_FALSE(FollowsMarker(page, page.find("<a href=2"), marker));
-  EXPECT_FALSE(FollowsMarker(page, page.find("<a href=3"), marker));
-  // At the start of the page, or with the marker cut off by it, nothing stands before.
-  EXPECT_FALSE(FollowsMarker(page, 0, marker));
-  EXPECT_FALSE(FollowsMarker(page, 5, marker));
-  EXPECT_TRUE(FollowsMarker(page, 0, ""));
-}
-
 TEST(RedirectLinkTest, UnwrapsThePercentDecodedParameter) {
   auto unwrap = [](std::string link, std::string_view parameter, RedirectLink expect) {
     EXPECT_EQ(UnwrapRedirectLink(link, parameter), expect) << link;

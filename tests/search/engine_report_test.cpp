@@ -311,21 +311,37 @@ TEST_F(EngineReportTest, EveryEngineThatFoundAResultIsListedWithItsPositionAndRa
   EXPECT_EQ(found["http://docs.test/9.html"], (Found{{1, 1}}));
   EXPECT_EQ(Report(0).results + Report(1).results, 4);
 
-  // 1 + 1/3, then 1, then 1/3 + 1/2, then 1/2.
+  // 2 × (1 + 1/3), then 2 × (1/3 + 1/2), then 1, then 1/2.
   std::vector<std::string> ranked;
   for (size_t i : RankOrder(finders)) ranked.push_back(events_.results[i].url);
-  EXPECT_EQ(ranked, (std::vector<std::string>{"http://docs.test/1.html", "http://docs.test/9.html",
-                                              "http://docs.test/3.html",
-                                              "http://docs.test/2.html"}));
+  EXPECT_EQ(ranked,
+            (std::vector<std::string>{"http://docs.test/1.html", "http://docs.test/3.html",
+                                      "http://docs.test/9.html", "http://docs.test/2.html"}));
 }
 
 TEST(RankOrderTest, EqualScoresKeepArrivalOrderAndPositionsBelowOneCountAsOne) {
   std::vector<std::vector<ResultFinder>> finders = {
       {{0, 2}}, {{1, 2}}, {{0, 1}, {1, 4}}, {{2, 0}}, {}};
-  EXPECT_DOUBLE_EQ(RankScore(finders[2]), 1.25);
+  EXPECT_DOUBLE_EQ(RankScore(finders[2]), 2 * 1.25);
   EXPECT_DOUBLE_EQ(RankScore(finders[3]), 1.0);
   EXPECT_EQ(RankOrder(finders), (std::vector<size_t>{2, 3, 0, 1, 4}));
   EXPECT_TRUE(RankOrder({}).empty());
+}
+
+TEST(RankOrderTest, EngineWeightsAndDomainFactorsSteerTheScore) {
+  RankRules rules;
+  rules.engineWeights = {2, 0.5};  // engine 2 has none: 1
+  rules.domainFactors = {{"example.com", 3}, {"docs.example.com", 0.25}, {"Spam.TEST", 0.1}};
+  // 2 sightings × 2 × 0.5 × (1 + 1/2), on a host the longest rule covers.
+  EXPECT_DOUBLE_EQ(RankScore({{0, 1}, {1, 2}}, rules, "https://a.docs.example.com/x"),
+                   2 * 1.0 * 1.5 * 0.25);
+  EXPECT_DOUBLE_EQ(RankScore({{2, 1}}, rules, "http://www.example.com/"), 3.0);
+  EXPECT_DOUBLE_EQ(RankScore({{2, 1}}, rules, "http://badexample.com/"), 1.0);
+  EXPECT_DOUBLE_EQ(RankScore({{2, 1}}, rules, "not a url"), 1.0);
+  // The first place of the heavy engine beats two sightings on a spam host.
+  const std::vector<std::vector<ResultFinder>> finders = {{{1, 1}, {2, 1}}, {{0, 1}}, {{2, 1}}};
+  EXPECT_EQ(RankOrder(finders, rules, {"http://x.spam.test/", "http://a.test/", "http://b.test/"}),
+            (std::vector<size_t>{1, 2, 0}));
 }
 
 TEST(EngineSuspensionTest, BlocksAreFoundByMarkerInAnyCaseOrBy403And429) {
@@ -342,6 +358,23 @@ TEST(EngineSuspensionTest, BlocksAreFoundByMarkerInAnyCaseOrBy403And429) {
   EXPECT_EQ(DetectBlock(engine, 202, ""), BlockKind::kNone);
   EXPECT_EQ(DetectBlock(EngineDefinition{}, 500, "<form id=\"challenge-form\">"),
             BlockKind::kNone);
+}
+
+TEST(EngineSuspensionTest, ElementMarkersAndHeaderLinesMarkACaptchaToo) {
+  EngineDefinition engine;
+  engine.web.blockMarkers = {"form#challenge-form.altcha"};
+  engine.web.blockHeaders = {"X-Yandex-Captcha: CAPTCHA", "x-blocked"};
+  EXPECT_EQ(DetectBlock(engine, 200, "<form class='x altcha' id=challenge-form>"),
+            BlockKind::kCaptcha);
+  EXPECT_EQ(DetectBlock(engine, 200, "<form id=challenge-form>"), BlockKind::kNone);
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n";
+  EXPECT_EQ(DetectBlock(engine, 200, "", head + "x-yandex-captcha: captcha\r\n\r\n"),
+            BlockKind::kCaptcha);
+  EXPECT_EQ(DetectBlock(engine, 200, "", head + "X-Blocked:\r\n\r\n"), BlockKind::kCaptcha);
+  // Another value, the name only in the body or the status line: no block.
+  EXPECT_EQ(DetectBlock(engine, 200, "x-blocked: 1", head + "x-yandex-captcha: none\r\n\r\n"),
+            BlockKind::kNone);
+  EXPECT_EQ(DetectBlock(engine, 200, "", "x-blocked: 1\r\n\r\n"), BlockKind::kNone);
 }
 
 TEST(EngineSuspensionTest, ASuspensionRunsUntilItsTimeAndIsReplacedByTheNext) {

@@ -54,6 +54,12 @@ TEST(RequestBuilderTest, NumberedTechniquesCarryTheirIterationValue) {
               std::string("http://127.0.0.1:8080/s?q=a b&") + c.page0 + "&lang=en");
     EXPECT_EQ(Url(e, "a b", 2),
               std::string("http://127.0.0.1:8080/s?q=a b&") + c.page2 + "&lang=en");
+    // An engine that takes a position on its first page for a robot's
+    // request gets none there, and the same ones after it.
+    e.web.positionFromSecondPage = true;
+    EXPECT_EQ(Url(e, "a b", 0), "http://127.0.0.1:8080/s?q=a b&lang=en");
+    EXPECT_EQ(Url(e, "a b", 2),
+              std::string("http://127.0.0.1:8080/s?q=a b&") + c.page2 + "&lang=en");
   }
 }
 
@@ -176,20 +182,22 @@ TEST(EngineRequestTest, AnEngineMayOnlyShortenTheProgramsTimeOuts) {
 
 TEST(EngineRequestTest, ValidationFetchesCarryNoneOfTheEnginesHeaders) {
   EngineDefinition e;
-  e.web.userAgent = "Agent/1";
+  e.web.userAgent = "Agent/1 ({contact})";
   e.web.headers = {{"Referer", "https://engine.test/"}};
   e.web.http11 = true;
   e.web.acceptCompression = true;
-  const RequestOptions own = EngineRequestOptions(e);
-  EXPECT_EQ(own.userAgent, "Agent/1");
+  ProgramOptions program;
+  program.contact = "mailto:ops@team.test";
+  const RequestOptions own = EngineRequestOptions(e, program);
+  EXPECT_EQ(own.userAgent, "Agent/1 (mailto:ops@team.test)");
   EXPECT_EQ(own.extraHeaders, e.web.headers);
   EXPECT_TRUE(own.http11 && own.acceptCompression);
-  RequestOptions validation = ValidationRequestOptions(e);
+  RequestOptions validation = ValidationRequestOptions(e, program);
   EXPECT_TRUE(validation.extraHeaders.empty());
   validation.extraHeaders = own.extraHeaders;
   EXPECT_EQ(validation, own);
   // An engine without extensions asks for nothing beyond the plain request.
-  EXPECT_EQ(EngineRequestOptions(EngineDefinition{}), RequestOptions{});
+  EXPECT_EQ(EngineRequestOptions(EngineDefinition{}, program), RequestOptions{});
 }
 
 }  // namespace
