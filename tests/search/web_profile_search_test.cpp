@@ -32,6 +32,14 @@ class WebProfileSearchTest : public ::testing::Test {
     setenv("SSL_CERT_FILE", WebEnginesFixture::CaFile().c_str(), 1);
     fixture_ = std::make_unique<WebEnginesFixture>();
     ASSERT_TRUE(LoadProfile(TROVELANE_DATA_DIR "/web.prf", catalogue_).ok());
+    // The engines the fixture models; the others are read in
+    // tests/cli/captured_pages_test.cpp.
+    for (EngineDefinition& e : catalogue_.engines) {
+      e.selected = 0;
+      for (WebEngine modelled : test::kWebEngines) {
+        if (e.name == WebEnginesFixture::Name(modelled)) e.selected = 1;
+      }
+    }
     settings_.search.maxResults = 1000;
     settings_.search.validationMode = kValidationNone;
     const std::vector<std::string> resolve = fixture_->ResolveArguments();

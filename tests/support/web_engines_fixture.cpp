@@ -252,11 +252,23 @@ FixtureResponse WebEnginesFixture::Answer(const FixtureRequest& request) {
       if (request.Header("Referer") != "https://html.duckduckgo.com/") {
         return Refuse(engine, "Referer " + request.Header("Referer"));
       }
+      // It throttles a client that does not ask as a browser's page load does.
+      for (const auto& [name, value] :
+           {std::pair{"Sec-Fetch-Dest", "document"}, std::pair{"Sec-Fetch-Mode", "navigate"},
+            std::pair{"Sec-Fetch-Site", "same-origin"}, std::pair{"Sec-Fetch-User", "?1"}}) {
+        if (request.Header(name) != value) {
+          return Refuse(engine, std::string(name) + ": " + request.Header(name));
+        }
+      }
+      if (request.Header("Accept-Language").empty()) return Refuse(engine, "no Accept-Language");
       fields = Fields(request.body);
       if (Value(fields, "q") != query) return Refuse(engine, "q=" + Value(fields, "q"));
+      if (Value(fields, "kl") != "wt-wt" || Value(fields, "b") != "") {
+        return Refuse(engine, "no region kl=wt-wt and b= in " + request.body);
+      }
       const std::string s = Value(fields, "s");
       if (s == "<absent>") {
-        if (fields.size() != 1) return Refuse(engine, "a first page with " + request.body);
+        if (fields.size() != 3) return Refuse(engine, "a first page with " + request.body);
         page = 1;
       } else {
         // A later page sends back every field of the "Next" form before it.
@@ -269,8 +281,8 @@ FixtureResponse WebEnginesFixture::Answer(const FixtureRequest& request) {
           return Refuse(engine, "the fields of the Next form are not sent back: " + request.body);
         }
       }
-      if (std::string extra = Unexpected(fields, {"q", "s", "nextParams", "v", "o", "dc", "api",
-                                                  "vqd"});
+      if (std::string extra =
+              Unexpected(fields, {"q", "s", "nextParams", "v", "o", "dc", "api", "vqd", "b", "kl"});
           !extra.empty()) {
         return Refuse(engine, "unexpected fields " + extra);
       }
@@ -298,8 +310,9 @@ FixtureResponse WebEnginesFixture::Answer(const FixtureRequest& request) {
       if (std::string extra = Unexpected(fields, {"q", "s"}); !extra.empty()) {
         return Refuse(engine, "unexpected parameters " + extra);
       }
+      // A position on the first page is what its rate limit takes for a robot.
       const std::string s = Value(fields, "s");
-      page = s == "<absent>" || s == "1" ? 1 : s == "11" ? 2 : s == "21" ? 3 : 0;
+      page = s == "<absent>" ? 1 : s == "11" ? 2 : s == "21" ? 3 : 0;
       if (page == 0) return Refuse(engine, "s=" + s);
       if (mode == WebEngineMode::kBlock) {
         return FixtureResponse{403, "Forbidden", {{"Content-Type", "text/html"}},
@@ -319,8 +332,17 @@ FixtureResponse WebEnginesFixture::Answer(const FixtureRequest& request) {
       if (std::string extra = Unexpected(fields, {"q", "source", "offset"}); !extra.empty()) {
         return Refuse(engine, "unexpected parameters " + extra);
       }
+      // Its preferences travel in cookies; without them it answers as to a robot.
+      const std::vector<std::string> cookies = CookiePairs(request.Header("Cookie"));
+      for (const char* wanted : {"useLocation=0", "summarizer=0", "safesearch=moderate",
+                                 "country=all", "ui_lang=en-us"}) {
+        if (std::find(cookies.begin(), cookies.end(), wanted) == cookies.end()) {
+          return Refuse(engine, std::string("no cookie ") + wanted + " in \"" +
+                                    request.Header("Cookie") + "\"");
+        }
+      }
       const std::string offset = Value(fields, "offset");
-      page = offset == "0" ? 1 : offset == "1" ? 2 : offset == "2" ? 3 : 0;
+      page = offset == "<absent>" ? 1 : offset == "1" ? 2 : offset == "2" ? 3 : 0;
       if (page == 0) return Refuse(engine, "offset=" + offset);
       if (mode == WebEngineMode::kBlock) {
         return FixtureResponse{429, "Too Many Requests",
@@ -360,8 +382,10 @@ FixtureResponse WebEnginesFixture::Answer(const FixtureRequest& request) {
       const std::string offset = Value(fields, "offset");
       page = offset == "0" ? 1 : offset == "20" ? 2 : offset == "40" ? 3 : 0;
       if (page == 0) return Refuse(engine, "offset=" + offset);
-      // Wikimedia refuses clients that pass for a browser or say nothing.
-      if (agent.rfind("Mozilla/", 0) == 0 || agent.find("trovelane") == std::string::npos) {
+      // Wikimedia refuses clients that pass for a browser, or that say
+      // neither who they are nor how to reach whoever runs them.
+      if (agent.rfind("Mozilla/", 0) == 0 || agent.find("trovelane") == std::string::npos ||
+          agent.find(kDefaultContact) == std::string::npos) {
         std::lock_guard lock(mutex_);
         refusals_.push_back("Wikipedia: answered 403 to the User-Agent " + agent);
         return FixtureResponse{403, "Forbidden", {{"Content-Type", "text/plain"}},
