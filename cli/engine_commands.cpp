@@ -97,7 +97,7 @@ void RunExport(const GlobalOptions& global, const EngineOptions& options) {
       open.state.catalogue.engines[FindEngine(open.state.catalogue, options.exportEngine)];
   std::ostringstream text;
   if (Status written = WriteEngineDefinition(engine, text); !written.ok()) Fail(written.message());
-  Status saved = WriteFileAtomically(options.exportFile, text.str());
+  Status saved = WriteOutputFile(options.exportFile, text.str());
   if (!saved.ok()) Fail(std::string(kOpenForWritingError) + "\n" + saved.message());
   std::cout << "Exported \"" << engine.name << "\" to " << options.exportFile << "\n";
 }

@@ -394,7 +394,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
     Status saved = events.document().OnSaveDocument(o.output);
     if (!saved.ok()) Fail(saved.message(), kExitFailed);
   } else if (streamToFile) {
-    Status saved = WriteFileAtomically(o.output, collected.str());
+    Status saved = WriteOutputFile(o.output, collected.str());
     if (!saved.ok()) Fail(saved.message(), kExitFailed);
   }
   // What became of each engine, on standard error, whatever the format.
