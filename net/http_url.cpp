@@ -60,6 +60,7 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
   headFailed_ = false;
   head_.clear();
   const bool viaProxy = proxy && proxy->enabled;
+  headersHost_ = url_.host;
   for (int redirects = 0;; ++redirects) {
     if (url_.isFtp) {
       failure_ = OpenFailure::kNotHttp;
@@ -228,6 +229,10 @@ std::string CHttpURL::ExtraHeaderLines(bool cookieSent) const {
   std::string lines;
   if (requestOptions_.http11) lines += "Connection: close\r\n";
   if (requestOptions_.acceptCompression) lines += "Accept-Encoding: gzip, deflate\r\n";
+  // The caller's header lines may carry credentials (Authorization, an API
+  // key): they go only to the host the request was made for, never to the
+  // target of a redirect on another host.
+  if (!EqualsNoCase(url_.host, headersHost_)) return lines;
   for (const auto& header : requestOptions_.extraHeaders) {
     const std::string& name = header.first;
     if (!IsSendableHeader(header)) continue;
