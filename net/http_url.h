@@ -102,8 +102,9 @@ class CHttpURL {
   // Connects, sends the request and reads the answer's head, following 301
   // and 302 redirects (always as GET; the Referer then names the previous
   // host; the extra header lines of the RequestOptions go only to the host
-  // Open was called for). True when a request went out and its head was
-  // read, whatever the status (also when the server closed before answering: see
+  // Open was called for), and passing over interim 1xx answers. True when a
+  // request went out and its head was read, whatever the status (also when
+  // the server closed before answering: see
   // HasStatusLine); false when resolving, connecting, the proxy handshake or
   // TLS failed, a CERN proxy answered 407, the time-outs ran out, the head
   // was too large, an https page redirected to http or to an address that
