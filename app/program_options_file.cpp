@@ -1,9 +1,9 @@
 #include "app/program_options_file.h"
 
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
-#include <system_error>
+
+#include "platform/ascii.h"
+#include "platform/small_file.h"
 
 namespace trovelane {
 namespace {
@@ -29,23 +29,11 @@ std::string Range(const Field& f) {
 
 // Reads the whole file into `text`. kNotFound (no message) when it does not
 // exist; kIoError, with the message for the user, when it cannot be read as
-// a regular file.
+// a regular file of at most 1 MiB (the file is small by nature).
 Status ReadWhole(const std::string& path, std::string& text) {
-  std::error_code ec;
-  auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) return Status::NotFound({});
-  if (!std::filesystem::is_regular_file(status)) {
-    return Status::IoError(path + " is not a regular file; the defaults are used");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::IoError("cannot read " + path + "; the defaults are used");
-  // The file is small by nature; a huge one is not ours.
-  constexpr size_t kMaxSize = 1 << 20;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (text.size() > kMaxSize) {
-    return Status::IoError(path + " is larger than 1 MiB; the defaults are used");
-  }
-  return Status::Ok();
+  Status read = ReadSmallFile(path, 1 << 20, text);
+  if (read.ok() || read.code() == Status::Code::kNotFound) return read;
+  return Status::IoError(read.message() + "; the defaults are used");
 }
 
 Json ParseObject(const std::string& text) {
