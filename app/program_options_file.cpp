@@ -49,6 +49,8 @@ Status CheckUserAgent(const std::string& userAgent) {
     return Status::InvalidArgument("userAgent is longer than " +
                                    std::to_string(kMaxUserAgentBytes) + " bytes");
   }
+  // trovelane.json is UTF-8 text, and so is what a header line may carry.
+  if (!IsValidUtf8(userAgent)) return Status::InvalidArgument("userAgent is not UTF-8 text");
   for (char c : userAgent) {
     // It goes out as a header line as it stands.
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
@@ -156,7 +158,7 @@ Status SaveProgramOptions(const std::string& path, const ProgramOptions& options
     for (const ResolveEntry& entry : options.resolve) list.push_back(FormatResolveEntry(entry));
     json["resolve"] = list;
   }
-  return WriteFileAtomically(path, json.dump(2) + "\n");
+  return WriteFileAtomically(path, json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
 }  // namespace trovelane

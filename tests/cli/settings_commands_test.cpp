@@ -57,6 +57,12 @@ TEST(SettingsCommandsTest, UserAgentIsKeptInTrovelaneJson) {
   testing::Outcome empty = home.Run({"settings", "set", "user-agent", ""});
   EXPECT_EQ(empty.exitCode, 2);
   EXPECT_THAT(empty.output, HasSubstr("userAgent is empty"));
+  // trovelane.json holds UTF-8 text only: other bytes are refused, not a crash.
+  testing::Outcome latin1 = home.Run({"settings", "set", "user-agent", "Caf\xe9 Bot/1.0"});
+  EXPECT_EQ(latin1.exitCode, 2) << latin1.output;
+  EXPECT_THAT(latin1.output, HasSubstr("userAgent is not UTF-8 text"));
+  EXPECT_THAT(ReadFileBytes(home.HomeFile("trovelane.json")),
+              HasSubstr("\"userAgent\": \"Research Bot/1.0\""));
 }
 
 TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {
