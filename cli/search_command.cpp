@@ -137,7 +137,7 @@ class CliSearchEvents : public SearchEvents {
           }
         }
         nlohmann::ordered_json line = {{"index", i + 1},
-                                       {"url", r.url},
+                                       {"url", JsonUrl(r.url)},
                                        {"text", r.title},
                                        {"engineName", r.engineName},
                                        {"validated", r.validated},

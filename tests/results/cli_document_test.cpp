@@ -53,7 +53,8 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   doc.results().SetSearchText("\"fish\" & <chips>");
   doc.results().AppendResult("http://a.example/?q=1&r=2", "First <b>hit</b>", "Alpha", 1, 1, 42);
   doc.results().AppendResult("http://b.example/", std::string(300, 'x'), "Beta", 0, 2, -1);
-  doc.results().AppendResult("http://c.example/", "caf\xC3\xA9", "Gamma", 0, 0, 0);
+  // A link of an 8-bit page: its byte E9 is no UTF-8.
+  doc.results().AppendResult("http://c.example/caf\xE9/\xC3\xA9", "caf\xC3\xA9", "Gamma", 0, 0, 0);
   doc.results().SortByColumn(kColumnRelevance);
   const std::string a = dir_ / "a.qmk";
   ASSERT_TRUE(doc.OnSaveDocument(a).ok());
@@ -68,6 +69,7 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   EXPECT_EQ(json["results"][2]["text"], "First <b>hit</b>");
   EXPECT_EQ(json["results"][2]["opened"], 1);
   EXPECT_EQ(json["results"][1]["text"], "caf\xC3\xA9");
+  EXPECT_EQ(json["results"][1]["url"], "http://c.example/caf%E9/\xC3\xA9");
 
   const std::string b = dir_ / "b.qmk";
   ASSERT_EQ(RunCli("convert " + a + " " + b).exitCode, 0);
