@@ -1,12 +1,27 @@
 #include "cli/program.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+
+#include "engines/plugin_name.h"
 
 namespace trovelane::cli {
 
 void Fail(const std::string& message, int exitCode) {
   std::cerr << message << "\n";
   throw CLI::RuntimeError(exitCode);
+}
+
+int FinishStandardOutput(int code) {
+  errno = 0;
+  const bool flushed = static_cast<bool>(std::cout.flush()) && std::fflush(stdout) == 0;
+  const int err = errno;
+  if (code != 0 || (flushed && !std::ferror(stdout))) return code;
+  std::cerr << "Cannot write to standard output"
+            << (err != 0 ? std::string(": ") + std::strerror(err) : std::string()) << ".\n";
+  return kExitFailure;
 }
 
 ProgramState OpenProgram(const GlobalOptions& global) {

@@ -13,6 +13,12 @@ namespace trovelane::cli {
 // Prints `message` to standard error and ends the command with `exitCode`.
 [[noreturn]] void Fail(const std::string& message, int exitCode = kExitFailure);
 
+// Flushes standard output at the end of a command that exited with `code`.
+// Output lost on the way (a full disk, a device that refuses it) turns a
+// success into kExitFailure, with the reason on standard error; any other
+// code stands.
+int FinishStandardOutput(int code);
+
 // Starts the program on the install folder of --home (or the default one),
 // printing any start-up warning to standard error.
 ProgramState OpenProgram(const GlobalOptions& global);

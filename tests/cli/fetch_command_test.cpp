@@ -63,6 +63,12 @@ TEST(FetchCommand, BodyToStdoutHeadToStderr) {
   std::string request = server.Received(0);
   EXPECT_NE(request.find("\r\nReferer: http://from/\r\n"), std::string::npos);
   EXPECT_NE(request.find("\r\nCookie: a=1\r\n"), std::string::npos);
+
+  // A body that cannot be written is no success.
+  const int lost = std::system((std::string(TROVELANE_CLI_PATH) + " --home /nonexistent fetch " +
+                                server.Url("/q") + " >/dev/full 2>/dev/null")
+                                   .c_str());
+  EXPECT_TRUE(WIFEXITED(lost) && WEXITSTATUS(lost) == 1) << lost;
 }
 
 TEST(FetchCommand, PostAndProxyOptionsReachTheWire) {

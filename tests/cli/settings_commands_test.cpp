@@ -65,6 +65,30 @@ TEST(SettingsCommandsTest, UserAgentIsKeptInTrovelaneJson) {
               HasSubstr("\"userAgent\": \"Research Bot/1.0\""));
 }
 
+// What the parser refuses (a value it cannot convert, one not in its list,
+// an argument too many) exits 2 as every other usage error does.
+TEST(SettingsCommandsTest, OptionErrorsExitTwo) {
+  CliHome home;
+  for (std::vector<std::string> bad : {std::vector<std::string>{"search", "--max", "many", "x"},
+                                       {"open", "x.qmk", "--format", "yaml"},
+                                       {"settings", "set", "speed", "1", "2"},
+                                       {"engines", "--no-such-option"}}) {
+    testing::Outcome refused = home.Run(bad);
+    EXPECT_EQ(refused.exitCode, 2) << bad[0] << " " << bad[1] << ": " << refused.output;
+  }
+}
+
+// Output lost on the way to standard output is a failure with its reason.
+TEST(SettingsCommandsTest, ListingsIntoAFullDeviceFail) {
+  CliHome home;
+  for (std::vector<std::string> listing :
+       {std::vector<std::string>{"settings"}, {"engines"}, {"profiles"}}) {
+    testing::Outcome lost = home.Run(listing, " 2>&1 >/dev/full");
+    EXPECT_EQ(lost.exitCode, 1) << listing[0] << ": " << lost.output;
+    EXPECT_THAT(lost.output, HasSubstr("Cannot write to standard output: No space left on device"));
+  }
+}
+
 TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {
   CliHome home;
   ASSERT_EQ(home.Run({"settings", "set", "weight.title", "5"}).exitCode, 0);
