@@ -33,7 +33,8 @@ ProgramState OpenProgram(const GlobalOptions& global) {
   return state;
 }
 
-size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex) {
+size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex,
+                  const std::vector<std::filesystem::path>& pluginFolders) {
   const auto& engines = catalogue.engines;
   if (!nameOrIndex.empty() && nameOrIndex.find_first_not_of("0123456789") == std::string::npos &&
       nameOrIndex.size() < 10) {
@@ -45,6 +46,18 @@ size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrInd
     if (engines[i].name != nameOrIndex) continue;
     if (found != engines.size()) {
       Fail("Several engines are named \"" + nameOrIndex + "\"; give its index instead.");
+    }
+    found = i;
+  }
+  // A plug-in is known by the name its library gives itself; each library
+  // is asked only when no engine has the name itself.
+  for (size_t i = 0; found == engines.size() && i < engines.size(); ++i) {
+    if (!engines[i].isPlugin || pluginFolders.empty()) continue;
+    if (PluginDisplayName(engines[i], pluginFolders) != nameOrIndex) continue;
+    for (size_t j = i + 1; j < engines.size(); ++j) {
+      if (engines[j].isPlugin && PluginDisplayName(engines[j], pluginFolders) == nameOrIndex) {
+        Fail("Several engines are named \"" + nameOrIndex + "\"; give its index instead.");
+      }
     }
     found = i;
   }

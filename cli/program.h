@@ -2,6 +2,7 @@
 // finding an engine by name or index, and failing with a message.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,11 @@ int FinishStandardOutput(int code);
 ProgramState OpenProgram(const GlobalOptions& global);
 
 // The index of the engine that `nameOrIndex` names: an index as `engines`
-// lists it, else the one engine with exactly that name.
-size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex);
+// lists it, else the one engine with exactly that name, else the one
+// plug-in engine whose library (found in `pluginFolders`) gives itself that
+// display name, as `engines` shows it.
+size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex,
+                  const std::vector<std::filesystem::path>& pluginFolders = {});
 
 // --resolve HOST:PORT:ADDR (repeatable) on `command`, as curl has it.
 void AddResolveOption(CLI::App* command, std::vector<std::string>& entries);

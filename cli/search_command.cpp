@@ -276,10 +276,11 @@ void ApplyOverrides(const SearchCommandOptions& o, NetworkSettings& settings) {
   if (!o.dedupe.empty()) s.duplicateMode = Pick(o.dedupe, {"url", "title", "none"});
 }
 
-void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catalogue) {
+void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catalogue,
+                   const std::vector<std::filesystem::path>& pluginFolders) {
   if (names.empty()) return;
   std::vector<bool> chosen(catalogue.engines.size(), false);
-  for (const std::string& name : names) chosen[FindEngine(catalogue, name)] = true;
+  for (const std::string& name : names) chosen[FindEngine(catalogue, name, pluginFolders)] = true;
   for (size_t i = 0; i < chosen.size(); ++i) catalogue.engines[i].selected = chosen[i] ? 1 : 0;
 }
 
@@ -316,7 +317,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
       Fail("Cannot read the profile " + o.profile + ".", kExitFailed);
     }
   }
-  SelectEngines(o.engines, state.catalogue);
+  SelectEngines(o.engines, state.catalogue, state.home.PluginFolders());
   if (std::none_of(state.catalogue.engines.begin(), state.catalogue.engines.end(),
                    [](const EngineDefinition& e) { return e.selected; })) {
     Fail("No engine of the profile is selected.", kExitFailed);
