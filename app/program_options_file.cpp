@@ -1,14 +1,12 @@
 #include "app/program_options_file.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
-#include <system_error>
 
 #include "engines/engine_extensions.h"
 #include "net/url.h"
 #include "platform/ascii.h"
+#include "platform/small_file.h"
 
 namespace trovelane {
 namespace {
@@ -34,23 +32,11 @@ std::string Range(const Field& f) {
 
 // Reads the whole file into `text`. kNotFound (no message) when it does not
 // exist; kIoError, with the message for the user, when it cannot be read as
-// a regular file.
+// a regular file of at most 1 MiB (the file is small by nature).
 Status ReadWhole(const std::string& path, std::string& text) {
-  std::error_code ec;
-  auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) return Status::NotFound({});
-  if (!std::filesystem::is_regular_file(status)) {
-    return Status::IoError(path + " is not a regular file; the defaults are used");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::IoError("cannot read " + path + "; the defaults are used");
-  // The file is small by nature; a huge one is not ours.
-  constexpr size_t kMaxSize = 1 << 20;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (text.size() > kMaxSize) {
-    return Status::IoError(path + " is larger than 1 MiB; the defaults are used");
-  }
-  return Status::Ok();
+  Status read = ReadSmallFile(path, 1 << 20, text);
+  if (read.ok() || read.code() == Status::Code::kNotFound) return read;
+  return Status::IoError(read.message() + "; the defaults are used");
 }
 
 Json ParseObject(const std::string& text) {
@@ -165,6 +151,8 @@ Status CheckUserAgent(const std::string& userAgent) {
     return Status::InvalidArgument("userAgent is longer than " +
                                    std::to_string(kMaxUserAgentBytes) + " bytes");
   }
+  // trovelane.json is UTF-8 text, and so is what a header line may carry.
+  if (!IsValidUtf8(userAgent)) return Status::InvalidArgument("userAgent is not UTF-8 text");
   for (char c : userAgent) {
     // It goes out as a header line as it stands.
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
@@ -365,7 +353,7 @@ Status SaveProgramOptions(const std::string& path, const ProgramOptions& options
     for (const DomainFactor& f : options.domainFactors) factors[f.domain] = f.factor;
     json["domainFactors"] = factors;
   }
-  return WriteFileAtomically(path, json.dump(2) + "\n");
+  return WriteFileAtomically(path, json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
 }  // namespace trovelane

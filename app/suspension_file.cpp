@@ -1,11 +1,11 @@
 #include "app/suspension_file.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cstdint>
 #include <nlohmann/json.hpp>
-#include <system_error>
 
 #include "platform/atomic_file.h"
+#include "platform/small_file.h"
 
 namespace trovelane {
 namespace {
@@ -20,18 +20,25 @@ Status Damaged(const std::string& path, const std::string& why) {
                             "); no engine is suspended until it is saved again.");
 }
 
+// Seconds since 1970 as a time of the clock, which counts in far finer units:
+// a time beyond what it can hold (a suspension "for ever") is its last one.
+WallClock::time_point ClockTimeFromSeconds(int64_t seconds) {
+  using std::chrono::duration_cast;
+  constexpr int64_t kLatest = duration_cast<std::chrono::seconds>(WallClock::duration::max()).count();
+  constexpr int64_t kEarliest = duration_cast<std::chrono::seconds>(WallClock::duration::min()).count();
+  return WallClock::time_point(std::chrono::seconds(std::clamp(seconds, kEarliest, kLatest)));
+}
+
 }  // namespace
 
 Status LoadSuspensions(const std::string& path, EngineSuspensions& suspensions,
                        WallClock::time_point now) {
   suspensions.Clear();
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return Status::Ok();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::IoError("Cannot read " + path + "; no engine is suspended.");
   std::string text;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (text.size() > kMaxFileSize) return Damaged(path, "larger than 1 MiB");
+  if (Status read = ReadSmallFile(path, kMaxFileSize, text); !read.ok()) {
+    if (read.code() == Status::Code::kNotFound) return Status::Ok();
+    return Status::IoError(read.message() + "; no engine is suspended.");
+  }
 
   const Json json = Json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (!json.is_object()) return Damaged(path, "not a JSON object");
@@ -51,7 +58,10 @@ Status LoadSuspensions(const std::string& path, EngineSuspensions& suspensions,
     }
     Suspension s;
     s.engineName = engine->get<std::string>();
-    s.until = WallClock::time_point(std::chrono::seconds(until->get<int64_t>()));
+    s.until = ClockTimeFromSeconds(
+        until->is_number_unsigned()
+            ? static_cast<int64_t>(std::min<uint64_t>(until->get<uint64_t>(), INT64_MAX))
+            : until->get<int64_t>());
     const std::string kind = block->get<std::string>();
     if (kind == "captcha") {
       s.kind = BlockKind::kCaptcha;

@@ -101,7 +101,7 @@ void PrintJson(const ResultsStore& store, const DocumentOpen& open) {
   if (!open.status.ok()) doc["warning"] = open.UserMessage();
   nlohmann::ordered_json results = nlohmann::ordered_json::array();
   for (const ResultRecord& r : store.records()) {
-    results.push_back({{"url", r.url()},
+    results.push_back({{"url", JsonUrl(r.url())},
                        {"text", r.text()},
                        {"engineName", r.engineName()},
                        {"opened", r.opened},
@@ -109,7 +109,8 @@ void PrintJson(const ResultsStore& store, const DocumentOpen& open) {
                        {"relevance", r.relevance}});
   }
   doc["results"] = std::move(results);
-  // Stored text is 8-bit and need not be UTF-8: bytes that are not become U+FFFD.
+  // Stored text is 8-bit and need not be UTF-8: in texts, bytes that are not
+  // become U+FFFD; URLs have them percent-encoded (JsonUrl).
   std::cout << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
 

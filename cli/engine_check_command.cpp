@@ -44,7 +44,7 @@ int RunEngineCheck(const GlobalOptions& global, const EngineCheckRequest& reques
     for (size_t i = 0; i < state.catalogue.engines.size(); ++i) indexes.push_back(i);
   } else {
     for (const std::string& name : request.names) {
-      indexes.push_back(FindEngine(state.catalogue, name));
+      indexes.push_back(FindEngine(state.catalogue, name, state.home.PluginFolders()));
     }
   }
   if (indexes.empty()) Fail("The profile has no engine to check.", kExitFailure);

@@ -1,9 +1,11 @@
 // trovelane-cli engines: list the engines of a profile, import an engine from
 // a ".eng" file into it, export one to a ".eng" file, and register a site
 // plug-in.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "cli/program.h"
@@ -11,6 +13,7 @@
 #include "engines/engine_file.h"
 #include "engines/plugin_name.h"
 #include "engines/profile.h"
+#include "platform/shared_library.h"
 #include "search/engine_check.h"
 
 namespace trovelane::cli {
@@ -94,12 +97,20 @@ void RunImport(const GlobalOptions& global, const EngineOptions& options) {
 void RunExport(const GlobalOptions& global, const EngineOptions& options) {
   OpenProfile open = Open(global, options);
   const EngineDefinition& engine =
-      open.state.catalogue.engines[FindEngine(open.state.catalogue, options.exportEngine)];
+      open.state.catalogue.engines[FindEngine(open.state.catalogue, options.exportEngine,
+                                     open.state.home.PluginFolders())];
   std::ostringstream text;
   if (Status written = WriteEngineDefinition(engine, text); !written.ok()) Fail(written.message());
-  Status saved = WriteFileAtomically(options.exportFile, text.str());
+  Status saved = WriteOutputFile(options.exportFile, text.str());
   if (!saved.ok()) Fail(std::string(kOpenForWritingError) + "\n" + saved.message());
   std::cout << "Exported \"" << engine.name << "\" to " << options.exportFile << "\n";
+}
+
+// Ends the command with the loader's reason when `path` is no shared
+// library this system can load.
+void RequireLoadableLibrary(const std::string& path) {
+  SharedLibrary library;
+  if (Status loaded = library.Open(path); !loaded.ok()) Fail(loaded.message());
 }
 
 // "Add a Plugin": a path (anything with "/") is copied into the install
@@ -113,10 +124,12 @@ void RunAddPlugin(const GlobalOptions& global, const EngineOptions& options) {
     Fail("There is no current profile to add to; choose one with \"profiles use\".");
   }
   std::string name = options.plugin;
-  if (name.find('/') != std::string::npos) {
+  const bool copied = name.find('/') != std::string::npos;  // checked before the copy
+  if (copied) {
     const std::filesystem::path source(options.plugin);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(source, ec)) Fail(options.plugin + ": no such library");
+    RequireLoadableLibrary(std::filesystem::absolute(source, ec).string());
     name = source.filename().string();
     const std::filesystem::path folder = open.state.home.root() / "plugins";
     const std::filesystem::path target = folder / name;
@@ -137,6 +150,14 @@ void RunAddPlugin(const GlobalOptions& global, const EngineOptions& options) {
   engine.isPlugin = true;
   engine.searchUrl = "plugin";
   engine.name = name;
+  // A library already in a plug-in folder must load too; one not there yet
+  // is added, to be put in place later.
+  if (std::optional<std::filesystem::path> found =
+          FindPluginLibrary(name, open.state.home.PluginFolders());
+      found && !copied) {
+    std::error_code ec;
+    RequireLoadableLibrary(std::filesystem::absolute(*found, ec).string());
+  }
   open.state.catalogue.engines.push_back(engine);
   Status saved = SaveProfile(open.path, open.state.catalogue);
   if (!saved.ok()) Fail(saved.message());

@@ -79,6 +79,13 @@ ProxySettings ProxyFromOptions(const FetchOptions& o, const ProxySettings& confi
   ProxySettings proxy;
   if (o.noProxy) return proxy;
   if (o.proxy.empty()) return configured;
+  // A login written into the value ("user:password@host:port") is refused
+  // without repeating it: the password must not reach the terminal or a log.
+  if (o.proxy.find('@') != std::string::npos) {
+    std::cerr << "fetch: --proxy wants HOST:PORT, without a login (give it with --proxy-user "
+                 "USER:PASSWORD)\n";
+    throw CLI::RuntimeError(kExitUsage);
+  }
   size_t colon = o.proxy.rfind(':');
   std::string port = colon == std::string::npos ? "" : o.proxy.substr(colon + 1);
   if (colon == 0 || port.empty() || port.size() > 5 ||

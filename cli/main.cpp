@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "cli/program.h"
 
 namespace {
 
@@ -25,13 +26,16 @@ int main(int argc, char** argv) {
   trovelane::cli::AddFetchCommands(app, global);
   trovelane::cli::AddSearchCommands(app, global);
 
+  int code = 0;
   try {
     app.parse(argc, argv);
+    if (app.get_subcommands().empty()) std::cout << app.help();
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    code = app.exit(e);
+    // The parser's own failures (an unknown option, a value it cannot
+    // convert or that fails its check, a missing argument) are all usage
+    // errors; only the commands choose other codes.
+    if (code != 0 && e.get_name() != "RuntimeError") code = trovelane::cli::kExitUsage;
   }
-  if (app.get_subcommands().empty()) {
-    std::cout << app.help();
-  }
-  return 0;
+  return trovelane::cli::FinishStandardOutput(code);
 }

@@ -1,12 +1,27 @@
 #include "cli/program.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+
+#include "engines/plugin_name.h"
 
 namespace trovelane::cli {
 
 void Fail(const std::string& message, int exitCode) {
   std::cerr << message << "\n";
   throw CLI::RuntimeError(exitCode);
+}
+
+int FinishStandardOutput(int code) {
+  errno = 0;
+  const bool flushed = static_cast<bool>(std::cout.flush()) && std::fflush(stdout) == 0;
+  const int err = errno;
+  if (code != 0 || (flushed && !std::ferror(stdout))) return code;
+  std::cerr << "Cannot write to standard output"
+            << (err != 0 ? std::string(": ") + std::strerror(err) : std::string()) << ".\n";
+  return kExitFailure;
 }
 
 ProgramState OpenProgram(const GlobalOptions& global) {
@@ -18,7 +33,8 @@ ProgramState OpenProgram(const GlobalOptions& global) {
   return state;
 }
 
-size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex) {
+size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex,
+                  const std::vector<std::filesystem::path>& pluginFolders) {
   const auto& engines = catalogue.engines;
   if (!nameOrIndex.empty() && nameOrIndex.find_first_not_of("0123456789") == std::string::npos &&
       nameOrIndex.size() < 10) {
@@ -30,6 +46,18 @@ size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrInd
     if (engines[i].name != nameOrIndex) continue;
     if (found != engines.size()) {
       Fail("Several engines are named \"" + nameOrIndex + "\"; give its index instead.");
+    }
+    found = i;
+  }
+  // A plug-in is known by the name its library gives itself; each library
+  // is asked only when no engine has the name itself.
+  for (size_t i = 0; found == engines.size() && i < engines.size(); ++i) {
+    if (!engines[i].isPlugin || pluginFolders.empty()) continue;
+    if (PluginDisplayName(engines[i], pluginFolders) != nameOrIndex) continue;
+    for (size_t j = i + 1; j < engines.size(); ++j) {
+      if (engines[j].isPlugin && PluginDisplayName(engines[j], pluginFolders) == nameOrIndex) {
+        Fail("Several engines are named \"" + nameOrIndex + "\"; give its index instead.");
+      }
     }
     found = i;
   }

@@ -2,6 +2,7 @@
 // finding an engine by name or index, and failing with a message.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,13 +14,22 @@ namespace trovelane::cli {
 // Prints `message` to standard error and ends the command with `exitCode`.
 [[noreturn]] void Fail(const std::string& message, int exitCode = kExitFailure);
 
+// Flushes standard output at the end of a command that exited with `code`.
+// Output lost on the way (a full disk, a device that refuses it) turns a
+// success into kExitFailure, with the reason on standard error; any other
+// code stands.
+int FinishStandardOutput(int code);
+
 // Starts the program on the install folder of --home (or the default one),
 // printing any start-up warning to standard error.
 ProgramState OpenProgram(const GlobalOptions& global);
 
 // The index of the engine that `nameOrIndex` names: an index as `engines`
-// lists it, else the one engine with exactly that name.
-size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex);
+// lists it, else the one engine with exactly that name, else the one
+// plug-in engine whose library (found in `pluginFolders`) gives itself that
+// display name, as `engines` shows it.
+size_t FindEngine(const EngineCatalogue& catalogue, const std::string& nameOrIndex,
+                  const std::vector<std::filesystem::path>& pluginFolders = {});
 
 // --resolve HOST:PORT:ADDR (repeatable) on `command`, as curl has it.
 void AddResolveOption(CLI::App* command, std::vector<std::string>& entries);

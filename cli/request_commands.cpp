@@ -36,7 +36,7 @@ void RunRequest(const GlobalOptions& global, const RequestOptions& options) {
   const auto& engines = state.catalogue.engines;
   std::vector<size_t> chosen;
   if (!options.engine.empty()) {
-    chosen.push_back(FindEngine(state.catalogue, options.engine));
+    chosen.push_back(FindEngine(state.catalogue, options.engine, state.home.PluginFolders()));
   } else {
     for (size_t i = 0; i < engines.size(); ++i) {
       if (engines[i].selected) chosen.push_back(i);

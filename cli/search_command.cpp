@@ -145,7 +145,7 @@ class CliSearchEvents : public SearchEvents {
           }
         }
         nlohmann::ordered_json line = {{"index", i + 1},
-                                       {"url", r.url},
+                                       {"url", JsonUrl(r.url)},
                                        {"text", r.title},
                                        {"engineName", r.engineName},
                                        {"validated", r.validated},
@@ -307,10 +307,11 @@ void ApplyOverrides(const SearchCommandOptions& o, NetworkSettings& settings) {
   }
 }
 
-void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catalogue) {
+void SelectEngines(const std::vector<std::string>& names, EngineCatalogue& catalogue,
+                   const std::vector<std::filesystem::path>& pluginFolders) {
   if (names.empty()) return;
   std::vector<bool> chosen(catalogue.engines.size(), false);
-  for (const std::string& name : names) chosen[FindEngine(catalogue, name)] = true;
+  for (const std::string& name : names) chosen[FindEngine(catalogue, name, pluginFolders)] = true;
   for (size_t i = 0; i < chosen.size(); ++i) catalogue.engines[i].selected = chosen[i] ? 1 : 0;
 }
 
@@ -347,7 +348,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
       Fail("Cannot read the profile " + o.profile + ".", kExitFailed);
     }
   }
-  SelectEngines(o.engines, state.catalogue);
+  SelectEngines(o.engines, state.catalogue, state.home.PluginFolders());
   if (std::none_of(state.catalogue.engines.begin(), state.catalogue.engines.end(),
                    [](const EngineDefinition& e) { return e.selected; })) {
     Fail("No engine of the profile is selected.", kExitFailed);
@@ -425,7 +426,7 @@ int RunSearch(const GlobalOptions& global, const SearchCommandOptions& o) {
     Status saved = events.document().OnSaveDocument(o.output);
     if (!saved.ok()) Fail(saved.message(), kExitFailed);
   } else if (streamToFile) {
-    Status saved = WriteFileAtomically(o.output, collected.str());
+    Status saved = WriteOutputFile(o.output, collected.str());
     if (!saved.ok()) Fail(saved.message(), kExitFailed);
   }
   // What became of each engine, on standard error, whatever the format.

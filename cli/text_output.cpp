@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
+
 namespace trovelane::cli {
 namespace {
 
@@ -9,40 +11,12 @@ unsigned char Byte(std::string_view s, size_t i) {
   return i < s.size() ? static_cast<unsigned char>(s[i]) : 0;
 }
 
-bool IsContinuation(unsigned char c) { return c >= 0x80 && c <= 0xBF; }
-
-// The length of the well-formed UTF-8 sequence that starts at s[i], or 0.
-size_t Utf8SequenceAt(std::string_view s, size_t i) {
-  const unsigned char lead = Byte(s, i);
-  const unsigned char second = Byte(s, i + 1);
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (second < low || second > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (!IsContinuation(Byte(s, i + k))) return 0;
-  }
-  return length;
-}
-
 // At s[i]: the length of a control character (1 or 2 bytes, 0 for none) in
 // `control`, and the length of whatever character stands there in the result.
 size_t CharacterAt(std::string_view s, size_t i, size_t& control) {
   const unsigned char c = Byte(s, i);
   control = 0;
-  if (const size_t n = Utf8SequenceAt(s, i); n != 0) {
+  if (const size_t n = c >= 0x80 ? Utf8SequenceLength(s, i) : 0; n != 0) {
     if (c == 0xC2 && Byte(s, i + 1) <= 0x9F) control = 2;  // U+0080..U+009F
     return n;
   }
@@ -111,6 +85,24 @@ std::string TsvField(std::string_view value) {
       out.append(value.substr(i, n));
     }
     i += n;
+  }
+  return out;
+}
+
+std::string JsonUrl(std::string_view url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (size_t at = 0; at < url.size();) {
+    if (const size_t length = Utf8SequenceLength(url, at); length > 0) {
+      out.append(url.substr(at, length));
+      at += length;
+    } else {
+      const auto byte = static_cast<unsigned char>(url[at++]);
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
   }
   return out;
 }

@@ -27,4 +27,9 @@ std::string OneLine(std::string_view value);
 // control character (as OneLine counts them) is written byte by byte as \xHH.
 std::string TsvField(std::string_view value);
 
+// A URL for JSON output, whose strings are UTF-8: bytes that are no UTF-8
+// (a link of an 8-bit page) are percent-encoded ("%E9"), so that the URL
+// still names the same resource instead of holding U+FFFD.
+std::string JsonUrl(std::string_view url);
+
 }  // namespace trovelane::cli

@@ -60,6 +60,7 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
   headFailed_ = false;
   head_.clear();
   const bool viaProxy = proxy && proxy->enabled;
+  headersHost_ = url_.host;
   for (int redirects = 0;; ++redirects) {
     if (url_.isFtp) {
       failure_ = OpenFailure::kNotHttp;
@@ -228,6 +229,10 @@ std::string CHttpURL::ExtraHeaderLines(bool cookieSent) const {
   std::string lines;
   if (requestOptions_.http11) lines += "Connection: close\r\n";
   if (requestOptions_.acceptCompression) lines += "Accept-Encoding: gzip, deflate\r\n";
+  // The caller's header lines may carry credentials (Authorization, an API
+  // key): they go only to the host the request was made for, never to the
+  // target of a redirect on another host.
+  if (!EqualsNoCase(url_.host, headersHost_)) return lines;
   for (const auto& header : requestOptions_.extraHeaders) {
     const std::string& name = header.first;
     if (!IsSendableHeader(header)) continue;
@@ -319,16 +324,22 @@ bool ParseLocation(const std::string& line, std::string& value) {
 }  // namespace
 
 CHttpURL::HeadResult CHttpURL::ReadHead() {
-  status_ = 0;
-  hasStatusLine_ = false;
   headFailed_ = false;
-  head_.clear();
-  location_.clear();
-  bodyLeft_.reset();
-  chunked_ = false;
-  contentEncoding_.clear();
   bool redirect = false;
+  auto startHead = [&] {
+    status_ = 0;
+    hasStatusLine_ = false;
+    head_.clear();
+    location_.clear();
+    bodyLeft_.reset();
+    chunked_ = false;
+    contentEncoding_.clear();
+    redirect = false;
+  };
+  startHead();
   std::string line, value;
+  // One reader for all heads of the answer: its bounds also end a server
+  // that sends interim answers without end.
   HeadLineReader reader(*stream_);
   for (;;) {
     HeadLineReader::Result got = reader.Next(line);
@@ -341,7 +352,16 @@ CHttpURL::HeadResult CHttpURL::ReadHead() {
       headFailed_ = stream_->LastCallFailed();
       break;
     }
-    if (IsEndOfHead(line)) break;
+    if (IsEndOfHead(line)) {
+      // An interim answer (100 Continue, 103 Early Hints) comes before the
+      // real one and says nothing about it: read the next head. 101 would
+      // switch protocols, which no request here asks for; it stays final.
+      if (hasStatusLine_ && status_ >= 100 && status_ <= 199 && status_ != 101) {
+        startHead();
+        continue;
+      }
+      break;
+    }
     if (head_.size() < kMaxHeadText) head_.append(line, 0, kMaxHeadText - head_.size());
     if (int status = ParseStatusLine(line); status >= 0) {
       status_ = status;

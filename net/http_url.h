@@ -101,8 +101,10 @@ class CHttpURL {
 
   // Connects, sends the request and reads the answer's head, following 301
   // and 302 redirects (always as GET; the Referer then names the previous
-  // host). True when a request went out and its head was read, whatever the
-  // status (also when the server closed before answering: see
+  // host; the extra header lines of the RequestOptions go only to the host
+  // Open was called for), and passing over interim 1xx answers. True when a
+  // request went out and its head was read, whatever the status (also when
+  // the server closed before answering: see
   // HasStatusLine); false when resolving, connecting, the proxy handshake or
   // TLS failed, a CERN proxy answered 407, the time-outs ran out, the head
   // was too large, an https page redirected to http or to an address that
@@ -201,6 +203,9 @@ class CHttpURL {
   RequestOptions requestOptions_;
   std::vector<ResolveEntry> resolve_;
   std::string referer_;
+  // The host of the URL Open was called for: the only one that gets the
+  // extra header lines of the RequestOptions.
+  std::string headersHost_;
   std::string location_;
   int status_ = 0;
   bool hasStatusLine_ = false;

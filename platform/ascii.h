@@ -1,10 +1,11 @@
 // ASCII character classes and case folding, the same whatever the process
-// locale. Page text, header lines and data files are handled as bytes: only
+// locale, and the check that bytes are well-formed UTF-8. Page text, header lines and data files are handled as bytes: only
 // the ASCII letters fold case, bytes above ASCII are neither blanks nor
 // letters, and every other byte compares exactly. Plain functions without
 // state; any thread.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace trovelane {
@@ -41,6 +42,46 @@ constexpr std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsAsciiBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsAsciiBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// The length of the well-formed UTF-8 sequence that starts at `at` (1 for an
+// ASCII byte), or 0 when the bytes there are no UTF-8: a stray continuation
+// byte, a sequence cut short, an overlong form, a surrogate or a code point
+// beyond U+10FFFF.
+constexpr size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+constexpr bool IsValidUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8SequenceLength(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
 }
 
 }  // namespace trovelane

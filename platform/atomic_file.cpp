@@ -95,25 +95,6 @@ class InFlightTemporary {
   std::string path_;
 };
 
-// True for six characters as mkstemp makes them: letters and digits, of at
-// least two of the three kinds.
-bool LooksLikeTemporarySuffix(std::string_view suffix) {
-  if (suffix.size() != 6) return false;
-  bool lower = false, upper = false, digit = false;
-  for (char c : suffix) {
-    if (c >= 'a' && c <= 'z') {
-      lower = true;
-    } else if (c >= 'A' && c <= 'Z') {
-      upper = true;
-    } else if (c >= '0' && c <= '9') {
-      digit = true;
-    } else {
-      return false;
-    }
-  }
-  return lower + upper + digit >= 2;
-}
-
 std::string BaseNameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -122,18 +103,40 @@ std::string BaseNameOf(const std::string& path) {
 // A file as the clean-up and the in-flight list both name it.
 std::string EntryPath(const std::string& path) { return FolderOf(path) + "/" + BaseNameOf(path); }
 
+// Temporaries of a save of NAME are hidden files of the same folder named
+// ".trovelane-save." NAME "." plus the six random characters of mkstemp: a
+// prefix of this program's own, which no user names a file of theirs with.
+// NAME is shortened so that the whole name fits a folder entry.
+constexpr std::string_view kTemporaryPrefix = ".trovelane-save.";
+constexpr size_t kRandomLength = 6;
+
+std::string TemporaryStem(const std::string& path) {
+  std::string base = BaseNameOf(path);
+  const size_t room = NAME_MAX - kTemporaryPrefix.size() - 1 - kRandomLength;
+  if (base.size() > room) base.resize(room);
+  return std::string(kTemporaryPrefix) + base + ".";
+}
+
+bool IsRandomSuffix(std::string_view suffix) {
+  if (suffix.size() != kRandomLength) return false;
+  for (char c : suffix) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
 // Removes what killed saves of `path` left behind (see the header).
 void RemoveStaleTemporaries(const std::string& path) {
   const std::string folder = FolderOf(path);
-  const std::string prefix = BaseNameOf(path) + ".";
+  const std::string stem = TemporaryStem(path);
   DIR* dir = ::opendir(folder.c_str());  // opened close-on-exec
   if (!dir) return;
   const int dirFd = ::dirfd(dir);
   const uid_t me = ::geteuid();
   while (const dirent* entry = ::readdir(dir)) {
     std::string_view name = entry->d_name;
-    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
-        !LooksLikeTemporarySuffix(name.substr(prefix.size()))) {
+    if (name.size() != stem.size() + kRandomLength || name.substr(0, stem.size()) != stem ||
+        !IsRandomSuffix(name.substr(stem.size()))) {
       continue;
     }
     struct stat st {};
@@ -163,9 +166,15 @@ Status WriteFileAtomically(const std::string& requestedPath, std::string_view by
   if (path.empty()) return Fail("cannot follow the link", requestedPath, linkError);
 
   struct stat old{};
-  if (!forceMode && ::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+  if (::stat(path.c_str(), &old) == 0) {
+    // A device node, a pipe or a folder is not replaced by a file.
+    if (!S_ISREG(old.st_mode)) {
+      return Status::IoError("cannot replace " + path + ": it is not a regular file");
+    }
+    if (!forceMode) mode = old.st_mode & 07777;
+  }
 
-  std::string temp = path + ".XXXXXX";
+  std::string temp = FolderOf(path) + "/" + TemporaryStem(path) + "XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Fail("cannot create a temporary file for", path, errno);
   const InFlightTemporary writing(EntryPath(temp));
@@ -216,6 +225,31 @@ Status WriteFileAtomically(const std::string& requestedPath, std::string_view by
   }
   ::close(dir);
   RemoveStaleTemporaries(path);
+  return Status::Ok();
+}
+
+Status WriteOutputFile(const std::string& path, std::string_view bytes) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+    return WriteFileAtomically(path, bytes);
+  }
+  // A pipe waits here for its reader, as any program writing into it does.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Fail("cannot open", path, errno);
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      return Fail("cannot write", path, err);
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) return Fail("cannot write", path, errno);
   return Status::Ok();
 }
 

@@ -25,15 +25,26 @@ namespace trovelane {
 // system's reason ("cannot replace PATH: Permission denied"), for the user.
 //
 // A save killed half way (by a signal, a crash) leaves its temporary file
-// "NAME.XXXXXX" behind. After a save of NAME succeeds, such leftovers are
-// removed: entries of the same folder named NAME, ".", then six characters
-// of the mkstemp alphabet (letters and digits, at least two of the three
-// kinds - lower case, upper case, digits - as random names nearly always
-// have, so that a user's "NAME.backup" is never taken for one), that are
-// regular files owned by this user and are not being written by a save of
-// this process right now. A leftover that cannot be removed is left alone.
+// ".trovelane-save.NAME.XXXXXX" behind (NAME shortened to fit a folder
+// entry). After a save of NAME succeeds, such leftovers are removed: entries
+// of the same folder with exactly that prefix and six letters and digits,
+// that are regular files owned by this user and are not being written by a
+// save of this process right now. No other file is touched, whatever its
+// name ("NAME.backup", "NAME.Monday"). A leftover that cannot be removed is
+// left alone.
+//
+// Something other than a regular file at `path` (after following links) is
+// never replaced: a device node, a pipe or a folder fails with "cannot
+// replace PATH: it is not a regular file".
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644,
                            bool forceMode = false);
+
+// For an output the user names (a results document, an exported page or
+// definition): a character device or a named pipe at `path` (/dev/null, a
+// terminal, a FIFO another program reads) is written into as a stream, and
+// waits for a pipe's reader; anything else is saved with WriteFileAtomically.
+// A failed write is kIoError naming the file and the system's reason.
+Status WriteOutputFile(const std::string& path, std::string_view bytes);
 
 // Test seam: the call that flushes the folder after the rename (fsync by
 // default). A test swaps in a fake that fails, to see that failure reported;

@@ -62,8 +62,13 @@ typedef int32_t (*QMCheckRelevanceService)(HostContext* context, const char* url
 
 /* Offers one result: url, its text, the engine name shown with it, the
  * validation state (1 when CheckRelevance was asked) and the relevance.
- * Returns 1 when it was taken or dropped as a duplicate, 0 when the result
- * limit is reached or the search was stopped: the plug-in must then stop. */
+ * url is absolute (http:// or https://); a relative one is taken against the
+ * scheme, host and port of the page last requested with Connect, and is
+ * dropped before any was; an empty one is dropped. The host validates
+ * nothing itself: a plug-in asks CheckRelevance when GetValidationMode says
+ * so. Returns 1 when it was taken or dropped (a duplicate, no usable url),
+ * 0 when the result limit is reached or the search was stopped: the plug-in
+ * must then stop. */
 typedef int32_t (*QMAddResultService)(HostContext* context, const char* url, const char* text,
                                       const char* engineName, int32_t validated,
                                       int32_t relevance);
@@ -94,8 +99,9 @@ typedef int32_t (*QMSetStatusService)(HostContext* context, const char* text);
  * plug-in. Returns the offset from html just behind the anchor, so that the
  * scan goes on there; 0 when html holds no further anchor. An anchor that
  * cannot be read (no href) returns its own offset and empty buffers. The
- * link is returned as written, not made absolute. The host never reads past
- * the terminator of html. */
+ * link is returned as written, not made absolute; an anchor whose href is
+ * empty returns the offset behind it and empty buffers. The host never reads
+ * past the terminator of html. */
 typedef int32_t (*QMFindNextLinkService)(HostContext* context, const char* html, char* urlOut,
                                          char* titleOut);
 
@@ -142,9 +148,10 @@ typedef void (*QMPluginInitializeFunction)(HostContext* context);
 typedef BooleanOperators* (*QMGetBooleanOperatorsFunction)(BooleanOperators* operators);
 #define QM_GET_BOOLEAN_OPERATORS_EXPORT "QMGetBooleanOperators"
 
-/* Requests and processes one result page for query (written with the
- * plug-in's operators; owned by the host, valid during the call). Returns 1
- * when the host is to call again, 0 when the plug-in has finished. */
+/* Requests and processes one result page for query (the words as typed,
+ * not URL-encoded, joined with the plug-in's operators; owned by the host,
+ * valid during the call). Returns 1 when the host is to call again, 0 when
+ * the plug-in has finished. */
 typedef int32_t (*QMPerformSearchIterationFunction)(const char* query);
 #define QM_PERFORM_SEARCH_ITERATION_EXPORT "QMPerformSearchIteration"
 

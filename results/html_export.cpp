@@ -226,7 +226,7 @@ std::string RenderResultsHtml(const ResultsStore& store) {
 }
 
 Status ExportResultsHtml(const ResultsStore& store, const std::string& path) {
-  Status saved = WriteFileAtomically(path, RenderResultsHtml(store));
+  Status saved = WriteOutputFile(path, RenderResultsHtml(store));
   if (!saved.ok()) return Status::IoError(MessageWith(kExportFailedMessage, path), saved.message());
   return Status::Ok();
 }

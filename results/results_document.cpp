@@ -84,7 +84,7 @@ DocumentOpen CQuivmarkDoc::OnOpenDocument(const std::string& path) {
 }
 
 Status CQuivmarkDoc::OnSaveDocument(const std::string& path) {
-  Status saved = WriteFileAtomically(path, WriteResultsDocument(store_));
+  Status saved = WriteOutputFile(path, WriteResultsDocument(store_));
   if (!saved.ok()) return Status::IoError(MessageWith(kSaveFailedMessage, path), saved.message());
   SetPathName(path);
   modified_ = false;

@@ -12,6 +12,7 @@
 #include "engines/anchor_parser.h"
 #include "engines/html_scan.h"
 #include "engines/plugin_name.h"
+#include "engines/result_link.h"
 #include "net/http_url.h"
 #include "platform/install_folder.h"
 #include "platform/mutex.h"
@@ -61,6 +62,7 @@ struct PluginRun {
   EngineRunContext& worker;
   std::string cookies;        // the sink of the current request, when one was given
   int pluginResultCount = 0;  // results handed over, the plug-in engine's count for the limit
+  std::string pageBase;       // scheme, host and port of the page last read
 };
 
 EngineRunContext& WorkerOf(HostContext* context) {
@@ -100,7 +102,17 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
     PluginRun& run = *static_cast<PluginRun*>(context->host);
     EngineRunContext& worker = run.worker;
     if (worker.cancelled()) return 0;
-    const std::string link = url ? url : "";
+    // A result names a page of its own: an empty link names none, and a
+    // relative one is taken against the page the plug-in last requested
+    // (there is none to take it against before its first request). Such a
+    // result is dropped; the plug-in goes on.
+    std::string link = url ? url : "";
+    if (link.empty()) return 1;
+    if (!LinkNamesHost(link)) {
+      if (run.pageBase.empty()) return 1;
+      MakeAbsoluteLink(run.pageBase, link);
+      if (link.empty()) return 1;
+    }
     const std::string title = text ? text : "";
     int position = 0;
     size_t key = kNoDuplicateKey;
@@ -157,6 +169,11 @@ int32_t ConnectService(HostContext* context, const char* url, int32_t isPost, co
     connection.cookieToSend = nullptr;
     connection.cookieSink = nullptr;
     if (cookieSink) CopyOut(run.cookies, cookieSink);
+    // Where the page came from, after any redirect.
+    if (opened) {
+      run.pageBase = (connection.IsHttps() ? "https://" : "http://") + connection.GetHost() +
+                     ":" + std::to_string(connection.GetPort()) + "/";
+    }
     if (opened && connection.HasStatusLine()) {
       worker.UpdateReport([&](EngineReport& r) {
         r.reached = true;
@@ -302,7 +319,7 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
   if (!initialize || !getOperators || !iterate || !terminate) {
     worker.End(EngineEnding::kError, "the plug-in library lacks an entry point");
   } else {
-    PluginRun run{worker, {}, 0};
+    PluginRun run{worker, {}, 0, {}};
     HostContext context{&run,
                         CheckRelevanceService,
                         AddResultService,
@@ -332,13 +349,18 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
     // Each iteration is one result page as the plug-in sees it; the
     // program's page limit bounds a site that never stops offering more.
     const int maxPages = worker.settings().program.maxPagesPerEngine;
+    bool wantsMore = false;
     try {
       for (int pages = 0; !worker.cancelled() && (maxPages <= 0 || pages < maxPages); ++pages) {
-        if (iterate(query.c_str()) == 0) break;
+        wantsMore = false;
+        wantsMore = iterate(query.c_str()) != 0;
+        if (!wantsMore) break;
       }
     } catch (...) {
       // An exception out of Iterate ends the plug-in's pages, as a return of 0 does.
     }
+    // A plug-in that still had pages to offer was cut off by the page limit.
+    if (wantsMore && !worker.cancelled()) worker.End(EngineEnding::kLimit);
     try {
       terminate();
     } catch (...) {

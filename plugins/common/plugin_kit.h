@@ -122,10 +122,13 @@ int32_t WalkAnchors(PluginState& state, const char* section, int32_t mode, const
     int32_t next = state.context->findNextLink(state.context, section + at, url, title);
     if (next < 0) break;
     if (url[0] == '\0') {
-      // No anchor left, or one without a link at `next`: step over its "<A".
-      const char* anchor = section + at + next;
-      if (anchor[0] != '<' || (anchor[1] != 'a' && anchor[1] != 'A')) break;
-      at += static_cast<size_t>(next) + 2;
+      // No link: no anchor is left (no "<A" at all), the first "<A" has no
+      // href (`next` is its own offset: step over it), or an anchor's href
+      // is empty (`next` lies behind it: go on from there).
+      const size_t first = FindNoCase(std::string_view(section + at, length - at), "<a", 0);
+      const size_t offset = static_cast<size_t>(next);
+      if (first == npos || offset < first) break;
+      at += offset == first ? first + 2 : offset;
       continue;
     }
     at += static_cast<size_t>(next);

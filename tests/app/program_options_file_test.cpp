@@ -77,7 +77,7 @@ TEST_F(ProgramOptionsFileTest, DamagedOrForeignFilesAreReportedNotTaken) {
   std::filesystem::remove(path_);
   std::filesystem::create_directory(path_);
   ProgramOptions options;
-  EXPECT_NE(LoadProgramOptions(path_, options).read.message().find("not a regular file"),
+  EXPECT_NE(LoadProgramOptions(path_, options).read.message().find("is a folder"),
             std::string::npos);
 }
 

@@ -1,6 +1,9 @@
 #include "app/suspension_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "app/program_state.h"
 #include "tests/support/scratch_folder.h"
@@ -78,6 +81,43 @@ TEST_F(SuspensionFileTest, ADamagedFileSuspendsNothingAndSaysSo) {
   EngineSuspensions read;
   EXPECT_TRUE(LoadSuspensions(path_, read, kNow).ok());
   EXPECT_EQ(read.all().size(), 1u);
+}
+
+// What stands in the file's place is looked at before a byte is read: a
+// folder, a pipe nobody writes to and a huge sparse file are named and
+// suspend nothing, without an exception, a hang or the memory filled.
+TEST_F(SuspensionFileTest, AFolderAPipeOrAHugeFileInItsPlaceIsNamed) {
+  const auto expectNamed = [&](const char* what) {
+    EngineSuspensions list;
+    list.Suspend({"x", kNow + 1h, BlockKind::kCaptcha, 0});
+    Status loaded = LoadSuspensions(path_, list, kNow);
+    EXPECT_FALSE(loaded.ok()) << what;
+    EXPECT_NE(loaded.message().find(path_), std::string::npos) << loaded.message();
+    EXPECT_NE(loaded.message().find(what), std::string::npos) << loaded.message();
+    EXPECT_TRUE(list.all().empty()) << what;
+  };
+  std::filesystem::create_directory(path_);
+  expectNamed("is a folder");
+  std::filesystem::remove(path_);
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  expectNamed("not a regular file");
+  std::filesystem::remove(path_);
+  WriteFileBytes(path_, "{}");
+  std::filesystem::resize_file(path_, 1ull << 40);  // sparse: takes no disk
+  expectNamed("larger than");
+}
+
+// An "until" beyond what the clock can hold stays a suspension (the latest
+// time it can hold) instead of wrapping round into the past.
+TEST_F(SuspensionFileTest, AFarFutureUntilStaysSuspended) {
+  for (const char* until : {"9300000000000000", "9223372036854775807", "18446744073709551615"}) {
+    WriteFileBytes(path_, std::string("{\"suspensions\": [{\"engine\": \"a\", \"until\": ") +
+                              until + ", \"block\": \"captcha\"}]}");
+    EngineSuspensions list;
+    ASSERT_TRUE(LoadSuspensions(path_, list, kNow).ok()) << until;
+    ASSERT_EQ(list.all().size(), 1u) << until;
+    EXPECT_GT(list.all()[0].until, kNow + 24h * 365 * 100) << until;
+  }
 }
 
 TEST_F(SuspensionFileTest, StartUpReadsTheFileAndWarnsOfADamagedOne) {

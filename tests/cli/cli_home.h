@@ -24,9 +24,9 @@ class CliHome {
   std::string File(const std::string& name) const { return folder_.File(name); }
   std::string HomeFile(const std::string& name) const { return Home() + "/" + name; }
 
-  Outcome Run(std::vector<std::string> args) const {
+  Outcome Run(std::vector<std::string> args, const std::string& redirect = " 2>&1") const {
     args.insert(args.begin(), {"--home", Home()});
-    return RunCli(args);
+    return RunCli(args, redirect);
   }
   SplitOutcome RunSplit(std::vector<std::string> args) const {
     args.insert(args.begin(), {"--home", Home()});

@@ -63,6 +63,12 @@ TEST(FetchCommand, BodyToStdoutHeadToStderr) {
   std::string request = server.Received(0);
   EXPECT_NE(request.find("\r\nReferer: http://from/\r\n"), std::string::npos);
   EXPECT_NE(request.find("\r\nCookie: a=1\r\n"), std::string::npos);
+
+  // A body that cannot be written is no success.
+  const int lost = std::system((std::string(TROVELANE_CLI_PATH) + " --home /nonexistent fetch " +
+                                server.Url("/q") + " >/dev/full 2>/dev/null")
+                                   .c_str());
+  EXPECT_TRUE(WIFEXITED(lost) && WEXITSTATUS(lost) == 1) << lost;
 }
 
 TEST(FetchCommand, PostAndProxyOptionsReachTheWire) {
@@ -105,6 +111,11 @@ TEST(FetchCommand, UsesTheConfiguredProxyUnlessToldOtherwise) {
 TEST(FetchCommand, ExitStatusSaysWhatFailed) {
   EXPECT_EQ(RunCli("fetch http://:0/").status, 2);
   EXPECT_EQ(RunCli("fetch --proxy nocolon http://h/").status, 2);
+  // A login in the value is refused without being repeated.
+  CliRun login = RunCli("fetch --proxy alice:s3cret@127.0.0.1:9 http://h/");
+  EXPECT_EQ(login.status, 2);
+  EXPECT_EQ(login.err.find("s3cret"), std::string::npos) << login.err;
+  EXPECT_NE(login.err.find("--proxy-user"), std::string::npos) << login.err;
   CliRun unreachable = RunCli("fetch http://no-such-host.invalid/");
   EXPECT_EQ(unreachable.status, 1);
   EXPECT_NE(unreachable.err.find("cannot resolve the name of no-such-host.invalid:80"),

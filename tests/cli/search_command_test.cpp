@@ -337,15 +337,27 @@ TEST_F(SearchCommandTest, RegistersAndRunsSitePluginsLikeAnyEngine) {
   ASSERT_EQ(byPath.exitCode, 0) << byPath.output;
   EXPECT_TRUE(std::filesystem::exists(plugins + "/" +
                                       std::filesystem::path(TEST_PLUGIN_PATH).filename().string()));
+  // A file the loader refuses is not added, and the loader says why.
+  WriteFileBytes(home_.File("notalib.so"), "not an ELF image");
+  Outcome refused = home_.Run({"engines", "--profile", profile_, "add-plugin", home_.File("notalib.so")});
+  EXPECT_EQ(refused.exitCode, 1) << refused.output;
+  EXPECT_NE(refused.output.find("notalib.so: "), std::string::npos) << refused.output;
+  EXPECT_FALSE(std::filesystem::exists(plugins + "/notalib.so"));
   Outcome listed = home_.Run({"engines", "--profile", profile_});
   EXPECT_NE(listed.output.find("Northern Light"), std::string::npos) << listed.output;
   EXPECT_NE(listed.output.find("Test Pages Plugin"), std::string::npos) << listed.output;
+  EXPECT_EQ(listed.output.find("Bad Plugin"), std::string::npos) << listed.output;
 
   Outcome out = Search({"--format", "json", "lantern", "river"});
   ASSERT_EQ(out.exitCode, 0) << out.output;
   std::vector<nlohmann::json> lines = JsonLines(out.output);
   ASSERT_FALSE(lines.empty()) << out.output;
   for (const auto& line : lines) EXPECT_EQ(line["engineName"], "Northern Light") << line;
+
+  // A plug-in is chosen by the name it gives itself, as the list shows it.
+  Outcome chosen = Search({"--engine", "Northern Light", "--format", "json", "lantern", "river"});
+  EXPECT_EQ(chosen.exitCode, 0) << chosen.output;
+  EXPECT_FALSE(JsonLines(chosen.output).empty()) << chosen.output;
 }
 
 }  // namespace

@@ -57,6 +57,36 @@ TEST(SettingsCommandsTest, UserAgentIsKeptInTrovelaneJson) {
   testing::Outcome empty = home.Run({"settings", "set", "user-agent", ""});
   EXPECT_EQ(empty.exitCode, 2);
   EXPECT_THAT(empty.output, HasSubstr("userAgent is empty"));
+  // trovelane.json holds UTF-8 text only: other bytes are refused, not a crash.
+  testing::Outcome latin1 = home.Run({"settings", "set", "user-agent", "Caf\xe9 Bot/1.0"});
+  EXPECT_EQ(latin1.exitCode, 2) << latin1.output;
+  EXPECT_THAT(latin1.output, HasSubstr("userAgent is not UTF-8 text"));
+  EXPECT_THAT(ReadFileBytes(home.HomeFile("trovelane.json")),
+              HasSubstr("\"userAgent\": \"Research Bot/1.0\""));
+}
+
+// What the parser refuses (a value it cannot convert, one not in its list,
+// an argument too many) exits 2 as every other usage error does.
+TEST(SettingsCommandsTest, OptionErrorsExitTwo) {
+  CliHome home;
+  for (std::vector<std::string> bad : {std::vector<std::string>{"search", "--max", "many", "x"},
+                                       {"open", "x.qmk", "--format", "yaml"},
+                                       {"settings", "set", "speed", "1", "2"},
+                                       {"engines", "--no-such-option"}}) {
+    testing::Outcome refused = home.Run(bad);
+    EXPECT_EQ(refused.exitCode, 2) << bad[0] << " " << bad[1] << ": " << refused.output;
+  }
+}
+
+// Output lost on the way to standard output is a failure with its reason.
+TEST(SettingsCommandsTest, ListingsIntoAFullDeviceFail) {
+  CliHome home;
+  for (std::vector<std::string> listing :
+       {std::vector<std::string>{"settings"}, {"engines"}, {"profiles"}}) {
+    testing::Outcome lost = home.Run(listing, " 2>&1 >/dev/full");
+    EXPECT_EQ(lost.exitCode, 1) << listing[0] << ": " << lost.output;
+    EXPECT_THAT(lost.output, HasSubstr("Cannot write to standard output: No space left on device"));
+  }
 }
 
 TEST(SettingsCommandsTest, SearchOptionsWeightsAndBadValues) {

@@ -91,4 +91,42 @@ for page in trovelane trovelane-cli; do
   warnings=$(MANWIDTH=80 man --warnings -l "$usr/share/man/man1/$page.1" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "$page.1: $warnings"
 done
+# The plug-in kit: the example plug-in built from the installed copy against
+# the installed header, found through pkg-config alone, then searched by the
+# installed program over the sample engines' directory site.
+for f in include/trovelane/plugin_api.h share/doc/trovelane/plugin-example/example_plugin.c \
+         share/doc/trovelane/docs/site_plugins.md; do
+  [ -e "$usr/$f" ] || fail "$f is not installed"
+done
+pc=$(find "$usr/lib" -name trovelane-plugin.pc | head -n 1)
+[ -n "$pc" ] || fail "trovelane-plugin.pc is not installed"
+cflags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags trovelane-plugin) ||
+  fail "pkg-config does not read trovelane-plugin.pc"
+# shellcheck disable=SC2086 # the flags are words
+cc -std=c99 -Wall -Wextra -Werror -shared -fPIC -fvisibility=hidden \
+  -o "$dest/example_plugin.so" "$usr/share/doc/trovelane/plugin-example/example_plugin.c" $cflags ||
+  fail "the example plug-in does not build against the installed header"
+"$build/tools/sample_engines/trovelane-sample-engines" --port-file "$dest/port" \
+  --plugin-sites "$dest/sites" --lifetime 120 >/dev/null 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null; rm -rf "$dest"' EXIT
+for _ in $(seq 300); do
+  [ -s "$dest/port" ] && break
+  sleep 0.1
+done
+[ -s "$dest/port" ] || fail "the sample engines did not start"
+home=$dest/home3
+"$usr/bin/trovelane-cli" --home "$home" engines add-plugin "$dest/example_plugin.so" >/dev/null ||
+  fail "engines add-plugin refused the example plug-in"
+cp "$dest/sites/plgpages.site" "$home/plugins/example_plugin.site"
+"$usr/bin/trovelane-cli" --home "$home" search --engine "Example Directory" --format tsv \
+  --max 1000 lantern >"$dest/found.tsv" 2>"$dest/search.err" ||
+  { cat "$dest/search.err" >&2; fail "the search with the example plug-in failed"; }
+found=$(grep -c "^[0-9]*	http://127.0.0.1:" "$dest/found.tsv" || true)
+[ "$found" -gt 0 ] || { cat "$dest/search.err" >&2; fail "the example plug-in found $found results"; }
+grep -q ', done$' "$dest/search.err" ||
+  { cat "$dest/search.err" >&2; fail "the example plug-in did not end done"; }
+kill $server
+wait $server 2>/dev/null || true
+
 echo "install test passed"

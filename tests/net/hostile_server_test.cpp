@@ -144,6 +144,27 @@ TEST(HeadBounds, TooManyLinesOrTooManyBytesFailOpen) {
   EXPECT_EQ(Fetch(page, server.Url(), nullptr), "body");
 }
 
+// Interim answers before the real one are skipped, however many fit the
+// head's bounds; the real head is the one reported, its body the body.
+TEST(HeadBounds, InterimAnswersArePassedOverToTheFinalOne) {
+  const std::string interim =
+      "HTTP/1.1 100 Continue\r\n\r\n"
+      "HTTP/1.1 103 Early Hints\r\nLink: </style.css>; rel=preload\r\n\r\n";
+  LoopbackServer server(Answer(interim + HttpResponse("HTTP/1.1 200 OK", "", "real body")));
+  CHttpURL page;
+  EXPECT_EQ(Fetch(page, server.Url(), nullptr), "real body");
+  EXPECT_EQ(page.GetStatus(), 200);
+  EXPECT_EQ(page.GetHead().find("103"), std::string::npos);
+
+  std::string endless;
+  for (size_t i = 0; i < kMaxHeadLines; ++i) endless += "HTTP/1.1 103 Early Hints\r\n\r\n";
+  LoopbackServer hostile(Answer(endless));
+  bool opened = true;
+  Fetch(page, hostile.Url(), nullptr, &opened);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(page.GetFailure(), OpenFailure::kHeadTooLarge);
+}
+
 TEST(Body, ShortOfItsContentLengthIsCutNotComplete) {
   LoopbackServer cut(Answer(HttpResponse("HTTP/1.0 200 OK", "Content-Length: 10\r\n", "", false) +
                             "1234"));

@@ -3,6 +3,8 @@
 // address overrides of ProgramOptions::resolve. Over real loopback sockets.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 
 #include "net/http_url.h"
@@ -93,6 +95,35 @@ TEST(RequestOptions, AnEngineAgentWithALineEndIsNotSent) {
   EXPECT_NE(request.find(std::string("User-Agent: ") + test::kTestUserAgent + "\r\n"),
             std::string::npos);
   EXPECT_EQ(request.find("X-Injected"), std::string::npos);
+}
+
+// Header lines may carry credentials: a redirect on the same host keeps them,
+// one to another host gets none of them (as curl without --location-trusted).
+TEST(RequestOptions, ExtraHeadersGoOnlyToTheHostTheyWereSetFor) {
+  LoopbackServer other(Answer(HttpResponse("HTTP/1.0 200 OK", "", "elsewhere")));
+  const std::string away = "http://localhost:" + std::to_string(other.port()) + "/away";
+  auto count = std::make_shared<std::atomic<int>>(0);
+  LoopbackServer origin([away, count](ServerConnection& c) {
+    const int n = (*count)++;
+    Answer(n == 0 ? HttpResponse("HTTP/1.0 302 Found", "Location: /same\r\n", "")
+                  : HttpResponse("HTTP/1.0 302 Found", "Location: " + away + "\r\n", ""))(c);
+  });
+  CHttpURL page;
+  RequestOptions options;
+  options.extraHeaders = {{"Authorization", "Basic c2VjcmV0"}, {"X-Api-Key", "k3y"},
+                          {"Cookie", "sid=1"}};
+  page.SetRequestOptions(options);
+  EXPECT_EQ(Fetch(page, origin.Url("/first"), nullptr), "elsewhere");
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_NE(origin.Received(i).find("Authorization: Basic c2VjcmV0\r\nX-Api-Key: k3y\r\n"),
+              std::string::npos)
+        << origin.Received(i);
+  }
+  const std::string redirected = other.Received(0);
+  EXPECT_EQ(redirected.substr(0, 19), "GET /away HTTP/1.0\r");
+  for (const char* secret : {"c2VjcmV0", "k3y", "sid=1"}) {
+    EXPECT_EQ(redirected.find(secret), std::string::npos) << secret;
+  }
 }
 
 // An answer sent in small pieces, so that chunk lines and compressed data

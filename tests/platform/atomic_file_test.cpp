@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -180,9 +181,9 @@ TEST_F(AtomicFileTest, AFolderThatCannotBeFlushedIsReported) {
   EXPECT_EQ(Read(path), "real");
 }
 
-// A save killed half way leaves "NAME.XXXXXX"; the next good save of NAME
-// removes it, and nothing else.
-TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSave) {
+// A save killed half way leaves its hidden temporary; the next good save of
+// NAME removes it, and no file of the user's, whatever its name.
+TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSaveAndNothingElse) {
   auto path = (dir_ / "r.qmk").string();
   ASSERT_TRUE(WriteFileAtomically(path, "old").ok());
 
@@ -207,27 +208,63 @@ TEST_F(AtomicFileTest, TheNextSaveRemovesTemporariesOfAKilledSave) {
     if (e.path().filename() != "r.qmk") left.push_back(e.path().filename());
   }
   ASSERT_EQ(left.size(), 1u);
-  EXPECT_EQ(left[0].substr(0, 6), "r.qmk.");
+  EXPECT_EQ(left[0].substr(0, 22), ".trovelane-save.r.qmk.");
   EXPECT_EQ(Read(path), "old");
 
-  // Others of the same shape: by hand, with a name a person would give, of
-  // another file, not a regular file, or not quite the pattern.
+  // Names a person gives, of the old six-character shape too, temporaries of
+  // another file, and ours that are not regular files or not quite the pattern.
   auto touch = [&](const std::string& name) { std::ofstream(dir_ / name) << "mine"; };
-  touch("r.qmk.aB3dE9");
-  const std::vector<std::string> kept = {"r.qmk.backup", "r.qmk.BACKUP", "r.qmk.200612",
-                                         "s.qmk.aB3dE9", "r.qmk.aB3dE",  "r.qmk.aB3dE9x",
-                                         "r.qmk.aB-dE9", "xr.qmk.aB3dE9"};
+  touch(".trovelane-save.r.qmk.aB3dE9");
+  const std::vector<std::string> kept = {
+      "r.qmk.backup", "r.qmk.Backup", "r.qmk.Monday", "r.qmk.old001", "r.qmk.aB3dE9",
+      ".trovelane-save.s.qmk.aB3dE9", ".trovelane-save.r.qmk.aB3dE", ".trovelane-save.r.qmk.aB-dE9"};
   for (const std::string& name : kept) touch(name);
-  fs::create_directory(dir_ / "r.qmk.Dir9Ab");
-  fs::create_symlink(dir_ / "r.qmk.backup", dir_ / "r.qmk.Lnk7Qz");
+  fs::create_directory(dir_ / ".trovelane-save.r.qmk.Dir9Ab");
+  fs::create_symlink(dir_ / "r.qmk.backup", dir_ / ".trovelane-save.r.qmk.Lnk7Qz");
 
   ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
   EXPECT_EQ(Read(path), "new");
   EXPECT_FALSE(fs::exists(dir_ / left[0]));
-  EXPECT_FALSE(fs::exists(dir_ / "r.qmk.aB3dE9"));
+  EXPECT_FALSE(fs::exists(dir_ / ".trovelane-save.r.qmk.aB3dE9"));
   for (const std::string& name : kept) EXPECT_TRUE(fs::exists(dir_ / name)) << name;
-  EXPECT_TRUE(fs::is_directory(dir_ / "r.qmk.Dir9Ab"));
-  EXPECT_TRUE(fs::is_symlink(dir_ / "r.qmk.Lnk7Qz"));
+  EXPECT_TRUE(fs::is_directory(dir_ / ".trovelane-save.r.qmk.Dir9Ab"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / ".trovelane-save.r.qmk.Lnk7Qz"));
+
+  // A name as long as a folder entry allows still saves, and cleans up after itself.
+  const std::string longName = (dir_ / std::string(NAME_MAX, 'n')).string();
+  ASSERT_TRUE(WriteFileAtomically(longName, "long").ok());
+  EXPECT_EQ(Read(longName), "long");
+}
+
+// A device node or a pipe at an output's path is written into, never
+// replaced by a file; a failed write there is a failure, not a success.
+TEST_F(AtomicFileTest, OutputsStreamIntoDevicesAndPipesAndSavesNeverReplaceThem) {
+  const std::string fifo = (dir_ / "pipe").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(readEnd, 0);
+  EXPECT_TRUE(WriteOutputFile(fifo, "through the pipe").ok());
+  char received[64] = {};
+  EXPECT_EQ(::read(readEnd, received, sizeof received), 16);
+  ::close(readEnd);
+  EXPECT_STREQ(received, "through the pipe");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  Status refused = WriteFileAtomically(fifo, "x");
+  EXPECT_EQ(refused.message(), "cannot replace " + fifo + ": it is not a regular file");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  EXPECT_TRUE(WriteOutputFile("/dev/null", "gone").ok());
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  if (fs::is_character_file("/dev/full")) {
+    Status full = WriteOutputFile("/dev/full", "no room");
+    EXPECT_EQ(full.message(), std::string("cannot write /dev/full: ") + std::strerror(ENOSPC));
+  }
+  // A regular file is still replaced whole.
+  const std::string plain = (dir_ / "plain.htm").string();
+  ASSERT_TRUE(WriteOutputFile(plain, "page").ok());
+  EXPECT_EQ(Read(plain), "page");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
 TEST_F(AtomicFileTest, MissingFolderFails) {

@@ -64,7 +64,7 @@ TEST_F(PluginSearchTest, AFileThatIsNoLibraryEndsItsEngineWithTheLoadersReason) 
   EXPECT_EQ(reports[0].detail.rfind("the plug-in library could not be loaded: ", 0), 0u)
       << reports[0].detail;
   EXPECT_NE(reports[0].detail.find("tlbroken.so"), std::string::npos) << reports[0].detail;
-  EXPECT_NE(reports[1].ending, EngineEnding::kError);
+  EXPECT_NE(reports[1].ending, EngineEnding::kError) << reports[1].detail;
   EXPECT_GT(reports[1].results, 0);
 }
 
@@ -85,8 +85,13 @@ TEST_F(PluginSearchTest, ServicesAnswerOddInputWithoutHarm) {
   EXPECT_EQ(answers[5], 1);
   EXPECT_EQ(answers[6], 1);  // a duplicate: dropped silently
   EXPECT_EQ(answers[7], 0);
-  ASSERT_EQ(events_.results.size(), 1u);
+  EXPECT_EQ(answers[8], 1);  // relative, and no page read yet: dropped, the plug-in goes on
+  EXPECT_EQ(answers[9], 1);  // empty: dropped
+  EXPECT_EQ(answers[10], 1);
+  EXPECT_EQ(answers[11], 1);  // relative to the page just read
+  ASSERT_EQ(events_.results.size(), 2u);
   EXPECT_EQ(events_.results[0].url, "http://127.0.0.1:9/one");
+  EXPECT_EQ(events_.results[1].url, server_.BaseUrl() + "/relative/link.html");
   EXPECT_EQ(events_.results[0].engineName, "probe");
   EXPECT_EQ(events_.results[0].relevance, 0);
   const auto& row = events_.rows[0];

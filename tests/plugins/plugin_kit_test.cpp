@@ -8,8 +8,11 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "plugins/common/plugin_kit.h"
+#include "search/plugin_host.h"
 #include "tests/support/scratch_folder.h"
 
 namespace trovelane::plugin {
@@ -99,6 +102,7 @@ struct FakeHost {
   size_t sent = 0;
   int connects = 0;
   int closes = 0;
+  std::vector<std::string> offered;
 
   static int32_t Connect(HostContext*, const char*, int32_t, const char*, const char*, const char*,
                          char*) {
@@ -116,11 +120,21 @@ struct FakeHost {
     ++current->closes;
     return 1;
   }
+  static int32_t AddResult(HostContext*, const char* url, const char*, const char*, int32_t,
+                           int32_t) {
+    current->offered.push_back(url);
+    return 1;
+  }
+  static int32_t FindNextLink(HostContext*, const char* html, char* urlOut, char* titleOut) {
+    return FindNextLinkInText(html, urlOut, titleOut);
+  }
   HostContext Context() {
     HostContext context{};
     context.connect = Connect;
     context.read = Read;
     context.close = Close;
+    context.addResult = AddResult;
+    context.findNextLink = FindNextLink;
     return context;
   }
 };
@@ -165,6 +179,24 @@ TEST(FetchToMemory, HoldsTheWholeBodyReadInChunks) {
   EXPECT_EQ(host.closes, 1);
   Terminate(state);
   EXPECT_TRUE(state.page.empty());
+}
+
+// An anchor without a link, or with an empty one, is passed over: the walk
+// goes on to the anchors behind it.
+TEST(WalkAnchors, AnchorsWithoutALinkDoNotEndTheSection) {
+  FakeHost host;
+  FakeHost::current = &host;
+  HostContext context = host.Context();
+  PluginState state;
+  Initialize(state, &context, false, "none", "http://fallback.invalid");
+  const char* section =
+      "<a href=\"http://s/1\">One</a><a href=\"\">Empty</a><a href=''></a>"
+      "<a href=\"http://s/2\">Two</a><a name=top>Top</a><a href=\"http://s/3\">Three</a>";
+  EXPECT_EQ(WalkAnchors(state, section, QM_VALIDATION_NONE, "walk",
+                        [](std::string&, std::string&) { return true; }),
+            1);
+  EXPECT_EQ(host.offered, (std::vector<std::string>{"http://s/1", "http://s/2", "http://s/3"}));
+  Terminate(state);
 }
 
 }  // namespace

@@ -150,6 +150,10 @@ TEST_F(PluginSearchTest, TheProgramsPageLimitBoundsAPlugin) {
   ASSERT_GT(SiteUrls("plgresearch", kQuery, 3).size(), 20u);
   EXPECT_EQ(SiteRequests("plgresearch"), 2);
   EXPECT_EQ(SiteRequests("plgnews"), 2);
+  // Both still had pages to offer: cut off by the limit, not done.
+  for (const EngineReport& report : run_->engineReports()) {
+    EXPECT_EQ(report.ending, EngineEnding::kLimit) << report.engineName;
+  }
 }
 
 TEST_F(PluginSearchTest, DuplicatesAcrossPluginsAreDroppedAndNotCounted) {

@@ -24,7 +24,7 @@ std::atomic<int> terminateCount{0};
 std::atomic<bool> entered{false};
 std::atomic<bool> released{false};
 std::atomic<bool> returned{false};
-int32_t answers[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+int32_t answers[12] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 char probeUrl[QM_LINK_BUFFER_SIZE];
 
 }  // namespace
@@ -78,6 +78,21 @@ QM_PLUGIN_EXPORT int32_t QMPerformSearchIteration(const char* /*query*/) {
   answers[5] = host->addResult(host, "http://127.0.0.1:9/one", "One", "probe", 0, 0);
   answers[6] = host->addResult(host, "http://127.0.0.1:9/one", "Again", "probe", 0, 0);
   answers[7] = host->checkRelevance(host, "not a url either", nullptr);
+  // Links that name no page: empty, or relative before any page was read;
+  // then relative after a page of the sample site was read.
+  answers[8] = host->addResult(host, "/relative/link.html", "Early", "probe", 0, 0);
+  answers[9] = host->addResult(host, "", "Empty", "probe", 0, 0);
+  char site[512] = {};
+  if (FILE* f = std::fopen("plugins/plgpages.site", "r")) {
+    if (!std::fgets(site, sizeof site, f)) site[0] = '\0';
+    std::fclose(f);
+  }
+  for (char* c = site; *c; ++c) {
+    if (*c == '\n' || *c == '\r') *c = '\0';
+  }
+  answers[10] = host->connect(host, site, 0, nullptr, nullptr, nullptr, nullptr);
+  host->close(host);
+  answers[11] = host->addResult(host, "/relative/link.html", "Relative", "probe", 0, 0);
   return 0;
 #else
   return 0;

@@ -1,7 +1,10 @@
 // Runs trovelane-cli on documents made here: save, reopen, convert and export
 // must give back the same bytes.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -50,7 +53,8 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   doc.results().SetSearchText("\"fish\" & <chips>");
   doc.results().AppendResult("http://a.example/?q=1&r=2", "First <b>hit</b>", "Alpha", 1, 1, 42);
   doc.results().AppendResult("http://b.example/", std::string(300, 'x'), "Beta", 0, 2, -1);
-  doc.results().AppendResult("http://c.example/", "caf\xC3\xA9", "Gamma", 0, 0, 0);
+  // A link of an 8-bit page: its byte E9 is no UTF-8.
+  doc.results().AppendResult("http://c.example/caf\xE9/\xC3\xA9", "caf\xC3\xA9", "Gamma", 0, 0, 0);
   doc.results().SortByColumn(kColumnRelevance);
   const std::string a = dir_ / "a.qmk";
   ASSERT_TRUE(doc.OnSaveDocument(a).ok());
@@ -65,6 +69,7 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   EXPECT_EQ(json["results"][2]["text"], "First <b>hit</b>");
   EXPECT_EQ(json["results"][2]["opened"], 1);
   EXPECT_EQ(json["results"][1]["text"], "caf\xC3\xA9");
+  EXPECT_EQ(json["results"][1]["url"], "http://c.example/caf%E9/\xC3\xA9");
 
   const std::string b = dir_ / "b.qmk";
   ASSERT_EQ(RunCli("convert " + a + " " + b).exitCode, 0);
@@ -73,6 +78,23 @@ TEST_F(CliDocumentTest, SavedDocumentSurvivesOpenConvertAndExportByteForByte) {
   const std::string page = dir_ / "b.htm";
   ASSERT_EQ(RunCli("export " + b + " --html " + page).exitCode, 0);
   EXPECT_EQ(ReadFile(page), RenderResultsHtml(doc.results()));
+
+  // Into a named pipe the page streams; the pipe stays a pipe.
+  const std::string fifo = dir_ / "pipe.htm";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Both ends held open here, so that the command never waits and a page
+  // that went elsewhere leaves the pipe empty instead of hanging the test.
+  const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  const int writeEnd = ::open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(readEnd, 0);
+  EXPECT_EQ(RunCli("export " + b + " --html " + fifo).exitCode, 0);
+  ::close(writeEnd);
+  std::string piped;
+  char chunk[4096];
+  for (ssize_t n; (n = ::read(readEnd, chunk, sizeof chunk)) > 0;) piped.append(chunk, size_t(n));
+  ::close(readEnd);
+  EXPECT_EQ(piped, RenderResultsHtml(doc.results()));
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 
   CliRun tsv = RunCli("open " + b + " --format tsv");
   EXPECT_EQ(tsv.exitCode, 0);

@@ -22,10 +22,13 @@ inline std::string ShellQuoted(const std::string& arg) {
   return out + "'";
 }
 
-inline Outcome RunCli(const std::vector<std::string>& args) {
+// `redirect` ends the shell command: by default standard error joins
+// standard output; " 2>&1 >/dev/full" keeps standard error alone and sends
+// standard output to a device where every write fails.
+inline Outcome RunCli(const std::vector<std::string>& args, const std::string& redirect = " 2>&1") {
   std::string command = ShellQuoted(TROVELANE_CLI_PATH);
   for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-  command += " 2>&1";
+  command += redirect;
   Outcome outcome;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return outcome;
