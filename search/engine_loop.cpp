@@ -113,79 +113,112 @@ Download DownloadPage(EngineRunContext& worker, std::vector<char>& buffer, std::
   return outcome;
 }
 
+// What a step of an engine's run came to: the engine goes on with its next
+// page, or it ends, and then how (the ending of its report) and what its row
+// says last.
+struct Verdict {
+  bool goOn = false;
+  EngineEnding ending = EngineEnding::kDone;
+  std::string detail;  // kError: why, for the report
+  std::string status;  // the row's last text; empty: the row keeps what it said
+  BlockKind block = BlockKind::kNone;
+  int httpStatus = 0;  // kBlocked by an HTTP status: which
+
+  static Verdict Next() {
+    Verdict v;
+    v.goOn = true;
+    return v;
+  }
+  static Verdict Ends(EngineEnding ending, std::string status = {}, std::string detail = {}) {
+    Verdict v;
+    v.ending = ending;
+    v.status = std::move(status);
+    v.detail = std::move(detail);
+    return v;
+  }
+  static Verdict Blocked(BlockKind block, int httpStatus) {
+    Verdict v = Ends(EngineEnding::kBlocked, "Blocked (" + BlockLabel(block, httpStatus) + ")");
+    v.block = block;
+    v.httpStatus = httpStatus;
+    return v;
+  }
+};
+
+// The one place an engine's run ends: its report's ending (the first one
+// set stands), then the last text of its row.
+void EndEngine(EngineRunContext& worker, const Verdict& verdict) {
+  if (verdict.ending == EngineEnding::kBlocked) {
+    worker.UpdateReport([&](EngineReport& r) {
+      if (r.ending != EngineEnding::kNotRun) return;
+      r.ending = EngineEnding::kBlocked;
+      r.block = verdict.block;
+      r.blockStatus = verdict.block == BlockKind::kHttpStatus ? verdict.httpStatus : 0;
+    });
+  } else {
+    worker.End(verdict.ending, verdict.detail);
+  }
+  if (!verdict.status.empty()) worker.SendStatus(verdict.status);
+}
+
 // An engine that ends because its server fell silent says so on its row.
-void ReportTimeOut(EngineRunContext& worker) {
-  if (worker.connection().TimedOut() && !worker.cancelled()) worker.SendStatus(kStatusTimedOut);
+std::string TimeOutStatus(EngineRunContext& worker) {
+  return worker.connection().TimedOut() && !worker.cancelled() ? kStatusTimedOut : "";
 }
 
 // The ending of an engine whose request could not be opened.
-void EndOnOpenFailure(EngineRunContext& worker) {
-  const CHttpURL& connection = worker.connection();
-  switch (connection.GetFailure()) {
+Verdict OpenFailureVerdict(EngineRunContext& worker) {
+  const std::string status = TimeOutStatus(worker);
+  switch (worker.connection().GetFailure()) {
     case OpenFailure::kResolve:
     case OpenFailure::kConnect:
     case OpenFailure::kProxy:
-      worker.End(EngineEnding::kUnreachable);
-      break;
+      return Verdict::Ends(EngineEnding::kUnreachable, status);
     case OpenFailure::kTls:
-      worker.End(EngineEnding::kTlsFailure);
-      break;
+      return Verdict::Ends(EngineEnding::kTlsFailure, status);
     case OpenFailure::kTimedOut:
-      worker.End(EngineEnding::kTimedOut);
-      break;
+      return Verdict::Ends(EngineEnding::kTimedOut, status);
     case OpenFailure::kCancelled:
     case OpenFailure::kNone:
-      worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kUnreachable);
       break;
     case OpenFailure::kHeadTooLarge:
-      worker.End(EngineEnding::kError, "the answer's head is too large");
-      break;
+      return Verdict::Ends(EngineEnding::kError, status, "the answer's head is too large");
     case OpenFailure::kInsecureRedirect:
-      worker.End(EngineEnding::kError, "redirected from https to http");
-      break;
+      return Verdict::Ends(EngineEnding::kError, status, "redirected from https to http");
     case OpenFailure::kNotHttp:
-      worker.End(EngineEnding::kError, "not an HTTP address");
-      break;
+      return Verdict::Ends(EngineEnding::kError, status, "not an HTTP address");
     case OpenFailure::kMalformedRedirect:
-      worker.End(EngineEnding::kError, "malformed address");
-      break;
+      return Verdict::Ends(EngineEnding::kError, status, "malformed address");
   }
+  return Verdict::Ends(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kUnreachable,
+                       status);
 }
 
-// The ending of an engine whose page download failed.
-void EndOnDownloadFailure(EngineRunContext& worker, Download download,
-                          const std::string& spoolText) {
+// How the engine goes on after its page download: with the page, or ended.
+Verdict DownloadVerdict(EngineRunContext& worker, Download download) {
   switch (download) {
     case Download::kOk:
-      return;
+      break;
     case Download::kStopped:
-      worker.End(EngineEnding::kStopped);
-      return;
+      return Verdict::Ends(EngineEnding::kStopped);
     case Download::kTooLarge:
-      worker.End(EngineEnding::kError, kStatusPageTooLarge);
-      return;
-    case Download::kSpoolFailed:
-      worker.End(EngineEnding::kError, spoolText);
-      return;
+      return Verdict::Ends(EngineEnding::kError, kStatusPageTooLarge, kStatusPageTooLarge);
+    case Download::kSpoolFailed: {
+      const std::string text =
+          FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string());
+      return Verdict::Ends(EngineEnding::kError, text, text);
+    }
     case Download::kCut:
-      if (worker.connection().GetReadFailure() == ReadFailure::kTimedOut) {
-        worker.End(EngineEnding::kTimedOut);
-      } else if (worker.connection().GetReadFailure() == ReadFailure::kCancelled) {
-        worker.End(EngineEnding::kStopped);
-      } else {
-        worker.End(EngineEnding::kError, "the page was cut short");
+      switch (worker.connection().GetReadFailure()) {
+        case ReadFailure::kTimedOut:
+          return Verdict::Ends(EngineEnding::kTimedOut, TimeOutStatus(worker));
+        case ReadFailure::kCancelled:
+          return Verdict::Ends(EngineEnding::kStopped);
+        default:
+          return Verdict::Ends(EngineEnding::kError, TimeOutStatus(worker),
+                               "the page was cut short");
       }
-      return;
   }
-}
-
-void EndBlocked(EngineRunContext& worker, BlockKind kind, int httpStatus) {
-  worker.UpdateReport([&](EngineReport& r) {
-    if (r.ending != EngineEnding::kNotRun) return;
-    r.ending = EngineEnding::kBlocked;
-    r.block = kind;
-    r.blockStatus = kind == BlockKind::kHttpStatus ? httpStatus : 0;
-  });
+  return worker.cancelled() ? Verdict::Ends(EngineEnding::kStopped) : Verdict::Next();
 }
 
 // The identity of a request: a POST sends its body to the same URL.
@@ -215,152 +248,164 @@ void VisitCookiePages(EngineRunContext& worker, const EngineDefinition& engine,
 
 }  // namespace
 
-void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
+namespace {
+
+// What the pages of one engine's run share.
+struct EngineRun {
+  EngineRun(EngineRunContext& w, EngineDefinition& e) : worker(w), engine(e) {}
+
+  EngineRunContext& worker;
+  EngineDefinition& engine;
+  std::string cookieText;  // what the engine's server set, sent back with each page
+  std::string requestUrl;  // of the page asked for last
+  std::unordered_set<std::string> sentRequests;
+  std::vector<char> buffer = std::vector<char>(kPageReadSize);
+  int maxPages = 0;
+  bool isAuto = false;
+};
+
+// One result page as it came.
+struct FetchedPage {
+  std::string text;
+  bool answered = false;  // an HTTP status line came
+  int httpStatus = 0;
+};
+
+// Asks the engine for page `pageIndex` and reads it whole.
+Verdict FetchResultPage(EngineRun& run, int pageIndex, FetchedPage& page) {
+  EngineRunContext& worker = run.worker;
+  const EngineDefinition& engine = run.engine;
   CHttpURL& connection = worker.connection();
-  PageMemory& memory = worker.pageMemory();
+  const std::string previousUrl = run.requestUrl;
+  EngineRequest request =
+      BuildRequest(engine, worker.expression(), IterationValue(engine, pageIndex));
+  if (!request.ok()) return Verdict::Ends(EngineEnding::kError, {}, "the request does not fit");
+  if (!run.sentRequests.insert(RequestKey(request)).second) {
+    return Verdict::Ends(EngineEnding::kDone, kStatusRepeatedRequest);
+  }
+  run.requestUrl = request.url;
+
+  worker.SendStatus(FormatStatus(kStatusConnecting, run.requestUrl));
+  if (!connection.SetURL(run.requestUrl, engine.method == POST).ok()) {
+    return Verdict::Ends(EngineEnding::kError, {}, "malformed address");
+  }
+  // The text sent is a copy: the sink may replace the cookie text while
+  // a redirect still sends it. The server's cookies go over the preset ones.
+  const std::string cookieSent = MergeCookies(engine.web.cookies, run.cookieText);
+  if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
+  if (engine.requiresCookies) connection.cookieSink = &run.cookieText;
+  // An empty referer sends none (a null one would keep the last).
+  const char* referer = !engine.referer.empty() ? engine.referer.c_str()
+                        : pageIndex != 0        ? previousUrl.c_str()
+                                                : "";
+  const char* body = engine.method == POST ? request.body.c_str() : nullptr;
+  if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body,
+                       &worker.settings().proxy)) {
+    return OpenFailureVerdict(worker);
+  }
+  connection.cookieToSend = nullptr;
+  page.answered = connection.HasStatusLine();
+  page.httpStatus = page.answered ? connection.GetStatus() : 0;
+  worker.UpdateReport([&](EngineReport& r) {
+    r.httpStatus = page.httpStatus;
+    r.reached = r.reached || page.answered;
+  });
+
+  worker.SendStatus(FormatStatus(kStatusConnected, run.requestUrl));
+  worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
+  const Verdict download = DownloadVerdict(worker, DownloadPage(worker, run.buffer, page.text));
+  if (!download.goOn) return download;
+  worker.UpdateReport([&](EngineReport& r) {
+    ++r.pages;
+    r.bytes += static_cast<long long>(page.text.size());
+    r.nextPage = false;
+  });
+  return Verdict::Next();
+}
+
+// Reads a page that came: whether it is a block or an error page, its
+// results, and whether the engine goes on to its next page.
+Verdict JudgeResultPage(EngineRun& run, int pageIndex, const FetchedPage& page) {
+  EngineRunContext& worker = run.worker;
+  EngineDefinition& engine = run.engine;
+  const PageMemory& memory = worker.pageMemory();
+  // A server that closed without a word gave no page to scan.
+  if (!page.answered && page.text.empty()) return Verdict::Ends(EngineEnding::kUnreachable);
+  // A block page is not scanned: its links are the block's, not results.
+  if (const BlockKind block =
+          DetectBlock(engine, page.httpStatus, page.text, worker.connection().GetHead());
+      block != BlockKind::kNone) {
+    return Verdict::Blocked(block, page.httpStatus);
+  }
+  // Nor is an error page (404, 500...): its links are the server's.
+  if (page.answered && (page.httpStatus < 200 || page.httpStatus > 299)) {
+    return Verdict::Ends(EngineEnding::kHttpStatus, HttpStatusText(page.httpStatus));
+  }
+  worker.SendStatus(kStatusParsing);
+
+  if (run.isAuto) HarvestFormValues(engine, page.text);
+  const bool found =
+      ScanResultPage(page.text, PageOffset(engine, pageIndex), pageIndex, engine, worker);
+  // An engine that accepts a request with 202 and lists nothing on it
+  // is holding the client off (a rate-limit page).
+  if (page.httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
+    return Verdict::Blocked(BlockKind::kHttpStatus, page.httpStatus);
+  }
+  const bool more = found || (run.isAuto && !PositionMissing(engine));
+  worker.UpdateReport([&](EngineReport& r) { r.nextPage = more && !engine.stopRequested; });
+  if (engine.stopRequested) return Verdict::Ends(EngineEnding::kLimit);
+  if (worker.cancelled()) return Verdict::Ends(EngineEnding::kStopped);
+  if (!more) return Verdict::Ends(EngineEnding::kDone);
+  // A next page is asked for only when this one brought something new.
+  if (memory.newLinksOnPage == 0) return Verdict::Ends(EngineEnding::kDone, kStatusNoNewResults);
+  if (pageIndex + 1 >= run.maxPages) {
+    return Verdict::Ends(EngineEnding::kLimit,
+                         FormatStatus(kStatusPageLimit, std::to_string(pageIndex + 1)));
+  }
+  return Verdict::Next();
+}
+
+// Everything an engine needs before its first page: a definition that can
+// page, the address it waits for, its request options, its cookie pages.
+Verdict PrepareEngine(EngineRun& run) {
+  EngineRunContext& worker = run.worker;
+  EngineDefinition& engine = run.engine;
   if (Status paging = CheckPaging(engine); !paging.ok()) {
-    worker.End(EngineEnding::kError, paging.message());
-    worker.SendStatus(paging.message());
-    return;
+    return Verdict::Ends(EngineEnding::kError, paging.message(), paging.message());
   }
   if (Status address = FillInstanceAddress(engine, worker.settings().program); !address.ok()) {
-    worker.End(EngineEnding::kError, address.message());
-    worker.SendStatus(address.message());
-    return;
+    return Verdict::Ends(EngineEnding::kError, address.message(), address.message());
   }
   // Every request to the engine's server carries what its definition asks
   // for, within its own time-outs; the validation fetches of its results
   // carry its User-Agent and protocol choices only.
-  connection.SetRequestOptions(EngineRequestOptions(engine, worker.settings().program));
-  connection.SetTimeouts(EngineTimeouts(worker.settings().program, engine.web));
-  worker.validationConnection().SetRequestOptions(
-      ValidationRequestOptions(engine, worker.settings().program));
-
-  std::string cookieText;
-  VisitCookiePages(worker, engine, cookieText);
+  const ProgramOptions& program = worker.settings().program;
+  worker.connection().SetRequestOptions(EngineRequestOptions(engine, program));
+  worker.connection().SetTimeouts(EngineTimeouts(program, engine.web));
+  worker.validationConnection().SetRequestOptions(ValidationRequestOptions(engine, program));
+  VisitCookiePages(worker, engine, run.cookieText);
 
   engine.stopRequested = false;
-  memory.ownLinks.clear();
-  int pageIndex = 0;
-  const int maxPages = worker.settings().program.maxPagesPerEngine > 0
-                           ? worker.settings().program.maxPagesPerEngine
-                           : ProgramOptions{}.maxPagesPerEngine;
-  std::string requestUrl;
-  std::string previousUrl;
-  std::unordered_set<std::string> sentRequests;
-  std::vector<char> buffer(kPageReadSize);
-  const bool isAuto = IsAutoTechnique(engine.iterationTechnique);
-  while (!worker.cancelled()) {
-    const int pageOffset = PageOffset(engine, pageIndex);
-    const int iterationValue = IterationValue(engine, pageIndex);
-    previousUrl = requestUrl;
-    EngineRequest request = BuildRequest(engine, worker.expression(), iterationValue);
-    if (!request.ok()) {
-      worker.End(EngineEnding::kError, "the request does not fit");
-      break;
-    }
-    if (!sentRequests.insert(RequestKey(request)).second) {
-      worker.End(EngineEnding::kDone);
-      worker.SendStatus(kStatusRepeatedRequest);
-      break;
-    }
-    requestUrl = request.url;
+  worker.pageMemory().ownLinks.clear();
+  run.maxPages = program.maxPagesPerEngine > 0 ? program.maxPagesPerEngine
+                                               : ProgramOptions{}.maxPagesPerEngine;
+  run.isAuto = IsAutoTechnique(engine.iterationTechnique);
+  return Verdict::Next();
+}
 
-    worker.SendStatus(FormatStatus(kStatusConnecting, requestUrl));
-    if (!connection.SetURL(requestUrl, engine.method == POST).ok()) {
-      worker.End(EngineEnding::kError, "malformed address");
-      break;
-    }
-    // The text sent is a copy: the sink may replace the cookie text while
-    // a redirect still sends it. The server's cookies go over the preset ones.
-    const std::string cookieSent = MergeCookies(engine.web.cookies, cookieText);
-    if (!cookieSent.empty()) connection.cookieToSend = cookieSent.c_str();
-    if (engine.requiresCookies) connection.cookieSink = &cookieText;
-    // An empty referer sends none (a null one would keep the last).
-    const char* referer = !engine.referer.empty() ? engine.referer.c_str()
-                          : pageIndex != 0        ? previousUrl.c_str()
-                                                  : "";
-    const char* body = engine.method == POST ? request.body.c_str() : nullptr;
-    if (!connection.Open(worker.settings().program.userAgent.c_str(), referer, body,
-                         &worker.settings().proxy)) {
-      EndOnOpenFailure(worker);
-      ReportTimeOut(worker);
-      break;
-    }
-    connection.cookieToSend = nullptr;
-    const bool answered = connection.HasStatusLine();
-    const int httpStatus = answered ? connection.GetStatus() : 0;
-    worker.UpdateReport([&](EngineReport& r) {
-      r.httpStatus = httpStatus;
-      r.reached = r.reached || answered;
-    });
+}  // namespace
 
-    worker.SendStatus(FormatStatus(kStatusConnected, requestUrl));
-    worker.SendStatus(FormatStatus(kStatusRetrieving, connection.GetPath()));
-    std::string page;
-    const Download download = DownloadPage(worker, buffer, page);
-    const std::string spoolText =
-        FormatStatus(kStatusSpoolFailed, SpoolFilePath(worker.workFolder(), gettid()).string());
-    EndOnDownloadFailure(worker, download, spoolText);
-    if (download == Download::kTooLarge) worker.SendStatus(kStatusPageTooLarge);
-    if (download == Download::kSpoolFailed) worker.SendStatus(spoolText);
-    if (download == Download::kCut) ReportTimeOut(worker);
-    if (download != Download::kOk || worker.cancelled()) break;
-    worker.UpdateReport([&](EngineReport& r) {
-      ++r.pages;
-      r.bytes += static_cast<long long>(page.size());
-      r.nextPage = false;
-    });
-    // A server that closed without a word gave no page to scan.
-    if (!answered && page.empty()) {
-      worker.End(EngineEnding::kUnreachable);
-      break;
-    }
-    // A block page is not scanned: its links are the block's, not results.
-    if (const BlockKind block = DetectBlock(engine, httpStatus, page, connection.GetHead());
-        block != BlockKind::kNone) {
-      EndBlocked(worker, block, httpStatus);
-      worker.SendStatus("Blocked (" + BlockLabel(block, httpStatus) + ")");
-      break;
-    }
-    // Nor is an error page (404, 500...): its links are the server's.
-    if (answered && (httpStatus < 200 || httpStatus > 299)) {
-      worker.End(EngineEnding::kHttpStatus);
-      worker.SendStatus("HTTP " + std::to_string(httpStatus));
-      break;
-    }
-    worker.SendStatus(kStatusParsing);
-
-    if (isAuto) HarvestFormValues(engine, page);
-    const bool found = ScanResultPage(page, pageOffset, pageIndex, engine, worker);
-    // An engine that accepts a request with 202 and lists nothing on it
-    // is holding the client off (a rate-limit page).
-    if (httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
-      EndBlocked(worker, BlockKind::kHttpStatus, httpStatus);
-      worker.SendStatus("Blocked (" + BlockLabel(BlockKind::kHttpStatus, httpStatus) + ")");
-      break;
-    }
-    const bool more = found || (isAuto && !PositionMissing(engine));
-    worker.UpdateReport([&](EngineReport& r) { r.nextPage = more && !engine.stopRequested; });
-    if (engine.stopRequested) {
-      worker.End(EngineEnding::kLimit);
-      break;
-    }
-    if (!more || worker.cancelled()) break;
-    // A next page is asked for only when this one brought something new.
-    if (memory.newLinksOnPage == 0) {
-      worker.End(EngineEnding::kDone);
-      worker.SendStatus(kStatusNoNewResults);
-      break;
-    }
-    if (pageIndex + 1 >= maxPages) {
-      worker.End(EngineEnding::kLimit);
-      worker.SendStatus(FormatStatus(kStatusPageLimit, std::to_string(pageIndex + 1)));
-      break;
-    }
-    pageIndex += 1;
+void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
+  EngineRun run(worker, engine);
+  Verdict verdict = PrepareEngine(run);
+  for (int pageIndex = 0; verdict.goOn && !worker.cancelled(); ++pageIndex) {
+    FetchedPage page;
+    verdict = FetchResultPage(run, pageIndex, page);
+    if (verdict.goOn) verdict = JudgeResultPage(run, pageIndex, page);
   }
-  if (connection.IsConnected()) connection.Close();
+  if (worker.connection().IsConnected()) worker.connection().Close();
+  if (!verdict.goOn) EndEngine(worker, verdict);
+  // Stopped between two pages, or before the first.
   worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
 }
 

@@ -1,6 +1,7 @@
 #include "search/engine_report.h"
 
 #include <ctime>
+#include <iterator>
 
 namespace trovelane {
 
@@ -18,37 +19,63 @@ std::string LocalClockText(std::chrono::system_clock::time_point when) {
   return text;
 }
 
+namespace {
+
+// Each ending's machine name (JSON) and its text in reports; the endings
+// whose text says more (an HTTP status, a block, an error's detail) start
+// from this one.
+struct EndingName {
+  EngineEnding ending;
+  const char* key;
+  const char* text;
+};
+
+constexpr EndingName kEndingNames[] = {
+    {EngineEnding::kNotRun, "notRun", "not run"},
+    {EngineEnding::kDone, "done", "done"},
+    {EngineEnding::kLimit, "limit", "limit"},
+    {EngineEnding::kUnreachable, "unreachable", "unreachable"},
+    {EngineEnding::kTlsFailure, "tls", "TLS failure"},
+    {EngineEnding::kHttpStatus, "http", "HTTP"},
+    {EngineEnding::kTimedOut, "timeout", "timed out"},
+    {EngineEnding::kBlocked, "blocked", "blocked"},
+    {EngineEnding::kSuspended, "suspended", "suspended until"},
+    {EngineEnding::kStopped, "stopped", "stopped"},
+    {EngineEnding::kError, "error", "error"},
+};
+
+const EndingName& NameOf(EngineEnding ending) {
+  for (const EndingName& name : kEndingNames) {
+    if (name.ending == ending) return name;
+  }
+  return kEndingNames[std::size(kEndingNames) - 1];  // an ending this table lacks is an error
+}
+
+}  // namespace
+
+std::string HttpStatusText(int httpStatus) {
+  return std::string(NameOf(EngineEnding::kHttpStatus).text) + " " + std::to_string(httpStatus);
+}
+
 std::string EndingText(const EngineReport& r) {
+  const std::string text = NameOf(r.ending).text;
   switch (r.ending) {
-    case EngineEnding::kNotRun:
-      return "not run";
-    case EngineEnding::kDone:
-      return "done";
-    case EngineEnding::kLimit:
-      return "limit";
-    case EngineEnding::kUnreachable:
-      return "unreachable";
-    case EngineEnding::kTlsFailure:
-      return "TLS failure";
     case EngineEnding::kHttpStatus:
-      return "HTTP " + std::to_string(r.httpStatus);
-    case EngineEnding::kTimedOut:
-      return "timed out";
+      return HttpStatusText(r.httpStatus);
     case EngineEnding::kBlocked: {
-      std::string text = "blocked (" + BlockLabel(r.block, r.blockStatus) + ")";
-      if (r.suspendedUntil) text += ", suspended until " + LocalClockText(*r.suspendedUntil);
-      return text;
+      std::string blocked = text + " (" + BlockLabel(r.block, r.blockStatus) + ")";
+      if (r.suspendedUntil) blocked += ", suspended until " + LocalClockText(*r.suspendedUntil);
+      return blocked;
     }
     case EngineEnding::kSuspended:
-      return "suspended until " +
+      return text + " " +
              (r.suspendedUntil ? LocalClockText(*r.suspendedUntil) : std::string("?")) + " (" +
              BlockLabel(r.block, r.blockStatus) + ")";
-    case EngineEnding::kStopped:
-      return "stopped";
     case EngineEnding::kError:
-      return r.detail.empty() ? "error" : "error: " + r.detail;
+      return r.detail.empty() ? text : text + ": " + r.detail;
+    default:
+      return text;
   }
-  return "?";
 }
 
 std::string EngineSummary(const EngineReport& r) {
@@ -58,32 +85,6 @@ std::string EngineSummary(const EngineReport& r) {
   return count(r.results, "result") + ", " + count(r.pages, "page") + ", " + EndingText(r);
 }
 
-const char* EndingKey(EngineEnding ending) {
-  switch (ending) {
-    case EngineEnding::kNotRun:
-      return "notRun";
-    case EngineEnding::kDone:
-      return "done";
-    case EngineEnding::kLimit:
-      return "limit";
-    case EngineEnding::kUnreachable:
-      return "unreachable";
-    case EngineEnding::kTlsFailure:
-      return "tls";
-    case EngineEnding::kHttpStatus:
-      return "http";
-    case EngineEnding::kTimedOut:
-      return "timeout";
-    case EngineEnding::kBlocked:
-      return "blocked";
-    case EngineEnding::kSuspended:
-      return "suspended";
-    case EngineEnding::kStopped:
-      return "stopped";
-    case EngineEnding::kError:
-      return "error";
-  }
-  return "error";
-}
+const char* EndingKey(EngineEnding ending) { return NameOf(ending).key; }
 
 }  // namespace trovelane

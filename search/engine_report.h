@@ -59,6 +59,10 @@ std::string BlockLabel(BlockKind kind, int blockStatus);
 // "HH:MM" of `when` in local time.
 std::string LocalClockText(std::chrono::system_clock::time_point when);
 
+// "HTTP 404": how an answer's status is named on an engine's row and in its
+// report.
+std::string HttpStatusText(int httpStatus);
+
 // The ending as one short text: "done", "limit", "unreachable", "TLS failure",
 // "HTTP 404", "timed out", "blocked (CAPTCHA), suspended until 14:05",
 // "suspended until 14:05 (HTTP 429)", "stopped", "error: <detail>", "not run".
