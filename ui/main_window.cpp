@@ -451,11 +451,13 @@ void CMainFrame::CreateSearchBar() {
 
   wizardButton_ = new QToolButton(bar);
   wizardButton_->setObjectName(QStringLiteral("wizardButton"));
+  // The button copies its action's icon and tool tip on every change of the
+  // action (enabling too), so the picture and the tip belong to the action.
+  expressionWizardAction->setIcon(WizardIcon());
+  expressionWizardAction->setToolTip(QStringLiteral("Wizard"));
   wizardButton_->setDefaultAction(expressionWizardAction);
   wizardButton_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  wizardButton_->setIcon(WizardIcon());
   wizardButton_->setIconSize(QSize(20, 20));
-  wizardButton_->setToolTip(QStringLiteral("Wizard"));
   wizardButton_->setAutoRaise(false);
 
   goButton_ = new QPushButton(QStringLiteral("&Go"), bar);
@@ -606,7 +608,7 @@ void CMainFrame::ConnectDialogCommands() {
     connect(&dialog, &SearchSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
     dialog.exec();
     // Engines may have been added, removed or (de)selected even on Cancel.
-    engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+    CatalogueChanged();
     UpdatePanes();
   });
   connect(internetSettingsAction, &QAction::triggered, this, [this] {
@@ -618,7 +620,7 @@ void CMainFrame::ConnectDialogCommands() {
     if (IsSearching()) return;
     SearchProfilesDialog dialog(state_, this);
     connect(&dialog, &SearchProfilesDialog::profilesChanged, this, [this] {
-      engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+      CatalogueChanged();
       FillProfileSelector();
       UpdatePanes();
     });
@@ -653,6 +655,13 @@ void CMainFrame::SettingsChanged() {
 
 void CMainFrame::Go() {
   if (IsSearching()) return;
+  const auto& engines = state_.catalogue.engines;
+  if (std::none_of(engines.begin(), engines.end(),
+                   [](const EngineDefinition& e) { return e.selected; })) {
+    SetMessagePane(QString::fromUtf8(kNoEngineSelected));
+    prompts_.inform(QString::fromUtf8(kNoEngineSelected));
+    return;
+  }
   runSettings_ = EffectiveSearchSettings(state_.settings);
   engineStatus_.assign(state_.catalogue.engines.size(), std::string());
   const StartOutcome outcome = bridge_->run().StartSearch(GetSearchExpressionText().toStdString());
@@ -667,6 +676,7 @@ void CMainFrame::Go() {
       prompts_.inform(Q(bridge_->run().startError()));
       break;
     case StartOutcome::kStarted:
+      reportsMatchCatalogue_ = true;
       animationFrame_ = 0;
       documentExpression_.reset();
       break;
@@ -746,7 +756,7 @@ void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
   threadsWindow_->SetThreadStatus(engineIndex, Q(text));
   // An engine that ended has its report now.
   const auto& reports = bridge_->run().engineReports();
-  if (static_cast<size_t>(engineIndex) < reports.size() &&
+  if (reportsMatchCatalogue_ && static_cast<size_t>(engineIndex) < reports.size() &&
       reports[engineIndex].ending != EngineEnding::kNotRun) {
     threadsWindow_->SetThreadEnding(engineIndex, Q(EngineSummary(reports[engineIndex])));
   }
@@ -755,6 +765,7 @@ void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
 // User-interface thread.
 void CMainFrame::OnSearchingChanged(bool searching) {
   if (!searching) resultTotal_ = document_.results().count();
+  if (!searching) ReportFailedEngines();
   ShowEngineEndings();
   UpdateCommandStates();
   UpdatePanes();
@@ -767,9 +778,37 @@ void CMainFrame::OnSuspensionsChanged() {
   if (!saved.ok()) SetMessagePane(Q(saved.message()));
 }
 
+// The end of a search: engines that failed are counted in the message pane
+// (each one's reason is in the threads window's "Last Search" column), and a
+// search no engine answered is said in a message as well. A search the user
+// stopped needs neither.
+void CMainFrame::ReportFailedEngines() {
+  int ran = 0;
+  int failed = 0;
+  int answered = 0;
+  for (const EngineReport& report : bridge_->run().engineReports()) {
+    if (report.ending == EngineEnding::kNotRun) continue;
+    if (report.ending == EngineEnding::kStopped) return;
+    ++ran;
+    if (report.reached || report.results > 0) ++answered;
+    if (report.ending != EngineEnding::kDone && report.ending != EngineEnding::kLimit) ++failed;
+  }
+  if (ran == 0 || failed == 0) return;
+  if (answered == 0 && resultTotal_ == 0) {
+    SetMessagePane(QString::fromUtf8(kNoEngineAnswered));
+    // Posted: the end of a search arrives inside a drain of the run's queue.
+    QTimer::singleShot(0, this, [this] { prompts_.inform(QString::fromUtf8(kNoEngineAnswered)); });
+    return;
+  }
+  SetMessagePane(QStringLiteral("%1 of %2 engines failed; Search Threads tells why.")
+                     .arg(failed)
+                     .arg(ran));
+}
+
 void CMainFrame::ShowEngineEndings() {
   if (!threadsWindow_) return;
-  const auto& reports = bridge_->run().engineReports();
+  static const std::vector<EngineReport> kNone;
+  const auto& reports = reportsMatchCatalogue_ ? bridge_->run().engineReports() : kNone;
   for (int row = 0; row < threadsWindow_->RowCount(); ++row) {
     const bool ended = static_cast<size_t>(row) < reports.size() &&
                        reports[row].ending != EngineEnding::kNotRun &&
@@ -793,9 +832,21 @@ void CMainFrame::OpenThreadsWindow() {
   threadsWindow_ = new CThreadsWindow(this);
   threadsWindow_->setWindowIcon(windowIcon());
   connect(threadsWindow_, &CThreadsWindow::closed, this, [this] { CloseThreadsWindow(); });
+  // No wider than the main window, centred over it.
+  threadsWindow_->resize(std::min(threadsWindow_->width(), std::max(width(), 420)),
+                         threadsWindow_->height());
   const QRect frame = geometry();
   threadsWindow_->move(frame.center() - threadsWindow_->rect().center());
   threadsWindow_->show();
+  FillThreadRows();
+  threadsAction->setChecked(true);
+}
+
+// One row per engine of the current catalogue, so that a profile switched
+// while the window is open shows the new engines, in their order.
+void CMainFrame::FillThreadRows() {
+  if (!threadsWindow_) return;
+  threadsWindow_->ClearRows();
   const WorkerList& workers = bridge_->run().workers();
   const WallClock::time_point now = clock();
   for (size_t i = 0; i < state_.catalogue.engines.size(); ++i) {
@@ -812,8 +863,16 @@ void CMainFrame::OpenThreadsWindow() {
     }
     threadsWindow_->AddThreadRow(Q(engine.name), Q(status));
   }
+  threadsWindow_->FitNameColumn();
   ShowEngineEndings();
-  threadsAction->setChecked(true);
+}
+
+// The engines of the catalogue changed (another profile, the settings
+// dialogs): earlier statuses and reports belong to other rows now.
+void CMainFrame::CatalogueChanged() {
+  engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+  reportsMatchCatalogue_ = false;
+  FillThreadRows();
 }
 
 void CMainFrame::CloseThreadsWindow() {
@@ -853,7 +912,7 @@ void CMainFrame::SelectProfile(int index) {
   // A profile that cannot be opened leaves the catalogue empty, which the
   // engine list then shows.
   if (!file.empty()) LoadProfile(file, state_.catalogue).IgnoreError();
-  engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+  CatalogueChanged();
   FillProfileSelector();
 }
 
@@ -1047,18 +1106,20 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // --- Browser and help ---
 
 void CMainFrame::LaunchInBrowser(const std::string& url) {
-  // A failure to start is not reported, as with the browser's own start.
-  openUrl(url);
+  if (!openUrl(url)) BrowserFailed(url);
+}
+
+void CMainFrame::BrowserFailed(const std::string& url) {
+  const QString text = QStringLiteral("No web browser could be started for %1.").arg(Q(url));
+  SetMessagePane(text);
+  prompts_.inform(text);
 }
 
 void CMainFrame::LaunchInNewBrowserWindow(const std::string& url) {
   const std::string& browser = state_.settings.proxy.browserPath;
   // Without a configured browser the desktop's handler opens the page.
-  if (browser.empty()) {
-    openUrl(url);
-  } else {
-    launchBrowser(browser, url);
-  }
+  const bool started = browser.empty() ? openUrl(url) : launchBrowser(browser, url);
+  if (!started) BrowserFailed(url);
 }
 
 void CMainFrame::OpenWebSite() { LaunchInBrowser(kProductWebAddress); }
@@ -1066,7 +1127,11 @@ void CMainFrame::OpenWebSite() { LaunchInBrowser(kProductWebAddress); }
 void CMainFrame::HelpTopics() {
   for (const std::string& page : helpPages) {
     if (QFileInfo::exists(Q(page))) {
-      openHelpFile(QFileInfo(Q(page)).absoluteFilePath().toStdString());
+      const QString path = QFileInfo(Q(page)).absoluteFilePath();
+      if (!openHelpFile(path.toStdString())) {
+        prompts_.inform(QStringLiteral("No program could be started to show the help page %1.")
+                            .arg(path));
+      }
       return;
     }
   }

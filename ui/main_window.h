@@ -48,6 +48,9 @@ inline constexpr const char* kAboutText = "t r o v e l a n e version 2.52";
 inline constexpr const char* kWebSitePrompt = "Takes you to the t r o v e l a n e web site.";
 inline constexpr const char* kSaveChangesQuestion = "Save changes to %s?";
 inline constexpr const char* kHelpMissing = "The help page of t r o v e l a n e cannot be found.";
+inline constexpr const char* kNoEngineSelected = "No engine of the profile is selected.";
+inline constexpr const char* kNoEngineAnswered =
+    "No engine answered. The \"Last Search\" column of Search Threads tells why for each one.";
 
 // The busy animation: icons 172 to 175, one every 500 ms while searching.
 inline constexpr int kFirstBusyIcon = 172;
@@ -192,6 +195,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   // The "Last Search" column of every row of the threads window, from the
   // run's reports.
   void ShowEngineEndings();
+  void ReportFailedEngines();
+  void BrowserFailed(const std::string& url);
 
   // ViewHost.
   const SearchExpression* ValidationExpression() override;
@@ -213,6 +218,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void AddRecent(const std::string& path);
   void ShowFirstDisplay();
   void OpenThreadsWindow();
+  void FillThreadRows();
+  void CatalogueChanged();
   void CloseThreadsWindow();
   void SetMessagePane(const QString& text);
 
@@ -243,6 +250,7 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   int currentIcon_ = kFirstBusyIcon;
   int animationFrame_ = 0;
   int resultTotal_ = 0;
+  bool reportsMatchCatalogue_ = false;  // the run's reports are of today's engines
   std::vector<std::string> engineStatus_;  // the last text of each engine's row
   std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
   std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand

@@ -87,6 +87,7 @@ void ResultsModel::SetDocument(CQuivmarkDoc& document) {
   beginResetModel();
   document_ = &document;
   validating_.clear();
+  scored_.clear();
   endResetModel();
 }
 
@@ -123,6 +124,9 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case kColumnEngine:
           return Text(r.engineName());
         case kColumnRelevance:
+          // A score this session's validation gave is shown even when it is
+          // 0; the stored record cannot tell 0 from "no score".
+          if (r.relevance <= 0 && scored_.count(std::string(r.url()))) return QStringLiteral("0%");
           return QString::fromStdString(RelevanceText(r.relevance));
         case kColumnUrl:
           return Text(r.url());
@@ -186,6 +190,7 @@ int ResultsModel::Sort(int column) {
 void ResultsModel::Rebuild() {
   beginResetModel();
   validating_.clear();
+  scored_.clear();
   endResetModel();
 }
 
@@ -203,6 +208,7 @@ void ResultsModel::SetValidation(int row, bool reachable, int relevance) {
   // The record keeps 16 bits of the score; a negative one reads as 0.
   const auto kept = static_cast<int16_t>(relevance & 0xFFFF);
   r.relevance = kept < 0 ? 0 : kept;
+  scored_.insert(std::string(r.url()));
   document_->SetModifiedFlag();
   RowChanged(row);
 }

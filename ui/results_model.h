@@ -10,6 +10,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <map>
+#include <set>
 #include <string>
 
 #include "results/results_document.h"
@@ -83,6 +84,7 @@ class ResultsModel : public QAbstractTableModel {
 
   CQuivmarkDoc* document_;
   std::map<std::string, int> validating_;  // URL -> checks running
+  std::set<std::string> scored_;           // URLs a validation here gave a score
   bool toolTips_ = false;
   QIcon icons_[4];
 };

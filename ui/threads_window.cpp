@@ -29,8 +29,8 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   // 85 pixels, or what the header's text needs in the desktop's font, so
   // that "Search Engine" is never cut.
   list_->setColumnWidth(0, std::max(85, list_->horizontalHeader()->sectionSizeHint(0)));
-  list_->setColumnWidth(1, 225);
-  list_->setColumnWidth(2, 390);
+  list_->setColumnWidth(1, 180);
+  list_->setColumnWidth(2, 260);
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   list_->verticalHeader()->hide();
@@ -46,7 +46,7 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(list_, 1);
-  resize(740, 240);
+  resize(560, 240);
 }
 
 void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& status,
@@ -54,10 +54,19 @@ void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& stat
   const int row = list_->rowCount();
   list_->insertRow(row);
   list_->setItem(row, 0, new QTableWidgetItem(engineName));
+  list_->item(row, 0)->setToolTip(engineName);
   list_->setItem(row, 1, new QTableWidgetItem(status));
   list_->setItem(row, 2, new QTableWidgetItem(ending));
   // A text longer than its column is elided; its tool tip shows it whole.
   list_->item(row, 2)->setToolTip(ending);
+}
+
+void CThreadsWindow::ClearRows() { list_->setRowCount(0); }
+
+void CThreadsWindow::FitNameColumn() {
+  const int header = list_->horizontalHeader()->sectionSizeHint(0);
+  const int names = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(0);
+  list_->setColumnWidth(0, std::clamp(std::max(header, names), 85, 220));
 }
 
 void CThreadsWindow::SetThreadEnding(int row, const QString& text) {

@@ -308,6 +308,36 @@ TEST_F(ResultsViewTest, HeaderClickSortsAndShowsTheArrow) {
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
 }
 
+TEST_F(ResultsViewTest, SelectionIsPaintedOnlyWhereItShowsAndScoresOfZeroReadZero) {
+  Fill(2);
+  frame_->show();
+  QTableView* list = view_->list();
+  list->selectRow(0);
+  const QColor highlight = list->palette().color(QPalette::Active, QPalette::Highlight);
+  auto engineCellColour = [&] {
+    const QRect cell = list->visualRect(model_->index(0, kColumnEngine));
+    return list->viewport()->grab().toImage().pixelColor(cell.right() - 3, cell.center().y());
+  };
+  EXPECT_NE(engineCellColour(), highlight);  // "Full Row Selection" off: the text cell only
+  ViewOptions options;
+  options.fullRowSelect = 1;
+  view_->ApplyViewOptions(options);
+  EXPECT_EQ(engineCellColour(), highlight);
+
+  // A validation that scored 0 (or below) shows 0%; a rebuilt list cannot tell.
+  model_->SetValidation(0, true, 0);
+  model_->SetValidation(1, true, -4);
+  EXPECT_EQ(Cell(0, kColumnRelevance), "0%");
+  EXPECT_EQ(Cell(1, kColumnRelevance), "0%");
+  model_->Rebuild();
+  EXPECT_EQ(Cell(0, kColumnRelevance), "n/a");
+
+  // The sort arrow gets room beside the caption.
+  QHeaderView* header = list->horizontalHeader();
+  emit header->sectionClicked(kColumnEngine);
+  EXPECT_GE(header->sectionSize(kColumnEngine), header->sectionSizeHint(kColumnEngine));
+}
+
 // --- Save as HTML ---
 
 TEST_F(ResultsViewTest, SaveAsHtmlWritesTheExport) {
