@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -32,13 +31,13 @@
 #include "ui/dialogs/search_profiles_dialog.h"
 #include "ui/dialogs/search_settings_dialog.h"
 #include "platform/browser_launch.h"
-#include "platform/default_browser.h"
 #include "results/html_export.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
 #include "app/ad_list.h"
 #include "app/suspension_file.h"
 #include "ui/banner.h"
+#include "ui/icons.h"
 #include "ui/print_commands.h"
 #include "ui/search_bridge.h"
 #include "ui/threads_window.h"
@@ -66,62 +65,11 @@ class SearchBarWidget : public QWidget {
   }
 };
 
-QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
-  return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
-}
-
-// The icon of the row: the browser's, from the icon theme. The icon named by
-// the browser's desktop entry first, then the theme's icon for web pages.
-QIcon BrowserIcon(const NetworkSettings&) {
-  BrowserInfo info = FindDefaultBrowser(BrowserLookup::FromEnvironment());
-  if (!info.icon.empty()) {
-    QIcon icon = QFileInfo(Q(info.icon)).isAbsolute() ? QIcon(Q(info.icon))
-                                                      : QIcon::fromTheme(Q(info.icon));
-    if (!icon.isNull()) return icon;
-  }
-  for (const char* name : {"text-html", "web-browser", "applications-internet"}) {
-    QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-    if (!icon.isNull()) return icon;
-  }
-  return {};
-}
-
-// The Expression Wizard button's picture: a wand with a spark.
-QIcon WizardIcon() {
-  QPixmap pixmap(20, 20);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(70, 50, 30), 2.5, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(QPointF(3, 17), QPointF(12, 8));
-  p.setPen(QPen(QColor(230, 170, 0), 1.5, Qt::SolidLine, Qt::RoundCap));
-  const QPointF c(15, 5);
-  for (int i = 0; i < 4; ++i) {
-    const double a = i * M_PI / 4;
-    p.drawLine(c + QPointF(4 * std::cos(a), 4 * std::sin(a)), c - QPointF(4 * std::cos(a), 4 * std::sin(a)));
-  }
-  return QIcon(pixmap);
-}
-
-// Copy URL(s): two sheets, one over the other.
-QIcon CopyIcon() {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setPen(QPen(QColor(60, 70, 90), 1));
-  p.setBrush(QColor(250, 250, 250));
-  p.drawRect(QRectF(1.5, 1.5, 8, 10));
-  p.drawRect(QRectF(6.5, 4.5, 8, 10));
-  p.setPen(QPen(QColor(40, 90, 200), 1));
-  for (int y : {7, 9, 11}) p.drawLine(8, y, 13, y);
-  return QIcon(pixmap);
-}
-
 }  // namespace
 
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved) {
   NetworkSettings settings = saved;
-  if (settings.search.maxResults <= 0) settings.search.maxResults = kDefaultMaxResults;
+  settings.search.maxResults = EffectiveMaxResults(settings.search.maxResults);
   return settings;
 }
 
@@ -142,48 +90,6 @@ std::string ValidationPaneText(int mode, bool searching) {
       return searching ? "NONE" : "AUTO";
   }
   return "NONE";
-}
-
-QPixmap BusyIcon(int frame) {
-  // A ring of four quarters; the lit quarter turns with the frames.
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QRectF ring(4, 4, 24, 24);
-  for (int q = 0; q < 4; ++q) {
-    const bool lit = q == (frame % kBusyFrames);
-    p.setPen(QPen(lit ? QColor(30, 90, 200) : QColor(190, 200, 215), 5, Qt::SolidLine, Qt::FlatCap));
-    // Quarters clockwise from the top.
-    p.drawArc(ring, (90 - 90 * q - 8) * 16, -74 * 16);
-  }
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(30, 90, 200));
-  p.drawEllipse(QRectF(13, 13, 6, 6));
-  return pixmap;
-}
-
-QIcon ProgramIcon() {
-  // A magnifying glass over a results list.
-  QIcon icon;
-  for (int size : {16, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 48.0, size / 48.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(245, 247, 250));
-    p.drawRoundedRect(QRectF(4, 4, 32, 40), 3, 3);
-    p.setBrush(QColor(120, 140, 170));
-    for (int line = 0; line < 5; ++line) p.drawRect(QRectF(9, 10 + 6 * line, 20, 2.5));
-    p.setPen(QPen(QColor(30, 90, 200), 5, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(QColor(200, 225, 255, 180));
-    p.drawEllipse(QRectF(20, 18, 18, 18));
-    p.drawLine(QPointF(36, 34), QPointF(44, 42));
-    icon.addPixmap(pixmap);
-  }
-  return icon;
 }
 
 CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
@@ -409,7 +315,7 @@ void CMainFrame::CreateToolBar() {
   toolBar_->addAction(stopAction);
   toolBar_->addAction(threadsAction);
   toolBar_->addSeparator();
-  view_->copyAction->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), CopyIcon()));
+  view_->copyAction->setIcon(ThemeIcon("edit-copy", CopyIcon()));
   view_->deleteAction->setIcon(ThemeIcon("edit-delete", QStyle::SP_TrashIcon));
   view_->deleteAllAction->setIcon(ThemeIcon("edit-clear", QStyle::SP_DialogResetButton));
   toolBar_->addAction(view_->copyAction);
@@ -466,7 +372,7 @@ void CMainFrame::CreateSearchBar() {
 
   animation_ = new QLabel(bar);
   animation_->setObjectName(QStringLiteral("animation"));
-  animation_->setPixmap(BusyIcon(0));
+  animation_->setPixmap(BusyIcon(0, devicePixelRatioF()));
   animation_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   const int height =
@@ -496,7 +402,7 @@ void CMainFrame::LayoutSearchBar() {
   wizardButton_->setGeometry(labelWidth + boxWidth + 10, centred(goHeight), 32, goHeight);
   goButton_->setGeometry(labelWidth + boxWidth + 47, centred(goHeight), buttonWidth, goHeight);
   animation_->setGeometry(barWidth - 32, centred(32), buttonWidth, 32);
-  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon));
+  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon, devicePixelRatioF()));
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -570,7 +476,7 @@ void CMainFrame::AnimationTick() {
   if (!IsSearching()) return;  // the picture keeps its last icon
   currentIcon_ = kFirstBusyIcon + animationFrame_;
   animationFrame_ = (animationFrame_ + 1) % kBusyFrames;
-  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon));
+  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon, devicePixelRatioF()));
 }
 
 // --- Command availability ---

@@ -25,6 +25,7 @@
 #include "platform/recent_files.h"
 #include "results/results_document.h"
 #include "search/search_events.h"
+#include "ui/icons.h"
 #include "ui/prompts.h"
 #include "ui/results_view.h"
 
@@ -57,11 +58,8 @@ inline constexpr int kFirstBusyIcon = 172;
 inline constexpr int kBusyFrames = 4;
 inline constexpr int kAnimationPeriodMs = 500;
 
-// A saved result limit of 0 (what a new install has) would let no result
-// through; a search then takes this one, as trovelane-cli does.
-inline constexpr int kDefaultMaxResults = 100;
-
-// The settings a search runs with: the saved ones, with a usable limit.
+// The settings a search runs with: the saved ones, with a usable limit
+// (EffectiveMaxResults).
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved);
 
 // Pane texts of the status bar.
@@ -255,10 +253,5 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
   std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand
 };
-
-// The four frames of the busy animation, drawn by the program (index 0-3
-// for the icons 172-175), and the program's own icon.
-QPixmap BusyIcon(int frame);
-QIcon ProgramIcon();
 
 }  // namespace trovelane::ui
