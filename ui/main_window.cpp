@@ -95,8 +95,7 @@ std::string ValidationPaneText(int mode, bool searching) {
 CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
-      runSettings_(EffectiveSearchSettings(state.settings)),
-      recent_(state.home.Resolve(kRecentFilesName)) {
+      runSettings_(EffectiveSearchSettings(state.settings)) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowIcon(ProgramIcon());
   prompts_ = DesktopPrompts(this, QString::fromUtf8(kProgramCaption));
@@ -114,6 +113,7 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   };
 
   view_ = new CQuivmarkView(document_, *this, this);
+  documents_ = new DocumentCommands(document_, state_.home.Resolve(kRecentFilesName), *this, this);
   view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
   bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
   bridge_->run().SetSuspensions(&state_.suspensions);
@@ -151,8 +151,7 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   connect(&animationTimer_, &QTimer::timeout, this, &CMainFrame::AnimationTick);
   animationTimer_.start(kAnimationPeriodMs);
 
-  recent_.Load();
-  UpdateRecentMenu();
+  documents_->ConnectRecent(recentActions, recentSeparator_);
   document_.OnNewDocument();
   document_.SetModifiedFlag(false);
   view_->ApplyViewOptions(state_.settings.view);
@@ -243,9 +242,6 @@ void CMainFrame::CreateActions() {
   for (size_t i = 0; i < recentActions.size(); ++i) {
     recentActions[i] = new QAction(this);
     recentActions[i]->setVisible(false);
-    connect(recentActions[i], &QAction::triggered, this, [this, i] {
-      if (i < recent_.paths().size() && SaveModified()) OpenDocumentFile(Q(recent_.paths()[i]));
-    });
   }
 }
 
@@ -828,60 +824,22 @@ void CMainFrame::UpdateCaption() {
   setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()));
 }
 
-bool CMainFrame::SaveModified() {
-  if (!document_.IsModified()) return true;
-  const QMessageBox::StandardButton answer = prompts_.yesNoCancel(
-      QString::fromUtf8(kSaveChangesQuestion).replace("%s", Q(document_.title())));
-  if (answer == QMessageBox::Cancel) return false;
-  if (answer == QMessageBox::No) return true;
-  return SaveDocument();
-}
-
-bool CMainFrame::NewDocument() {
-  if (IsSearching() || !SaveModified()) return false;
-  document_.OnNewDocument();
-  document_.SetModifiedFlag(false);
+// New, Open: the view shows the new content; an expression parsed from the
+// document before belongs to the old one.
+void CMainFrame::DocumentReplaced() {
   documentExpression_.reset();
   view_->OnDocumentReplaced();
+}
+
+void CMainFrame::ShowEmptyDocument() {
   resultTotal_ = 0;
   SetMessagePane(QString::fromLatin1(kReady));
   UpdateCaption();
-  return true;
-}
-
-bool CMainFrame::OpenDocument() {
-  if (IsSearching() || !SaveModified()) return false;
-  const QString path =
-      prompts_.openFileName(QStringLiteral("Open"), QString::fromUtf8(kDocumentFilterName));
-  if (path.isEmpty()) return false;
-  return OpenDocumentFile(path);
-}
-
-bool CMainFrame::OpenDocumentFile(const QString& path) {
-  if (IsSearching()) return false;
-  const std::string file = path.toStdString();
-  DocumentOpen open = document_.OnOpenDocument(file);
-  documentExpression_.reset();
-  view_->OnDocumentReplaced();
-  // A document that opened with an error comes back untitled (no path), so
-  // Save asks for a name rather than overwrite the damaged original.
-  if (!open.status.ok()) prompts_.inform(Q(open.UserMessage()));
-  if (!open.opened()) {
-    recent_.Remove(file).IgnoreError();
-    UpdateRecentMenu();
-    resultTotal_ = 0;
-    SetMessagePane(QString::fromLatin1(kReady));
-    UpdateCaption();
-    return false;
-  }
-  AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
-  ShowFirstDisplay();
-  return true;
 }
 
 // An opened document is shown: its search text goes into the expression
 // box, and the result count to the status bar.
-void CMainFrame::ShowFirstDisplay() {
+void CMainFrame::ShowOpenedDocument() {
   const std::string& searchText = document_.results().searchText();
   expressionBox_->setEditText(Q(searchText));
   // Validate scores against the document's search when no search ran yet.
@@ -911,61 +869,6 @@ const SearchExpression* CMainFrame::ValidationExpression() {
   return &*documentExpression_;
 }
 
-bool CMainFrame::SaveDocument() {
-  if (IsSearching()) return false;
-  if (document_.pathName().empty()) return SaveDocumentAs();
-  Status status = document_.OnSaveDocument(document_.pathName());
-  if (!status.ok()) {
-    prompts_.inform(Q(status.message()));
-    return false;
-  }
-  AddRecent(document_.pathName());
-  UpdateCaption();
-  return true;
-}
-
-bool CMainFrame::SaveDocumentAs() {
-  if (IsSearching()) return false;
-  // An untitled document suggests its title as the name; a damaged one that
-  // opened untitled already carries the extension in its title.
-  QString suggested = Q(document_.pathName());
-  if (suggested.isEmpty()) {
-    suggested = Q(document_.title());
-    if (!suggested.endsWith(kDocumentExtension)) suggested += kDocumentExtension;
-  }
-  QString path = prompts_.saveFileName(QStringLiteral("Save As"), suggested,
-                                       QString::fromUtf8(kDocumentFilterName));
-  if (path.isEmpty()) return false;
-  if (QFileInfo(path).suffix().isEmpty()) path += kDocumentExtension;
-  Status status = document_.OnSaveDocument(path.toStdString());
-  if (!status.ok()) {
-    prompts_.inform(Q(status.message()));
-    return false;
-  }
-  AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
-  UpdateCaption();
-  return true;
-}
-
-void CMainFrame::AddRecent(const std::string& path) {
-  recent_.Add(path).IgnoreError();  // a list that cannot be saved only costs the list
-  UpdateRecentMenu();
-}
-
-void CMainFrame::UpdateRecentMenu() {
-  const auto& paths = recent_.paths();
-  for (size_t i = 0; i < recentActions.size(); ++i) {
-    const bool used = i < paths.size();
-    recentActions[i]->setVisible(used);
-    if (used) {
-      recentActions[i]->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
-          QFileInfo(Q(paths[i])).fileName().replace("&", "&&")));
-      recentActions[i]->setStatusTip(Q(paths[i]));
-    }
-  }
-  recentSeparator_->setVisible(!paths.empty());
-}
-
 // Delete: the total is the rows left.
 void CMainFrame::ResultsDeleted(int total) {
   resultTotal_ = total;
@@ -987,16 +890,6 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 // A file dropped on the window opens like File Open (the first local file).
 void CMainFrame::dropEvent(QDropEvent* event) {
   if (OpenDroppedFiles(event->mimeData()->urls())) event->acceptProposedAction();
-}
-
-bool CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
-  if (IsSearching()) return false;
-  for (const QUrl& url : urls) {
-    if (!url.isLocalFile()) continue;
-    if (SaveModified()) OpenDocumentFile(url.toLocalFile());
-    return true;
-  }
-  return false;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "app/program_state.h"
-#include "platform/recent_files.h"
 #include "results/results_document.h"
 #include "search/search_events.h"
+#include "ui/document_commands.h"
 #include "ui/icons.h"
 #include "ui/prompts.h"
 #include "ui/results_view.h"
@@ -47,7 +47,6 @@ inline constexpr const char* kProgramCaption = "t r o v e l a n e";
 inline constexpr const char* kAboutCaption = "About t r o v e l a n e";
 inline constexpr const char* kAboutText = "t r o v e l a n e version 2.52";
 inline constexpr const char* kWebSitePrompt = "Takes you to the t r o v e l a n e web site.";
-inline constexpr const char* kSaveChangesQuestion = "Save changes to %s?";
 inline constexpr const char* kHelpMissing = "The help page of t r o v e l a n e cannot be found.";
 inline constexpr const char* kNoEngineSelected = "No engine of the profile is selected.";
 inline constexpr const char* kNoEngineAnswered =
@@ -66,7 +65,10 @@ NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved);
 std::string LimitPaneText(const SearchOptions& options);
 std::string ValidationPaneText(int mode, bool searching);
 
-class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
+class CMainFrame : public QMainWindow,
+                   private SearchEvents,
+                   private ViewHost,
+                   private DocumentHost {
   Q_OBJECT
 
  public:
@@ -77,19 +79,18 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void Go();
   void Stop();
   void ToggleThreadsWindow();
-  bool NewDocument();
-  bool OpenDocument();  // asks for the file
-  bool OpenDocumentFile(const QString& path);
-  bool SaveDocument();
-  bool SaveDocumentAs();
-  // Files dropped on the window: the first local one opens. True when one was taken.
-  bool OpenDroppedFiles(const QList<QUrl>& urls);
+  // The document commands (DocumentCommands).
+  bool NewDocument() { return documents_->New(); }
+  bool OpenDocument() { return documents_->Open(); }
+  bool OpenDocumentFile(const QString& path) { return documents_->OpenFile(path); }
+  bool SaveDocument() { return documents_->Save(); }
+  bool SaveDocumentAs() { return documents_->SaveAs(); }
+  bool OpenDroppedFiles(const QList<QUrl>& urls) { return documents_->OpenDropped(urls); }
+  bool SaveModified() { return documents_->SaveModified(); }
   void HelpTopics();
   void OpenWebSite();
   // The About box, not yet shown.
   QDialog* CreateAboutBox();
-  // Asks to save a modified document; false when the user cancelled.
-  bool SaveModified();
   // The settings changed (a dialog): panes, view options, selector.
   void SettingsChanged();
   // Fills the profile selector from the profile list and selects the current one.
@@ -129,7 +130,7 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   QString PaneText(int pane) const;
   int currentIcon() const { return currentIcon_; }
   int resultTotal() const { return resultTotal_; }
-  const std::vector<std::string>& recentDocuments() const { return recent_.paths(); }
+  const std::vector<std::string>& recentDocuments() const { return documents_->recentPaths(); }
   // The banner (the banner widget fills the view's top band).
   void SetBannerWidget(QWidget* banner) { view_->SetBannerWidget(banner); }
   CBannerWidget* banner() { return banner_; }
@@ -212,9 +213,12 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void UpdateCommandStates();
   void UpdatePanes();
   void UpdateCaption();
-  void UpdateRecentMenu();
-  void AddRecent(const std::string& path);
-  void ShowFirstDisplay();
+
+  // DocumentHost.
+  void DocumentReplaced() override;
+  void ShowEmptyDocument() override;
+  void ShowOpenedDocument() override;
+  void DocumentTitleChanged() override { UpdateCaption(); }
   void OpenThreadsWindow();
   void FillThreadRows();
   void CatalogueChanged();
@@ -225,7 +229,7 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   NetworkSettings runSettings_;  // what SearchRun reads at each start
   CQuivmarkDoc document_;
   UserPrompts prompts_;
-  RecentFiles recent_;
+  DocumentCommands* documents_ = nullptr;
 
   CQuivmarkView* view_ = nullptr;
   SearchBridge* bridge_ = nullptr;
@@ -241,7 +245,6 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   QLabel* panes_[3] = {};
   CBannerWidget* banner_ = nullptr;
   PrintCommands* printCommands_ = nullptr;
-  QMenu* recentMenuAnchor_ = nullptr;
   QAction* recentSeparator_ = nullptr;
 
   QTimer animationTimer_;
