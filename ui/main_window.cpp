@@ -16,9 +16,12 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
+#include <QTableWidget>
+#include <QHeaderView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -51,6 +54,17 @@ Q_LOGGING_CATEGORY(lcStatus, "trovelane.status", QtWarningMsg)
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// Expressions the box remembers between runs.
+constexpr int kHistoryLimit = 50;
+
+// The window habits (where the windows were and how large, the search
+// history) belong to the user, not to the install folder that other
+// installs may share: $XDG_CONFIG_HOME/trovelane/trovelane.ini.
+std::unique_ptr<QSettings> HabitSettings() {
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                     QStringLiteral("trovelane"), QStringLiteral("trovelane"));
+}
+
 // The search bar: its controls are placed by CMainFrame::LayoutSearchBar on
 // every size change.
 class SearchBarWidget : public QWidget {
@@ -66,6 +80,15 @@ class SearchBarWidget : public QWidget {
 };
 
 }  // namespace
+
+QRect FirstStartGeometry(const QRect& available) {
+  auto fit = [](int share, int least, int room) { return std::min(std::max(share, least), room); };
+  const QSize size(fit(available.width() * 3 / 5, 500, available.width()),
+                   fit(available.height() * 7 / 10, 450, available.height()));
+  QRect frame(QPoint(), size);
+  frame.moveCenter(available.center());
+  return frame;
+}
 
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved) {
   NetworkSettings settings = saved;
@@ -115,6 +138,15 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   view_ = new CQuivmarkView(document_, *this, this);
   documents_ = new DocumentCommands(document_, state_.home.Resolve(kRecentFilesName), *this, this);
   view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
+  // Marks, deletions, sorting and validations change the document as results
+  // do. Queued: the model marks the document after it has announced the rows.
+  const auto showModified = [this] { setWindowModified(document_.IsModified()); };
+  QAbstractItemModel* model = view_->model();
+  for (auto changed : {&QAbstractItemModel::rowsRemoved, &QAbstractItemModel::rowsInserted}) {
+    connect(model, changed, this, showModified, Qt::QueuedConnection);
+  }
+  connect(model, &QAbstractItemModel::dataChanged, this, showModified, Qt::QueuedConnection);
+  connect(model, &QAbstractItemModel::modelReset, this, showModified, Qt::QueuedConnection);
   bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
   bridge_->run().SetSuspensions(&state_.suspensions);
   bridge_->run().SetClock([this] { return clock(); });
@@ -146,6 +178,7 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
 
   setMinimumSize(500, 450);
   resize(500, 450);
+  RestoreWindowHabits();
   setAcceptDrops(true);
 
   connect(&animationTimer_, &QTimer::timeout, this, &CMainFrame::AnimationTick);
@@ -194,8 +227,10 @@ void CMainFrame::CreateActions() {
   saveAction->setIcon(ThemeIcon("document-save", QStyle::SP_DialogSaveButton));
   connect(saveAction, &QAction::triggered, this, [this] { SaveDocument(); });
   saveAsAction = make("Save &As...", "Save the active document with a new name");
+  saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   connect(saveAsAction, &QAction::triggered, this, [this] { SaveDocumentAs(); });
   exitAction = make("E&xit", "Quit the application");
+  exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
   printAction = make("&Print...", "Print the results");
@@ -205,8 +240,10 @@ void CMainFrame::CreateActions() {
   printSetupAction = make("P&rint Setup...", "Change the printer and printing options");
 
   goAction = make("&Go", "Search for the expression");
+  goAction->setShortcut(QKeySequence(Qt::Key_F5));  // the same expression again
   connect(goAction, &QAction::triggered, this, &CMainFrame::Go);
   stopAction = make("&Stop", "Stop the search");
+  stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
   stopAction->setIcon(ThemeIcon("process-stop", QStyle::SP_BrowserStop));
   connect(stopAction, &QAction::triggered, this, &CMainFrame::Stop);
   threadsAction = make("Search T&hreads", "Show or hide the search threads");
@@ -594,6 +631,7 @@ void CMainFrame::Stop() {
   // The threads window shows the engines being stopped; it closes again
   // afterwards when it was not open before.
   const bool wasOpen = threadsWindow_ != nullptr;
+  stopping_ = !wasOpen;
   if (!wasOpen) {
     OpenThreadsWindow();
     threadsWindow_->repaint();
@@ -603,6 +641,7 @@ void CMainFrame::Stop() {
     activateWindow();
     CloseThreadsWindow();
   }
+  stopping_ = false;
   UpdateCommandStates();
   UpdatePanes();
 }
@@ -739,8 +778,12 @@ void CMainFrame::OpenThreadsWindow() {
                          threadsWindow_->height());
   const QRect frame = geometry();
   threadsWindow_->move(frame.center() - threadsWindow_->rect().center());
+  const auto habits = HabitSettings();
+  threadsWindow_->restoreGeometry(habits->value(QStringLiteral("ThreadsWindow/geometry")).toByteArray());
   threadsWindow_->show();
   FillThreadRows();
+  threadsWindow_->list()->horizontalHeader()->restoreState(
+      habits->value(QStringLiteral("ThreadsWindow/columns")).toByteArray());
   threadsAction->setChecked(true);
 }
 
@@ -781,6 +824,14 @@ void CMainFrame::CloseThreadsWindow() {
   if (!threadsWindow_) return;
   CThreadsWindow* window = threadsWindow_;
   threadsWindow_ = nullptr;
+  // Stop opens and closes the window by itself; only the user's window is
+  // remembered.
+  if (!stopping_) {
+    const auto habits = HabitSettings();
+    habits->setValue(QStringLiteral("ThreadsWindow/geometry"), window->saveGeometry());
+    habits->setValue(QStringLiteral("ThreadsWindow/columns"),
+                     window->list()->horizontalHeader()->saveState());
+  }
   window->disconnect(this);
   window->hide();
   window->deleteLater();
@@ -821,7 +872,33 @@ void CMainFrame::SelectProfile(int index) {
 // --- Documents ---
 
 void CMainFrame::UpdateCaption() {
-  setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()));
+  // "[*]" becomes the desktop's mark of unsaved changes while there are some.
+  setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()) + "[*]");
+  setWindowModified(document_.IsModified());
+}
+
+void CMainFrame::RestoreWindowHabits() {
+  const auto habits = HabitSettings();
+  if (!restoreGeometry(habits->value(QStringLiteral("MainWindow/geometry")).toByteArray())) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      setGeometry(FirstStartGeometry(screen->availableGeometry()));
+    }
+  }
+  restoreState(habits->value(QStringLiteral("MainWindow/state")).toByteArray());
+  const QStringList history = habits->value(QStringLiteral("Search/history")).toStringList();
+  for (const QString& text : history.mid(0, kHistoryLimit)) expressionBox_->addItem(text);
+  expressionBox_->setEditText(QString());
+}
+
+void CMainFrame::SaveWindowHabits() {
+  const auto habits = HabitSettings();
+  habits->setValue(QStringLiteral("MainWindow/geometry"), saveGeometry());
+  habits->setValue(QStringLiteral("MainWindow/state"), saveState());
+  QStringList history;
+  for (int i = 0; i < expressionBox_->count() && i < kHistoryLimit; ++i) {
+    history << expressionBox_->itemText(i);
+  }
+  habits->setValue(QStringLiteral("Search/history"), history);
 }
 
 // New, Open: the view shows the new content; an expression parsed from the
@@ -899,6 +976,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   bridge_->run().StopSearch();
   CloseThreadsWindow();
+  SaveWindowHabits();
   event->accept();
 }
 

@@ -57,6 +57,10 @@ inline constexpr int kFirstBusyIcon = 172;
 inline constexpr int kBusyFrames = 4;
 inline constexpr int kAnimationPeriodMs = 500;
 
+// Where the main window opens the first time: a share of the screen's
+// `available` room, at least its minimum size, centred.
+QRect FirstStartGeometry(const QRect& available);
+
 // The settings a search runs with: the saved ones, with a usable limit
 // (EffectiveMaxResults).
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved);
@@ -213,6 +217,10 @@ class CMainFrame : public QMainWindow,
   void UpdateCommandStates();
   void UpdatePanes();
   void UpdateCaption();
+  // Window size and place, the tool bar and the search history, kept in the
+  // user's config folder between runs.
+  void RestoreWindowHabits();
+  void SaveWindowHabits();
 
   // DocumentHost.
   void DocumentReplaced() override;
@@ -251,7 +259,8 @@ class CMainFrame : public QMainWindow,
   int currentIcon_ = kFirstBusyIcon;
   int animationFrame_ = 0;
   int resultTotal_ = 0;
-  bool reportsMatchCatalogue_ = false;  // the run's reports are of today's engines
+  bool reportsMatchCatalogue_ = false;
+  bool stopping_ = false;  // Stop opened the threads window for its length  // the run's reports are of today's engines
   std::vector<std::string> engineStatus_;  // the last text of each engine's row
   std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
   std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand

@@ -1,5 +1,8 @@
 #include "ui/results_model.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,6 +20,12 @@ QString Text(std::string_view text) {
 }
 
 }  // namespace
+
+QColor LinkColour(const QPalette& palette, bool opened) {
+  const bool dark = palette.color(QPalette::Base).lightness() < 128;
+  if (dark) return opened ? kDarkOpenedColour : kDarkUrlColour;
+  return opened ? kOpenedColour : kUrlColour;
+}
 
 QIcon DrawFallbackBrowserIcon() {
   // A small globe: a blue disc with a meridian and two parallels.
@@ -137,8 +146,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
       if (column == kColumnText) return icons_[Overlay(index.row())];
       return {};
     case Qt::ForegroundRole:
-      if (r.opened) return QBrush(kOpenedColour);
-      if (column == kColumnUrl) return QBrush(kUrlColour);
+      if (r.opened) return QBrush(LinkColour(QGuiApplication::palette(), true));
+      if (column == kColumnUrl) return QBrush(LinkColour(QGuiApplication::palette(), false));
       return {};
     case Qt::FontRole:
       if (column == kColumnUrl) {

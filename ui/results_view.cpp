@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <cstring>
 #include <QMenu>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -304,10 +306,16 @@ void CQuivmarkView::SortByColumn(int column) {
 }
 
 void CQuivmarkView::SaveAsHtml() {
-  const QString path = host_.Prompts().saveFileName(
-      QStringLiteral("Save as HTML"), QString::fromStdString(document_->title()) + ".htm",
-      QStringLiteral("HTML Files (*.htm *.html)"));
+  // A saved document's title is its file name: the page is offered as
+  // NAME.htm beside it, not NAME.qmk.htm.
+  QString name = QString::fromStdString(document_->title());
+  if (name.endsWith(QString::fromLatin1(kDocumentExtension))) {
+    name.chop(static_cast<int>(std::strlen(kDocumentExtension)));
+  }
+  QString path = host_.Prompts().saveFileName(QStringLiteral("Save as HTML"), name + ".htm",
+                                              QStringLiteral("HTML Files (*.htm *.html)"));
   if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += ".htm";
   Status written = ExportResultsHtml(document_->results(), path.toStdString());
   if (!written.ok()) host_.Prompts().inform(QString::fromStdString(written.message()));
 }

@@ -621,5 +621,59 @@ TEST_F(UiTest, FailuresAreSaidInsteadOfEndingOnReady) {
   EXPECT_TRUE(prompts_.informed[3].contains("help.html"));
 }
 
+TEST_F(SlowUiTest, KeysOfTheDesktopEscapeStopsF5SearchesAgain) {
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  TypeAndEnter("lantern");
+  ASSERT_TRUE(frame_->IsSearching());
+  QTest::keyClick(frame_->expressionBox(), Qt::Key_Escape);
+  EXPECT_FALSE(frame_->IsSearching());
+  QTest::keyClick(frame_->expressionBox(), Qt::Key_F5);
+  EXPECT_TRUE(frame_->IsSearching());
+  EXPECT_EQ(frame_->GetSearchExpressionText(), "lantern");
+  frame_->Stop();
+}
+
+TEST_F(UiTest, TheCaptionMarksUnsavedResults) {
+  EXPECT_FALSE(frame_->isWindowModified());
+  ASSERT_TRUE(SearchFor("lantern"));
+  QTest::qWait(0);
+  EXPECT_TRUE(frame_->isWindowModified());
+  EXPECT_TRUE(frame_->windowTitle().endsWith("[*]"));
+  prompts_.fileToSave = QString::fromStdString(home_.File("kept.qmk"));
+  ASSERT_TRUE(frame_->SaveDocumentAs());
+  EXPECT_FALSE(frame_->isWindowModified());
+  frame_->view()->model()->SetOpened(0, true);
+  QTest::qWait(0);
+  EXPECT_TRUE(frame_->isWindowModified());
+}
+
+TEST_F(UiTest, WindowsComeBackAsTheyWereLeft) {
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  ASSERT_TRUE(SearchFor("lantern"));
+  frame_->resize(720, 530);
+  frame_->ToggleThreadsWindow();
+  frame_->threadsWindow()->resize(480, 300);
+  ASSERT_TRUE(frame_->close());
+
+  MakeWindow();
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  EXPECT_EQ(frame_->size(), QSize(720, 530));
+  EXPECT_GE(frame_->expressionBox()->findText("lantern"), 0);
+  EXPECT_TRUE(frame_->expressionBox()->currentText().isEmpty());
+  frame_->ToggleThreadsWindow();
+  EXPECT_EQ(frame_->threadsWindow()->size(), QSize(480, 300));
+}
+
+TEST(MainWindowLookTest, TheFirstStartFitsTheScreen) {
+  for (const QRect screen : {QRect(0, 0, 1920, 1080), QRect(0, 0, 800, 600), QRect(0, 0, 480, 400)}) {
+    const QRect frame = FirstStartGeometry(screen);
+    EXPECT_TRUE(screen.contains(frame)) << screen.width();
+    EXPECT_GE(frame.width(), std::min(500, screen.width()));
+  }
+}
+
 }  // namespace
 }  // namespace trovelane::ui

@@ -332,6 +332,15 @@ TEST_F(ResultsViewTest, SelectionIsPaintedOnlyWhereItShowsAndScoresOfZeroReadZer
   model_->Rebuild();
   EXPECT_EQ(Cell(0, kColumnRelevance), "n/a");
 
+  // URLs read on a dark palette as on a light one.
+  for (const QColor base : {QColor(255, 255, 255), QColor(30, 30, 34)}) {
+    QPalette palette;
+    palette.setColor(QPalette::Base, base);
+    for (bool opened : {false, true}) {
+      EXPECT_GT(std::abs(LinkColour(palette, opened).lightness() - base.lightness()), 90);
+    }
+  }
+
   // The sort arrow gets room beside the caption.
   QHeaderView* header = list->horizontalHeader();
   emit header->sectionClicked(kColumnEngine);
@@ -350,6 +359,14 @@ TEST_F(ResultsViewTest, SaveAsHtmlWritesTheExport) {
   view_->SaveAsHtml();
   ASSERT_EQ(prompts_.informed.size(), 1u);
   EXPECT_TRUE(prompts_.informed[0].startsWith("Error while opening file"));
+
+  // A saved document offers NAME.htm; a name typed without an extension gets one.
+  prompts_.fileToSave = QString::fromStdString(home_.File("found.qmk"));
+  ASSERT_TRUE(frame_->SaveDocumentAs());
+  prompts_.fileToSave = QString::fromStdString(home_.File("page"));
+  view_->SaveAsHtml();
+  EXPECT_EQ(prompts_.suggestedNames.back(), "found.htm");
+  EXPECT_TRUE(std::filesystem::exists(home_.File("page.htm")));
 }
 
 // --- Results of a real search ---
