@@ -29,8 +29,10 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   // 85 pixels, or what the header's text needs in the desktop's font, so
   // that "Search Engine" is never cut.
   list_->setColumnWidth(0, std::max(85, list_->horizontalHeader()->sectionSizeHint(0)));
-  list_->setColumnWidth(1, 180);
-  list_->setColumnWidth(2, 260);
+  // Room for "Suspended until HH:MM (CAPTCHA)"; a longer text is elided and
+  // shown whole in its tool tip.
+  list_->setColumnWidth(1, 225);
+  list_->setColumnWidth(2, 240);
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   list_->verticalHeader()->hide();
@@ -46,7 +48,7 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(list_, 1);
-  resize(560, 240);
+  resize(620, 240);
 }
 
 void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& status,
@@ -56,6 +58,7 @@ void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& stat
   list_->setItem(row, 0, new QTableWidgetItem(engineName));
   list_->item(row, 0)->setToolTip(engineName);
   list_->setItem(row, 1, new QTableWidgetItem(status));
+  list_->item(row, 1)->setToolTip(status);
   list_->setItem(row, 2, new QTableWidgetItem(ending));
   // A text longer than its column is elided; its tool tip shows it whole.
   list_->item(row, 2)->setToolTip(ending);
@@ -84,6 +87,7 @@ QString CThreadsWindow::Ending(int row) const {
 void CThreadsWindow::SetThreadStatus(int row, const QString& text) {
   if (row < 0 || row >= list_->rowCount()) return;
   list_->item(row, 1)->setText(text);
+  list_->item(row, 1)->setToolTip(text);
   list_->viewport()->repaint();
 }
 
