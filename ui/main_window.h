@@ -122,6 +122,8 @@ class CMainFrame : public QMainWindow,
   CQuivmarkDoc& document() { return document_; }
   CQuivmarkView* view() { return view_; }
   SearchBridge* bridge() { return bridge_; }
+  // Where the search run's events arrive (for benchmarks that feed results).
+  SearchEvents& searchEvents() { return *this; }
   QComboBox* expressionBox() { return expressionBox_; }
   QPushButton* goButton() { return goButton_; }
   QToolButton* wizardButton() { return wizardButton_; }
