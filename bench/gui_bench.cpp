@@ -95,7 +95,7 @@ void InsertCase(Fixture& f) {
     frame.resize(1000, 700);
     frame.show();
     QApplication::processEvents();
-    SearchEvents& events = *frame.bridge();
+    SearchEvents& events = frame.searchEvents();
     std::vector<ResultHandoff> results;
     results.reserve(kRecords);
     for (int i = 0; i < kRecords; ++i) results.push_back(Handoff(i));
@@ -124,7 +124,7 @@ void SortCase(Fixture& f) {
   ui::CMainFrame frame(f.state);
   frame.resize(1000, 700);
   frame.show();
-  SearchEvents& events = *frame.bridge();
+  SearchEvents& events = frame.searchEvents();
   for (int i = 0; i < kRecords; ++i) events.OnResult(Handoff(i));
   Draw(frame);
   double view = Best([&] {

@@ -38,10 +38,6 @@ constexpr int kExitTimedOut = 3;       // --timeout stopped the search; what was
 constexpr int kExitUnreachable = 4;    // no engine could be reached (none gave an HTTP answer)
 constexpr int kExitInterrupted = 130;  // Ctrl-C stopped the search; what was found is written
 
-// A saved limit of 0 (what an install without "qmknet.dat" has) would let
-// no result through; the command then takes this one.
-constexpr int kDefaultMaxResults = 100;
-
 constexpr const char* kExitCodesHelp =
     "Exit codes: 0 the search ran to its end; 1 the profile or an output file (standard output "
     "too) could not be used, "
@@ -274,11 +270,7 @@ class CliSearchEvents : public SearchEvents {
 // Applies the options that override the saved settings for this run only.
 void ApplyOverrides(const SearchCommandOptions& o, NetworkSettings& settings) {
   SearchOptions& s = settings.search;
-  if (o.max >= 0) {
-    s.maxResults = o.max;
-  } else if (s.maxResults <= 0) {
-    s.maxResults = kDefaultMaxResults;
-  }
+  s.maxResults = o.max >= 0 ? o.max : EffectiveMaxResults(s.maxResults);
   if (o.perEngine) s.perEngine = 1;
   if (!o.validate.empty()) s.validationMode = Pick(o.validate, {"none", "val", "rel", "auto"});
   if (o.minRelevance >= 0) s.minRelevancy = o.minRelevance;

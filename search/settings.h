@@ -59,6 +59,11 @@ struct SearchOptions {
   std::array<uint8_t, 2> padding2{};
 };
 
+// A saved result limit of 0 (what a new install has) would let no result
+// through: a search then takes kDefaultMaxResults, in every front end.
+inline constexpr int32_t kDefaultMaxResults = 100;
+inline int32_t EffectiveMaxResults(int32_t saved) { return saved > 0 ? saved : kDefaultMaxResults; }
+
 struct ViewOptions {
   int32_t fullRowSelect = 0;  // "Full Row Selection"
   int32_t gridLines = 0;      // "Show Grid Lines"

@@ -14,12 +14,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
+#include <QTableWidget>
+#include <QHeaderView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -32,13 +34,13 @@
 #include "ui/dialogs/search_profiles_dialog.h"
 #include "ui/dialogs/search_settings_dialog.h"
 #include "platform/browser_launch.h"
-#include "platform/default_browser.h"
 #include "results/html_export.h"
 #include "search/search_status.h"
 #include "search/search_text.h"
 #include "app/ad_list.h"
 #include "app/suspension_file.h"
 #include "ui/banner.h"
+#include "ui/icons.h"
 #include "ui/print_commands.h"
 #include "ui/search_bridge.h"
 #include "ui/threads_window.h"
@@ -51,6 +53,17 @@ namespace {
 Q_LOGGING_CATEGORY(lcStatus, "trovelane.status", QtWarningMsg)
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Expressions the box remembers between runs.
+constexpr int kHistoryLimit = 50;
+
+// The window habits (where the windows were and how large, the search
+// history) belong to the user, not to the install folder that other
+// installs may share: $XDG_CONFIG_HOME/trovelane/trovelane.ini.
+std::unique_ptr<QSettings> HabitSettings() {
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                     QStringLiteral("trovelane"), QStringLiteral("trovelane"));
+}
 
 // The search bar: its controls are placed by CMainFrame::LayoutSearchBar on
 // every size change.
@@ -66,62 +79,20 @@ class SearchBarWidget : public QWidget {
   }
 };
 
-QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
-  return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
-}
-
-// The icon of the row: the browser's, from the icon theme. The icon named by
-// the browser's desktop entry first, then the theme's icon for web pages.
-QIcon BrowserIcon(const NetworkSettings&) {
-  BrowserInfo info = FindDefaultBrowser(BrowserLookup::FromEnvironment());
-  if (!info.icon.empty()) {
-    QIcon icon = QFileInfo(Q(info.icon)).isAbsolute() ? QIcon(Q(info.icon))
-                                                      : QIcon::fromTheme(Q(info.icon));
-    if (!icon.isNull()) return icon;
-  }
-  for (const char* name : {"text-html", "web-browser", "applications-internet"}) {
-    QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-    if (!icon.isNull()) return icon;
-  }
-  return {};
-}
-
-// The Expression Wizard button's picture: a wand with a spark.
-QIcon WizardIcon() {
-  QPixmap pixmap(20, 20);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(70, 50, 30), 2.5, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(QPointF(3, 17), QPointF(12, 8));
-  p.setPen(QPen(QColor(230, 170, 0), 1.5, Qt::SolidLine, Qt::RoundCap));
-  const QPointF c(15, 5);
-  for (int i = 0; i < 4; ++i) {
-    const double a = i * M_PI / 4;
-    p.drawLine(c + QPointF(4 * std::cos(a), 4 * std::sin(a)), c - QPointF(4 * std::cos(a), 4 * std::sin(a)));
-  }
-  return QIcon(pixmap);
-}
-
-// Copy URL(s): two sheets, one over the other.
-QIcon CopyIcon() {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setPen(QPen(QColor(60, 70, 90), 1));
-  p.setBrush(QColor(250, 250, 250));
-  p.drawRect(QRectF(1.5, 1.5, 8, 10));
-  p.drawRect(QRectF(6.5, 4.5, 8, 10));
-  p.setPen(QPen(QColor(40, 90, 200), 1));
-  for (int y : {7, 9, 11}) p.drawLine(8, y, 13, y);
-  return QIcon(pixmap);
-}
-
 }  // namespace
+
+QRect FirstStartGeometry(const QRect& available) {
+  auto fit = [](int share, int least, int room) { return std::min(std::max(share, least), room); };
+  const QSize size(fit(available.width() * 3 / 5, 500, available.width()),
+                   fit(available.height() * 7 / 10, 450, available.height()));
+  QRect frame(QPoint(), size);
+  frame.moveCenter(available.center());
+  return frame;
+}
 
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved) {
   NetworkSettings settings = saved;
-  if (settings.search.maxResults <= 0) settings.search.maxResults = kDefaultMaxResults;
+  settings.search.maxResults = EffectiveMaxResults(settings.search.maxResults);
   return settings;
 }
 
@@ -144,53 +115,10 @@ std::string ValidationPaneText(int mode, bool searching) {
   return "NONE";
 }
 
-QPixmap BusyIcon(int frame) {
-  // A ring of four quarters; the lit quarter turns with the frames.
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QRectF ring(4, 4, 24, 24);
-  for (int q = 0; q < 4; ++q) {
-    const bool lit = q == (frame % kBusyFrames);
-    p.setPen(QPen(lit ? QColor(30, 90, 200) : QColor(190, 200, 215), 5, Qt::SolidLine, Qt::FlatCap));
-    // Quarters clockwise from the top.
-    p.drawArc(ring, (90 - 90 * q - 8) * 16, -74 * 16);
-  }
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(30, 90, 200));
-  p.drawEllipse(QRectF(13, 13, 6, 6));
-  return pixmap;
-}
-
-QIcon ProgramIcon() {
-  // A magnifying glass over a results list.
-  QIcon icon;
-  for (int size : {16, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 48.0, size / 48.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(245, 247, 250));
-    p.drawRoundedRect(QRectF(4, 4, 32, 40), 3, 3);
-    p.setBrush(QColor(120, 140, 170));
-    for (int line = 0; line < 5; ++line) p.drawRect(QRectF(9, 10 + 6 * line, 20, 2.5));
-    p.setPen(QPen(QColor(30, 90, 200), 5, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(QColor(200, 225, 255, 180));
-    p.drawEllipse(QRectF(20, 18, 18, 18));
-    p.drawLine(QPointF(36, 34), QPointF(44, 42));
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
-
 CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
-      runSettings_(EffectiveSearchSettings(state.settings)),
-      recent_(state.home.Resolve(kRecentFilesName)) {
+      runSettings_(EffectiveSearchSettings(state.settings)) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowIcon(ProgramIcon());
   prompts_ = DesktopPrompts(this, QString::fromUtf8(kProgramCaption));
@@ -208,7 +136,17 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   };
 
   view_ = new CQuivmarkView(document_, *this, this);
+  documents_ = new DocumentCommands(document_, state_.home.Resolve(kRecentFilesName), *this, this);
   view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
+  // Marks, deletions, sorting and validations change the document as results
+  // do. Queued: the model marks the document after it has announced the rows.
+  const auto showModified = [this] { setWindowModified(document_.IsModified()); };
+  QAbstractItemModel* model = view_->model();
+  for (auto changed : {&QAbstractItemModel::rowsRemoved, &QAbstractItemModel::rowsInserted}) {
+    connect(model, changed, this, showModified, Qt::QueuedConnection);
+  }
+  connect(model, &QAbstractItemModel::dataChanged, this, showModified, Qt::QueuedConnection);
+  connect(model, &QAbstractItemModel::modelReset, this, showModified, Qt::QueuedConnection);
   bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
   bridge_->run().SetSuspensions(&state_.suspensions);
   bridge_->run().SetClock([this] { return clock(); });
@@ -240,13 +178,13 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
 
   setMinimumSize(500, 450);
   resize(500, 450);
+  RestoreWindowHabits();
   setAcceptDrops(true);
 
   connect(&animationTimer_, &QTimer::timeout, this, &CMainFrame::AnimationTick);
   animationTimer_.start(kAnimationPeriodMs);
 
-  recent_.Load();
-  UpdateRecentMenu();
+  documents_->ConnectRecent(recentActions, recentSeparator_);
   document_.OnNewDocument();
   document_.SetModifiedFlag(false);
   view_->ApplyViewOptions(state_.settings.view);
@@ -289,8 +227,10 @@ void CMainFrame::CreateActions() {
   saveAction->setIcon(ThemeIcon("document-save", QStyle::SP_DialogSaveButton));
   connect(saveAction, &QAction::triggered, this, [this] { SaveDocument(); });
   saveAsAction = make("Save &As...", "Save the active document with a new name");
+  saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   connect(saveAsAction, &QAction::triggered, this, [this] { SaveDocumentAs(); });
   exitAction = make("E&xit", "Quit the application");
+  exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
   printAction = make("&Print...", "Print the results");
@@ -300,8 +240,10 @@ void CMainFrame::CreateActions() {
   printSetupAction = make("P&rint Setup...", "Change the printer and printing options");
 
   goAction = make("&Go", "Search for the expression");
+  goAction->setShortcut(QKeySequence(Qt::Key_F5));  // the same expression again
   connect(goAction, &QAction::triggered, this, &CMainFrame::Go);
   stopAction = make("&Stop", "Stop the search");
+  stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
   stopAction->setIcon(ThemeIcon("process-stop", QStyle::SP_BrowserStop));
   connect(stopAction, &QAction::triggered, this, &CMainFrame::Stop);
   threadsAction = make("Search T&hreads", "Show or hide the search threads");
@@ -337,9 +279,6 @@ void CMainFrame::CreateActions() {
   for (size_t i = 0; i < recentActions.size(); ++i) {
     recentActions[i] = new QAction(this);
     recentActions[i]->setVisible(false);
-    connect(recentActions[i], &QAction::triggered, this, [this, i] {
-      if (i < recent_.paths().size() && SaveModified()) OpenDocumentFile(Q(recent_.paths()[i]));
-    });
   }
 }
 
@@ -409,7 +348,7 @@ void CMainFrame::CreateToolBar() {
   toolBar_->addAction(stopAction);
   toolBar_->addAction(threadsAction);
   toolBar_->addSeparator();
-  view_->copyAction->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), CopyIcon()));
+  view_->copyAction->setIcon(ThemeIcon("edit-copy", CopyIcon()));
   view_->deleteAction->setIcon(ThemeIcon("edit-delete", QStyle::SP_TrashIcon));
   view_->deleteAllAction->setIcon(ThemeIcon("edit-clear", QStyle::SP_DialogResetButton));
   toolBar_->addAction(view_->copyAction);
@@ -451,11 +390,13 @@ void CMainFrame::CreateSearchBar() {
 
   wizardButton_ = new QToolButton(bar);
   wizardButton_->setObjectName(QStringLiteral("wizardButton"));
+  // The button copies its action's icon and tool tip on every change of the
+  // action (enabling too), so the picture and the tip belong to the action.
+  expressionWizardAction->setIcon(WizardIcon());
+  expressionWizardAction->setToolTip(QStringLiteral("Wizard"));
   wizardButton_->setDefaultAction(expressionWizardAction);
   wizardButton_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  wizardButton_->setIcon(WizardIcon());
   wizardButton_->setIconSize(QSize(20, 20));
-  wizardButton_->setToolTip(QStringLiteral("Wizard"));
   wizardButton_->setAutoRaise(false);
 
   goButton_ = new QPushButton(QStringLiteral("&Go"), bar);
@@ -464,7 +405,7 @@ void CMainFrame::CreateSearchBar() {
 
   animation_ = new QLabel(bar);
   animation_->setObjectName(QStringLiteral("animation"));
-  animation_->setPixmap(BusyIcon(0));
+  animation_->setPixmap(BusyIcon(0, devicePixelRatioF()));
   animation_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   const int height =
@@ -494,7 +435,7 @@ void CMainFrame::LayoutSearchBar() {
   wizardButton_->setGeometry(labelWidth + boxWidth + 10, centred(goHeight), 32, goHeight);
   goButton_->setGeometry(labelWidth + boxWidth + 47, centred(goHeight), buttonWidth, goHeight);
   animation_->setGeometry(barWidth - 32, centred(32), buttonWidth, 32);
-  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon));
+  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon, devicePixelRatioF()));
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -568,7 +509,7 @@ void CMainFrame::AnimationTick() {
   if (!IsSearching()) return;  // the picture keeps its last icon
   currentIcon_ = kFirstBusyIcon + animationFrame_;
   animationFrame_ = (animationFrame_ + 1) % kBusyFrames;
-  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon));
+  animation_->setPixmap(BusyIcon(currentIcon_ - kFirstBusyIcon, devicePixelRatioF()));
 }
 
 // --- Command availability ---
@@ -606,7 +547,7 @@ void CMainFrame::ConnectDialogCommands() {
     connect(&dialog, &SearchSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
     dialog.exec();
     // Engines may have been added, removed or (de)selected even on Cancel.
-    engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+    CatalogueChanged();
     UpdatePanes();
   });
   connect(internetSettingsAction, &QAction::triggered, this, [this] {
@@ -618,7 +559,7 @@ void CMainFrame::ConnectDialogCommands() {
     if (IsSearching()) return;
     SearchProfilesDialog dialog(state_, this);
     connect(&dialog, &SearchProfilesDialog::profilesChanged, this, [this] {
-      engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+      CatalogueChanged();
       FillProfileSelector();
       UpdatePanes();
     });
@@ -653,6 +594,13 @@ void CMainFrame::SettingsChanged() {
 
 void CMainFrame::Go() {
   if (IsSearching()) return;
+  const auto& engines = state_.catalogue.engines;
+  if (std::none_of(engines.begin(), engines.end(),
+                   [](const EngineDefinition& e) { return e.selected; })) {
+    SetMessagePane(QString::fromUtf8(kNoEngineSelected));
+    prompts_.inform(QString::fromUtf8(kNoEngineSelected));
+    return;
+  }
   runSettings_ = EffectiveSearchSettings(state_.settings);
   engineStatus_.assign(state_.catalogue.engines.size(), std::string());
   const StartOutcome outcome = bridge_->run().StartSearch(GetSearchExpressionText().toStdString());
@@ -667,6 +615,7 @@ void CMainFrame::Go() {
       prompts_.inform(Q(bridge_->run().startError()));
       break;
     case StartOutcome::kStarted:
+      reportsMatchCatalogue_ = true;
       animationFrame_ = 0;
       documentExpression_.reset();
       break;
@@ -682,6 +631,7 @@ void CMainFrame::Stop() {
   // The threads window shows the engines being stopped; it closes again
   // afterwards when it was not open before.
   const bool wasOpen = threadsWindow_ != nullptr;
+  stopping_ = !wasOpen;
   if (!wasOpen) {
     OpenThreadsWindow();
     threadsWindow_->repaint();
@@ -691,6 +641,7 @@ void CMainFrame::Stop() {
     activateWindow();
     CloseThreadsWindow();
   }
+  stopping_ = false;
   UpdateCommandStates();
   UpdatePanes();
 }
@@ -746,7 +697,7 @@ void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
   threadsWindow_->SetThreadStatus(engineIndex, Q(text));
   // An engine that ended has its report now.
   const auto& reports = bridge_->run().engineReports();
-  if (static_cast<size_t>(engineIndex) < reports.size() &&
+  if (reportsMatchCatalogue_ && static_cast<size_t>(engineIndex) < reports.size() &&
       reports[engineIndex].ending != EngineEnding::kNotRun) {
     threadsWindow_->SetThreadEnding(engineIndex, Q(EngineSummary(reports[engineIndex])));
   }
@@ -755,6 +706,7 @@ void CMainFrame::OnEngineRow(int engineIndex, const std::string& text) {
 // User-interface thread.
 void CMainFrame::OnSearchingChanged(bool searching) {
   if (!searching) resultTotal_ = document_.results().count();
+  if (!searching) ReportFailedEngines();
   ShowEngineEndings();
   UpdateCommandStates();
   UpdatePanes();
@@ -767,9 +719,37 @@ void CMainFrame::OnSuspensionsChanged() {
   if (!saved.ok()) SetMessagePane(Q(saved.message()));
 }
 
+// The end of a search: engines that failed are counted in the message pane
+// (each one's reason is in the threads window's "Last Search" column), and a
+// search no engine answered is said in a message as well. A search the user
+// stopped needs neither.
+void CMainFrame::ReportFailedEngines() {
+  int ran = 0;
+  int failed = 0;
+  int answered = 0;
+  for (const EngineReport& report : bridge_->run().engineReports()) {
+    if (report.ending == EngineEnding::kNotRun) continue;
+    if (report.ending == EngineEnding::kStopped) return;
+    ++ran;
+    if (report.reached || report.results > 0) ++answered;
+    if (report.ending != EngineEnding::kDone && report.ending != EngineEnding::kLimit) ++failed;
+  }
+  if (ran == 0 || failed == 0) return;
+  if (answered == 0 && resultTotal_ == 0) {
+    SetMessagePane(QString::fromUtf8(kNoEngineAnswered));
+    // Posted: the end of a search arrives inside a drain of the run's queue.
+    QTimer::singleShot(0, this, [this] { prompts_.inform(QString::fromUtf8(kNoEngineAnswered)); });
+    return;
+  }
+  SetMessagePane(QStringLiteral("%1 of %2 engines failed; Search Threads tells why.")
+                     .arg(failed)
+                     .arg(ran));
+}
+
 void CMainFrame::ShowEngineEndings() {
   if (!threadsWindow_) return;
-  const auto& reports = bridge_->run().engineReports();
+  static const std::vector<EngineReport> kNone;
+  const auto& reports = reportsMatchCatalogue_ ? bridge_->run().engineReports() : kNone;
   for (int row = 0; row < threadsWindow_->RowCount(); ++row) {
     const bool ended = static_cast<size_t>(row) < reports.size() &&
                        reports[row].ending != EngineEnding::kNotRun &&
@@ -793,9 +773,25 @@ void CMainFrame::OpenThreadsWindow() {
   threadsWindow_ = new CThreadsWindow(this);
   threadsWindow_->setWindowIcon(windowIcon());
   connect(threadsWindow_, &CThreadsWindow::closed, this, [this] { CloseThreadsWindow(); });
+  // No wider than the main window, centred over it.
+  threadsWindow_->resize(std::min(threadsWindow_->width(), std::max(width(), 420)),
+                         threadsWindow_->height());
   const QRect frame = geometry();
   threadsWindow_->move(frame.center() - threadsWindow_->rect().center());
+  const auto habits = HabitSettings();
+  threadsWindow_->restoreGeometry(habits->value(QStringLiteral("ThreadsWindow/geometry")).toByteArray());
   threadsWindow_->show();
+  FillThreadRows();
+  threadsWindow_->list()->horizontalHeader()->restoreState(
+      habits->value(QStringLiteral("ThreadsWindow/columns")).toByteArray());
+  threadsAction->setChecked(true);
+}
+
+// One row per engine of the current catalogue, so that a profile switched
+// while the window is open shows the new engines, in their order.
+void CMainFrame::FillThreadRows() {
+  if (!threadsWindow_) return;
+  threadsWindow_->ClearRows();
   const WorkerList& workers = bridge_->run().workers();
   const WallClock::time_point now = clock();
   for (size_t i = 0; i < state_.catalogue.engines.size(); ++i) {
@@ -812,14 +808,30 @@ void CMainFrame::OpenThreadsWindow() {
     }
     threadsWindow_->AddThreadRow(Q(engine.name), Q(status));
   }
+  threadsWindow_->FitNameColumn();
   ShowEngineEndings();
-  threadsAction->setChecked(true);
+}
+
+// The engines of the catalogue changed (another profile, the settings
+// dialogs): earlier statuses and reports belong to other rows now.
+void CMainFrame::CatalogueChanged() {
+  engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+  reportsMatchCatalogue_ = false;
+  FillThreadRows();
 }
 
 void CMainFrame::CloseThreadsWindow() {
   if (!threadsWindow_) return;
   CThreadsWindow* window = threadsWindow_;
   threadsWindow_ = nullptr;
+  // Stop opens and closes the window by itself; only the user's window is
+  // remembered.
+  if (!stopping_) {
+    const auto habits = HabitSettings();
+    habits->setValue(QStringLiteral("ThreadsWindow/geometry"), window->saveGeometry());
+    habits->setValue(QStringLiteral("ThreadsWindow/columns"),
+                     window->list()->horizontalHeader()->saveState());
+  }
   window->disconnect(this);
   window->hide();
   window->deleteLater();
@@ -853,70 +865,58 @@ void CMainFrame::SelectProfile(int index) {
   // A profile that cannot be opened leaves the catalogue empty, which the
   // engine list then shows.
   if (!file.empty()) LoadProfile(file, state_.catalogue).IgnoreError();
-  engineStatus_.assign(state_.catalogue.engines.size(), std::string());
+  CatalogueChanged();
   FillProfileSelector();
 }
 
 // --- Documents ---
 
 void CMainFrame::UpdateCaption() {
-  setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()));
+  // "[*]" becomes the desktop's mark of unsaved changes while there are some.
+  setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()) + "[*]");
+  setWindowModified(document_.IsModified());
 }
 
-bool CMainFrame::SaveModified() {
-  if (!document_.IsModified()) return true;
-  const QMessageBox::StandardButton answer = prompts_.yesNoCancel(
-      QString::fromUtf8(kSaveChangesQuestion).replace("%s", Q(document_.title())));
-  if (answer == QMessageBox::Cancel) return false;
-  if (answer == QMessageBox::No) return true;
-  return SaveDocument();
+void CMainFrame::RestoreWindowHabits() {
+  const auto habits = HabitSettings();
+  if (!restoreGeometry(habits->value(QStringLiteral("MainWindow/geometry")).toByteArray())) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      setGeometry(FirstStartGeometry(screen->availableGeometry()));
+    }
+  }
+  restoreState(habits->value(QStringLiteral("MainWindow/state")).toByteArray());
+  const QStringList history = habits->value(QStringLiteral("Search/history")).toStringList();
+  for (const QString& text : history.mid(0, kHistoryLimit)) expressionBox_->addItem(text);
+  expressionBox_->setEditText(QString());
 }
 
-bool CMainFrame::NewDocument() {
-  if (IsSearching() || !SaveModified()) return false;
-  document_.OnNewDocument();
-  document_.SetModifiedFlag(false);
+void CMainFrame::SaveWindowHabits() {
+  const auto habits = HabitSettings();
+  habits->setValue(QStringLiteral("MainWindow/geometry"), saveGeometry());
+  habits->setValue(QStringLiteral("MainWindow/state"), saveState());
+  QStringList history;
+  for (int i = 0; i < expressionBox_->count() && i < kHistoryLimit; ++i) {
+    history << expressionBox_->itemText(i);
+  }
+  habits->setValue(QStringLiteral("Search/history"), history);
+}
+
+// New, Open: the view shows the new content; an expression parsed from the
+// document before belongs to the old one.
+void CMainFrame::DocumentReplaced() {
   documentExpression_.reset();
   view_->OnDocumentReplaced();
+}
+
+void CMainFrame::ShowEmptyDocument() {
   resultTotal_ = 0;
   SetMessagePane(QString::fromLatin1(kReady));
   UpdateCaption();
-  return true;
-}
-
-bool CMainFrame::OpenDocument() {
-  if (IsSearching() || !SaveModified()) return false;
-  const QString path =
-      prompts_.openFileName(QStringLiteral("Open"), QString::fromUtf8(kDocumentFilterName));
-  if (path.isEmpty()) return false;
-  return OpenDocumentFile(path);
-}
-
-bool CMainFrame::OpenDocumentFile(const QString& path) {
-  if (IsSearching()) return false;
-  const std::string file = path.toStdString();
-  DocumentOpen open = document_.OnOpenDocument(file);
-  documentExpression_.reset();
-  view_->OnDocumentReplaced();
-  // A document that opened with an error comes back untitled (no path), so
-  // Save asks for a name rather than overwrite the damaged original.
-  if (!open.status.ok()) prompts_.inform(Q(open.UserMessage()));
-  if (!open.opened()) {
-    recent_.Remove(file).IgnoreError();
-    UpdateRecentMenu();
-    resultTotal_ = 0;
-    SetMessagePane(QString::fromLatin1(kReady));
-    UpdateCaption();
-    return false;
-  }
-  AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
-  ShowFirstDisplay();
-  return true;
 }
 
 // An opened document is shown: its search text goes into the expression
 // box, and the result count to the status bar.
-void CMainFrame::ShowFirstDisplay() {
+void CMainFrame::ShowOpenedDocument() {
   const std::string& searchText = document_.results().searchText();
   expressionBox_->setEditText(Q(searchText));
   // Validate scores against the document's search when no search ran yet.
@@ -946,61 +946,6 @@ const SearchExpression* CMainFrame::ValidationExpression() {
   return &*documentExpression_;
 }
 
-bool CMainFrame::SaveDocument() {
-  if (IsSearching()) return false;
-  if (document_.pathName().empty()) return SaveDocumentAs();
-  Status status = document_.OnSaveDocument(document_.pathName());
-  if (!status.ok()) {
-    prompts_.inform(Q(status.message()));
-    return false;
-  }
-  AddRecent(document_.pathName());
-  UpdateCaption();
-  return true;
-}
-
-bool CMainFrame::SaveDocumentAs() {
-  if (IsSearching()) return false;
-  // An untitled document suggests its title as the name; a damaged one that
-  // opened untitled already carries the extension in its title.
-  QString suggested = Q(document_.pathName());
-  if (suggested.isEmpty()) {
-    suggested = Q(document_.title());
-    if (!suggested.endsWith(kDocumentExtension)) suggested += kDocumentExtension;
-  }
-  QString path = prompts_.saveFileName(QStringLiteral("Save As"), suggested,
-                                       QString::fromUtf8(kDocumentFilterName));
-  if (path.isEmpty()) return false;
-  if (QFileInfo(path).suffix().isEmpty()) path += kDocumentExtension;
-  Status status = document_.OnSaveDocument(path.toStdString());
-  if (!status.ok()) {
-    prompts_.inform(Q(status.message()));
-    return false;
-  }
-  AddRecent(QFileInfo(path).absoluteFilePath().toStdString());
-  UpdateCaption();
-  return true;
-}
-
-void CMainFrame::AddRecent(const std::string& path) {
-  recent_.Add(path).IgnoreError();  // a list that cannot be saved only costs the list
-  UpdateRecentMenu();
-}
-
-void CMainFrame::UpdateRecentMenu() {
-  const auto& paths = recent_.paths();
-  for (size_t i = 0; i < recentActions.size(); ++i) {
-    const bool used = i < paths.size();
-    recentActions[i]->setVisible(used);
-    if (used) {
-      recentActions[i]->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
-          QFileInfo(Q(paths[i])).fileName().replace("&", "&&")));
-      recentActions[i]->setStatusTip(Q(paths[i]));
-    }
-  }
-  recentSeparator_->setVisible(!paths.empty());
-}
-
 // Delete: the total is the rows left.
 void CMainFrame::ResultsDeleted(int total) {
   resultTotal_ = total;
@@ -1024,16 +969,6 @@ void CMainFrame::dropEvent(QDropEvent* event) {
   if (OpenDroppedFiles(event->mimeData()->urls())) event->acceptProposedAction();
 }
 
-bool CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
-  if (IsSearching()) return false;
-  for (const QUrl& url : urls) {
-    if (!url.isLocalFile()) continue;
-    if (SaveModified()) OpenDocumentFile(url.toLocalFile());
-    return true;
-  }
-  return false;
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (!SaveModified()) {
     event->ignore();
@@ -1041,24 +976,27 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   bridge_->run().StopSearch();
   CloseThreadsWindow();
+  SaveWindowHabits();
   event->accept();
 }
 
 // --- Browser and help ---
 
 void CMainFrame::LaunchInBrowser(const std::string& url) {
-  // A failure to start is not reported, as with the browser's own start.
-  openUrl(url);
+  if (!openUrl(url)) BrowserFailed(url);
+}
+
+void CMainFrame::BrowserFailed(const std::string& url) {
+  const QString text = QStringLiteral("No web browser could be started for %1.").arg(Q(url));
+  SetMessagePane(text);
+  prompts_.inform(text);
 }
 
 void CMainFrame::LaunchInNewBrowserWindow(const std::string& url) {
   const std::string& browser = state_.settings.proxy.browserPath;
   // Without a configured browser the desktop's handler opens the page.
-  if (browser.empty()) {
-    openUrl(url);
-  } else {
-    launchBrowser(browser, url);
-  }
+  const bool started = browser.empty() ? openUrl(url) : launchBrowser(browser, url);
+  if (!started) BrowserFailed(url);
 }
 
 void CMainFrame::OpenWebSite() { LaunchInBrowser(kProductWebAddress); }
@@ -1066,7 +1004,11 @@ void CMainFrame::OpenWebSite() { LaunchInBrowser(kProductWebAddress); }
 void CMainFrame::HelpTopics() {
   for (const std::string& page : helpPages) {
     if (QFileInfo::exists(Q(page))) {
-      openHelpFile(QFileInfo(Q(page)).absoluteFilePath().toStdString());
+      const QString path = QFileInfo(Q(page)).absoluteFilePath();
+      if (!openHelpFile(path.toStdString())) {
+        prompts_.inform(QStringLiteral("No program could be started to show the help page %1.")
+                            .arg(path));
+      }
       return;
     }
   }

@@ -22,9 +22,10 @@
 #include <vector>
 
 #include "app/program_state.h"
-#include "platform/recent_files.h"
 #include "results/results_document.h"
 #include "search/search_events.h"
+#include "ui/document_commands.h"
+#include "ui/icons.h"
 #include "ui/prompts.h"
 #include "ui/results_view.h"
 
@@ -46,26 +47,32 @@ inline constexpr const char* kProgramCaption = "t r o v e l a n e";
 inline constexpr const char* kAboutCaption = "About t r o v e l a n e";
 inline constexpr const char* kAboutText = "t r o v e l a n e version 2.52";
 inline constexpr const char* kWebSitePrompt = "Takes you to the t r o v e l a n e web site.";
-inline constexpr const char* kSaveChangesQuestion = "Save changes to %s?";
 inline constexpr const char* kHelpMissing = "The help page of t r o v e l a n e cannot be found.";
+inline constexpr const char* kNoEngineSelected = "No engine of the profile is selected.";
+inline constexpr const char* kNoEngineAnswered =
+    "No engine answered. The \"Last Search\" column of Search Threads tells why for each one.";
 
 // The busy animation: icons 172 to 175, one every 500 ms while searching.
 inline constexpr int kFirstBusyIcon = 172;
 inline constexpr int kBusyFrames = 4;
 inline constexpr int kAnimationPeriodMs = 500;
 
-// A saved result limit of 0 (what a new install has) would let no result
-// through; a search then takes this one, as trovelane-cli does.
-inline constexpr int kDefaultMaxResults = 100;
+// Where the main window opens the first time: a share of the screen's
+// `available` room, at least its minimum size, centred.
+QRect FirstStartGeometry(const QRect& available);
 
-// The settings a search runs with: the saved ones, with a usable limit.
+// The settings a search runs with: the saved ones, with a usable limit
+// (EffectiveMaxResults).
 NetworkSettings EffectiveSearchSettings(const NetworkSettings& saved);
 
 // Pane texts of the status bar.
 std::string LimitPaneText(const SearchOptions& options);
 std::string ValidationPaneText(int mode, bool searching);
 
-class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
+class CMainFrame : public QMainWindow,
+                   private SearchEvents,
+                   private ViewHost,
+                   private DocumentHost {
   Q_OBJECT
 
  public:
@@ -76,19 +83,18 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void Go();
   void Stop();
   void ToggleThreadsWindow();
-  bool NewDocument();
-  bool OpenDocument();  // asks for the file
-  bool OpenDocumentFile(const QString& path);
-  bool SaveDocument();
-  bool SaveDocumentAs();
-  // Files dropped on the window: the first local one opens. True when one was taken.
-  bool OpenDroppedFiles(const QList<QUrl>& urls);
+  // The document commands (DocumentCommands).
+  bool NewDocument() { return documents_->New(); }
+  bool OpenDocument() { return documents_->Open(); }
+  bool OpenDocumentFile(const QString& path) { return documents_->OpenFile(path); }
+  bool SaveDocument() { return documents_->Save(); }
+  bool SaveDocumentAs() { return documents_->SaveAs(); }
+  bool OpenDroppedFiles(const QList<QUrl>& urls) { return documents_->OpenDropped(urls); }
+  bool SaveModified() { return documents_->SaveModified(); }
   void HelpTopics();
   void OpenWebSite();
   // The About box, not yet shown.
   QDialog* CreateAboutBox();
-  // Asks to save a modified document; false when the user cancelled.
-  bool SaveModified();
   // The settings changed (a dialog): panes, view options, selector.
   void SettingsChanged();
   // Fills the profile selector from the profile list and selects the current one.
@@ -116,6 +122,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   CQuivmarkDoc& document() { return document_; }
   CQuivmarkView* view() { return view_; }
   SearchBridge* bridge() { return bridge_; }
+  // Where the search run's events arrive (for benchmarks that feed results).
+  SearchEvents& searchEvents() { return *this; }
   QComboBox* expressionBox() { return expressionBox_; }
   QPushButton* goButton() { return goButton_; }
   QToolButton* wizardButton() { return wizardButton_; }
@@ -128,7 +136,7 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   QString PaneText(int pane) const;
   int currentIcon() const { return currentIcon_; }
   int resultTotal() const { return resultTotal_; }
-  const std::vector<std::string>& recentDocuments() const { return recent_.paths(); }
+  const std::vector<std::string>& recentDocuments() const { return documents_->recentPaths(); }
   // The banner (the banner widget fills the view's top band).
   void SetBannerWidget(QWidget* banner) { view_->SetBannerWidget(banner); }
   CBannerWidget* banner() { return banner_; }
@@ -192,6 +200,8 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   // The "Last Search" column of every row of the threads window, from the
   // run's reports.
   void ShowEngineEndings();
+  void ReportFailedEngines();
+  void BrowserFailed(const std::string& url);
 
   // ViewHost.
   const SearchExpression* ValidationExpression() override;
@@ -209,10 +219,19 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   void UpdateCommandStates();
   void UpdatePanes();
   void UpdateCaption();
-  void UpdateRecentMenu();
-  void AddRecent(const std::string& path);
-  void ShowFirstDisplay();
+  // Window size and place, the tool bar and the search history, kept in the
+  // user's config folder between runs.
+  void RestoreWindowHabits();
+  void SaveWindowHabits();
+
+  // DocumentHost.
+  void DocumentReplaced() override;
+  void ShowEmptyDocument() override;
+  void ShowOpenedDocument() override;
+  void DocumentTitleChanged() override { UpdateCaption(); }
   void OpenThreadsWindow();
+  void FillThreadRows();
+  void CatalogueChanged();
   void CloseThreadsWindow();
   void SetMessagePane(const QString& text);
 
@@ -220,7 +239,7 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   NetworkSettings runSettings_;  // what SearchRun reads at each start
   CQuivmarkDoc document_;
   UserPrompts prompts_;
-  RecentFiles recent_;
+  DocumentCommands* documents_ = nullptr;
 
   CQuivmarkView* view_ = nullptr;
   SearchBridge* bridge_ = nullptr;
@@ -236,21 +255,17 @@ class CMainFrame : public QMainWindow, private SearchEvents, private ViewHost {
   QLabel* panes_[3] = {};
   CBannerWidget* banner_ = nullptr;
   PrintCommands* printCommands_ = nullptr;
-  QMenu* recentMenuAnchor_ = nullptr;
   QAction* recentSeparator_ = nullptr;
 
   QTimer animationTimer_;
   int currentIcon_ = kFirstBusyIcon;
   int animationFrame_ = 0;
   int resultTotal_ = 0;
+  bool reportsMatchCatalogue_ = false;
+  bool stopping_ = false;  // Stop opened the threads window for its length  // the run's reports are of today's engines
   std::vector<std::string> engineStatus_;  // the last text of each engine's row
   std::optional<SearchExpression> documentExpression_;  // parsed from an opened document
   std::vector<QAction*> dialogCommands_;                // enabled by EnableDialogCommand
 };
-
-// The four frames of the busy animation, drawn by the program (index 0-3
-// for the icons 172-175), and the program's own icon.
-QPixmap BusyIcon(int frame);
-QIcon ProgramIcon();
 
 }  // namespace trovelane::ui

@@ -1,5 +1,8 @@
 #include "ui/results_model.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,6 +20,12 @@ QString Text(std::string_view text) {
 }
 
 }  // namespace
+
+QColor LinkColour(const QPalette& palette, bool opened) {
+  const bool dark = palette.color(QPalette::Base).lightness() < 128;
+  if (dark) return opened ? kDarkOpenedColour : kDarkUrlColour;
+  return opened ? kOpenedColour : kUrlColour;
+}
 
 QIcon DrawFallbackBrowserIcon() {
   // A small globe: a blue disc with a meridian and two parallels.
@@ -87,6 +96,7 @@ void ResultsModel::SetDocument(CQuivmarkDoc& document) {
   beginResetModel();
   document_ = &document;
   validating_.clear();
+  scored_.clear();
   endResetModel();
 }
 
@@ -123,6 +133,9 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case kColumnEngine:
           return Text(r.engineName());
         case kColumnRelevance:
+          // A score this session's validation gave is shown even when it is
+          // 0; the stored record cannot tell 0 from "no score".
+          if (r.relevance <= 0 && scored_.count(std::string(r.url()))) return QStringLiteral("0%");
           return QString::fromStdString(RelevanceText(r.relevance));
         case kColumnUrl:
           return Text(r.url());
@@ -133,8 +146,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
       if (column == kColumnText) return icons_[Overlay(index.row())];
       return {};
     case Qt::ForegroundRole:
-      if (r.opened) return QBrush(kOpenedColour);
-      if (column == kColumnUrl) return QBrush(kUrlColour);
+      if (r.opened) return QBrush(LinkColour(QGuiApplication::palette(), true));
+      if (column == kColumnUrl) return QBrush(LinkColour(QGuiApplication::palette(), false));
       return {};
     case Qt::FontRole:
       if (column == kColumnUrl) {
@@ -186,6 +199,7 @@ int ResultsModel::Sort(int column) {
 void ResultsModel::Rebuild() {
   beginResetModel();
   validating_.clear();
+  scored_.clear();
   endResetModel();
 }
 
@@ -203,6 +217,7 @@ void ResultsModel::SetValidation(int row, bool reachable, int relevance) {
   // The record keeps 16 bits of the score; a negative one reads as 0.
   const auto kept = static_cast<int16_t>(relevance & 0xFFFF);
   r.relevance = kept < 0 ? 0 : kept;
+  scored_.insert(std::string(r.url()));
   document_->SetModifiedFlag();
   RowChanged(row);
 }

@@ -10,6 +10,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <map>
+#include <set>
 #include <string>
 
 #include "results/results_document.h"
@@ -32,6 +33,12 @@ enum RowOverlay : int {
 // Text colours of the list: URLs blue, an opened row purple.
 inline const QColor kUrlColour{0, 0, 255};
 inline const QColor kOpenedColour{128, 0, 128};
+// The same two on a dark palette, where blue and purple cannot be read.
+inline const QColor kDarkUrlColour{120, 170, 255};
+inline const QColor kDarkOpenedColour{205, 150, 255};
+
+// The URL colour (or the opened one) that reads on `palette`'s list background.
+QColor LinkColour(const QPalette& palette, bool opened);
 
 class ResultsModel : public QAbstractTableModel {
   Q_OBJECT
@@ -83,6 +90,7 @@ class ResultsModel : public QAbstractTableModel {
 
   CQuivmarkDoc* document_;
   std::map<std::string, int> validating_;  // URL -> checks running
+  std::set<std::string> scored_;           // URLs a validation here gave a score
   bool toolTips_ = false;
   QIcon icons_[4];
 };

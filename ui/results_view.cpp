@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QPainter>
+#include <cstring>
 #include <QMenu>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -51,8 +54,19 @@ class CellDelegate : public QStyledItemDelegate {
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     QStyleOptionViewItem o(option);
-    if (!fullRow && index.column() != kColumnText) o.state &= ~QStyle::State_Selected;
+    if (!fullRow && index.column() != kColumnText && (o.state & QStyle::State_Selected)) {
+      // The table has already drawn its row panel selected under this cell:
+      // cover it with the list's own background before drawing the cell.
+      o.state &= ~QStyle::State_Selected;
+      const bool alternate = o.features & QStyleOptionViewItem::Alternate;
+      painter->fillRect(o.rect, o.palette.brush(alternate ? QPalette::AlternateBase : QPalette::Base));
+    }
     initStyleOption(&o, index);
+    // A selected cell takes the selection's text colour: link blue or
+    // visited purple on the highlight cannot be read.
+    if (o.state & QStyle::State_Selected) {
+      o.palette.setBrush(QPalette::Text, o.palette.brush(QPalette::HighlightedText));
+    }
     // A text wider than its column less 5 pixels ends in "...".
     const QStyle* style = o.widget ? o.widget->style() : QApplication::style();
     const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &o, o.widget);
@@ -207,6 +221,10 @@ void CQuivmarkView::ApplySortArrow() {
   header->setSortIndicatorShown(true);
   header->setSortIndicator(state.column,
                            state.direction == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+  // The arrow takes room beside the caption: the sorted column is widened
+  // until both fit, so the arrow never covers the caption's end.
+  const int needed = header->sectionSizeHint(state.column);
+  if (header->sectionSize(state.column) < needed) header->resizeSection(state.column, needed);
 }
 
 bool CQuivmarkView::ConfirmLaunch(int count) {
@@ -288,10 +306,16 @@ void CQuivmarkView::SortByColumn(int column) {
 }
 
 void CQuivmarkView::SaveAsHtml() {
-  const QString path = host_.Prompts().saveFileName(
-      QStringLiteral("Save as HTML"), QString::fromStdString(document_->title()) + ".htm",
-      QStringLiteral("HTML Files (*.htm *.html)"));
+  // A saved document's title is its file name: the page is offered as
+  // NAME.htm beside it, not NAME.qmk.htm.
+  QString name = QString::fromStdString(document_->title());
+  if (name.endsWith(QString::fromLatin1(kDocumentExtension))) {
+    name.chop(static_cast<int>(std::strlen(kDocumentExtension)));
+  }
+  QString path = host_.Prompts().saveFileName(QStringLiteral("Save as HTML"), name + ".htm",
+                                              QStringLiteral("HTML Files (*.htm *.html)"));
   if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += ".htm";
   Status written = ExportResultsHtml(document_->results(), path.toStdString());
   if (!written.ok()) host_.Prompts().inform(QString::fromStdString(written.message()));
 }

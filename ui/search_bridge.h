@@ -5,8 +5,8 @@
 // between the window's other events. The user-interface thread never blocks
 // on a worker and never takes the result lock: it only drains the queue.
 //
-// The bridge passes every event of the run on to the window's own
-// SearchEvents, on the user-interface thread.
+// The run's events go straight to the window's own SearchEvents; they run on
+// the user-interface thread, from StartSearch, StopSearch or a drain.
 //
 // Threads: constructed, used and destroyed on the user-interface thread. The
 // wake callback alone runs on worker threads; once the bridge is destroyed it
@@ -26,12 +26,12 @@
 
 namespace trovelane::ui {
 
-class SearchBridge : public QObject, public SearchEvents {
+class SearchBridge : public QObject {
   Q_OBJECT
 
  public:
   // `settings` and `catalogue` outlive the bridge (SearchRun reads them at
-  // each start); `window` receives the events.
+  // each start); `window` receives the run's events and outlives the bridge.
   SearchBridge(const NetworkSettings& settings, const EngineCatalogue& catalogue,
                std::filesystem::path workFolder, SearchEvents& window, QObject* parent = nullptr);
   // Stops a running search.
@@ -54,17 +54,6 @@ class SearchBridge : public QObject, public SearchEvents {
   // User-interface thread: runs the queued sends.
   void Drain();
 
-  // User-interface thread, each passed on to the window.
-  bool OnNewDocument() override;
-  void OnSearchHistory(const std::string& normalizedText) override;
-  void OnDocumentTitle(const std::string& title) override;
-  void OnResult(const ResultHandoff& result) override;
-  void OnStatusPane(const std::string& text) override;
-  void OnEngineRow(int engineIndex, const std::string& text) override;
-  void OnSearchingChanged(bool searching) override;
-  void OnSuspensionsChanged() override;
-
-  SearchEvents& window_;
   const std::shared_ptr<WakeTarget> wake_;
   std::unique_ptr<SearchRun> run_;
   int drains_ = 0;

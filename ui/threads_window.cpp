@@ -29,8 +29,10 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   // 85 pixels, or what the header's text needs in the desktop's font, so
   // that "Search Engine" is never cut.
   list_->setColumnWidth(0, std::max(85, list_->horizontalHeader()->sectionSizeHint(0)));
+  // Room for "Suspended until HH:MM (CAPTCHA)"; a longer text is elided and
+  // shown whole in its tool tip.
   list_->setColumnWidth(1, 225);
-  list_->setColumnWidth(2, 390);
+  list_->setColumnWidth(2, 240);
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   list_->verticalHeader()->hide();
@@ -46,7 +48,7 @@ CThreadsWindow::CThreadsWindow(QWidget* owner) : QDialog(owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(list_, 1);
-  resize(740, 240);
+  resize(620, 240);
 }
 
 void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& status,
@@ -54,10 +56,20 @@ void CThreadsWindow::AddThreadRow(const QString& engineName, const QString& stat
   const int row = list_->rowCount();
   list_->insertRow(row);
   list_->setItem(row, 0, new QTableWidgetItem(engineName));
+  list_->item(row, 0)->setToolTip(engineName);
   list_->setItem(row, 1, new QTableWidgetItem(status));
+  list_->item(row, 1)->setToolTip(status);
   list_->setItem(row, 2, new QTableWidgetItem(ending));
   // A text longer than its column is elided; its tool tip shows it whole.
   list_->item(row, 2)->setToolTip(ending);
+}
+
+void CThreadsWindow::ClearRows() { list_->setRowCount(0); }
+
+void CThreadsWindow::FitNameColumn() {
+  const int header = list_->horizontalHeader()->sectionSizeHint(0);
+  const int names = static_cast<QAbstractItemView*>(list_)->sizeHintForColumn(0);
+  list_->setColumnWidth(0, std::clamp(std::max(header, names), 85, 220));
 }
 
 void CThreadsWindow::SetThreadEnding(int row, const QString& text) {
@@ -75,6 +87,7 @@ QString CThreadsWindow::Ending(int row) const {
 void CThreadsWindow::SetThreadStatus(int row, const QString& text) {
   if (row < 0 || row >= list_->rowCount()) return;
   list_->item(row, 1)->setText(text);
+  list_->item(row, 1)->setToolTip(text);
   list_->viewport()->repaint();
 }
 

@@ -29,6 +29,10 @@ class CThreadsWindow : public QDialog {
   // ended (empty while it runs or before it ran).
   void AddThreadRow(const QString& engineName, const QString& status,
                     const QString& ending = QString());
+  // Removes every row.
+  void ClearRows();
+  // Widens the engine column to its longest name, within bounds.
+  void FitNameColumn();
   // Sets the status of `row` and repaints at once.
   void SetThreadStatus(int row, const QString& text);
   // Sets the "Last Search" column of `row`.

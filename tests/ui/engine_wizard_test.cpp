@@ -70,7 +70,7 @@ TEST(EngineWizardTest, FirstPageRefusesNextWithTheFirstMissingFieldInOrder) {
     wizard.next();
     return prompts.messages.empty() ? std::string("(none)") : prompts.messages.back();
   };
-  EXPECT_EQ(nextMessage(), "Search Engine URL cannot be empty.");
+  EXPECT_EQ(nextMessage(), "Search Engine name cannot be empty.");
   SetText(&wizard, "name", "X");
   EXPECT_EQ(nextMessage(), "Search Engine search URL cannot be empty.");
   SetText(&wizard, "searchUrl", "http://127.0.0.1/s");

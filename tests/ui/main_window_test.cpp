@@ -24,6 +24,20 @@ namespace {
 
 using testing::UiTest;
 
+// A second profile, "Other", of `engines` in the profile list; the first stays
+// current. Returns its file.
+std::string AddOtherProfile(const ::trovelane::testing::ScratchFolder& home,
+                            const ProgramState& state, const EngineCatalogue& engines) {
+  const std::string other = home.File("other.prf");
+  EXPECT_TRUE(SaveProfile(other, engines).ok());
+  std::vector<SearchProfile> list;
+  ReadProfileList(state.ProfileListFile(), list, state.currentProfilePath);
+  list.push_back({"Other", other});
+  std::string selected;
+  EXPECT_TRUE(WriteProfileList(state.ProfileListFile(), list, 0, selected).ok());
+  return other;
+}
+
 // --- The window's shape ---
 
 TEST(MainWindowLookTest, PaneTextsFollowTheSettings) {
@@ -357,14 +371,7 @@ TEST_F(SlowUiTest, ThreadsWindowOpenedDuringASearchShowsTheWorkersLastTexts) {
 }
 
 TEST_F(SlowUiTest, ChoosingAnotherProfileWhileSearchingChangesNothing) {
-  // A second profile in the list.
-  const std::string other = home_.File("other.prf");
-  ASSERT_TRUE(SaveProfile(other, server_.Catalogue()).ok());
-  std::vector<SearchProfile> list;
-  ReadProfileList(state_.ProfileListFile(), list, state_.currentProfilePath);
-  list.push_back({"Other", other});
-  std::string selected;
-  ASSERT_TRUE(WriteProfileList(state_.ProfileListFile(), list, 0, selected).ok());
+  const std::string other = AddOtherProfile(home_, state_, server_.Catalogue());
   frame_->FillProfileSelector();
   ASSERT_EQ(frame_->profileSelector()->count(), 2);
 
@@ -549,6 +556,123 @@ TEST_F(UiTest, HelpCommands) {
   frame_->helpPages = {home_.File("none.html")};
   frame_->helpTopicsAction->trigger();
   EXPECT_EQ(prompts_.informed.size(), 1u);
+}
+
+TEST_F(UiTest, WizardButtonKeepsItsPictureThroughEnablingChanges) {
+  frame_->expressionWizardAction->setEnabled(false);
+  frame_->expressionWizardAction->setEnabled(true);
+  EXPECT_FALSE(frame_->wizardButton()->icon().isNull());
+  EXPECT_EQ(frame_->wizardButton()->toolTip(), "Wizard");
+}
+
+TEST_F(UiTest, ThreadsWindowFollowsAProfileSwitchedWhileItIsOpen) {
+  AddOtherProfile(home_, state_, server_.Catalogue());
+  frame_->FillProfileSelector();
+  ASSERT_TRUE(SearchFor("lantern"));
+  frame_->ToggleThreadsWindow();
+  ASSERT_NE(frame_->threadsWindow(), nullptr);
+  ASSERT_EQ(frame_->threadsWindow()->RowCount(), 2);
+  EXPECT_FALSE(frame_->threadsWindow()->Ending(0).isEmpty());
+
+  frame_->SelectProfile(1);
+  CThreadsWindow* window = frame_->threadsWindow();
+  EXPECT_LE(window->width(), frame_->width());
+  EXPECT_EQ(window->list()->item(0, 0)->toolTip().toStdString(), state_.catalogue.engines[0].name);
+  const auto& engines = state_.catalogue.engines;
+  ASSERT_EQ(window->RowCount(), static_cast<int>(engines.size()));
+  for (int row = 0; row < window->RowCount(); ++row) {
+    EXPECT_EQ(window->EngineName(row).toStdString(), engines[row].name);
+    EXPECT_TRUE(window->Ending(row).isEmpty()) << row;  // the old search's endings are gone
+  }
+}
+
+TEST_F(UiTest, FailuresAreSaidInsteadOfEndingOnReady) {
+  for (EngineDefinition& engine : state_.catalogue.engines) engine.selected = false;
+  frame_->Go();
+  EXPECT_FALSE(frame_->IsSearching());
+  EXPECT_EQ(frame_->PaneText(0), kNoEngineSelected);
+  ASSERT_EQ(prompts_.informed.size(), 1u);
+  EXPECT_EQ(prompts_.informed[0], kNoEngineSelected);
+
+  // Every engine unreachable: the pane and a message say so, and each row why.
+  for (EngineDefinition& engine : state_.catalogue.engines) {
+    engine.selected = true;
+    engine.searchUrl = "http://127.0.0.1:1/search";
+  }
+  ASSERT_TRUE(SearchFor("lantern"));
+  EXPECT_EQ(frame_->PaneText(0), kNoEngineAnswered);
+  ASSERT_TRUE(WaitFor([this] { return prompts_.informed.size() == 2; }));
+  EXPECT_EQ(prompts_.informed[1], kNoEngineAnswered);
+  frame_->ToggleThreadsWindow();
+  EXPECT_TRUE(frame_->threadsWindow()->Ending(0).contains("unreachable"));
+
+  // A page no program opens, and a help page no program shows.
+  frame_->openUrl = [](const std::string&) { return false; };
+  frame_->LaunchInBrowser("http://127.0.0.1/page");
+  ASSERT_EQ(prompts_.informed.size(), 3u);
+  EXPECT_TRUE(prompts_.informed[2].contains("http://127.0.0.1/page"));
+  EXPECT_EQ(frame_->PaneText(0), prompts_.informed[2]);
+  const std::string page = home_.File("help.html");
+  ::trovelane::testing::WriteFileBytes(page, "<p>help</p>");
+  frame_->helpPages = {page};
+  frame_->openHelpFile = [](const std::string&) { return false; };
+  frame_->helpTopicsAction->trigger();
+  ASSERT_EQ(prompts_.informed.size(), 4u);
+  EXPECT_TRUE(prompts_.informed[3].contains("help.html"));
+}
+
+TEST_F(SlowUiTest, KeysOfTheDesktopEscapeStopsF5SearchesAgain) {
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  TypeAndEnter("lantern");
+  ASSERT_TRUE(frame_->IsSearching());
+  QTest::keyClick(frame_->expressionBox(), Qt::Key_Escape);
+  EXPECT_FALSE(frame_->IsSearching());
+  QTest::keyClick(frame_->expressionBox(), Qt::Key_F5);
+  EXPECT_TRUE(frame_->IsSearching());
+  EXPECT_EQ(frame_->GetSearchExpressionText(), "lantern");
+  frame_->Stop();
+}
+
+TEST_F(UiTest, TheCaptionMarksUnsavedResults) {
+  EXPECT_FALSE(frame_->isWindowModified());
+  ASSERT_TRUE(SearchFor("lantern"));
+  QTest::qWait(0);
+  EXPECT_TRUE(frame_->isWindowModified());
+  EXPECT_TRUE(frame_->windowTitle().endsWith("[*]"));
+  prompts_.fileToSave = QString::fromStdString(home_.File("kept.qmk"));
+  ASSERT_TRUE(frame_->SaveDocumentAs());
+  EXPECT_FALSE(frame_->isWindowModified());
+  frame_->view()->model()->SetOpened(0, true);
+  QTest::qWait(0);
+  EXPECT_TRUE(frame_->isWindowModified());
+}
+
+TEST_F(UiTest, WindowsComeBackAsTheyWereLeft) {
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  ASSERT_TRUE(SearchFor("lantern"));
+  frame_->resize(720, 530);
+  frame_->ToggleThreadsWindow();
+  frame_->threadsWindow()->resize(480, 300);
+  ASSERT_TRUE(frame_->close());
+
+  MakeWindow();
+  frame_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  EXPECT_EQ(frame_->size(), QSize(720, 530));
+  EXPECT_GE(frame_->expressionBox()->findText("lantern"), 0);
+  EXPECT_TRUE(frame_->expressionBox()->currentText().isEmpty());
+  frame_->ToggleThreadsWindow();
+  EXPECT_EQ(frame_->threadsWindow()->size(), QSize(480, 300));
+}
+
+TEST(MainWindowLookTest, TheFirstStartFitsTheScreen) {
+  for (const QRect screen : {QRect(0, 0, 1920, 1080), QRect(0, 0, 800, 600), QRect(0, 0, 480, 400)}) {
+    const QRect frame = FirstStartGeometry(screen);
+    EXPECT_TRUE(screen.contains(frame)) << screen.width();
+    EXPECT_GE(frame.width(), std::min(500, screen.width()));
+  }
 }
 
 }  // namespace

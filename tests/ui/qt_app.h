@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 namespace trovelane::ui::testing {
@@ -13,7 +15,11 @@ inline QApplication& TestApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    return new QApplication(argc, argv);
+    auto* made = new QApplication(argc, argv);
+    // Window habits go to a scratch folder, never to the user's own.
+    static QTemporaryDir config;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    return made;
   }();
   return *app;
 }

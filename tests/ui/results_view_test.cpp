@@ -308,6 +308,45 @@ TEST_F(ResultsViewTest, HeaderClickSortsAndShowsTheArrow) {
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
 }
 
+TEST_F(ResultsViewTest, SelectionIsPaintedOnlyWhereItShowsAndScoresOfZeroReadZero) {
+  Fill(2);
+  frame_->show();
+  QTableView* list = view_->list();
+  list->selectRow(0);
+  const QColor highlight = list->palette().color(QPalette::Active, QPalette::Highlight);
+  auto engineCellColour = [&] {
+    const QRect cell = list->visualRect(model_->index(0, kColumnEngine));
+    return list->viewport()->grab().toImage().pixelColor(cell.right() - 3, cell.center().y());
+  };
+  EXPECT_NE(engineCellColour(), highlight);  // "Full Row Selection" off: the text cell only
+  ViewOptions options;
+  options.fullRowSelect = 1;
+  view_->ApplyViewOptions(options);
+  EXPECT_EQ(engineCellColour(), highlight);
+
+  // A validation that scored 0 (or below) shows 0%; a rebuilt list cannot tell.
+  model_->SetValidation(0, true, 0);
+  model_->SetValidation(1, true, -4);
+  EXPECT_EQ(Cell(0, kColumnRelevance), "0%");
+  EXPECT_EQ(Cell(1, kColumnRelevance), "0%");
+  model_->Rebuild();
+  EXPECT_EQ(Cell(0, kColumnRelevance), "n/a");
+
+  // URLs read on a dark palette as on a light one.
+  for (const QColor base : {QColor(255, 255, 255), QColor(30, 30, 34)}) {
+    QPalette palette;
+    palette.setColor(QPalette::Base, base);
+    for (bool opened : {false, true}) {
+      EXPECT_GT(std::abs(LinkColour(palette, opened).lightness() - base.lightness()), 90);
+    }
+  }
+
+  // The sort arrow gets room beside the caption.
+  QHeaderView* header = list->horizontalHeader();
+  emit header->sectionClicked(kColumnEngine);
+  EXPECT_GE(header->sectionSize(kColumnEngine), header->sectionSizeHint(kColumnEngine));
+}
+
 // --- Save as HTML ---
 
 TEST_F(ResultsViewTest, SaveAsHtmlWritesTheExport) {
@@ -320,6 +359,14 @@ TEST_F(ResultsViewTest, SaveAsHtmlWritesTheExport) {
   view_->SaveAsHtml();
   ASSERT_EQ(prompts_.informed.size(), 1u);
   EXPECT_TRUE(prompts_.informed[0].startsWith("Error while opening file"));
+
+  // A saved document offers NAME.htm; a name typed without an extension gets one.
+  prompts_.fileToSave = QString::fromStdString(home_.File("found.qmk"));
+  ASSERT_TRUE(frame_->SaveDocumentAs());
+  prompts_.fileToSave = QString::fromStdString(home_.File("page"));
+  view_->SaveAsHtml();
+  EXPECT_EQ(prompts_.suggestedNames.back(), "found.htm");
+  EXPECT_TRUE(std::filesystem::exists(home_.File("page.htm")));
 }
 
 // --- Results of a real search ---

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
@@ -104,6 +105,23 @@ TEST_F(SearchSettingsDialogTest, ClicksInvertSelectedAndDoubleClickEditsWithoutC
   Select(dialog, 1);
   TriggerContext(dialog, "&Edit");
   EXPECT_EQ(state.catalogue.engines[1].selected, 0);
+}
+
+TEST_F(SearchSettingsDialogTest, SpaceInvertsTheCurrentEngineAndTheEditButtonLeavesIt) {
+  SearchSettingsDialog dialog(state);
+  dialog.show();
+  dialog.engineList()->setCurrentCell(0, 0);
+  QTest::keyClick(dialog.engineList(), Qt::Key_Space);
+  EXPECT_EQ(state.catalogue.engines[0].selected, 0);
+  QTest::keyClick(dialog.engineList(), Qt::Key_Space);
+  EXPECT_EQ(state.catalogue.engines[0].selected, 1);
+
+  ModalScript script;
+  script.Then(CancelDialog());
+  Select(dialog, 0);
+  testing::Child<QPushButton>(&dialog, "edit")->click();
+  EXPECT_EQ(script.titles, std::vector<std::string>{"Add Search Engine Wizard"});
+  EXPECT_EQ(state.catalogue.engines[0].selected, 1);
 }
 
 TEST_F(SearchSettingsDialogTest, PluginsAreAddedByNameAndCannotBeEdited) {

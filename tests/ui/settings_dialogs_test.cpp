@@ -15,6 +15,8 @@
 #include "app/program_options_file.h"
 #include "app/settings_file.h"
 #include "tests/ui/dialog_test_support.h"
+#include "ui/caption_fit.h"
+#include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/internet_settings_dialog.h"
 #include "ui/dialogs/name_value_dialog.h"
 #include "ui/dialogs/result_view_options_dialog.h"
@@ -121,6 +123,36 @@ TEST_F(SettingsDialogsTest, InternetSettingsWithTheProxyOffKeepTheStoredCredenti
   EXPECT_EQ(Base64Decode(Saved().proxy.credentials), "keep:this");
 }
 
+TEST_F(SettingsDialogsTest, InternetSettingsTurningTheProxyOnKeepsTheStoredLogin) {
+  StoreProxy(false, true, "alice:s3cret");
+  InternetSettingsDialog dialog(state);
+  dialog.show();
+  Child<QCheckBox>(&dialog, "useProxy")->click();
+  dialog.accept();
+  ASSERT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(Base64Decode(Saved().proxy.credentials), "alice:s3cret");
+}
+
+TEST_F(SettingsDialogsTest, InternetSettingsRefuseAPortOutsideOneTo65535) {
+  StoreProxy(true, false, "");
+  const std::string before = ReadFileBytes(state.SettingsFile());
+  InternetSettingsDialog dialog(state);
+  dialog.show();
+  auto* port = Child<QLineEdit>(&dialog, "port");
+  for (const char* bad : {"99999", "", "0"}) {
+    port->setText(bad);
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted) << bad;
+  }
+  EXPECT_EQ(prompts.messages.size(), 3u);
+  EXPECT_EQ(ReadFileBytes(state.SettingsFile()), before);
+  // With the proxy off an empty port is left alone and the stored one kept.
+  Child<QCheckBox>(&dialog, "useProxy")->click();
+  dialog.accept();
+  ASSERT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(Saved().proxy.port, 1080);
+}
+
 TEST_F(SettingsDialogsTest, InternetSettingsReportWhatTheFileCannotHold) {
   StoreProxy(true, true, "a:b");
   std::string before = ReadFileBytes(state.SettingsFile());
@@ -151,6 +183,8 @@ TEST_F(SettingsDialogsTest, InternetSettingsEditTheProgramsOwnLimits) {
   dialog.accept();
   EXPECT_NE(dialog.result(), QDialog::Accepted);
   ASSERT_EQ(prompts.messages.size(), 1u);
+  // Named as the dialog labels the field.
+  EXPECT_EQ(prompts.messages[0], "Result pages per engine must be a number from 1 to 10000.");
   Child<QLineEdit>(&dialog, "maxPages")->setText("7");
   dialog.accept();
   ASSERT_EQ(dialog.result(), QDialog::Accepted);
@@ -278,6 +312,35 @@ TEST_F(SettingsDialogsTest, SearchProfilesRefuseANameThatWouldBreakTheListFile) 
   EXPECT_EQ(dialog.profileList()->count(), 1);
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0], CheckSearchProfile({"Tab\there", "x.prf"}).message());
+}
+
+TEST_F(SettingsDialogsTest, EmptyNamesAreRefusedAndDialogsKeepTheirCaptionsWhole) {
+  for (auto mode : {NameValueDialog::Mode::Profile, NameValueDialog::Mode::FileType,
+                    NameValueDialog::Mode::Parameter}) {
+    NameValueDialog dialog(mode);
+    dialog.show();
+    dialog.nameEdit()->setText("  ");
+    dialog.valueEdit()->setText("x.prf");
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted) << dialog.windowTitle().toStdString();
+    EXPECT_GE(dialog.width(), CaptionWidth(dialog.windowTitle()));
+  }
+  NameValueDialog profile(NameValueDialog::Mode::Profile);
+  profile.nameEdit()->setText("Work");
+  profile.accept();
+  EXPECT_NE(profile.result(), QDialog::Accepted);  // no path
+  PluginInformationDialog plugin;
+  plugin.accept();
+  EXPECT_NE(plugin.result(), QDialog::Accepted);
+  EXPECT_EQ(prompts.messages.size(), 5u);
+
+  AddEngineDialog add;
+  ResultViewOptionsDialog options(state);
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&add, &options, &plugin}) {
+    dialog->show();
+    EXPECT_GE(dialog->width(), CaptionWidth(dialog->windowTitle()))
+        << dialog->windowTitle().toStdString();
+  }
 }
 
 }  // namespace

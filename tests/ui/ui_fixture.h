@@ -34,6 +34,7 @@ struct ScriptedPrompts {
   QString fileToOpen;
   QString fileToSave;
   std::vector<QString> fileFilters;
+  std::vector<QString> suggestedNames;  // of the save dialogs
 
   UserPrompts Make() {
     UserPrompts p;
@@ -56,8 +57,9 @@ struct ScriptedPrompts {
       fileFilters.push_back(filter);
       return fileToOpen;
     };
-    p.saveFileName = [this](const QString&, const QString&, const QString& filter) {
+    p.saveFileName = [this](const QString&, const QString& suggested, const QString& filter) {
       fileFilters.push_back(filter);
+      suggestedNames.push_back(suggested);
       return fileToSave;
     };
     return p;
@@ -76,6 +78,9 @@ class UiTest : public ::testing::Test {
 
   void SetUp() override {
     TestApplication();
+    // Each test starts as a first start: its own window habits.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(home_.File("config")));
     const Status serving = server_.Start();
     ASSERT_TRUE(serving.ok()) << serving.message();
     trovelane::testing::PrepareExampleHome(home_.path());

@@ -75,6 +75,8 @@ printf '%s\nSample engines\t%s\n' "$tmp/sample.prf" "$tmp/sample.prf" >"$home/qm
 # The program writes each text of its message pane to its log.
 export QT_LOGGING_RULES="trovelane.status.info=true"
 export XDG_RUNTIME_DIR=$tmp
+# The window habits (size, history) go to the test's folder, not the user's.
+export XDG_CONFIG_HOME=$tmp/config
 "$gui" --home "$home" >"$tmp/gui.log" 2>&1 &
 gui_pid=$!
 

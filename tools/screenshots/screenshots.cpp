@@ -1,5 +1,6 @@
 // trovelane-screenshots OUTDIR: draws each dialog of the desktop program, as
-// a user first sees it, into OUTDIR/<name>.png. The dialogs work on a scratch
+// a user first sees it, into OUTDIR/<name>.png, with the title bar of the
+// window manager when one runs (so that a cut caption shows). The dialogs work on a scratch
 // install folder seeded like a first start, so nothing of the user's own
 // settings is read or shown.
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -42,7 +44,15 @@ bool Save(QWidget& widget, const QString& folder, const QString& name) {
     QThread::msleep(10);
   }
   QString path = QDir(folder).filePath(name + ".png");
-  bool ok = widget.grab().save(path);
+  // The screen's pixels under the window's frame, title bar included; the
+  // widget's own drawing where the screen cannot be read.
+  const QRect frame = widget.frameGeometry();
+  QPixmap shot;
+  if (QScreen* screen = widget.screen()) {
+    shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  }
+  if (shot.isNull()) shot = widget.grab();
+  bool ok = shot.save(path);
   std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
   widget.hide();
   return ok;
@@ -111,6 +121,8 @@ int main(int argc, char** argv) {
     ok &= Save(parameter, out, "name-value-parameter");
     NameValueDialog fileType(NameValueDialog::Mode::FileType);
     ok &= Save(fileType, out, "name-value-file-type");
+    NameValueDialog profile(NameValueDialog::Mode::Profile);
+    ok &= Save(profile, out, "name-value-profile");
   }
   {
     state.settings.proxy.enabled = 1;
@@ -170,6 +182,7 @@ int main(int argc, char** argv) {
     window.AddThreadRow("Brave", suspended(limited), summary(limited));
     window.AddThreadRow("Wikipedia", kNotActive, summary(gone));
     window.AddThreadRow("Mojeek", kNotSelected);
+    window.FitNameColumn();
     ok &= Save(window, out, "search-threads");
   }
   return ok ? 0 : 1;

@@ -7,10 +7,15 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/dialogs/prompts.h"
+
+#include "ui/caption_fit.h"
+
 namespace trovelane::ui {
 
 AddEngineDialog::AddEngineDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Add Search Engine");
+  KeepCaptionWhole(this);
   plugin_ = new QRadioButton("Add a Plugin");
   plugin_->setObjectName("addPlugin");
   configure_ = new QRadioButton("Configure a search engine.");
@@ -43,6 +48,7 @@ void AddEngineDialog::setChoice(Choice choice) {
 
 PluginInformationDialog::PluginInformationDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Plugin Information");
+  KeepCaptionWhole(this);
   fileName_ = new QLineEdit;
   fileName_->setObjectName("pluginFile");
   fileName_->setMinimumWidth(440);
@@ -60,6 +66,15 @@ PluginInformationDialog::PluginInformationDialog(QWidget* parent) : QDialog(pare
   layout->addWidget(hint);
   layout->addWidget(fileName_);
   layout->addWidget(buttons);
+}
+
+void PluginInformationDialog::accept() {
+  if (fileName_->text().trimmed().isEmpty()) {
+    ShowMessage(this, QStringLiteral("Enter the file name of the plugin."));
+    fileName_->setFocus();
+    return;
+  }
+  QDialog::accept();
 }
 
 QString PluginInformationDialog::fileName() const { return fileName_->text(); }

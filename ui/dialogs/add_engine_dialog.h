@@ -35,6 +35,9 @@ class PluginInformationDialog : public QDialog {
   QString fileName() const;
   QLineEdit* fileNameEdit() const { return fileName_; }
 
+  // Refuses an empty file name.
+  void accept() override;
+
  private:
   QLineEdit* fileName_ = nullptr;
 };

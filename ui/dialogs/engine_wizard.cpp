@@ -390,7 +390,7 @@ void EngineWizard::StoreControls(EngineDefinition& e) const {
 bool EngineWizard::CheckInfoPage() {
   const char* problem = nullptr;
   if (name_->text().isEmpty()) {
-    problem = "Search Engine URL cannot be empty.";
+    problem = "Search Engine name cannot be empty.";
   } else if (searchUrl_->text().isEmpty()) {
     problem = "Search Engine search URL cannot be empty.";
   } else if (searchTextId_->text().isEmpty()) {

@@ -12,18 +12,49 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "engines/search_expression.h"
+#include "search/search_text.h"
 #include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 
+namespace {
+
+// Whether the search box would take `term` alone: the wizard must never hand
+// the user an expression that is then refused as invalid.
+bool Parses(const QString& term) {
+  return ParseExpression(NormalizeSearchText(term.trimmed().toStdString(), 0)).has_value();
+}
+
+}  // namespace
+
 WizardTerm ComposeWizardTerm(int nodeType, const QString& text, const QString& tag,
                              const QString& property, bool noSend) {
   if (text.isEmpty()) return {{}, "Expression cannot be empty."};
-  if (nodeType == kSingleWord) return {text, {}};
-  if (nodeType == kPhrase) return {"\"" + text + "\"", {}};
+  if (nodeType == kSingleWord || nodeType == kPhrase) {
+    const QString quoted = "\"" + text + "\"";
+    // A word the grammar would split or leave open (it's) is sent as a
+    // phrase; a double quote inside a phrase cannot be written at all.
+    if (nodeType == kSingleWord && Parses(text)) return {text, {}};
+    if (!text.contains('"') && Parses(quoted)) return {quoted, {}};
+    return {{}, "A word or phrase cannot contain a double quote (\")."};
+  }
   if (tag.isEmpty()) return {{}, "No HTML tag specified."};
   if (property.isEmpty()) return {{}, "No HTML tag property specified."};
-  return {QString("'%1%2,%3,%4'").arg(noSend ? "QMNOSEND," : "", tag, property, text), {}};
+  // The term is split at commas and ends at the next single quote: the tag
+  // and property can hold neither, and the text a comma only after QMNOSEND.
+  for (const QString& field : {tag, property}) {
+    if (field.contains(',') || field.contains('\'')) {
+      return {{}, "An HTML tag or property cannot contain a comma or a single quote (')."};
+    }
+  }
+  if (text.contains('\'')) return {{}, "The text of an HTML tag term cannot contain a single quote (')."};
+  if (text.contains(',') && !noSend) {
+    return {{}, "The text of an HTML tag term can contain a comma only with QMNOSEND applied."};
+  }
+  const QString term = QString("'%1%2,%3,%4'").arg(noSend ? "QMNOSEND," : "", tag, property, text);
+  if (!Parses(term)) return {{}, "This HTML tag term cannot be searched for."};
+  return {term, {}};
 }
 
 QString JoinWizardTerm(const QString& expression, const QString& pendingOperator,

@@ -28,8 +28,11 @@ struct WizardTerm {
 };
 
 // The term for what the term page holds: the text as typed (a word), the text
-// in double quotes (a phrase), or 'QMNOSEND,TAG,PROPERTY,TEXT' (a tag test,
-// QMNOSEND, only when asked). Nothing is trimmed or escaped.
+// in double quotes (a phrase, or a word the grammar cannot hold bare, such as
+// it's), or 'QMNOSEND,TAG,PROPERTY,TEXT' (a tag test, QMNOSEND only when
+// asked). Nothing is trimmed or escaped: text the grammar cannot hold at all
+// (a double quote in a phrase, a comma in a tag's text without QMNOSEND) is
+// refused with the reason as the problem.
 WizardTerm ComposeWizardTerm(int nodeType, const QString& text, const QString& tag,
                              const QString& property, bool noSend);
 

@@ -151,6 +151,8 @@ InternetSettingsDialog::InternetSettingsDialog(ProgramState& state,
   readTimeout_->setText(QString::number(program.readTimeoutSeconds));
   maxPages_->setText(QString::number(program.maxPagesPerEngine));
 
+  shownUser_ = user_->text();
+  shownPassword_ = password_->text();
   connect(speed_, &QComboBox::activated, this, [this](int index) { speedIndex_ = index; });
   connect(useProxy_, &QCheckBox::clicked, this, [this] { ApplyEnabling(); });
   connect(requiresAuth_, &QCheckBox::clicked, this, [this] { ApplyEnabling(); });
@@ -182,12 +184,30 @@ void InternetSettingsDialog::accept() {
   ProxySettings& proxy = settings.proxy;
   proxy.requiresAuth = requiresAuth_->isChecked() ? 1 : 0;
   proxy.enabled = useProxy_->isChecked() ? 1 : 0;
-  proxy.port = port_->text().toInt();
+  bool portIsNumber = false;
+  const int port = port_->text().trimmed().toInt(&portIsNumber);
+  if (!portIsNumber || port < 1 || port > 65535) {
+    // A proxy that is off may keep an empty port field or the 0 of a new
+    // install; the stored port stays.
+    const bool unset = port_->text().trimmed().isEmpty() || (portIsNumber && port == 0);
+    if (proxy.enabled || !unset) {
+      ShowMessage(this, QStringLiteral("The proxy port must be a number from 1 to 65535."));
+      port_->setFocus();
+      port_->selectAll();
+      return;
+    }
+  } else {
+    proxy.port = port;
+  }
   proxy.type = socks_->isChecked() ? kProxySocks5 : kProxyCern;
   proxy.host = host_->text().toStdString();
   proxy.speedIndex = speedIndex_;
   proxy.browserPath = browser_->text().toStdString();
-  if (proxy.requiresAuth && proxy.enabled) {
+  // Stored credentials are only replaced by what the user changed: the fields
+  // start empty while the proxy is off, and an OK after merely turning it on
+  // must not store an empty login over the saved one.
+  const bool credentialsEdited = user_->text() != shownUser_ || password_->text() != shownPassword_;
+  if (proxy.requiresAuth && proxy.enabled && credentialsEdited) {
     Credentials credentials{user_->text().toStdString(), password_->text().toStdString()};
     if (Status check = CheckCredentials(credentials); !check.ok()) {
       ShowMessage(this, Q(check.message()));
@@ -195,9 +215,36 @@ void InternetSettingsDialog::accept() {
     }
     proxy.credentials = EncodeCredentials(credentials);
   }
-  settings.program.connectTimeoutSeconds = connectTimeout_->text().toInt();
-  settings.program.readTimeoutSeconds = readTimeout_->text().toInt();
-  settings.program.maxPagesPerEngine = maxPages_->text().toInt();
+  // Each limit is checked here so that a refusal names the field as the
+  // dialog labels it.
+  const struct {
+    QLineEdit* edit;
+    const char* label;
+    int low;
+    int high;
+    int32_t* value;
+  } limits[] = {
+      {connectTimeout_, "The connect time-out", 0, kMaxTimeoutSeconds,
+       &settings.program.connectTimeoutSeconds},
+      {readTimeout_, "The read time-out", 0, kMaxTimeoutSeconds,
+       &settings.program.readTimeoutSeconds},
+      {maxPages_, "Result pages per engine", 1, kMaxPagesPerEngineLimit,
+       &settings.program.maxPagesPerEngine},
+  };
+  for (const auto& limit : limits) {
+    bool isNumber = false;
+    const int value = limit.edit->text().trimmed().toInt(&isNumber);
+    if (!isNumber || value < limit.low || value > limit.high) {
+      ShowMessage(this, QStringLiteral("%1 must be a number from %2 to %3.")
+                            .arg(limit.label)
+                            .arg(limit.low)
+                            .arg(limit.high));
+      limit.edit->setFocus();
+      limit.edit->selectAll();
+      return;
+    }
+    *limit.value = value;
+  }
   Status checked = CheckNetworkSettings(settings);
   if (checked.ok()) checked = CheckProgramOptions(settings.program);
   if (!checked.ok()) {

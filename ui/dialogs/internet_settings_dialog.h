@@ -2,8 +2,9 @@
 // the web browser of ProxySettings. OK stores the fields into the program's
 // settings and saves "qmknet.dat" at once; a value the file cannot hold (a
 // text longer than its field, a ":" in the user name or password) is
-// reported and the dialog stays open. The user name and password are stored
-// only while both checks are on; otherwise the stored credentials are kept.
+// reported and the dialog stays open, as is a port outside 1..65535. The user
+// name and password are stored only while both checks are on and the user
+// changed them; otherwise the stored credentials are kept.
 // The time-outs and the page limit of "trovelane.json" are edited here too
 // and saved to that file by the same OK.
 //
@@ -46,6 +47,8 @@ class InternetSettingsDialog : public QDialog {
   ProgramState& state_;
   std::function<std::string()> detectBrowser_;
   int speedIndex_ = 0;
+  QString shownUser_;  // what "User" and "Pass" showed at opening
+  QString shownPassword_;
   QCheckBox* useProxy_ = nullptr;
   QLineEdit* host_ = nullptr;
   QLineEdit* port_ = nullptr;

@@ -6,6 +6,10 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "ui/dialogs/prompts.h"
+
+#include "ui/caption_fit.h"
+
 namespace trovelane::ui {
 namespace {
 
@@ -36,7 +40,11 @@ ModeTexts TextsOf(NameValueDialog::Mode mode) {
 NameValueDialog::NameValueDialog(Mode mode, QWidget* parent) : QDialog(parent) {
   ModeTexts texts = TextsOf(mode);
   setWindowTitle(texts.title);
+  KeepCaptionWhole(this);
   hasValue_ = texts.valueLabel != nullptr;
+  valueRequired_ = mode == Mode::Profile;
+  nameLabel_ = texts.nameLabel;
+  if (hasValue_) valueLabel_ = texts.valueLabel;
 
   auto* form = new QFormLayout;
   nameEdit_ = new QLineEdit;
@@ -59,6 +67,19 @@ NameValueDialog::NameValueDialog(Mode mode, QWidget* parent) : QDialog(parent) {
   layout->addLayout(form);
   layout->addWidget(buttons);
   setSizeGripEnabled(false);
+}
+
+void NameValueDialog::accept() {
+  QLineEdit* empty = nameEdit_->text().trimmed().isEmpty() ? nameEdit_
+                     : valueRequired_ && valueEdit_->text().trimmed().isEmpty() ? valueEdit_
+                                                                               : nullptr;
+  if (empty) {
+    ShowMessage(this, QStringLiteral("%1 cannot be empty.")
+                          .arg(empty == nameEdit_ ? nameLabel_ : valueLabel_));
+    empty->setFocus();
+    return;
+  }
+  QDialog::accept();
 }
 
 QString NameValueDialog::name() const { return nameEdit_->text(); }

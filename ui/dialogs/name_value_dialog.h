@@ -1,6 +1,8 @@
 // The small dialog that asks for one name, or a name and a value: a wizard's
 // parameter, file type, skipped domain or cookie page, and a search profile.
-// The texts are taken as typed; the caller decides what to do with them.
+// The texts are taken as typed; the caller decides what to do with them. OK
+// refuses an empty name (and an empty profile path): such an entry would be
+// stored as an invisible, useless line.
 #pragma once
 
 #include <QDialog>
@@ -25,8 +27,13 @@ class NameValueDialog : public QDialog {
   QLineEdit* nameEdit() const { return nameEdit_; }
   QLineEdit* valueEdit() const { return valueEdit_; }
 
+  void accept() override;
+
  private:
   bool hasValue_ = false;
+  bool valueRequired_ = false;
+  QString nameLabel_;
+  QString valueLabel_;
   QLineEdit* nameEdit_ = nullptr;
   QLineEdit* valueEdit_ = nullptr;
 };

@@ -7,11 +7,14 @@
 #include "app/settings_file.h"
 #include "ui/dialogs/prompts.h"
 
+#include "ui/caption_fit.h"
+
 namespace trovelane::ui {
 
 ResultViewOptionsDialog::ResultViewOptionsDialog(ProgramState& state, QWidget* parent)
     : QDialog(parent), state_(state) {
   setWindowTitle("Result View Options");
+  KeepCaptionWhole(this);
   fullRow_ = new QCheckBox("Full Row Selection");
   fullRow_->setObjectName("fullRow");
   gridLines_ = new QCheckBox("Show Grid Lines");

@@ -11,11 +11,14 @@
 #include "ui/dialogs/name_value_dialog.h"
 #include "ui/dialogs/prompts.h"
 
+#include "ui/caption_fit.h"
+
 namespace trovelane::ui {
 
 SearchProfilesDialog::SearchProfilesDialog(ProgramState& state, QWidget* parent)
     : QDialog(parent), state_(state) {
   setWindowTitle("t r o v e l a n e Search Profiles");
+  KeepCaptionWhole(this);
   combo_ = new QComboBox;
   combo_->setObjectName("profiles");
   combo_->setMinimumWidth(240);

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -68,6 +69,8 @@ SearchSettingsDialog::SearchSettingsDialog(ProgramState& state, QWidget* parent)
   engines_->setIconSize(QSize(16, 16));
   engines_->setMinimumWidth(300);
   engines_->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Space takes the current engine in or out of searches, as a click does.
+  engines_->installEventFilter(this);
   connect(engines_, &QTableWidget::cellClicked, this, [this](int row, int) { ToggleRow(row); });
   connect(engines_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { EditSelected(); });
   connect(engines_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -80,6 +83,7 @@ SearchSettingsDialog::SearchSettingsDialog(ProgramState& state, QWidget* parent)
   auto* buttons = new QVBoxLayout;
   const std::pair<const char*, void (SearchSettingsDialog::*)()> commands[] = {
       {"&Add", &SearchSettingsDialog::AddEngine},
+      {"&Edit", &SearchSettingsDialog::EditSelectedAsIs},
       {"&Remove", &SearchSettingsDialog::RemoveSelected},
       {"&Import", &SearchSettingsDialog::ImportEngine},
       {"E&xport", &SearchSettingsDialog::ExportSelected}};
@@ -184,8 +188,21 @@ void SearchSettingsDialog::RemoveSelected() {
   Refill();
 }
 
-void SearchSettingsDialog::EditSelected() {
-  int row = SelectedRow();
+void SearchSettingsDialog::EditSelected() { EditRow(SelectedRow(), true); }
+
+void SearchSettingsDialog::EditSelectedAsIs() { EditRow(SelectedRow(), false); }
+
+bool SearchSettingsDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == engines_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    ToggleRow(engines_->currentRow());
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void SearchSettingsDialog::EditRow(int row, bool invertFirst) {
   if (row < 0) return;
   if (state_.catalogue.engines[row].isPlugin) {
     ShowMessage(this, "Plugins cannot be edited!");
@@ -194,7 +211,7 @@ void SearchSettingsDialog::EditSelected() {
   // A double click reaches here after the click that inverted the flag, so
   // inverting it again leaves it as it was; the context menu's Edit leaves it
   // inverted.
-  ToggleRow(row);
+  if (invertFirst) ToggleRow(row);
   EngineWizard wizard(state_.catalogue.engines[row], this);
   if (wizard.exec() != QDialog::Accepted) return;
   if (row < static_cast<int>(state_.catalogue.engines.size())) {

@@ -38,11 +38,18 @@ class SearchSettingsDialog : public QDialog {
   void RemoveSelected();
   void ImportEngine();
   void ExportSelected();
+  // The double click's Edit (after its click inverted the engine, so it
+  // inverts it back) and the context menu's.
   void EditSelected();
+  // The "&Edit" button's: the engine's selection stays as it is.
+  void EditSelectedAsIs();
   // A click on a row: inverts that engine's "selected".
   void ToggleRow(int row);
 
   void accept() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
   // The profile and the options were saved by OK.
@@ -51,6 +58,7 @@ class SearchSettingsDialog : public QDialog {
  private:
   void Refill();
   void UpdateRowIcon(int row);
+  void EditRow(int row, bool invertFirst);
   int SelectedRow() const;
 
   ProgramState& state_;
