@@ -121,6 +121,7 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
     std::string input;
     std::string output;
     std::string format = "table";
+    int version = 0;
   };
   auto options = std::make_shared<Options>();
 
@@ -159,9 +160,14 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
       app.add_subcommand("convert", "Rewrite a results document of any version as the current one");
   convert->add_option("input", options->input, "Results document to read")->required();
   convert->add_option("output", options->output, "Results document to write")->required();
+  convert->add_option("--version", options->version,
+                      "25 writes a watched document for older readers, without its watch data "
+                      "(by default a watched document stays version 26)")
+      ->check(CLI::IsMember({25, 26}));
   convert->callback([options] {
     CQuivmarkDoc doc;
     OpenValidOrFail(doc, options->input);
+    if (options->version == 25) doc.results().SetWatchedSearch(std::nullopt);
     Status status = doc.OnSaveDocument(options->output);
     if (!status.ok()) {
       Report(status.message(), status.detail());
