@@ -29,10 +29,13 @@ class ComparedEngines {
     bool anyRan = false;
     allRan_ = true;
     for (const EngineReport& report : reports) {
-      if (report.ending == EngineEnding::kNotRun) continue;
-      anyRan = true;
+      // An engine of the profile that was not searched this time is known
+      // by name all the same: its records are not compared.
       const bool ran = RanToItsEnd(report.ending);
-      allRan_ = allRan_ && ran;
+      if (report.ending != EngineEnding::kNotRun) {
+        anyRan = true;
+        allRan_ = allRan_ && ran;
+      }
       // Two engines of one name: the records of either are compared only
       // when both ran to their end.
       auto [at, inserted] = byName_.emplace(report.engineName, ran);
