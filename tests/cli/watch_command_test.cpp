@@ -76,6 +76,20 @@ std::vector<nlohmann::json> JsonLines(const std::string& text) {
   return lines;
 }
 
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
+
+ private:
+  const char* name_;
+  std::string old_;
+};
+
 TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   CliHome home;
   auto engine = std::make_unique<ChangingEngine>();
@@ -107,11 +121,24 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   EXPECT_NE(first.err.find("1 new, 1 dead, 1 dropped, 1 kept"), std::string::npos);
   EXPECT_EQ(Signature(doc), "Trovelan026");
 
-  // Only what changed since: e is new; b and c are not listed again.
+  // Only what changed since: e is new; b and c are not listed again. A
+  // desktop session hears of it (notify-send is a stand-in here).
   engine->Set({"a", "d", "e"}, {"a", "c", "d", "e"});
-  SplitOutcome second = home.RunSplit({"watch", "--profile", profile, "--feed", feed, doc});
+  const std::string notified = home.File("notified.log");
+  const std::string bin = home.File("bin");
+  std::filesystem::create_directory(bin);
+  std::ofstream(bin + "/notify-send") << "#!/bin/sh\necho \"$@\" >> '" << notified << "'\n";
+  std::filesystem::permissions(bin + "/notify-send", std::filesystem::perms::owner_all);
+  SplitOutcome second;
+  {
+    ScopedEnv path("PATH", bin + ":" + getenv("PATH"));
+    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.File("no-bus"));
+    second = home.RunSplit({"watch", "--notify", "--profile", profile, "--feed", feed, doc});
+  }
   ASSERT_EQ(second.exitCode, 0) << second.err;
   EXPECT_EQ(second.out, "new     changing  River e | " + engine->PageUrl("e") + "\n");
+  EXPECT_EQ(ReadFileBytes(notified),
+            "--app-name=trovelane --icon=trovelane trovelane: river.qmk 1 new, 0 dead, 0 dropped\n");
   const std::string xml = ReadFileBytes(feed);
   EXPECT_NE(xml.find("<link href=\"" + engine->PageUrl("e") + "\"/>"), std::string::npos) << xml;
 
@@ -131,20 +158,6 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   EXPECT_EQ(unreachable.exitCode, 4) << unreachable.output;
   EXPECT_EQ(ReadFileBytes(doc), before);
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
-
- private:
-  const char* name_;
-  std::string old_;
-};
 
 TEST(WatchCommandTest, ScheduleWritesAUserTimerAndOffRemovesIt) {
   CliHome home;
