@@ -81,27 +81,27 @@ Status RenderWatchService(const WatchSchedule& schedule, std::string& text) {
   std::string command = UnitWord(schedule.program);
   if (!schedule.home.empty()) command += " --home " + UnitWord(schedule.home);
   command += " watch --notify " + UnitWord(schedule.document);
-  text = "[Unit]\n"
-         "Description=trovelane: search " + FileName(schedule.document) + " again\n"
-         "\n"
-         "[Service]\n"
-         "Type=oneshot\n"
-         "ExecStart=" + command + "\n";
+  text = "[Unit]\n";
+  text += "Description=trovelane: search " + FileName(schedule.document) + " again\n\n";
+  text += "[Service]\n";
+  text += "Type=oneshot\n";
+  text += "ExecStart=" + command + "\n";
   return Status::Ok();
 }
 
 std::string RenderWatchTimer(const WatchSchedule& schedule) {
-  return "[Unit]\n"
-         "Description=trovelane: search " + FileName(schedule.document) + " again " +
-         schedule.period + "\n"
-         "\n"
-         "[Timer]\n"
-         "OnCalendar=" + schedule.period + "\n"
-         "Persistent=true\n"
-         "RandomizedDelaySec=30min\n"
-         "\n"
-         "[Install]\n"
-         "WantedBy=timers.target\n";
+  std::string text = "[Unit]\n";
+  text += "Description=trovelane: search " + FileName(schedule.document) + " again " +
+          schedule.period + "\n\n";
+  text += "[Timer]\n";
+  text += "OnCalendar=" + schedule.period + "\n";
+  // A run missed while the machine was off comes at the next start; the
+  // delay spreads the watches of many users over half an hour.
+  text += "Persistent=true\n";
+  text += "RandomizedDelaySec=30min\n\n";
+  text += "[Install]\n";
+  text += "WantedBy=timers.target\n";
+  return text;
 }
 
 std::string FindSystemctl() {

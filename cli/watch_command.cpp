@@ -88,10 +88,8 @@ void PrintChanges(const WatchSummary& summary, const std::string& format) {
   for (const WatchChange& c : summary.changes) {
     const std::string change = WatchStateName(c.change);
     if (format == "json") {
-      nlohmann::ordered_json line = {{"change", change},
-                                     {"url", JsonUrl(c.url)},
-                                     {"title", c.title},
-                                     {"engines", c.engines}};
+      nlohmann::ordered_json line = {
+          {"change", change}, {"url", JsonUrl(c.url)}, {"title", c.title}, {"engines", c.engines}};
       std::cout << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                 << "\n";
     } else if (format == "tsv") {
@@ -109,9 +107,8 @@ void PrintChanges(const WatchSummary& summary, const std::string& format) {
 void Notify(const std::string& document, const WatchSummary& summary) {
   if (summary.changes.empty() || !std::getenv("DBUS_SESSION_BUS_ADDRESS")) return;
   const std::string title = "trovelane: " + std::filesystem::path(document).filename().string();
-  const std::string body = std::to_string(summary.added) + " new, " +
-                           std::to_string(summary.dead) + " dead, " +
-                           std::to_string(summary.dropped) + " dropped";
+  const std::string body = std::to_string(summary.added) + " new, " + std::to_string(summary.dead) +
+                           " dead, " + std::to_string(summary.dropped) + " dropped";
   CommandOutput({"notify-send", "--app-name=trovelane", "--icon=trovelane", title, body}, 10000)
       .has_value();
 }
@@ -265,7 +262,8 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
   const WatchSummary summary = ApplyWatch(store, in);
 
   Status saved = doc.OnSaveDocument(o.document);
-  if (!saved.ok()) Fail(saved.message() + (saved.detail().empty() ? "" : " (" + saved.detail() + ")"));
+  if (!saved.ok())
+    Fail(saved.message() + (saved.detail().empty() ? "" : " (" + saved.detail() + ")"));
 
   PrintChanges(summary, o.format);
   printEngines();
@@ -276,9 +274,9 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
     std::vector<FeedEntry> added;
     for (const WatchChange& c : summary.changes) {
       if (c.change != WatchState::kNew) continue;
-      added.push_back(MakeFeedEntry(c.url, c.title, in.now,
-                                    "Found by " + JoinNames(c.engines) + " for " +
-                                        store.searchText()));
+      added.push_back(
+          MakeFeedEntry(c.url, c.title, in.now,
+                        "Found by " + JoinNames(c.engines) + " for " + store.searchText()));
     }
     const std::string absolute = AbsolutePath(o.document);
     Status written = UpdateAtomFeed(o.feed, "trovelane: " + store.searchText(),
@@ -308,15 +306,17 @@ void AddWatchCommands(CLI::App& app, GlobalOptions& global) {
   watch->add_option("--feed", o->feed,
                     "Also put the new results in front of this Atom feed (kept to " +
                         std::to_string(kMaxFeedEntries) + " entries)");
-  watch->add_option("--engine", o->engines,
-                    "Search only this engine this time (name or index; repeatable)")
+  watch
+      ->add_option("--engine", o->engines,
+                   "Search only this engine this time (name or index; repeatable)")
       ->allow_extra_args(false);
   watch->add_option("--profile", o->profile, "Take the engines from this profile file");
   watch->add_option("--timeout", o->timeout, "Stop the search after SECONDS");
   AddResolveOption(watch, o->resolve);
-  watch->add_option("--schedule", o->schedule,
-                    "Install (daily, weekly) or remove (off) a systemd user timer that watches "
-                    "the document")
+  watch
+      ->add_option("--schedule", o->schedule,
+                   "Install (daily, weekly) or remove (off) a systemd user timer that watches "
+                   "the document")
       ->check(CLI::IsMember({"daily", "weekly", "off"}));
   watch->add_flag("--notify", o->notify,
                   "Show a desktop notification when the watch finds something");

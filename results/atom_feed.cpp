@@ -31,10 +31,18 @@ std::string XmlText(std::string_view text) {
     const char c = text[i];
     if (n == 1) {
       switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '"':
+          out += "&quot;";
+          break;
         default:
           // XML 1.0 holds no other C0 control character.
           if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
@@ -130,7 +138,8 @@ FeedEntry MakeFeedEntry(std::string_view url, std::string_view title, int64_t se
                         std::string_view summary) {
   char id[64];
   std::snprintf(id, sizeof id, "urn:trovelane:result:%016llx:%lld",
-                static_cast<unsigned long long>(StableTextHash(url)), static_cast<long long>(seenAt));
+                static_cast<unsigned long long>(StableTextHash(url)),
+                static_cast<long long>(seenAt));
   return {id, std::string(title), std::string(url), FeedTime(seenAt), std::string(summary)};
 }
 
@@ -147,8 +156,7 @@ Status ReadAtomFeed(std::string_view xml, std::vector<FeedEntry>& entries) {
   if (XML_Parse(parser.get(), xml.data(), static_cast<int>(xml.size()), XML_TRUE) ==
       XML_STATUS_ERROR) {
     return Status::Corruption(std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) +
-                              " at line " +
-                              std::to_string(XML_GetCurrentLineNumber(parser.get())));
+                              " at line " + std::to_string(XML_GetCurrentLineNumber(parser.get())));
   }
   if (!reader.isFeed) return Status::Corruption("its root element is not <feed>");
   return Status::Ok();

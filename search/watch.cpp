@@ -151,8 +151,8 @@ WatchSummary ApplyWatch(ResultsStore& store, const WatchRun& run) {
   std::vector<WatchState> verdicts(candidates.size(), WatchState::kNone);
   for (size_t k = 0; k < candidates.size(); ++k) {
     RecordWatch& watch = store.record(candidates[k]).EnsureWatch();
-    const bool mayCheck = summary.checked < in.maxChecks && in.checkPage &&
-                          !(in.stopRequested && in.stopRequested());
+    const bool mayCheck =
+        summary.checked < in.maxChecks && in.checkPage && !(in.stopRequested && in.stopRequested());
     if (mayCheck) {
       ++summary.checked;
       const PageCheck page = in.checkPage(std::string(store.record(candidates[k]).url()));
@@ -179,8 +179,7 @@ WatchSummary ApplyWatch(ResultsStore& store, const WatchRun& run) {
     if (i < in.finders->size()) {
       for (const ResultFinder& f : (*in.finders)[i]) {
         std::string name = FinderName(in, f, r);
-        if (std::find(change.engines.begin(), change.engines.end(), name) ==
-            change.engines.end()) {
+        if (std::find(change.engines.begin(), change.engines.end(), name) == change.engines.end()) {
           change.engines.push_back(std::move(name));
         }
       }
@@ -204,7 +203,9 @@ WatchSummary ApplyWatch(ResultsStore& store, const WatchRun& run) {
       if (watch.state == kind) continue;
       watch.state = kind;
       ++(kind == WatchState::kDead ? summary.dead : summary.dropped);
-      summary.changes.push_back({kind, candidates[k], std::string(record.url()),
+      summary.changes.push_back({kind,
+                                 candidates[k],
+                                 std::string(record.url()),
                                  std::string(record.text()),
                                  {std::string(record.engineName())}});
     }

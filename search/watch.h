@@ -42,8 +42,7 @@ void ApplyWatchedSearch(const ResultsStore& store, EngineCatalogue& catalogue,
 
 // What a watch of this search stores in the document: the engines (the
 // selected ones of `catalogue`) and the options it runs with.
-WatchedSearch DescribeWatchedSearch(const EngineCatalogue& catalogue,
-                                    const SearchOptions& options);
+WatchedSearch DescribeWatchedSearch(const EngineCatalogue& catalogue, const SearchOptions& options);
 
 // Collects the results of a watch's search run.
 class WatchEvents : public SearchEvents {
@@ -86,10 +85,10 @@ struct WatchSummary {
 
 // What ApplyWatch compares the store with.
 struct WatchRun {
-  const std::vector<ResultHandoff>* found = nullptr;              // WatchEvents::found
+  const std::vector<ResultHandoff>* found = nullptr;                // WatchEvents::found
   const std::vector<std::vector<ResultFinder>>* finders = nullptr;  // SearchRun::resultFinders
-  const std::vector<EngineReport>* reports = nullptr;             // SearchRun::engineReports
-  const EngineCatalogue* catalogue = nullptr;                     // the one searched
+  const std::vector<EngineReport>* reports = nullptr;               // SearchRun::engineReports
+  const EngineCatalogue* catalogue = nullptr;                       // the one searched
   // What the store keeps as its watched search (lastWatch is set to `now`).
   WatchedSearch search;
   int64_t now = 0;  // seconds since 1970, UTC

@@ -26,8 +26,7 @@ using test::ServerConnection;
 // any other 404.
 class ChangingEngine {
  public:
-  ChangingEngine()
-      : server_([this](ServerConnection& c) { Serve(c); }) {}
+  ChangingEngine() : server_([this](ServerConnection& c) { Serve(c); }) {}
 
   void Set(std::vector<std::string> listed, std::set<std::string> live) {
     std::lock_guard lock(mutex_);
@@ -39,7 +38,8 @@ class ChangingEngine {
     return "COM = 0\nMAX = 0\nTAR = 0\nSIT = changing\nACT = " + server_.Url("/search") +
            "\nSID = q\nRID = start\nTEC = 0\nITR = 0\nRES = 10\nSEP = &\nSEL = 1\nPAR = 2\n"
            "USB = 1\nAND = +AND+\nOR = +OR+\nNOT = -\nEXC = %22\nPNM0 = q\nPDV0 = \nPAT0 = 0\n"
-           "PNM1 = start\nPDV1 = 0\nPAT1 = 1\nSEC = 1\nSET0 = html\nAEC = 0\nDSC = 0\nUSC = 0\nRST = 0\n"
+           "PNM1 = start\nPDV1 = 0\nPAT1 = 1\nSEC = 1\nSET0 = html\nAEC = 0\nDSC = 0\nUSC = 0\nRST "
+           "= 0\n"
            "LIN = \nREF = \nCOC = 0\nCOO = 0\n";
   }
 
@@ -99,7 +99,8 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   const std::string feed = home.File("river.xml");
 
   engine->Set({"a", "b", "c"}, {"a", "b", "c"});
-  Outcome searched = home.Run({"search", "--profile", profile, "--format", "qmk", "-o", doc, "river"});
+  Outcome searched =
+      home.Run({"search", "--profile", profile, "--format", "qmk", "-o", doc, "river"});
   ASSERT_EQ(searched.exitCode, 0) << searched.output;
   EXPECT_EQ(Signature(doc), "Trovelan025");
 
@@ -137,8 +138,9 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   }
   ASSERT_EQ(second.exitCode, 0) << second.err;
   EXPECT_EQ(second.out, "new     changing  River e | " + engine->PageUrl("e") + "\n");
-  EXPECT_EQ(ReadFileBytes(notified),
-            "--app-name=trovelane --icon=trovelane trovelane: river.qmk 1 new, 0 dead, 0 dropped\n");
+  EXPECT_EQ(
+      ReadFileBytes(notified),
+      "--app-name=trovelane --icon=trovelane trovelane: river.qmk 1 new, 0 dead, 0 dropped\n");
   const std::string xml = ReadFileBytes(feed);
   EXPECT_NE(xml.find("<link href=\"" + engine->PageUrl("e") + "\"/>"), std::string::npos) << xml;
 
@@ -164,8 +166,8 @@ TEST(WatchCommandTest, ScheduleWritesAUserTimerAndOffRemovesIt) {
   const std::string doc = home.File("my 100% river.qmk");
   ASSERT_EQ(home.Run({"convert", "/dev/null", doc}).exitCode, 2);  // not a document
   {
-    std::ofstream(doc, std::ios::binary) << std::string("\x0bTrovelan025\x05river", 18)
-                                         << std::string(8, '\0');
+    std::ofstream(doc, std::ios::binary)
+        << std::string("\x0bTrovelan025\x05river", 18) << std::string(8, '\0');
   }
   const std::string config = home.File("config");
   const std::string log = home.File("systemctl.log");
@@ -188,7 +190,8 @@ TEST(WatchCommandTest, ScheduleWritesAUserTimerAndOffRemovesIt) {
   ASSERT_EQ(scheduled.exitCode, 0) << scheduled.output;
   const std::filesystem::path units = config + "/systemd/user";
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(units)) files.push_back(entry.path());
+  for (const auto& entry : std::filesystem::directory_iterator(units))
+    files.push_back(entry.path());
   ASSERT_EQ(files.size(), 2u);
   std::sort(files.begin(), files.end());
   const std::string name = files[0].stem().string();

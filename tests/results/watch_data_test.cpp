@@ -38,7 +38,8 @@ TEST(WatchedDocumentTest, Version26CarriesTheWatchAndVersion25StaysByteForByte) 
   search.minRelevance = 30;
   search.lastWatch = 1'700'000'000'000;  // beyond 32 bits
   watched.SetWatchedSearch(search);
-  watched.record(0).EnsureWatch() = {1'600'000'000, 1'700'000'000, 1'650'000'000, WatchState::kKept};
+  watched.record(0).EnsureWatch() = {1'600'000'000, 1'700'000'000, 1'650'000'000,
+                                     WatchState::kKept};
   // Record 1 has no watch data: it is written as zeros, state none.
 
   const std::string bytes = WriteResultsDocument(watched);

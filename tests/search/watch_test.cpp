@@ -127,8 +127,7 @@ TEST_F(WatchTest, RecordsOfAnEngineThatDidNotFinishKeepTheirState) {
     EXPECT_EQ(summary.dropped, allRan ? 2 : 1) << static_cast<int>(failed);
     EXPECT_EQ(store_.record(0).watch()->state, WatchState::kDropped);
     EXPECT_EQ(store_.record(1).watch()->state, WatchState::kNone);
-    EXPECT_EQ(store_.record(2).watch()->state,
-              allRan ? WatchState::kDropped : WatchState::kNone);
+    EXPECT_EQ(store_.record(2).watch()->state, allRan ? WatchState::kDropped : WatchState::kNone);
   }
 }
 
