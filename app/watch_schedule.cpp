@@ -73,14 +73,17 @@ std::string WatchUnitName(const std::string& document) {
 }
 
 Status RenderWatchService(const WatchSchedule& schedule, std::string& text) {
-  for (const std::string* value : {&schedule.document, &schedule.program, &schedule.home}) {
+  for (const std::string* value :
+       {&schedule.document, &schedule.program, &schedule.home, &schedule.profile}) {
     if (HasControlCharacter(*value)) {
       return Status::InvalidArgument("a unit file cannot hold the path " + *value);
     }
   }
   std::string command = UnitWord(schedule.program);
   if (!schedule.home.empty()) command += " --home " + UnitWord(schedule.home);
-  command += " watch --notify " + UnitWord(schedule.document);
+  command += " watch --notify ";
+  if (!schedule.profile.empty()) command += "--profile " + UnitWord(schedule.profile) + " ";
+  command += UnitWord(schedule.document);
   text = "[Unit]\n";
   text += "Description=trovelane: search " + FileName(schedule.document) + " again\n\n";
   text += "[Service]\n";

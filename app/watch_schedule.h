@@ -22,6 +22,7 @@ struct WatchSchedule {
   std::string document;  // the results document, an absolute path
   std::string program;   // trovelane-cli, an absolute path
   std::string home;      // --home for the watch; empty: the default install folder
+  std::string profile;   // --profile for the watch; empty: the current profile
   std::string period;    // "daily" or "weekly"
 };
 

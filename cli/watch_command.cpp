@@ -141,6 +141,7 @@ int RunSchedule(const GlobalOptions& global, const WatchOptions& o) {
   schedule.program = std::filesystem::read_symlink("/proc/self/exe", error).string();
   if (error) Fail("Cannot find this program's own file: " + error.message(), kExitFailed);
   schedule.home = global.home.empty() ? "" : AbsolutePath(global.home);
+  schedule.profile = o.profile.empty() ? "" : AbsolutePath(o.profile);
   schedule.period = o.schedule;
   Status installed = InstallWatchSchedule(schedule, folder, runner);
   if (!installed.ok()) Fail(installed.message(), kExitFailed);
@@ -218,7 +219,8 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
 
   // Ctrl-C stops the search, and then the page checks; what was found is
   // still compared and saved.
-  InterruptGuard interrupt;
+  CHttpURL page;  // the page checks' connection, which Ctrl-C cancels
+  InterruptGuard interrupt(&page);
   const auto start = std::chrono::steady_clock::now();
   const auto limit = std::chrono::duration<double>(o.timeout);
   bool timedOut = false;
@@ -247,7 +249,6 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
     return InterruptGuard::Interrupted() ? kExitInterrupted : kExitUnreachable;
   }
 
-  CHttpURL page;
   WatchRun in;
   in.found = &events.found();
   in.finders = &run.resultFinders();

@@ -151,11 +151,16 @@ WatchSummary ApplyWatch(ResultsStore& store, const WatchRun& run) {
   std::vector<WatchState> verdicts(candidates.size(), WatchState::kNone);
   for (size_t k = 0; k < candidates.size(); ++k) {
     RecordWatch& watch = store.record(candidates[k]).EnsureWatch();
-    const bool mayCheck =
-        summary.checked < in.maxChecks && in.checkPage && !(in.stopRequested && in.stopRequested());
-    if (mayCheck) {
+    auto stopped = [&] { return in.stopRequested && in.stopRequested(); };
+    PageCheck page = PageCheck::kUnknown;
+    bool checked = false;
+    if (summary.checked < in.maxChecks && in.checkPage && !stopped()) {
+      page = in.checkPage(std::string(store.record(candidates[k]).url()));
+      // A check cut short by the stop proves nothing and does not count.
+      checked = page != PageCheck::kUnknown || !stopped();
+    }
+    if (checked) {
       ++summary.checked;
-      const PageCheck page = in.checkPage(std::string(store.record(candidates[k]).url()));
       watch.lastChecked = in.now;
       verdicts[k] = page == PageCheck::kGone ? WatchState::kDead : WatchState::kDropped;
     } else {
