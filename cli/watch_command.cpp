@@ -102,14 +102,34 @@ void PrintChanges(const WatchSummary& summary, const std::string& format) {
   }
 }
 
+// `text` as a GVariant string literal, for gdbus.
+std::string GVariantString(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\\' || c == '\'') out += '\\';
+    out += c;
+  }
+  return out + "'";
+}
+
 // A desktop notification through the freedesktop notification service, when
-// a session bus is there; quietly nothing otherwise.
+// a session bus is there: notify-send, else gdbus; quietly nothing when
+// neither can send it.
 void Notify(const std::string& document, const WatchSummary& summary) {
   if (summary.changes.empty() || !std::getenv("DBUS_SESSION_BUS_ADDRESS")) return;
   const std::string title = "trovelane: " + std::filesystem::path(document).filename().string();
   const std::string body = std::to_string(summary.added) + " new, " + std::to_string(summary.dead) +
                            " dead, " + std::to_string(summary.dropped) + " dropped";
-  CommandOutput({"notify-send", "--app-name=trovelane", "--icon=trovelane", title, body}, 10000)
+  constexpr int kWaitMs = 10000;
+  if (CommandOutput({"notify-send", "--app-name=trovelane", "--icon=trovelane", title, body},
+                    kWaitMs)) {
+    return;
+  }
+  CommandOutput({"gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications",
+                 "--object-path", "/org/freedesktop/Notifications", "--method",
+                 "org.freedesktop.Notifications.Notify", "'trovelane'", "0", "'trovelane'",
+                 GVariantString(title), GVariantString(body), "[]", "{}", "int32 -1"},
+                kWaitMs)
       .has_value();
 }
 
