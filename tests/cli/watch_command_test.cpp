@@ -144,6 +144,13 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   const std::string xml = ReadFileBytes(feed);
   EXPECT_NE(xml.find("<link href=\"" + engine->PageUrl("e") + "\"/>"), std::string::npos) << xml;
 
+  const nlohmann::json opened =
+      nlohmann::json::parse(home.Run({"open", "--format", "json", doc}).output);
+  EXPECT_EQ(opened["watch"]["engines"], nlohmann::json::array({"changing"}));
+  std::vector<std::string> states;
+  for (const auto& r : opened["results"]) states.push_back(r["watch"]["state"]);
+  EXPECT_EQ(states, (std::vector<std::string>{"kept", "dead", "dropped", "kept", "new"}));
+
   Outcome listed = home.Run({"open", "--format", "tsv", doc});
   EXPECT_EQ(std::count(listed.output.begin(), listed.output.end(), '\n'), 3 + 5) << listed.output;
 
@@ -152,6 +159,13 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   ASSERT_EQ(home.Run({"convert", "--version", "25", doc, old}).exitCode, 0);
   EXPECT_EQ(Signature(old), "Trovelan025");
   EXPECT_EQ(home.Run({"open", "--format", "tsv", old}).output, listed.output);
+
+  // A damaged document is not watched, so never saved over with its readable part.
+  const std::string damaged = home.File("damaged.qmk");
+  const std::string cut = ReadFileBytes(doc).substr(0, 80);
+  std::ofstream(damaged, std::ios::binary) << cut;
+  EXPECT_EQ(home.Run({"watch", "--profile", profile, damaged}).exitCode, 2);
+  EXPECT_EQ(ReadFileBytes(damaged), cut);
 
   // No engine answers: nothing is proved, the document stays as it was.
   const std::string before = ReadFileBytes(doc);
