@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/suspension_file.h"
 #include "app/watch_schedule.h"
 #include "cli/commands.h"
 #include "cli/interrupt_guard.h"
@@ -222,6 +223,11 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
   ApplyResolveOptions(o.resolve, state.settings.program);
 
   WatchEvents events;
+  // An engine that blocks the watch stays suspended for later runs, as after a search.
+  events.onSuspensionsChanged = [&state] {
+    Status saved = SaveSuspensions(state.SuspensionFile(), state.suspensions, WallClock::now());
+    if (!saved.ok()) std::cerr << saved.message() << "\n";
+  };
   SearchRun run(state.settings, state.catalogue, state.home.root(), events);
   run.SetSuspensions(&state.suspensions);
   switch (run.StartSearch(store.searchText())) {
@@ -283,8 +289,9 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
   const WatchSummary summary = ApplyWatch(store, in);
 
   Status saved = doc.OnSaveDocument(o.document);
-  if (!saved.ok())
+  if (!saved.ok()) {
     Fail(saved.message() + (saved.detail().empty() ? "" : " (" + saved.detail() + ")"));
+  }
 
   PrintChanges(summary, o.format);
   printEngines();

@@ -51,11 +51,16 @@ class WatchEvents : public SearchEvents {
   void OnEngineRow(int engineIndex, const std::string& text) override {
     if (onEngineRow) onEngineRow(engineIndex, text);
   }
+  void OnSuspensionsChanged() override {
+    if (onSuspensionsChanged) onSuspensionsChanged();
+  }
 
   // In arrival order, as SearchRun::resultFinders counts them.
   const std::vector<ResultHandoff>& found() const { return found_; }
 
   std::function<void(int engineIndex, const std::string& text)> onEngineRow;
+  // The front end keeps the engines suspended after a block.
+  std::function<void()> onSuspensionsChanged;
 
  private:
   std::vector<ResultHandoff> found_;
