@@ -102,6 +102,9 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
 }
 
 PageCheck Check(CHttpURL& page, std::string_view url, const NetworkSettings& settings) {
+  // A malformed URL, or one without a host, names no page that could be
+  // gone; nor may the failure of an earlier Open speak for it.
+  if (!page.SetURL(url, false).ok() || page.GetHost().empty()) return PageCheck::kUnknown;
   if (!OpenPage(page, url, settings)) {
     if (page.IsCancelled()) return PageCheck::kUnknown;
     // Only a failure of the server's own name or address proves the page

@@ -3,11 +3,17 @@
 #include "search/watch.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "net/http_url.h"
+#include "tests/support/loopback_server.h"
 
 namespace trovelane {
 namespace {
@@ -176,6 +182,52 @@ TEST_F(WatchTest, AWatchedDocumentSearchesItsOwnEnginesAndOptions) {
   EXPECT_EQ(missing, std::vector<std::string>{"gone"});
   EXPECT_EQ(options.maxResults, 7);
   EXPECT_EQ(options.validationMode, 1);
+}
+
+// A port of 127.0.0.1 where nothing listens.
+int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+TEST(CheckPageTest, OnlyAMissingPageAHostGoneOrARefusalProveAPageGone) {
+  using test::HttpResponse;
+  std::map<std::string, std::string> answers = {{"/there", "HTTP/1.0 200 OK"},
+                                                {"/moved", "HTTP/1.0 302 Found"},
+                                                {"/missing", "HTTP/1.0 404 Not Found"},
+                                                {"/gone", "HTTP/1.0 410 Gone"},
+                                                {"/broken", "HTTP/1.0 500 Internal Server Error"},
+                                                {"/refused", "HTTP/1.0 403 Forbidden"}};
+  test::LoopbackServer server([&](test::ServerConnection& c) {
+    const std::string request = c.ReadRequest();
+    const std::string path = request.substr(4, request.find(' ', 4) - 4);
+    const bool redirect = path == "/moved";
+    c.Send(HttpResponse(answers.at(path), redirect ? "Location: /there\r\n" : "", "page"));
+  });
+  NetworkSettings settings;
+  CHttpURL page;
+  const std::map<std::string, PageCheck> expected = {
+      {"/there", PageCheck::kThere},    {"/moved", PageCheck::kThere},
+      {"/missing", PageCheck::kGone},   {"/gone", PageCheck::kGone},
+      {"/broken", PageCheck::kUnknown}, {"/refused", PageCheck::kUnknown}};
+  for (const auto& [path, check] : expected) {
+    EXPECT_EQ(CheckPage(page, server.Url(path), settings), check) << path;
+  }
+  EXPECT_EQ(CheckPage(page, "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/", settings),
+            PageCheck::kGone);
+  EXPECT_EQ(CheckPage(page, "http://no-such-host.invalid/", settings), PageCheck::kGone);
+  // No host, a header break, not HTTP: nothing proved, whatever came before.
+  for (const char* url : {"not a url", "http://a.test/\r\nX: 1", "ftp://127.0.0.1/f"}) {
+    EXPECT_EQ(CheckPage(page, "http://no-such-host.invalid/", settings), PageCheck::kGone);
+    EXPECT_EQ(CheckPage(page, url, settings), PageCheck::kUnknown) << url;
+  }
 }
 
 }  // namespace
