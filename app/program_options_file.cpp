@@ -24,6 +24,7 @@ constexpr Field kFields[] = {
     {"connectTimeoutSeconds", &ProgramOptions::connectTimeoutSeconds, 0, kMaxTimeoutSeconds},
     {"readTimeoutSeconds", &ProgramOptions::readTimeoutSeconds, 0, kMaxTimeoutSeconds},
     {"maxPagesPerEngine", &ProgramOptions::maxPagesPerEngine, 1, kMaxPagesPerEngineLimit},
+    {"watchChecksPerRun", &ProgramOptions::maxWatchChecks, 0, kMaxWatchChecksLimit},
 };
 
 std::string Range(const Field& f) {

@@ -2,6 +2,7 @@
 // place for (docs/settings_file.md). A JSON object:
 //
 //   { "connectTimeoutSeconds": 5, "readTimeoutSeconds": 10, "maxPagesPerEngine": 50,
+//     "watchChecksPerRun": 50,
 //     "userAgent": "Mozilla/5.0 ...",
 //     "resolve": [ "www.example.com:443:127.0.0.1" ],
 //     "contact": "mailto:me@example.org",
@@ -36,6 +37,7 @@ inline constexpr const char* kProgramOptionsFileName = "trovelane.json";
 // Largest values a user may set; larger ones are refused.
 inline constexpr int32_t kMaxTimeoutSeconds = 3600;
 inline constexpr int32_t kMaxPagesPerEngineLimit = 10000;
+inline constexpr int32_t kMaxWatchChecksLimit = 10000;
 inline constexpr size_t kMaxUserAgentBytes = 1023;
 
 // OK when `userAgent` can be sent; else kInvalidArgument saying why (empty,

@@ -48,4 +48,7 @@ int RunEngineCheck(const GlobalOptions& global, const EngineCheckRequest& reques
 // trovelane-cli search EXPRESSION: a meta-search over the profile (search_command.cpp).
 void AddSearchCommands(CLI::App& app, GlobalOptions& global);
 
+// trovelane-cli watch FILE.qmk: a saved search again, and what changed (watch_command.cpp).
+void AddWatchCommands(CLI::App& app, GlobalOptions& global);
+
 }  // namespace trovelane::cli

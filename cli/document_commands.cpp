@@ -9,6 +9,7 @@
 #include "cli/text_output.h"
 #include "results/html_export.h"
 #include "results/results_document.h"
+#include "search/watch.h"
 
 namespace trovelane::cli {
 namespace {
@@ -78,7 +79,6 @@ void PrintTable(const ResultsStore& store) {
   PrintTextTable(rows, std::cout);
 }
 
-
 void PrintTsv(const ResultsStore& store) {
   std::cout << "# searchText\t" << TsvField(store.searchText()) << "\n"
             << "# sortMode\t" << store.sortMode() << "\n"
@@ -99,14 +99,25 @@ void PrintJson(const ResultsStore& store, const DocumentOpen& open) {
   doc["sortColumn"] = s.column;
   doc["sortDirection"] = s.direction;
   if (!open.status.ok()) doc["warning"] = open.UserMessage();
+  if (const auto& watched = store.watchedSearch()) {
+    doc["watch"] = {{"engines", watched->engines}, {"lastWatch", watched->lastWatch}};
+  }
   nlohmann::ordered_json results = nlohmann::ordered_json::array();
   for (const ResultRecord& r : store.records()) {
-    results.push_back({{"url", JsonUrl(r.url())},
-                       {"text", r.text()},
-                       {"engineName", r.engineName()},
-                       {"opened", r.opened},
-                       {"validationState", r.validationState},
-                       {"relevance", r.relevance}});
+    nlohmann::ordered_json result = {{"url", JsonUrl(r.url())},
+                                     {"text", r.text()},
+                                     {"engineName", r.engineName()},
+                                     {"opened", r.opened},
+                                     {"validationState", r.validationState},
+                                     {"relevance", r.relevance}};
+    // What the last watch found of it, in a watched document.
+    if (store.watchedSearch() && r.watch()) {
+      result["watch"] = {{"state", WatchStateName(r.watch()->state)},
+                         {"firstSeen", r.watch()->firstSeen},
+                         {"lastSeen", r.watch()->lastSeen},
+                         {"lastChecked", r.watch()->lastChecked}};
+    }
+    results.push_back(std::move(result));
   }
   doc["results"] = std::move(results);
   // Stored text is 8-bit and need not be UTF-8: in texts, bytes that are not
@@ -121,6 +132,7 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
     std::string input;
     std::string output;
     std::string format = "table";
+    int version = 0;
   };
   auto options = std::make_shared<Options>();
 
@@ -159,9 +171,15 @@ void AddDocumentCommands(CLI::App& app, GlobalOptions& /*global*/) {
       app.add_subcommand("convert", "Rewrite a results document of any version as the current one");
   convert->add_option("input", options->input, "Results document to read")->required();
   convert->add_option("output", options->output, "Results document to write")->required();
+  convert
+      ->add_option("--version", options->version,
+                   "25 writes a watched document for older readers, without its watch data "
+                   "(by default a watched document stays version 26)")
+      ->check(CLI::IsMember({25, 26}));
   convert->callback([options] {
     CQuivmarkDoc doc;
     OpenValidOrFail(doc, options->input);
+    if (options->version == 25) doc.results().SetWatchedSearch(std::nullopt);
     Status status = doc.OnSaveDocument(options->output);
     if (!status.ok()) {
       Report(status.message(), status.detail());

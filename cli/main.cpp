@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   trovelane::cli::AddSettingsCommands(app, global);
   trovelane::cli::AddFetchCommands(app, global);
   trovelane::cli::AddSearchCommands(app, global);
+  trovelane::cli::AddWatchCommands(app, global);
 
   int code = 0;
   try {

@@ -210,6 +210,12 @@ std::vector<Setting> Settings() {
                      static_cast<int32_t>(Number(v, 1, kMaxPagesPerEngineLimit));
                },
                false, "  (result pages per engine)", true});
+  s.push_back({"watch.checks", [](auto& n) { return std::to_string(n.program.maxWatchChecks); },
+               [](auto& n, auto& v) {
+                 n.program.maxWatchChecks =
+                     static_cast<int32_t>(Number(v, 0, kMaxWatchChecksLimit));
+               },
+               false, "  (pages a watch checks for being gone, per run)", true});
   s.push_back({"user-agent", [](auto& n) { return n.program.userAgent; },
                [](auto& n, auto& v) {
                  if (Status agent = CheckUserAgent(v); !agent.ok()) throw BadValue{agent.message()};

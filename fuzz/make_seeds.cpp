@@ -132,6 +132,15 @@ void DocumentSeeds(const std::string& dir) {
                      kValidatedUnreachable, -1);
   store.AppendResult("", "", "", 0, kNotValidated, 0);
   Write(dir + "/three.qmk", WriteResultsDocument(store));
+  // The same, watched: version 26.
+  WatchedSearch watched;
+  watched.engines = {"Engine A", "B"};
+  watched.maxResults = 100;
+  watched.lastWatch = 1'800'000'000;
+  store.SetWatchedSearch(watched);
+  store.record(0).EnsureWatch() = {1'700'000'000, 1'800'000'000, 0, WatchState::kKept};
+  store.record(1).EnsureWatch() = {1'700'000'000, 1'700'000'000, 1'800'000'000, WatchState::kDead};
+  Write(dir + "/watched.qmk", WriteResultsDocument(store));
   // The two older versions, which are read but never written.
   for (int version : {22, 20}) {
     ArchiveWriter w;

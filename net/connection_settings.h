@@ -68,6 +68,8 @@ struct ProgramOptions {
   int32_t connectTimeoutSeconds = 5;  // a connection attempt; 0 = as long as the system allows
   int32_t readTimeoutSeconds = 10;    // silence while waiting for bytes; 0 = none
   int32_t maxPagesPerEngine = 50;     // result pages one engine may fetch in one search
+  // Results a watch checks at most in one run for a page that is gone.
+  int32_t maxWatchChecks = 50;
   std::string userAgent = kDefaultUserAgent;  // sent when the engine names none; never empty
   // Address overrides, the first entry for a host and port counts. Only the
   // connection the program makes itself is redirected: through a proxy, an

@@ -25,6 +25,12 @@ void ArchiveWriter::WriteU32(uint32_t v) {
 
 void ArchiveWriter::WriteI32(int32_t v) { WriteU32(static_cast<uint32_t>(v)); }
 
+void ArchiveWriter::WriteI64(int64_t v) {
+  const auto bits = static_cast<uint64_t>(v);
+  WriteU32(static_cast<uint32_t>(bits & 0xFFFFFFFF));
+  WriteU32(static_cast<uint32_t>(bits >> 32));
+}
+
 void ArchiveWriter::WriteString(std::string_view s) {
   const size_t n = s.size();
   if (n > UINT32_MAX) throw ArchiveError("string too long to store");
@@ -63,6 +69,11 @@ uint32_t ArchiveReader::ReadU32() {
 }
 
 int32_t ArchiveReader::ReadI32() { return static_cast<int32_t>(ReadU32()); }
+
+int64_t ArchiveReader::ReadI64() {
+  uint64_t low = ReadU32();
+  return static_cast<int64_t>(low | static_cast<uint64_t>(ReadU32()) << 32);
+}
 
 uint32_t ArchiveReader::ReadLength(bool allowWideMarker, bool* wide) {
   uint8_t first = ReadU8();

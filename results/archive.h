@@ -30,6 +30,7 @@ class ArchiveWriter {
   void WriteU16(uint16_t v);
   void WriteI32(int32_t v);
   void WriteU32(uint32_t v);
+  void WriteI64(int64_t v);
   void WriteString(std::string_view s);
 
   const std::string& bytes() const { return bytes_; }
@@ -47,6 +48,7 @@ class ArchiveReader {
   uint16_t ReadU16();
   int32_t ReadI32();
   uint32_t ReadU32();
+  int64_t ReadI64();
   // A 16-bit string comes back as 8-bit text: characters up to 0xFF keep
   // their code, any other becomes '?'.
   std::string ReadString();

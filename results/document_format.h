@@ -1,6 +1,6 @@
-// The bytes of a results document (".qmk"). The writer always writes version
-// 25; the reader also takes versions 22 and 20. docs/results_document.md
-// draws the layout.
+// The bytes of a results document (".qmk"). The writer writes version 25, or
+// version 26 for a document that has been watched; the reader also takes
+// versions 22 and 20. docs/results_document.md draws the layout.
 #pragma once
 
 #include <string>
@@ -11,6 +11,7 @@
 
 namespace trovelane {
 
+inline constexpr std::string_view kSignatureVersion26 = "Trovelan026";
 inline constexpr std::string_view kSignatureVersion25 = "Trovelan025";
 inline constexpr std::string_view kSignatureVersion22 = "Quivmark022";
 inline constexpr std::string_view kSignatureVersion20 = "Quivmark020";
@@ -19,14 +20,16 @@ inline constexpr std::string_view kSignatureVersion20 = "Quivmark020";
 inline constexpr const char* kInvalidDocumentMessage =
     "%s does not appear to be a valid t r o v e l a n e 3.0 search results file !";
 
-// The whole store in version 25: signature, search text, sort mode, count,
-// then the records in store (display) order.
+// The whole store: signature, search text, sort mode, (version 26: the
+// watched search,) count, then the records in store (display) order. Version
+// 26 when the store has a watched search, else 25, whatever watch data the
+// records hold.
 std::string WriteResultsDocument(const ResultsStore& store);
 
 // Reads a document into `store` (which the caller has reset), record by record
 // through AppendResult. Whatever was read before an error stays in the store.
 // kCorruption, saying what broke, for an unknown signature or data that ended
-// or broke inside a field. `version` (if given) is set to 25, 22 or 20, or 0
+// or broke inside a field. `version` (if given) is set to 26, 25, 22 or 20, or 0
 // for an unknown signature.
 Status ReadResultsDocument(std::string_view bytes, ResultsStore& store, int* version = nullptr);
 

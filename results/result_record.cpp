@@ -32,10 +32,16 @@ ResultRecord::ResultRecord(const ResultRecord& other)
       urlSize_(other.urlSize_),
       textSize_(other.textSize_),
       engineNameSize_(other.engineNameSize_) {
+  if (other.watch_) watch_ = std::make_unique<RecordWatch>(*other.watch_);
   const size_t n = CharCount();
   if (n == 0) return;
   chars_ = std::make_unique_for_overwrite<char[]>(n);
   std::memcpy(chars_.get(), other.chars_.get(), n);
+}
+
+RecordWatch& ResultRecord::EnsureWatch() {
+  if (!watch_) watch_ = std::make_unique<RecordWatch>();
+  return *watch_;
 }
 
 ResultRecord& ResultRecord::operator=(const ResultRecord& other) {

@@ -26,6 +26,28 @@ enum ValidationState : uint16_t {
   kValidatedUnreachable = 2,
 };
 
+// What the last watch of the document found for a record.
+enum class WatchState : uint8_t {
+  kNone = 0,     // not watched yet: the record came from a search or an older document
+  kNew = 1,      // found by the watch and not in the document before
+  kKept = 2,     // found again
+  kDropped = 3,  // not found again; its page was still there, or not checked yet
+  kDead = 4,     // not found again and its page is gone
+};
+inline constexpr uint8_t kLastWatchState = 4;
+
+// When a watched record was seen (seconds since 1970, UTC; 0 when not known)
+// and its state after the last watch.
+struct RecordWatch {
+  int64_t firstSeen = 0;
+  int64_t lastSeen = 0;
+  // The last time its page was checked for being gone; 0 when never.
+  int64_t lastChecked = 0;
+  WatchState state = WatchState::kNone;
+
+  bool operator==(const RecordWatch&) const = default;
+};
+
 // `value` as a field of `size` bytes keeps it: up to its first NUL (as a C
 // string would end there), and at most size - 1 bytes.
 std::string_view CutToField(std::string_view value, size_t size);
@@ -47,6 +69,12 @@ class ResultRecord {
     return {chars_.get() + urlSize_ + textSize_, engineNameSize_};
   }
 
+  // The watch data; null for a record of a document that was never watched,
+  // which so costs one pointer.
+  const RecordWatch* watch() const { return watch_.get(); }
+  // The watch data, created empty when the record has none.
+  RecordWatch& EnsureWatch();
+
   uint16_t opened = 0;  // 1 = launched in the browser or marked by the user
   uint16_t validationState = kNotValidated;
   int16_t relevance = 0;  // percent; below 1 means "no score"
@@ -59,6 +87,7 @@ class ResultRecord {
   uint16_t urlSize_ = 0;
   uint16_t textSize_ = 0;
   uint16_t engineNameSize_ = 0;
+  std::unique_ptr<RecordWatch> watch_;
 };
 
 }  // namespace trovelane

@@ -32,7 +32,8 @@ ResultsStore::ResultsStore(const ResultsStore& other)
     : records_(other.records_),
       capacity_(other.capacity_),
       sortMode_(other.sortMode_),
-      searchText_(other.searchText_) {
+      searchText_(other.searchText_),
+      watchedSearch_(other.watchedSearch_) {
   records_.reserve(capacity_);
 }
 
@@ -43,6 +44,7 @@ ResultsStore& ResultsStore::operator=(const ResultsStore& other) {
     capacity_ = other.capacity_;
     sortMode_ = other.sortMode_;
     searchText_ = other.searchText_;
+    watchedSearch_ = other.watchedSearch_;
   }
   return *this;
 }
@@ -101,6 +103,7 @@ void ResultsStore::ResetResults() {
   records_.clear();
   sortMode_ = 0;
   searchText_.clear();
+  watchedSearch_.reset();
 }
 
 }  // namespace trovelane

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,22 @@ enum ResultColumn : int {
 struct SortState {
   int column = -1;    // -1 when not sorted
   int direction = 0;  // 0 ascending, 1 descending
+};
+
+// The search that a watched document repeats: the engines (by the names the
+// profile gives them) and the search options it runs with, and when the
+// last watch ran (seconds since 1970, UTC).
+struct WatchedSearch {
+  std::vector<std::string> engines;
+  int32_t maxResults = 0;
+  int32_t perEngine = 0;
+  int32_t validationMode = 0;
+  int32_t defaultOperator = 0;
+  int32_t duplicateMode = 0;
+  int32_t minRelevance = 0;
+  int64_t lastWatch = 0;
+
+  bool operator==(const WatchedSearch&) const = default;
 };
 
 class ResultsStore {
@@ -72,6 +89,11 @@ class ResultsStore {
   const std::string& searchText() const { return searchText_; }
   void SetSearchText(std::string text) { searchText_ = std::move(text); }
 
+  // Set once the document has been watched; such a document is written as
+  // version 26.
+  const std::optional<WatchedSearch>& watchedSearch() const { return watchedSearch_; }
+  void SetWatchedSearch(std::optional<WatchedSearch> search) { watchedSearch_ = std::move(search); }
+
   std::span<const ResultRecord> records() const { return records_; }
   const ResultRecord& record(int32_t index) const { return records_.at(index); }
   // For the view's commands that change marks and validation states.
@@ -83,6 +105,7 @@ class ResultsStore {
   int32_t capacity_ = kInitialCapacity;  // grows by doubling, shrinks only by a reset
   SortMode sortMode_ = 0;
   std::string searchText_;
+  std::optional<WatchedSearch> watchedSearch_;
 };
 
 }  // namespace trovelane

@@ -61,15 +61,20 @@ std::string ReadWholePage(CHttpURL& page, int chunkSize,
   return text;
 }
 
+// Sends the request of a validation; false when no answer came.
+bool OpenPage(CHttpURL& page, std::string_view url, const NetworkSettings& settings) {
+  if (page.IsCancelled()) return false;
+  // A malformed url has no page to check.
+  if (!page.SetURL(url, false).ok()) return false;
+  page.SetTimeouts(settings.program);
+  // An empty referer, not the one an earlier fetch of this object kept.
+  return page.Open(settings.program.userAgent.c_str(), "", nullptr, &settings.proxy);
+}
+
 int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
           const NetworkSettings& settings, int* relevanceOut,
           const std::function<void(const std::string&)>& status) {
-  if (page.IsCancelled()) return 0;
-  // A malformed url has no page to check.
-  if (!page.SetURL(url, false).ok()) return 0;
-  page.SetTimeouts(settings.program);
-  // An empty referer, not the one an earlier fetch of this object kept.
-  if (!page.Open(settings.program.userAgent.c_str(), "", nullptr, &settings.proxy)) return 0;
+  if (!OpenPage(page, url, settings)) return 0;
   // A server that answers with an error has no such page, whatever its
   // error page says.
   if (page.GetStatus() >= 400) return 0;
@@ -96,7 +101,34 @@ int Fetch(CHttpURL& page, std::string_view url, SearchExpression& expression,
   return 1;
 }
 
+PageCheck Check(CHttpURL& page, std::string_view url, const NetworkSettings& settings) {
+  // A malformed URL, or one without a host, names no page that could be
+  // gone; nor may the failure of an earlier Open speak for it.
+  if (!page.SetURL(url, false).ok() || page.GetHost().empty()) return PageCheck::kUnknown;
+  if (!OpenPage(page, url, settings)) {
+    if (page.IsCancelled()) return PageCheck::kUnknown;
+    // Only a failure of the server's own name or address proves the page
+    // gone; a proxy that failed says nothing about it.
+    const bool viaProxy = settings.proxy.enabled;
+    const OpenFailure failure = page.GetFailure();
+    return !viaProxy && (failure == OpenFailure::kResolve || failure == OpenFailure::kConnect)
+               ? PageCheck::kGone
+               : PageCheck::kUnknown;
+  }
+  if (!page.HasStatusLine()) return PageCheck::kUnknown;
+  const int code = page.GetStatus();
+  if (code == 404 || code == 410) return PageCheck::kGone;
+  return code < 400 ? PageCheck::kThere : PageCheck::kUnknown;
+}
+
 }  // namespace
+
+PageCheck CheckPage(CHttpURL& connection, std::string_view url, const NetworkSettings& settings) {
+  connection.Close();
+  const PageCheck result = Check(connection, url, settings);
+  connection.Close();
+  return result;
+}
 
 int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression& expression,
                     const NetworkSettings& settings, int* relevanceOut,

@@ -41,4 +41,17 @@ int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression
                     const NetworkSettings& settings, int* relevanceOut,
                     const std::function<void(const std::string&)>& status);
 
+// What CheckPage found of a page.
+enum class PageCheck {
+  kThere,    // an answer below 400 (a redirect followed to its end)
+  kGone,     // 404 or 410, the host name no longer resolves, or the connection
+             // is refused (or the host unreachable)
+  kUnknown,  // anything else: another error status, a time-out, TLS, a proxy
+             // failure, a malformed URL, a cancel - nothing that proves it gone
+};
+
+// Whether the page at `url` is still there, asked as ValidationFetch asks
+// (same request, time-outs and proxy) but reading only the answer's head.
+PageCheck CheckPage(CHttpURL& connection, std::string_view url, const NetworkSettings& settings);
+
 }  // namespace trovelane

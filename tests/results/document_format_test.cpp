@@ -314,8 +314,8 @@ TEST_F(DocumentTest, TruncatedInsideTheThirdRecordOpensWithTwoAndTheMessage) {
 
 TEST_F(DocumentTest, UnknownSignatureOpensEmptyWithTheMessage) {
   const std::string path = dir_ / "other.qmk";
-  // "Trovelan026" and a signature in another case are both unknown.
-  for (const char* signature : {"Trovelan026", "trovelan025", ""}) {
+  // "Trovelan027" and a signature in another case are both unknown.
+  for (const char* signature : {"Trovelan027", "trovelan025", ""}) {
     std::string file = Bytes().str(signature).str("text").u32(0).u32(0).bytes();
     WriteFile(path, file);
     doc_.results().AppendResult("http://stale/", "", "");
