@@ -6,6 +6,7 @@
 #include "app/settings_file.h"
 #include "app/suspension_file.h"
 #include "platform/default_browser.h"
+#include "search/request_builder.h"
 
 namespace trovelane {
 
@@ -21,6 +22,27 @@ std::string ProgramState::SuspensionFile() const { return home.Resolve(kSuspensi
 
 std::string ProgramState::CurrentProfileFile() const {
   return currentProfilePath.empty() ? "" : home.Resolve(currentProfilePath);
+}
+
+Status SelectInstanceEngines(ProgramState& state, std::vector<std::string>* selected) {
+  std::vector<size_t> taken;
+  std::vector<EngineDefinition>& engines = state.catalogue.engines;
+  for (size_t i = 0; i < engines.size(); ++i) {
+    if (engines[i].searchUrl.find(kSearxngPlaceholder) != std::string::npos &&
+        !engines[i].selected) {
+      taken.push_back(i);
+    }
+  }
+  if (taken.empty()) return Status::Ok();
+  for (size_t i : taken) engines[i].selected = 1;
+  if (Status saved = SaveProfile(state.CurrentProfileFile(), state.catalogue); !saved.ok()) {
+    for (size_t i : taken) engines[i].selected = 0;
+    return saved;
+  }
+  if (selected) {
+    for (size_t i : taken) selected->push_back(engines[i].name);
+  }
+  return Status::Ok();
 }
 
 Status StartUp(const StartUpOptions& options, ProgramState& state) {

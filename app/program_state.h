@@ -32,6 +32,14 @@ struct ProgramState {
   std::string CurrentProfileFile() const;
 };
 
+// Takes the engines of the current profile that search the user's SearXNG
+// instance (their search URL holds kSearxngPlaceholder) into searches, as
+// giving the instance's address does, and saves the profile when one of
+// them was not selected yet. `selected` (may be null) gets the names of the
+// engines newly selected. When the profile cannot be saved, the engines stay
+// as they were and the status says why.
+Status SelectInstanceEngines(ProgramState& state, std::vector<std::string>* selected);
+
 struct StartUpOptions {
   std::string home;                            // --home DIR; empty for the default install folder
   std::function<std::string()> detectBrowser;  // default: DetectDefaultBrowser

@@ -288,19 +288,10 @@ void RunSet(const GlobalOptions& global, const std::string& key, const std::stri
   // An engine that waits for the instance's address is searched from the
   // moment it is given.
   if (key == "searxng" && !value.empty()) {
-    bool changed = false;
-    for (EngineDefinition& e : state.catalogue.engines) {
-      if (e.searchUrl.find(kSearxngPlaceholder) != std::string::npos && !e.selected) {
-        e.selected = 1;
-        changed = true;
-        std::cout << "Selected " << e.name << " in the current profile.\n";
-      }
-    }
-    if (changed) {
-      if (Status profile = SaveProfile(state.CurrentProfileFile(), state.catalogue);
-          !profile.ok()) {
-        Fail(profile.message());
-      }
+    std::vector<std::string> selected;
+    if (Status taken = SelectInstanceEngines(state, &selected); !taken.ok()) Fail(taken.message());
+    for (const std::string& name : selected) {
+      std::cout << "Selected " << name << " in the current profile.\n";
     }
   }
 }

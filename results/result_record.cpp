@@ -29,6 +29,7 @@ ResultRecord::ResultRecord(const ResultRecord& other)
     : opened(other.opened),
       validationState(other.validationState),
       relevance(other.relevance),
+      arrival(other.arrival),
       urlSize_(other.urlSize_),
       textSize_(other.textSize_),
       engineNameSize_(other.engineNameSize_) {

@@ -78,6 +78,10 @@ class ResultRecord {
   uint16_t opened = 0;  // 1 = launched in the browser or marked by the user
   uint16_t validationState = kNotValidated;
   int16_t relevance = 0;  // percent; below 1 means "no score"
+  // The order the record came into its store (0 for the first since the
+  // store was emptied), kept through sorts and deletions so that the list
+  // can go back to arrival order. Not written to documents.
+  int32_t arrival = 0;
 
  private:
   size_t CharCount() const { return size_t{urlSize_} + textSize_ + engineNameSize_; }

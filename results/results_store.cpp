@@ -33,7 +33,8 @@ ResultsStore::ResultsStore(const ResultsStore& other)
       capacity_(other.capacity_),
       sortMode_(other.sortMode_),
       searchText_(other.searchText_),
-      watchedSearch_(other.watchedSearch_) {
+      watchedSearch_(other.watchedSearch_),
+      nextArrival_(other.nextArrival_) {
   records_.reserve(capacity_);
 }
 
@@ -45,6 +46,7 @@ ResultsStore& ResultsStore::operator=(const ResultsStore& other) {
     sortMode_ = other.sortMode_;
     searchText_ = other.searchText_;
     watchedSearch_ = other.watchedSearch_;
+    nextArrival_ = other.nextArrival_;
   }
   return *this;
 }
@@ -60,6 +62,7 @@ void ResultsStore::AppendResult(std::string_view url, std::string_view text,
   r.opened = opened;
   r.validationState = validationState;
   r.relevance = relevance;
+  r.arrival = nextArrival_++;
 }
 
 bool ResultsStore::RemoveResult(int32_t index) {
@@ -88,6 +91,30 @@ int ResultsStore::SortByColumn(int column) {
   return (sortMode_ - 1) % 2;
 }
 
+void ResultsStore::Reorder(const std::vector<size_t>& order) {
+  std::vector<bool> taken(records_.size(), false);
+  std::vector<ResultRecord> reordered;
+  reordered.reserve(capacity_);
+  for (size_t index : order) {
+    if (index >= records_.size() || taken[index]) continue;
+    taken[index] = true;
+    reordered.push_back(std::move(records_[index]));
+  }
+  for (size_t index = 0; index < records_.size(); ++index) {
+    if (!taken[index]) reordered.push_back(std::move(records_[index]));
+  }
+  records_ = std::move(reordered);
+  sortMode_ = 0;
+  if (markModified_) markModified_();
+}
+
+void ResultsStore::SortByArrival() {
+  std::stable_sort(records_.begin(), records_.end(),
+                   [](const ResultRecord& x, const ResultRecord& y) { return x.arrival < y.arrival; });
+  sortMode_ = 0;
+  if (markModified_) markModified_();
+}
+
 SortState ResultsStore::GetSortState() const {
   if (sortMode_ == 0) return {};
   const int64_t mode = sortMode_;
@@ -104,6 +131,7 @@ void ResultsStore::ResetResults() {
   sortMode_ = 0;
   searchText_.clear();
   watchedSearch_.reset();
+  nextArrival_ = 0;
 }
 
 }  // namespace trovelane

@@ -76,6 +76,16 @@ class ResultsStore {
 
   SortState GetSortState() const;
 
+  // Puts the records in `order` (record indexes, each once; an index out of
+  // range or repeated is skipped and the records it leaves out keep their
+  // order behind the rest) and marks the store unsorted: no column holds the
+  // order. The rank order is applied this way.
+  void Reorder(const std::vector<size_t>& order);
+  // Back to the order the records came in (ResultRecord::arrival), unsorted.
+  void SortByArrival();
+  // Records appended since the store was last emptied, deleted ones included.
+  int32_t arrivals() const { return nextArrival_; }
+
   // Back to an empty, unsorted store with no search text.
   void ResetResults();
 
@@ -106,6 +116,7 @@ class ResultsStore {
   SortMode sortMode_ = 0;
   std::string searchText_;
   std::optional<WatchedSearch> watchedSearch_;
+  int32_t nextArrival_ = 0;
 };
 
 }  // namespace trovelane

@@ -58,4 +58,19 @@ std::vector<size_t> RankOrder(const std::vector<std::vector<ResultFinder>>& find
   return order;
 }
 
+std::vector<size_t> RankRows(std::span<const ResultRecord> records,
+                             const std::vector<std::vector<ResultFinder>>& finders,
+                             const RankRules& rules) {
+  std::vector<std::vector<ResultFinder>> byRow(records.size());
+  std::vector<std::string> urls(records.size());
+  for (size_t row = 0; row < records.size(); ++row) {
+    const int32_t arrival = records[row].arrival;
+    if (arrival >= 0 && static_cast<size_t>(arrival) < finders.size()) {
+      byRow[row] = finders[static_cast<size_t>(arrival)];
+    }
+    urls[row] = std::string(records[row].url());
+  }
+  return RankOrder(byRow, rules, urls);
+}
+
 }  // namespace trovelane

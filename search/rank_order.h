@@ -14,12 +14,14 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engines/engine_definition.h"
 #include "net/connection_settings.h"
+#include "results/result_record.h"
 
 namespace trovelane {
 
@@ -59,5 +61,13 @@ double RankScore(const std::vector<ResultFinder>& finders, const RankRules& rule
 std::vector<size_t> RankOrder(const std::vector<std::vector<ResultFinder>>& finders,
                               const RankRules& rules = {},
                               const std::vector<std::string>& urls = {});
+
+// The rows of a results list in rank order, for a list whose records came
+// from one search: record r's finders are `finders[r.arrival]` (SearchRun's
+// resultFinders), its URL its own. A record without finders scores 0 and
+// goes to the end, in its current place among the others.
+std::vector<size_t> RankRows(std::span<const ResultRecord> records,
+                             const std::vector<std::vector<ResultFinder>>& finders,
+                             const RankRules& rules);
 
 }  // namespace trovelane
