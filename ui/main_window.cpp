@@ -42,6 +42,7 @@
 #include "ui/banner.h"
 #include "ui/icons.h"
 #include "ui/print_commands.h"
+#include "ui/rank_commands.h"
 #include "ui/search_bridge.h"
 #include "ui/threads_window.h"
 
@@ -150,6 +151,8 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   bridge_ = new SearchBridge(runSettings_, state_.catalogue, state_.home.root(), *this, this);
   bridge_->run().SetSuspensions(&state_.suspensions);
   bridge_->run().SetClock([this] { return clock(); });
+  rankCommands_ = new RankCommands(this, state_, bridge_->run(), *view_, prompts_);
+  connect(rankCommands_, &RankCommands::settingsSaved, this, &CMainFrame::SettingsChanged);
 
   CreateActions();
   CreateMenus();
@@ -315,6 +318,7 @@ void CMainFrame::CreateMenus() {
   search->addAction(searchSettingsAction);
   search->addAction(searchProfilesAction);
   search->addAction(internetSettingsAction);
+  search->addAction(rankCommands_->optionsAction);
 
   QMenu* actions = menuBar()->addMenu(QStringLiteral("&Actions"));
   actions->addAction(view_->launchAction);
@@ -327,6 +331,9 @@ void CMainFrame::CreateMenus() {
   QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
   viewMenu->setObjectName(QStringLiteral("viewMenu"));
   viewMenu->addAction(resultViewOptionsAction);
+  viewMenu->addSeparator();
+  viewMenu->addAction(rankCommands_->rankOrderAction);
+  viewMenu->addAction(rankCommands_->arrivalOrderAction);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(helpTopicsAction);

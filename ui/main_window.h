@@ -39,6 +39,7 @@ namespace trovelane::ui {
 
 class CBannerWidget;
 class PrintCommands;
+class RankCommands;
 
 class CThreadsWindow;
 class SearchBridge;
@@ -144,6 +145,7 @@ class CMainFrame : public QMainWindow,
   // (when the build names one) into the install folder.
   void StartBanner();
   PrintCommands* printCommands() { return printCommands_; }
+  RankCommands* rankCommands() { return rankCommands_; }
   // How URLs reach the desktop; tests record them instead.
   std::function<bool(const std::string& url)> openUrl;
   std::function<bool(const std::string& browserPath, const std::string& url)> launchBrowser;
@@ -255,6 +257,7 @@ class CMainFrame : public QMainWindow,
   QLabel* panes_[3] = {};
   CBannerWidget* banner_ = nullptr;
   PrintCommands* printCommands_ = nullptr;
+  RankCommands* rankCommands_ = nullptr;
   QAction* recentSeparator_ = nullptr;
 
   QTimer animationTimer_;

@@ -196,6 +196,18 @@ int ResultsModel::Sort(int column) {
   return direction;
 }
 
+void ResultsModel::Reorder(const std::vector<size_t>& order) {
+  beginResetModel();
+  store().Reorder(order);
+  endResetModel();
+}
+
+void ResultsModel::SortByArrival() {
+  beginResetModel();
+  store().SortByArrival();
+  endResetModel();
+}
+
 void ResultsModel::Rebuild() {
   beginResetModel();
   validating_.clear();

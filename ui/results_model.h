@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "results/results_document.h"
 
@@ -64,6 +65,10 @@ class ResultsModel : public QAbstractTableModel {
   // Sorts the store by `column` (the same column again flips the direction)
   // and shows the new order. Returns the new direction, or -1.
   int Sort(int column);
+  // Puts the store's records in `order` (ResultsStore::Reorder) and shows it.
+  void Reorder(const std::vector<size_t>& order);
+  // Back to the order the results came in, and shows it.
+  void SortByArrival();
   // The store was replaced or emptied behind the model's back (New, Open):
   // show it afresh, with no validation overlays.
   void Rebuild();

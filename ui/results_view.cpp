@@ -203,9 +203,12 @@ void CQuivmarkView::OnSearchResult(const ResultHandoff& result) {
   model_->Append(result.url, result.title, result.engineName,
                  result.validated == 1 ? kValidatedReachable : kNotValidated,
                  static_cast<int16_t>(result.relevance & 0xFFFF));
+  ++searchResults_;
 }
 
 void CQuivmarkView::OnDocumentReplaced() {
+  searchResults_ = 0;
+  searchNumbering_ = true;
   CancelValidations();
   model_->Rebuild();
   ApplySortArrow();
@@ -283,6 +286,9 @@ void CQuivmarkView::DeleteAll() {
   if (model_->rowCount() == 0) return;
   document_->OnNewDocument();
   OnDocumentReplaced();
+  // Results a running search hands over from now on are numbered from 0
+  // again in the store, but not in the search.
+  searchNumbering_ = !host_.IsSearching();
   document_->SetModifiedFlag();
   host_.DocumentEmptied();
 }
@@ -303,6 +309,21 @@ void CQuivmarkView::SelectAll() {
 void CQuivmarkView::SortByColumn(int column) {
   if (model_->Sort(column) < 0) return;
   ApplySortArrow();
+}
+
+void CQuivmarkView::ShowInOrder(const std::vector<size_t>& order) {
+  model_->Reorder(order);
+  ApplySortArrow();
+}
+
+void CQuivmarkView::ShowInArrivalOrder() {
+  model_->SortByArrival();
+  ApplySortArrow();
+}
+
+bool CQuivmarkView::RowsFromLastSearch() const {
+  return searchNumbering_ && searchResults_ > 0 &&
+         searchResults_ == document_->results().arrivals();
 }
 
 void CQuivmarkView::SaveAsHtml() {

@@ -96,6 +96,16 @@ class CQuivmarkView : public QWidget {
   void ValidateSelected();
   void SelectAll();
   void SortByColumn(int column);
+  // The list in `order` (row indexes, as RankRows gives them) / back in the
+  // order the results came in; neither is a column's order, so the header
+  // shows no sort arrow.
+  void ShowInOrder(const std::vector<size_t>& order);
+  void ShowInArrivalOrder();
+  // Whether every row is a result of the window's last search, still
+  // numbered as the search handed them over (ResultRecord::arrival), so
+  // that the search's finders belong to them: false for an opened document
+  // and after Delete All during a search.
+  bool RowsFromLastSearch() const;
   void SaveAsHtml();
 
   // Selected rows, ascending.
@@ -151,6 +161,11 @@ class CQuivmarkView : public QWidget {
   QTableView* list_;
   std::map<int, Check> validations_;
   int nextValidationId_ = 1;
+  // Results handed over since the document was last replaced, and whether
+  // the store's arrival numbers still follow the search's (see
+  // RowsFromLastSearch).
+  int searchResults_ = 0;
+  bool searchNumbering_ = true;
 };
 
 }  // namespace trovelane::ui

@@ -9,6 +9,7 @@
 #include "app/settings_file.h"
 #include "results/html_export.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/rank_commands.h"
 
 namespace trovelane::ui {
 namespace {
@@ -345,6 +346,59 @@ TEST_F(ResultsViewTest, SelectionIsPaintedOnlyWhereItShowsAndScoresOfZeroReadZer
   QHeaderView* header = list->horizontalHeader();
   emit header->sectionClicked(kColumnEngine);
   EXPECT_GE(header->sectionSize(kColumnEngine), header->sectionSizeHint(kColumnEngine));
+}
+
+// Rank order over results whose finders the search knows: engine 1 weighs
+// 3 and example.com's factor is 6, so that the rank differs from the order
+// of arrival, of the rows and of the text column the list was sorted by.
+TEST_F(ResultsViewTest, RankOrderFollowsTheSearchsFindersWhateverTheRowsDid) {
+  state_.catalogue.engines[1].web.weight = 3;
+  state_.settings.program.domainFactors = {{"example.com", 6}};
+  SearchRun& run = frame_->bridge()->run();
+  auto hand = [&](const char* url, const char* title, int engine, int position) {
+    ResultHandoff r;
+    r.url = url;
+    r.title = title;
+    r.engineName = state_.catalogue.engines[engine].name;
+    r.engineIndex = engine;
+    r.position = position;
+    run.OnResult(r);
+  };
+  hand("http://127.0.0.1/a", "z", 0, 1);        // 1
+  hand("http://127.0.0.1/b", "y", 0, 2);        // 1/2
+  hand("http://127.0.0.1/c", "x", 1, 1);        // 3
+  hand("http://www.example.com/d", "w", 0, 3);  // 1/3 x 6 = 2
+  hand("http://127.0.0.1/e", "v", 0, 4);        // 1/4, deleted below
+  view_->SortByColumn(kColumnText);
+  ASSERT_TRUE(model_->Remove(0));  // "v"
+  QHeaderView* header = view_->list()->horizontalHeader();
+  ASSERT_TRUE(header->isSortIndicatorShown());
+
+  frame_->rankCommands()->rankOrderAction->trigger();
+  std::vector<std::string> rows;
+  for (int r = 0; r < model_->rowCount(); ++r) rows.push_back(RowUrl(r));
+  EXPECT_EQ(rows, (std::vector<std::string>{"http://127.0.0.1/c", "http://www.example.com/d",
+                                            "http://127.0.0.1/a", "http://127.0.0.1/b"}));
+  EXPECT_FALSE(header->isSortIndicatorShown());
+  EXPECT_TRUE(prompts_.informed.empty());
+
+  frame_->rankCommands()->arrivalOrderAction->trigger();
+  rows.clear();
+  for (int r = 0; r < model_->rowCount(); ++r) rows.push_back(RowUrl(r));
+  EXPECT_EQ(rows, (std::vector<std::string>{"http://127.0.0.1/a", "http://127.0.0.1/b",
+                                            "http://127.0.0.1/c", "http://www.example.com/d"}));
+
+  // Rows that did not come from the search (an opened document, here made
+  // by hand) are left as they are: the search's finders are not theirs.
+  frame_->document().OnNewDocument();
+  view_->OnDocumentReplaced();
+  Fill(3);
+  view_->SortByColumn(kColumnUrl);
+  view_->SortByColumn(kColumnUrl);
+  frame_->rankCommands()->RankOrder();
+  EXPECT_EQ(RowUrl(0), Url(2));
+  ASSERT_EQ(prompts_.informed.size(), 1u);
+  EXPECT_EQ(prompts_.informed[0], kRankNeedsSearch);
 }
 
 // --- Save as HTML ---

@@ -1,4 +1,5 @@
-// Internet Settings, Result View Options and Search Profiles.
+// Internet Settings, Rank and Engine Options, Result View Options and Search
+// Profiles.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/internet_settings_dialog.h"
 #include "ui/dialogs/name_value_dialog.h"
+#include "ui/dialogs/rank_options_dialog.h"
 #include "ui/dialogs/result_view_options_dialog.h"
 #include "ui/dialogs/search_profiles_dialog.h"
 
@@ -208,6 +210,55 @@ TEST_F(SettingsDialogsTest, InternetSettingsBrowserButtons) {
   EXPECT_EQ(Child<QLineEdit>(&dialog, "browser")->text(), "/usr/bin/detected");
   dialog.accept();
   EXPECT_EQ(Saved().proxy.browserPath, "/usr/bin/detected");
+}
+
+TEST_F(SettingsDialogsTest, RankOptionsRefuseWhatTheParsersRefuseAndSaveTheRest) {
+  // An engine that waits for the SearXNG address, not selected yet.
+  EngineDefinition instance = state.catalogue.engines.front();
+  instance.name = "SearXNG";
+  instance.searchUrl = "{searxng}/search";
+  instance.selected = 0;
+  state.catalogue.engines.push_back(instance);
+  ASSERT_TRUE(SaveProfile(state.CurrentProfileFile(), state.catalogue).ok());
+  auto saved = [&] {
+    ProgramOptions read;
+    LoadProgramOptions(state.ProgramOptionsFile(), read);
+    return read;
+  };
+
+  RankOptionsDialog dialog(state);
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), "t r o v e l a n e Rank and Engine Options");
+  Child<QLineEdit>(&dialog, "hiddenDomains")->setText("pinterest.com, quora.com");
+  Child<QLineEdit>(&dialog, "domainFactors")->setText("wikipedia.org=2, example.com=0");
+  Child<QLineEdit>(&dialog, "contact")->setText("mailto:me@example.org");
+  Child<QLineEdit>(&dialog, "searxng")->setText("search.team.example");
+  dialog.accept();
+  Child<QLineEdit>(&dialog, "domainFactors")->setText("wikipedia.org=2 example.com=0.5");
+  dialog.accept();
+  EXPECT_EQ(testing::Join(prompts.messages),
+            "the factor of example.com must be a number above 0 and at most 1000 | "
+            "searxng must begin with http:// or https://");
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(saved().hiddenDomains.empty());
+  EXPECT_TRUE(state.settings.program.domainFactors.empty());
+  EXPECT_FALSE(state.catalogue.engines.back().selected);
+
+  Child<QLineEdit>(&dialog, "searxng")->setText("https://search.team.example");
+  QSignalSpy announced(&dialog, &RankOptionsDialog::settingsSaved);
+  dialog.accept();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(announced.count(), 1);
+  const ProgramOptions read = saved();
+  EXPECT_EQ(read.hiddenDomains, (std::vector<std::string>{"pinterest.com", "quora.com"}));
+  EXPECT_EQ(read.domainFactors,
+            (std::vector<DomainFactor>{{"wikipedia.org", 2}, {"example.com", 0.5}}));
+  EXPECT_EQ(read.contact, "mailto:me@example.org");
+  EXPECT_EQ(read.searxng, "https://search.team.example");
+  EXPECT_EQ(state.settings.program.domainFactors, read.domainFactors);
+  EngineCatalogue profile;
+  ASSERT_TRUE(LoadProfile(state.CurrentProfileFile(), profile).ok());
+  EXPECT_TRUE(profile.engines.back().selected);
 }
 
 TEST_F(SettingsDialogsTest, ResultViewOptionsAreSavedAndAnnounced) {

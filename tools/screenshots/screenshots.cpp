@@ -22,13 +22,17 @@
 #include "ui/dialogs/internet_settings_dialog.h"
 #include "ui/dialogs/name_value_dialog.h"
 #include "ui/dialogs/option_pages.h"
+#include "ui/dialogs/rank_options_dialog.h"
 #include "ui/dialogs/result_view_options_dialog.h"
 #include "ui/dialogs/search_profiles_dialog.h"
 #include "ui/dialogs/search_settings_dialog.h"
+#include "ui/main_window.h"
+#include "ui/rank_commands.h"
 #include "ui/threads_window.h"
 #include "search/engine_report.h"
 #include "search/engine_suspension.h"
 #include "search/search_status.h"
+#include "tools/sample_engines/sample_server.h"
 
 namespace {
 
@@ -130,6 +134,53 @@ int main(int argc, char** argv) {
     state.settings.proxy.port = 1080;
     InternetSettingsDialog dialog(state);
     ok &= Save(dialog, out, "internet-settings");
+  }
+  {
+    ProgramOptions& program = state.settings.program;
+    program.hiddenDomains = {"pinterest.com", "quora.com"};
+    program.domainFactors = {{"wikipedia.org", 2}, {"example.com", 0.5}};
+    program.contact = "mailto:search-team@example.org";
+    program.searxng = "https://search.team.example";
+    RankOptionsDialog dialog(state);
+    ok &= Save(dialog, out, "rank-options");
+    program = ProgramOptions{};
+  }
+  {
+    // The main window after a real search of three sample engines on
+    // loopback, put in rank order: results that several engines list early
+    // come first.
+    sample::SampleServerOptions serverOptions;
+    serverOptions.latencyMs = 0;
+    sample::SampleServer server(serverOptions);
+    if (Status serving = server.Start(); !serving.ok()) {
+      std::fprintf(stderr, "%s\n", serving.message().c_str());
+      return 1;
+    }
+    ProgramState searchState;
+    StartUpOptions searchOptions;
+    QTemporaryDir searchHome;
+    searchOptions.home = searchHome.path().toStdString();
+    searchOptions.detectBrowser = [] { return std::string("/usr/bin/firefox"); };
+    if (Status started = StartUp(searchOptions, searchState); !started.ok()) return 1;
+    searchState.catalogue.engines.clear();
+    for (const EngineDefinition& e : server.Catalogue().engines) {
+      if (e.name == "offset0" || e.name == "page1" || e.name == "offset1") {
+        searchState.catalogue.engines.push_back(e);
+        searchState.catalogue.engines.back().selected = 1;
+      }
+    }
+    searchState.settings.search.maxResults = 60;
+    CMainFrame frame(searchState);
+    frame.resize(900, 560);
+    frame.show();
+    frame.expressionBox()->setCurrentText("lantern river");
+    frame.Go();
+    for (int i = 0; i < 3000 && frame.IsSearching(); ++i) {
+      QApplication::processEvents();
+      QThread::msleep(10);
+    }
+    frame.rankCommands()->RankOrder();
+    ok &= Save(frame, out, "rank-order");
   }
   {
     SearchProfilesDialog dialog(state);
