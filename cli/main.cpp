@@ -3,10 +3,11 @@
 
 #include "cli/commands.h"
 #include "cli/program.h"
+#include "platform/version.h"
 
 namespace {
 
-constexpr const char* kVersionText = "t r o v e l a n e version 2.52";
+constexpr const char* kVersionText = "t r o v e l a n e version " TROVELANE_VERSION;
 
 }  // namespace
 

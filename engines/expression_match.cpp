@@ -84,7 +84,7 @@ class TagTermMatcher {
   // MatchExpression gives it on that piece alone.
   bool ExpressionSatisfiedWithin(std::size_t begin, std::size_t end) {
     auto leafCounts = [&](const ExpressionNode& word) {
-      return CountsInInnerText(text_, begin, end, FinderOf(word));
+      return OccursAsWordWithin(text_, begin, end, FinderOf(word));
     };
     return PositiveResult(valueExpression_->Root(), leafCounts);
   }
@@ -124,16 +124,6 @@ class TagTermMatcher {
       if (!valueExpression_) return IsWordInInnerText(text_, begin, end, finders_[0].second);
       return ExpressionSatisfiedWithin(begin, end);
     });
-  }
-
-  // The word rule on the inner text [begin, end) of text.
-  static bool CountsInInnerText(std::string_view text, std::size_t begin, std::size_t end,
-                                OccurrenceFinder& finder) {
-    const std::size_t pos = finder.Within(begin, end);
-    if (pos == kNotFound) return false;
-    if (pos == begin) return true;
-    const std::size_t after = pos + finder.TermSize();
-    return after == end || !IsAsciiLetterOrDigit(text[after]);
   }
 
   // The plain comparison of inner text with an unparsable value: the first
@@ -185,11 +175,17 @@ bool LeafCounts(const ExpressionNode& leaf, std::string_view text) {
 }  // namespace
 
 bool FirstOccurrenceCounts(std::string_view text, std::string_view term) {
-  const std::size_t pos = FindNoCase(text, term);
+  OccurrenceFinder finder(text, std::string(term));
+  return OccursAsWordWithin(text, 0, text.size(), finder);
+}
+
+bool OccursAsWordWithin(std::string_view text, std::size_t begin, std::size_t end,
+                        OccurrenceFinder& finder) {
+  const std::size_t pos = finder.Within(begin, end);
   if (pos == kNotFound) return false;
-  if (pos == 0) return true;
-  const std::size_t end = pos + term.size();
-  return end == text.size() || !IsAsciiLetterOrDigit(text[end]);
+  if (pos == begin) return true;
+  const std::size_t after = pos + finder.TermSize();
+  return after == end || !IsAsciiLetterOrDigit(text[after]);
 }
 
 void ResetMatches(ExpressionNode& node) {

@@ -18,6 +18,7 @@
 
 #include <string_view>
 
+#include "engines/html_scan.h"
 #include "engines/search_expression.h"
 
 namespace trovelane {
@@ -37,6 +38,13 @@ bool MatchExpression(ExpressionNode& node, std::string_view text);
 // `text` (any case) counts. It counts at the start of the text, or when no
 // letter or digit follows it; what stands before it is not tested.
 bool FirstOccurrenceCounts(std::string_view text, std::string_view term);
+
+// The same rule on the piece [begin, end) of `text`, the term's occurrences
+// found through `finder` over the whole text: the first occurrence inside
+// the piece counts at its start, or when no letter or digit follows it
+// inside the piece.
+bool OccursAsWordWithin(std::string_view text, std::size_t begin, std::size_t end,
+                        OccurrenceFinder& finder);
 
 // The result with negations applied, after every piece was accumulated.
 bool FinalMatch(const ExpressionNode& node);

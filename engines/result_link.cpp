@@ -83,12 +83,7 @@ ResultList FindResultList(std::string_view page, const EngineExtensions& web) {
 }
 
 std::string PercentDecode(std::string_view text) {
-  auto hex = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
+  const auto hex = HexDigitValue;
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -26,17 +26,6 @@ ChunkedDecoder::State ChunkedDecoder::Malformed(std::string why) {
   return state_;
 }
 
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
-
 //   chunked-body = *( chunk-size [ ";" ext ] CRLF chunk-data CRLF )
 //                  "0" [ ";" ext ] CRLF *( trailer-field CRLF ) CRLF
 // A bare LF is taken for CRLF, as most servers and clients do.
@@ -60,7 +49,7 @@ ChunkedDecoder::State ChunkedDecoder::Decode(std::string_view input, std::string
           }
         } else if (step_ == Step::kExtension) {
           break;
-        } else if (int digit = HexValue(c); digit >= 0) {
+        } else if (int digit = HexDigitValue(c); digit >= 0) {
           if (chunkLeft_ > (std::numeric_limits<uint64_t>::max() >> 4)) {
             return Malformed("a chunk size overflows 64 bits");
           }

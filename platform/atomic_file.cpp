@@ -11,9 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <set>
 #include <string>
+
+#include "platform/mutex.h"
 
 namespace trovelane {
 namespace {
@@ -75,17 +76,17 @@ std::atomic<FolderSyncCall> folderSync{&::fsync};
 
 // The temporaries that saves of this process are writing right now, by
 // path: the clean-up after another save of the same file must not take one.
-std::mutex inFlightMutex;
-std::multiset<std::string> inFlight;
+Mutex inFlightMutex;
+std::multiset<std::string> inFlight GUARDED_BY(inFlightMutex);
 
 class InFlightTemporary {
  public:
   explicit InFlightTemporary(std::string path) : path_(std::move(path)) {
-    std::lock_guard lock(inFlightMutex);
+    MutexLock lock(&inFlightMutex);
     inFlight.insert(path_);
   }
   ~InFlightTemporary() {
-    std::lock_guard lock(inFlightMutex);
+    MutexLock lock(&inFlightMutex);
     inFlight.erase(inFlight.find(path_));
   }
   InFlightTemporary(const InFlightTemporary&) = delete;
@@ -145,7 +146,7 @@ void RemoveStaleTemporaries(const std::string& path) {
       continue;
     }
     {
-      std::lock_guard lock(inFlightMutex);
+      MutexLock lock(&inFlightMutex);
       if (inFlight.count(EntryPath(folder + "/" + std::string(name))) != 0) continue;
     }
     ::unlinkat(dirFd, entry->d_name, 0);

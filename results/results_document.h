@@ -7,11 +7,12 @@
 
 #include "platform/status.h"
 #include "results/results_store.h"
+#include "platform/version.h"
 
 namespace trovelane {
 
 // The document type as the front ends register it.
-inline constexpr const char* kDocumentWindowTitle = "t r o v e l a n e 2.52";
+inline constexpr const char* kDocumentWindowTitle = "t r o v e l a n e " TROVELANE_VERSION;
 inline constexpr const char* kDocumentNewName = "trovelane";
 inline constexpr const char* kDocumentFilterName = "trovelane Files (*.qmk)";
 inline constexpr const char* kDocumentExtension = ".qmk";

@@ -62,17 +62,6 @@ int FontSize(std::string_view page, std::size_t from, PageScanMemo& memo) {
   return size;
 }
 
-// FirstOccurrenceCounts on the piece [begin, end) of `text`, with the
-// term's occurrences found through `finder` over the whole text.
-bool OccursAsWordWithin(std::string_view text, std::size_t begin, std::size_t end,
-                        OccurrenceFinder& finder) {
-  const std::size_t pos = finder.Within(begin, end);
-  if (pos == kNotFound) return false;
-  if (pos == begin) return true;
-  const std::size_t after = pos + finder.TermSize();
-  return after == end || !IsAsciiLetterOrDigit(text[after]);
-}
-
 int FontWeight(int fontSize, const SearchOptions& options) {
   const auto& weights = options.weights;
   return fontSize >= 6   ? weights[kWeightFontSize6]

@@ -1,6 +1,5 @@
 // The texts a search shows: the status lines of the workers, the status bar
-// pane and the search-threads rows, and the two refusals of a start. The ids
-// are those of the program's string table.
+// pane and the search-threads rows, and the two refusals of a start.
 #pragma once
 
 #include <string>
@@ -8,15 +7,10 @@
 namespace trovelane {
 
 // Worker status texts (the engine's row while it is searched).
-inline constexpr int kStatusConnectingId = 61453;
 inline constexpr const char* kStatusConnecting = "Connecting to site %s...";
-inline constexpr int kStatusConnectedId = 61454;
 inline constexpr const char* kStatusConnected = "Connected to site %s.";
-inline constexpr int kStatusRetrievingId = 61455;
 inline constexpr const char* kStatusRetrieving = "Retrieving %s...";
-inline constexpr int kStatusParsingId = 61456;
 inline constexpr const char* kStatusParsing = "Parsing HTML...";
-inline constexpr int kStatusCheckingUrlId = 61459;
 inline constexpr const char* kStatusCheckingUrl = "Checking URL %s...%s";
 // The last status of an engine whose server stayed silent past the time-outs.
 inline constexpr const char* kStatusTimedOut = "Timed out";
@@ -36,9 +30,7 @@ inline constexpr const char* kStatusOutOfMemory = "Out of memory; the engine was
 inline constexpr const char* kStatusEngineError = "Error: %s; the engine was stopped.";
 
 // Status bar pane 0.
-inline constexpr int kResultsFoundId = 61479;
 inline constexpr const char* kResultsFound = "%d Result%s Found !";
-inline constexpr int kReadyId = 57345;
 inline constexpr const char* kReady = "Ready";
 
 // Search-threads rows of engines that do not run, and of one being stopped.
@@ -46,11 +38,9 @@ inline constexpr const char* kNotActive = "Not Active";
 inline constexpr const char* kTryingToStop = "Trying to stop...";
 
 // Refusals of a start (message boxes).
-inline constexpr int kInvalidExpressionId = 61458;
 inline constexpr const char* kInvalidExpression =
     "The search expression you have entered is either invalid or empty.\n"
     "Please refer to trovelane Help or use the trovelane Expression Wizard !";
-inline constexpr int kNothingToSearchId = 61464;
 inline constexpr const char* kNothingToSearch = "Nothing to search for !";
 
 // "1 Result Found !", "2 Results Found !".

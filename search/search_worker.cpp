@@ -49,7 +49,7 @@ void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
 void SearchWorker::SearchWorkerMain() {
   {
     MutexLock guard(&lock_);
-    dumpPath_ = SpoolFilePath(workFolder_, static_cast<long>(gettid()));
+    spoolPath_ = SpoolFilePath(workFolder_, static_cast<long>(gettid()));
   }
   // Nothing may leave the thread: an error ends this engine only, with a
   // status that says why, and the end is still reported.
@@ -214,8 +214,8 @@ void SearchWorker::Cancel() {
     validationConnection_.Cancel();
     // A worker in the middle of a write holds the handle itself; it sees the
     // flag when it gives the handle back and discards the file then.
-    file = std::exchange(dumpFile_, nullptr);
-    path = dumpPath_;
+    file = std::exchange(spoolFile_, nullptr);
+    path = spoolPath_;
   }
   if (file) std::fclose(file);
   if (!path.empty()) {
@@ -246,7 +246,7 @@ void SearchWorker::DiscardSpoolFile(FILE* file) {
   std::filesystem::path path;
   {
     MutexLock guard(&lock_);
-    path = dumpPath_;
+    path = spoolPath_;
   }
   if (!path.empty()) {
     std::error_code ignored;
@@ -258,15 +258,15 @@ bool SearchWorker::CreateSpoolFile() {
   std::filesystem::path path;
   {
     MutexLock guard(&lock_);
-    if (cancelled_ || dumpPath_.empty()) return false;
-    path = dumpPath_;
+    if (cancelled_ || spoolPath_.empty()) return false;
+    path = spoolPath_;
   }
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   {
     MutexLock guard(&lock_);
     if (!cancelled_) {
-      dumpFile_ = file;
+      spoolFile_ = file;
       return true;
     }
   }
@@ -281,14 +281,14 @@ bool SearchWorker::AppendToSpoolFile(const char* data, size_t size) {
   {
     MutexLock guard(&lock_);
     if (cancelled_) return false;
-    file = std::exchange(dumpFile_, nullptr);
+    file = std::exchange(spoolFile_, nullptr);
   }
   if (!file) return false;
   const bool written = std::fwrite(data, 1, size, file) == size;
   {
     MutexLock guard(&lock_);
     if (!cancelled_) {
-      dumpFile_ = file;
+      spoolFile_ = file;
       return written;
     }
   }
@@ -301,9 +301,9 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
   bool stopped = false;
   {
     MutexLock guard(&lock_);
-    file = std::exchange(dumpFile_, nullptr);
+    file = std::exchange(spoolFile_, nullptr);
     stopped = cancelled_;
-    if (dumpPath_.empty()) return false;
+    if (spoolPath_.empty()) return false;
   }
   bool ok = file != nullptr && std::fclose(file) == 0;
   if (!stopped && readBack) connection_.Close();
@@ -314,7 +314,7 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
     std::filesystem::path path;
     {
       MutexLock guard(&lock_);
-      path = dumpPath_;
+      path = spoolPath_;
     }
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (in) {

@@ -204,8 +204,8 @@ class SearchWorker final : public EngineRunContext {
 
   // Guarded by lock_, which is never held across file I/O.
   Mutex lock_;
-  FILE* dumpFile_ GUARDED_BY(lock_) = nullptr;        // null while the worker writes to it
-  std::filesystem::path dumpPath_ GUARDED_BY(lock_);  // set when the thread starts
+  FILE* spoolFile_ GUARDED_BY(lock_) = nullptr;        // null while the worker writes to it
+  std::filesystem::path spoolPath_ GUARDED_BY(lock_);  // set when the thread starts
 };
 
 // The live workers in catalogue order. Owner thread only.

@@ -46,7 +46,7 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
 
 // The icon named by the browser's desktop entry first, then the theme's icon
 // for web pages.
-QIcon BrowserIcon(const NetworkSettings&) {
+QIcon BrowserIcon() {
   BrowserInfo info = FindDefaultBrowser(BrowserLookup::FromEnvironment());
   if (!info.icon.empty()) {
     QIcon icon = QFileInfo(Q(info.icon)).isAbsolute() ? QIcon(Q(info.icon))

@@ -11,8 +11,6 @@
 #include <QPixmap>
 #include <QStyle>
 
-#include "search/settings.h"
-
 namespace trovelane::ui {
 
 // The theme's icon `name`, else `fallback` (the program's own).
@@ -22,7 +20,7 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback);
 
 // The icon of a result row: the default browser's, from its desktop entry or
 // the theme; null when neither has one.
-QIcon BrowserIcon(const NetworkSettings& settings);
+QIcon BrowserIcon();
 
 // The Expression Wizard button's picture: a wand with a spark (20 pixels).
 QIcon WizardIcon();

@@ -15,13 +15,14 @@
 
 #include "app/program_state.h"
 #include "ui/main_window.h"
+#include "platform/version.h"
 
 int main(int argc, char** argv) {
   // A peer that closes its socket must not end the program.
   std::signal(SIGPIPE, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("trovelane"));
-  QApplication::setApplicationVersion(QStringLiteral("2.52"));
+  QApplication::setApplicationVersion(QStringLiteral(TROVELANE_VERSION));
   QApplication::setWindowIcon(trovelane::ui::ProgramIcon());
 
   QCommandLineParser parser;

@@ -138,7 +138,7 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
 
   view_ = new CQuivmarkView(document_, *this, this);
   documents_ = new DocumentCommands(document_, state_.home.Resolve(kRecentFilesName), *this, this);
-  view_->model()->SetBaseIcon(BrowserIcon(state_.settings));
+  view_->model()->SetBaseIcon(BrowserIcon());
   // Marks, deletions, sorting and validations change the document as results
   // do. Queued: the model marks the document after it has announced the rows.
   const auto showModified = [this] { setWindowModified(document_.IsModified()); };

@@ -28,6 +28,7 @@
 #include "ui/icons.h"
 #include "ui/prompts.h"
 #include "ui/results_view.h"
+#include "platform/version.h"
 
 class QComboBox;
 class QLabel;
@@ -46,7 +47,7 @@ class SearchBridge;
 
 inline constexpr const char* kProgramCaption = "t r o v e l a n e";
 inline constexpr const char* kAboutCaption = "About t r o v e l a n e";
-inline constexpr const char* kAboutText = "t r o v e l a n e version 2.52";
+inline constexpr const char* kAboutText = "t r o v e l a n e version " TROVELANE_VERSION;
 inline constexpr const char* kWebSitePrompt = "Takes you to the t r o v e l a n e web site.";
 inline constexpr const char* kHelpMissing = "The help page of t r o v e l a n e cannot be found.";
 inline constexpr const char* kNoEngineSelected = "No engine of the profile is selected.";

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "results/html_export.h"
+#include "platform/version.h"
 
 namespace trovelane::ui {
 
@@ -39,7 +40,8 @@ qsizetype LongestFitting(qsizetype most, const std::function<bool(qsizetype)>& f
 }  // namespace
 
 QString PrintHeaderText(const QString& searchText) {
-  return QStringLiteral("t r o v e l a n e 2.52 Search Results for %1").arg(searchText);
+  return QStringLiteral("t r o v e l a n e " TROVELANE_VERSION " Search Results for %1")
+      .arg(searchText);
 }
 
 QString PrintFooterText() {

@@ -5,7 +5,10 @@ namespace trovelane::ui {
 SearchBridge::SearchBridge(const NetworkSettings& settings, const EngineCatalogue& catalogue,
                            std::filesystem::path workFolder, SearchEvents& window, QObject* parent)
     : QObject(parent), wake_(std::make_shared<WakeTarget>()) {
-  wake_->bridge = this;
+  {
+    MutexLock lock(&wake_->mutex);
+    wake_->bridge = this;
+  }
   std::shared_ptr<WakeTarget> target = wake_;
   run_ = std::make_unique<SearchRun>(settings, catalogue, std::move(workFolder), window,
                                      [target] { Wake(target); });
@@ -13,7 +16,7 @@ SearchBridge::SearchBridge(const NetworkSettings& settings, const EngineCatalogu
 
 SearchBridge::~SearchBridge() {
   {
-    std::lock_guard lock(wake_->mutex);
+    MutexLock lock(&wake_->mutex);
     wake_->bridge = nullptr;
   }
   run_.reset();
@@ -24,7 +27,7 @@ void SearchBridge::Wake(const std::shared_ptr<WakeTarget>& target) {
   // One drain serves every send queued before it runs; more would only
   // crowd the event queue.
   if (target->drainPosted.exchange(true)) return;
-  std::lock_guard lock(target->mutex);
+  MutexLock lock(&target->mutex);
   if (!target->bridge) return;
   QMetaObject::invokeMethod(target->bridge, &SearchBridge::Drain, Qt::QueuedConnection);
 }

@@ -18,9 +18,9 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
 #include "engines/profile.h"
+#include "platform/mutex.h"
 #include "search/settings.h"
 #include "search/search_run.h"
 
@@ -44,8 +44,8 @@ class SearchBridge : public QObject {
  private:
   // What the wake callback reaches; cleared when the bridge goes away.
   struct WakeTarget {
-    std::mutex mutex;
-    SearchBridge* bridge = nullptr;  // guarded by mutex
+    Mutex mutex;
+    SearchBridge* bridge GUARDED_BY(mutex) = nullptr;
     std::atomic<bool> drainPosted{false};
   };
 

@@ -87,6 +87,19 @@ bool FetchToMemory(PluginState& state, const std::string& url) {
   return true;
 }
 
+bool FetchFirstOrNextPage(PluginState& state, const std::string& firstUrl) {
+  std::string url;
+  if (state.pageCounter == 0) {
+    url = firstUrl;
+  } else {
+    if (state.nextUrl.empty()) return false;
+    url = state.nextUrl;
+  }
+  state.nextUrl.clear();
+  ++state.pageCounter;
+  return FetchToMemory(state, url);
+}
+
 bool FetchToSpool(PluginState& state, const std::string& url) {
   HostContext* context = state.context;
   if (!context->connect(context, url.c_str(), 0, nullptr, nullptr, nullptr, nullptr)) return false;

@@ -83,6 +83,13 @@ void ReleasePage(PluginState& state);
 bool FetchToMemory(PluginState& state, const std::string& url);
 bool FetchToSpool(PluginState& state, const std::string& url);
 
+// The page walk of a site whose later pages follow a link on each page: the
+// first call fetches `firstUrl`, each later one state.nextUrl (as the last
+// page set it; none ends the walk). Counts the page and clears nextUrl for
+// the page to set again. False when there is no page to fetch or the fetch
+// failed.
+bool FetchFirstOrNextPage(PluginState& state, const std::string& firstUrl);
+
 // Finds `marker` in text at or after `from` so that it ends by `end`
 // (npos: the end of the text); npos when it does not. A marker that lies
 // past the end of its section is missing.

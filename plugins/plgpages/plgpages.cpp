@@ -12,16 +12,7 @@ constexpr int kResultsPerPage = 20;
 PluginState state;
 
 int32_t Iterate(const char* query) {
-  std::string url;
-  if (state.pageCounter == 0) {
-    url = state.site.root + "/search?p=" + query + "&o=i&h=s";
-  } else {
-    if (state.nextUrl.empty()) return 0;
-    url = state.nextUrl;
-  }
-  state.nextUrl.clear();
-  ++state.pageCounter;
-  if (!FetchToMemory(state, url)) return 0;
+  if (!FetchFirstOrNextPage(state, state.site.root + "/search?p=" + query + "&o=i&h=s")) return 0;
 
   std::string_view page = state.page;
   constexpr std::string_view kListStart =

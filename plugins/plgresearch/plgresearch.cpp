@@ -13,16 +13,7 @@ constexpr int kResultsPerPage = 10;
 PluginState state;
 
 int32_t Iterate(const char* query) {
-  std::string url;
-  if (state.pageCounter == 0) {
-    url = state.site.root + "/nlquery.fcg?cb=0&qr=" + query;
-  } else {
-    if (state.nextUrl.empty()) return 0;
-    url = state.nextUrl;
-  }
-  state.nextUrl.clear();
-  ++state.pageCounter;
-  if (!FetchToMemory(state, url)) return 0;
+  if (!FetchFirstOrNextPage(state, state.site.root + "/nlquery.fcg?cb=0&qr=" + query)) return 0;
 
   std::string_view page = state.page;
   constexpr std::string_view kListStart = "<!--NLResultListStart--";

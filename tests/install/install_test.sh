@@ -109,7 +109,7 @@ cc -std=c99 -Wall -Wextra -Werror -shared -fPIC -fvisibility=hidden \
 "$build/tools/sample_engines/trovelane-sample-engines" --port-file "$dest/port" \
   --plugin-sites "$dest/sites" --lifetime 120 >/dev/null 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; rm -rf "$dest"' EXIT
+trap 'kill $server 2>/dev/null || true; rm -rf "$dest"' EXIT
 for _ in $(seq 300); do
   [ -s "$dest/port" ] && break
   sleep 0.1
