@@ -405,6 +405,10 @@ int main(int argc, char** argv) {
                                           {"BM_ScanWeb_AhrefEq", "BM_ScanWeb_ResultPage"},
                                           {"BM_ScanWeb_LongTags", "BM_ScanWeb_ResultPage"},
                                           {"BM_ScanWeb_MarkerNearMatches", "BM_ScanWeb_ResultPage"},
+                                          {"BM_ScanMarkers_UnendedTags", "BM_ScanMarkers_ResultPage"},
+                                          {"BM_ScanMarkers_NestedBlocks", "BM_ScanMarkers_ResultPage"},
+                                          {"BM_ScanMarkers_ClosedBlocks", "BM_ScanMarkers_ResultPage"},
+                                          {"BM_ScanMarkers_Headings", "BM_ScanMarkers_ResultPage"},
                                           {"BM_Harvest_InputX", "BM_Harvest_Ordinary"},
                                           {"BM_Harvest_InputBlanks", "BM_Harvest_Ordinary"}});
 }
