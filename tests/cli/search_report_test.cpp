@@ -12,6 +12,7 @@
 #include "app/suspension_file.h"
 #include "engines/profile.h"
 #include "tests/cli/cli_home.h"
+#include "tests/engines/engine_samples.h"
 #include "tests/support/loopback_server.h"
 #include "tools/sample_engines/sample_server.h"
 
@@ -32,24 +33,6 @@ std::vector<nlohmann::json> JsonLines(const std::string& output, const char* key
     if (json.contains(key)) lines.push_back(json);
   }
   return lines;
-}
-
-// A GET engine "<name>" at `url`, paging by start=.
-EngineDefinition Engine(const std::string& name, const std::string& url) {
-  EngineDefinition e;
-  e.name = name;
-  e.searchUrl = url;
-  e.searchTextId = "q";
-  e.resultId = "start";
-  e.resultsPerPage = 10;
-  e.separator = "&";
-  e.selected = 1;
-  EngineParameter text;
-  text.name = "q";
-  text.roleCode = SEARCH_TEXT;
-  e.parameters = {text};
-  e.searchedFileTypes = {"html"};
-  return e;
 }
 
 class SearchReportTest : public ::testing::Test {
@@ -156,9 +139,9 @@ TEST_F(SearchReportTest, DomainRulesHideResultsAndSteerTheRankWhicheverEngineFin
   };
   LoopbackServer one(serve);
   LoopbackServer two(serve);
-  EngineDefinition heavy = Engine("heavy", one.Url("/search"));
+  EngineDefinition heavy = TestEngine("heavy", one.Url("/search"));
   heavy.web.weight = 3;
-  const std::string profile = Profile("domains.prf", {heavy, Engine("plain", two.Url("/search"))});
+  const std::string profile = Profile("domains.prf", {heavy, TestEngine("plain", two.Url("/search"))});
   ASSERT_EQ(home_.Run({"settings", "set", "rank.hide", "hidden.test"}).exitCode, 0);
   ASSERT_EQ(home_.Run({"settings", "set", "rank.domains", "c.test=4"}).exitCode, 0);
   EXPECT_EQ(home_.Run({"settings", "set", "rank.domains", "c.test=0"}).exitCode, 2);
@@ -192,7 +175,7 @@ TEST_F(SearchReportTest, NoEngineReachedExitsFour) {
     closedPort = gone.port();
   }
   const std::string dead = "http://127.0.0.1:" + std::to_string(closedPort) + "/search";
-  const std::string none = Profile("none.prf", {Engine("dead", dead), Engine("dead2", dead)});
+  const std::string none = Profile("none.prf", {TestEngine("dead", dead), TestEngine("dead2", dead)});
   SplitOutcome out = Search(none, {"river"});
   EXPECT_EQ(out.exitCode, 4) << out.out << out.err;
   EXPECT_NE(out.err.find("[dead] 0 results, 0 pages, unreachable"), std::string::npos) << out.err;
@@ -204,7 +187,7 @@ TEST_F(SearchReportTest, NoEngineReachedExitsFour) {
     c.Send(HttpResponse("HTTP/1.0 200 OK", "", "<html>no match</html>"));
   });
   const std::string some =
-      Profile("some.prf", {Engine("dead", dead), Engine("empty", empty.Url("/search"))});
+      Profile("some.prf", {TestEngine("dead", dead), TestEngine("empty", empty.Url("/search"))});
   SplitOutcome reached = Search(some, {"river"});
   EXPECT_EQ(reached.exitCode, 0) << reached.err;
   EXPECT_NE(reached.err.find("[empty] 0 results, 1 page, done"), std::string::npos) << reached.err;
@@ -217,7 +200,7 @@ TEST_F(SearchReportTest, ABlockSuspendsTheEngineAcrossRunsUnlessSuspensionIsIgno
     ++requests;
     c.Send(HttpResponse("HTTP/1.0 429 Too Many Requests", "", "slow down"));
   });
-  const std::string profile = Profile("limited.prf", {Engine("limited", limited.Url("/search"))});
+  const std::string profile = Profile("limited.prf", {TestEngine("limited", limited.Url("/search"))});
   SplitOutcome first = Search(profile, {"river"});
   EXPECT_EQ(first.exitCode, 0) << first.err;  // it answered
   EXPECT_NE(first.err.find("[limited] 0 results, 1 page, blocked (HTTP 429), suspended until "),
@@ -270,7 +253,7 @@ TEST_F(SearchReportTest, EnginesCheckReportsEachEngineAndFailsWhenOneListsNothin
   });
   EngineCatalogue mixed;
   ASSERT_TRUE(LoadProfile(profile_, mixed).ok());
-  mixed.engines.push_back(Engine("limited", limited.Url("/search")));
+  mixed.engines.push_back(TestEngine("limited", limited.Url("/search")));
   const std::string path = home_.File("mixed.prf");
   ASSERT_TRUE(SaveProfile(path, mixed).ok());
   SplitOutcome bad =

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "engines/engine_definition.h"
 
@@ -13,6 +14,26 @@ inline EngineParameter Param(int role, const std::string& name, const std::strin
   p.name = name;
   p.defaultValue = value;
   return p;
+}
+
+// The engine most search tests start from: `name`, a GET at `searchUrl` with
+// the search text in q and the result position in start (10 results a page,
+// counted by `technique`), "&" between them, html pages searched, selected.
+// A test changes only what it is about.
+inline EngineDefinition TestEngine(std::string name, std::string searchUrl,
+                                   int technique = RESULT_PLUS_0) {
+  EngineDefinition e;
+  e.name = std::move(name);
+  e.searchUrl = std::move(searchUrl);
+  e.searchTextId = "q";
+  e.resultId = "start";
+  e.resultsPerPage = 10;
+  e.iterationTechnique = technique;
+  e.separator = "&";
+  e.selected = 1;
+  e.parameters = {Param(SEARCH_TEXT, "q"), Param(RESULT_POSITION, "start")};
+  e.searchedFileTypes = {"html"};
+  return e;
 }
 
 // A definition with every field away from its default, lists of several

@@ -16,6 +16,7 @@
 #include "search/engine_suspension.h"
 #include "search/rank_order.h"
 #include "search/search_status.h"
+#include "tests/engines/engine_samples.h"
 #include "tests/search/search_fixture.h"
 #include "tests/support/loopback_server.h"
 
@@ -53,27 +54,6 @@ class UtcZone {
   std::string old_;
   bool hadOld_ = false;
 };
-
-EngineDefinition Engine(const std::string& name, const std::string& searchUrl) {
-  EngineDefinition e;
-  e.name = name;
-  e.searchUrl = searchUrl;
-  e.searchTextId = "q";
-  e.resultId = "start";
-  e.resultsPerPage = 10;
-  e.iterationTechnique = RESULT_PLUS_0;
-  e.separator = "&";
-  e.selected = 1;
-  EngineParameter text;
-  text.name = "q";
-  text.roleCode = SEARCH_TEXT;
-  EngineParameter position;
-  position.name = "start";
-  position.roleCode = RESULT_POSITION;
-  e.parameters = {text, position};
-  e.searchedFileTypes = {"html"};
-  return e;
-}
 
 // Links /doc/<i>.html for every i of `ids`, and a next-page link when `next`.
 std::string Links(const std::vector<int>& ids, const std::string& next = "") {
@@ -150,11 +130,11 @@ TEST_F(EngineReportTest, EachEngineSaysHowItEndedWithItsResultsAndPages) {
     c.ReadToEnd();
   });
 
-  catalogue_.engines = {Engine("paging", paging.Url("/search")),
-                        Engine("missing", missing.Url("/search")),
-                        Engine("gone", "http://127.0.0.1:" + std::to_string(closedPort) + "/search"),
-                        Engine("tls", "https://127.0.0.1:" + std::to_string(plain.port()) + "/search"),
-                        Engine("off", paging.Url("/search"))};
+  catalogue_.engines = {TestEngine("paging", paging.Url("/search")),
+                        TestEngine("missing", missing.Url("/search")),
+                        TestEngine("gone", "http://127.0.0.1:" + std::to_string(closedPort) + "/search"),
+                        TestEngine("tls", "https://127.0.0.1:" + std::to_string(plain.port()) + "/search"),
+                        TestEngine("off", paging.Url("/search"))};
   catalogue_.engines[4].selected = 0;
   ASSERT_TRUE(Search());
 
@@ -193,8 +173,8 @@ TEST_F(EngineReportTest, ResultLimitSilenceAndStopAreEndingsToo) {
   settings_.search.maxResults = 4;
   settings_.search.perEngine = 1;
   settings_.program.readTimeoutSeconds = 1;
-  catalogue_.engines = {Engine("many", many.Url("/search")),
-                        Engine("silent", silent.Url("/search"))};
+  catalogue_.engines = {TestEngine("many", many.Url("/search")),
+                        TestEngine("silent", silent.Url("/search"))};
   ASSERT_TRUE(Search());
   EXPECT_EQ(Report(0).ending, EngineEnding::kLimit);
   EXPECT_EQ(Report(0).results, 4);
@@ -203,7 +183,7 @@ TEST_F(EngineReportTest, ResultLimitSilenceAndStopAreEndingsToo) {
 
   // Stopped while the silent engine waits.
   settings_.program.readTimeoutSeconds = 60;
-  catalogue_.engines = {Engine("silent", silent.Url("/search"))};
+  catalogue_.engines = {TestEngine("silent", silent.Url("/search"))};
   run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
   ASSERT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
   run_->ServeUntilDone(100ms);
@@ -217,8 +197,8 @@ TEST_F(EngineReportTest, ACaptchaPageSuspendsTheEngineForAnHourAcrossSearches) {
                                 "<html><FORM ID=\"challenge-form\" action=/x>" + Links({1, 2}),
                                 &requests));
   LoopbackServer fine(Always("HTTP/1.0 200 OK", Links({5, 6})));
-  catalogue_.engines = {Engine("guarded", captcha.Url("/search")),
-                        Engine("fine", fine.Url("/search"))};
+  catalogue_.engines = {TestEngine("guarded", captcha.Url("/search")),
+                        TestEngine("fine", fine.Url("/search"))};
   catalogue_.engines[0].web.blockMarkers = {"<form id=\"challenge-form\""};
   ASSERT_TRUE(Search());
 
@@ -259,10 +239,10 @@ TEST_F(EngineReportTest, HttpBlocksSuspendForThreeMinutes) {
   // An empty 202 is a rate-limit answer; one with results is a page.
   LoopbackServer accepted(Always("HTTP/1.0 202 Accepted", "<html>Please wait</html>"));
   LoopbackServer accepting(Always("HTTP/1.0 202 Accepted", Links({7, 8})));
-  catalogue_.engines = {Engine("limited", limited.Url("/search")),
-                        Engine("forbidden", forbidden.Url("/search")),
-                        Engine("accepted", accepted.Url("/search")),
-                        Engine("accepting", accepting.Url("/search"))};
+  catalogue_.engines = {TestEngine("limited", limited.Url("/search")),
+                        TestEngine("forbidden", forbidden.Url("/search")),
+                        TestEngine("accepted", accepted.Url("/search")),
+                        TestEngine("accepting", accepting.Url("/search"))};
   ASSERT_TRUE(Search());
   EXPECT_EQ(EndingText(Report(0)), "blocked (HTTP 429), suspended until 12:03");
   EXPECT_EQ(events_.rows[0], "Suspended until 12:03 (HTTP 429)");
@@ -289,7 +269,7 @@ TEST_F(EngineReportTest, EveryEngineThatFoundAResultIsListedWithItsPositionAndRa
   LoopbackServer a(Always("HTTP/1.0 200 OK", HostLinks({1, 2, 3})));
   // b repeats 3 on its own page: its position stays the first one.
   LoopbackServer b(Always("HTTP/1.0 200 OK", HostLinks({9, 3, 3, 1})));
-  catalogue_.engines = {Engine("a", a.Url("/search")), Engine("b", b.Url("/search"))};
+  catalogue_.engines = {TestEngine("a", a.Url("/search")), TestEngine("b", b.Url("/search"))};
   ASSERT_TRUE(Search());
   ASSERT_EQ(events_.results.size(), 4u);
 
@@ -404,9 +384,9 @@ TEST(EngineCheckTest, OnePagePerEngineWithItsStatusBytesResultsAndNextPage) {
   LoopbackServer limited(Always("HTTP/1.0 429 Too Many Requests", ""));
   ScratchFolder folder;
   EngineCatalogue catalogue;
-  catalogue.engines = {Engine("listing", listing.Url("/search")),
-                       Engine("empty", empty.Url("/search")),
-                       Engine("limited", limited.Url("/search"))};
+  catalogue.engines = {TestEngine("listing", listing.Url("/search")),
+                       TestEngine("empty", empty.Url("/search")),
+                       TestEngine("limited", limited.Url("/search"))};
   catalogue.engines[0].selected = 0;  // a check looks at every engine asked for
   EngineSuspensions suspensions;
   // Suspended engines are checked anyway.

@@ -18,6 +18,7 @@
 #include "results/results_store.h"
 #include "search/engine_loop.h"
 #include "search/search_status.h"
+#include "tests/engines/engine_samples.h"
 #include "tests/search/search_fixture.h"
 #include "tests/support/loopback_server.h"
 
@@ -44,28 +45,6 @@ std::string Path(const std::string& request) {
 }
 
 constexpr const char* kHtmlHead = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
-
-EngineDefinition Engine(const std::string& name, const std::string& searchUrl,
-                        int technique = RESULT_PLUS_0) {
-  EngineDefinition e;
-  e.name = name;
-  e.searchUrl = searchUrl;
-  e.searchTextId = "q";
-  e.resultId = "start";
-  e.resultsPerPage = 10;
-  e.iterationTechnique = technique;
-  e.separator = "&";
-  e.selected = 1;
-  EngineParameter text;
-  text.name = "q";
-  text.roleCode = SEARCH_TEXT;
-  EngineParameter position;
-  position.name = "start";
-  position.roleCode = RESULT_POSITION;
-  e.parameters = {text, position};
-  e.searchedFileTypes = {"html"};
-  return e;
-}
 
 // A page of links /doc/<name>/<from>.html ... (<from + count - 1>).html and,
 // when `next` is not empty, a link to start=<next>.
@@ -120,7 +99,7 @@ TEST_F(HostileEngineTest, AnEndlessPageEndsTheEngineAtTheCapAndLeavesNoSpoolFile
       c.Send(piece);
     }
   });
-  catalogue_.engines = {Engine("Endless", server.Url("/search"))};
+  catalogue_.engines = {TestEngine("Endless", server.Url("/search"))};
   ASSERT_TRUE(Search());
   EXPECT_EQ(run_->lastStatus(), kStatusPageTooLarge);
   EXPECT_FALSE(SpoolFilesLeft());
@@ -133,7 +112,7 @@ TEST_F(HostileEngineTest, ASpoolFileThatCannotBeWrittenSaysSoAndIsNotReadBack) {
     c.Send(kHtmlHead);
     c.Send(std::string(4u << 20, ' ') + ResultPage("big", 0, 5, ""));
   });
-  catalogue_.engines = {Engine("Full disk", server.Url("/search"))};
+  catalogue_.engines = {TestEngine("Full disk", server.Url("/search"))};
   // A file-size limit of 1 MiB makes the spool writes fail part-way, as a
   // full disk would; the limit is the process's own and restored at once.
   struct sigaction ignore {};
@@ -165,7 +144,7 @@ TEST_F(HostileEngineTest, PagingThatBringsNothingNewEnds) {
     const int start = std::stoi("0" + Param(request, "start"));
     c.Send(kHtmlHead + ResultPage("same", 0, 10, std::to_string(start + 10)));
   });
-  catalogue_.engines = {Engine("Same page", same.Url("/search"))};
+  catalogue_.engines = {TestEngine("Same page", same.Url("/search"))};
   ASSERT_TRUE(Search());
   EXPECT_EQ(requests.load(), 2);
   EXPECT_EQ(run_->lastStatus(), kStatusNoNewResults);
@@ -186,8 +165,8 @@ TEST_F(HostileEngineTest, ARedirectToNoUrlEndsOnlyThatEngineAndKeepsItsResults) 
     c.ReadRequest();
     c.Send(kHtmlHead + ResultPage("fine", 0, 5, ""));
   });
-  catalogue_.engines = {Engine("Broken", broken.Url("/search")),
-                        Engine("Fine", fine.Url("/search"))};
+  catalogue_.engines = {TestEngine("Broken", broken.Url("/search")),
+                        TestEngine("Fine", fine.Url("/search"))};
   ASSERT_TRUE(Search());
   const std::vector<EngineReport>& reports = run_->engineReports();
   ASSERT_EQ(reports.size(), 2u);
@@ -207,7 +186,7 @@ TEST_F(HostileEngineTest, ARequestSentBeforeEndsTheEngine) {
     c.Send(kHtmlHead + ResultPage("auto", n * 10, 10, "") +
            "<form><input name=start value=10></form>");
   });
-  catalogue_.engines = {Engine("Auto loop", server.Url("/search"), AUTO_1)};
+  catalogue_.engines = {TestEngine("Auto loop", server.Url("/search"), AUTO_1)};
   ASSERT_TRUE(Search());
   EXPECT_EQ(requests.load(), 2);  // the first page, then start=10 once
   EXPECT_EQ(run_->lastStatus(), kStatusRepeatedRequest);
@@ -222,7 +201,7 @@ TEST_F(HostileEngineTest, PagesPerEngineAreCappedByTheSetting) {
     c.Send(kHtmlHead + ResultPage("endless", start, 10, std::to_string(start + 10)));
   });
   settings_.program.maxPagesPerEngine = 4;
-  catalogue_.engines = {Engine("Endless paging", server.Url("/search"))};
+  catalogue_.engines = {TestEngine("Endless paging", server.Url("/search"))};
   ASSERT_TRUE(Search());
   EXPECT_EQ(requests.load(), 4);
   EXPECT_EQ(run_->lastStatus(), FormatStatus(kStatusPageLimit, "4"));
@@ -244,7 +223,7 @@ TEST_F(HostileEngineTest, TheLargestResultsPerPageNeverWrapsTheOffset) {
     // Each page links to the number its successor would carry.
     c.Send(kHtmlHead + ResultPage("wide", n * 10, 10, start == "1" ? "2147483648" : "4294967295"));
   });
-  EngineDefinition wide = Engine("Wide", server.Url("/search"), RESULT_PLUS_1);
+  EngineDefinition wide = TestEngine("Wide", server.Url("/search"), RESULT_PLUS_1);
   wide.resultsPerPage = 2147483647;
   catalogue_.engines = {wide};
   ASSERT_TRUE(Search());
@@ -268,8 +247,8 @@ TEST_F(HostileEngineTest, ResultsAnotherEngineListedFirstStillCountAsProgress) {
     }
     c.Send(kHtmlHead + ResultPage("shared", start, 10, start < 20 ? std::to_string(start + 10) : ""));
   });
-  catalogue_.engines = {Engine("One", server.Url("/one/search")),
-                        Engine("Two", server.Url("/two/search"))};
+  catalogue_.engines = {TestEngine("One", server.Url("/one/search")),
+                        TestEngine("Two", server.Url("/two/search"))};
   ASSERT_TRUE(Search());
   EXPECT_EQ(requests["/one/search"], 3);
   EXPECT_EQ(requests["/two/search"], 3);
@@ -283,7 +262,7 @@ TEST_F(HostileEngineTest, NoResultsPerPageIsRefusedWithItsReason) {
     ++requests;
     c.Send(kHtmlHead + ResultPage("zero", 0, 10, "0"));
   });
-  EngineDefinition zero = Engine("Zero", server.Url("/search"));
+  EngineDefinition zero = TestEngine("Zero", server.Url("/search"));
   zero.resultsPerPage = 0;
   catalogue_.engines = {zero};
   ASSERT_TRUE(Search());
@@ -316,7 +295,7 @@ TEST_F(HostileEngineTest, TheLimitHoldsWhileSeveralEnginesValidateAtOnce) {
   });
   for (int i = 0; i < kEngines; ++i) {
     const std::string name = "e" + std::to_string(i);
-    catalogue_.engines.push_back(Engine(name, server.Url("/" + name + "/search")));
+    catalogue_.engines.push_back(TestEngine(name, server.Url("/" + name + "/search")));
   }
   settings_.search.validationMode = kValidationVal;
   settings_.search.maxResults = 1;
@@ -336,7 +315,7 @@ class RefusedStartTest : public HostileEngineTest {
           c.WaitForStop();
         }) {
     for (const char* name : {"a", "b", "c"}) {
-      catalogue_.engines.push_back(Engine(name, silent_.Url("/search")));
+      catalogue_.engines.push_back(TestEngine(name, silent_.Url("/search")));
     }
   }
 
@@ -383,7 +362,7 @@ TEST_F(HostileEngineTest, StopDoesNotWaitForASpoolFileBeingReadBack) {
     c.ReadRequest();
     c.Send(kHtmlHead + ResultPage("slow", 0, 10, ""));
   });
-  catalogue_.engines = {Engine("Slow disk", server.Url("/search"))};
+  catalogue_.engines = {TestEngine("Slow disk", server.Url("/search"))};
   run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
   // The read-back stalls, as on a slow disk, until the worker is stopped
   // (or 10 s have passed: then Stop waited for the disk).
@@ -411,8 +390,8 @@ TEST_F(HostileEngineTest, AnErrorOnTheWorkerEndsOnlyItsEngineAndSaysWhy) {
     const std::string name = Path(request).substr(1, Path(request).find('/', 1) - 1);
     c.Send(kHtmlHead + ResultPage(name, 0, 10, ""));
   });
-  catalogue_.engines = {Engine("Fails", server.Url("/fails/search")),
-                        Engine("Works", server.Url("/works/search"))};
+  catalogue_.engines = {TestEngine("Fails", server.Url("/fails/search")),
+                        TestEngine("Works", server.Url("/works/search"))};
   // Every text of every row, in order.
   struct RowHistory : RecordingEvents {
     void OnEngineRow(int engineIndex, const std::string& text) override {
@@ -447,7 +426,7 @@ TEST_F(HostileEngineTest, LongUrlsArriveWholeAndStayDistinct) {
     c.Send(std::string(kHtmlHead) + "<a href=\"" + shared + "a.html\">river a</a>" + "<a href=\"" +
            shared + "b.html\">river b</a>" + "<a href=\"" + tooLong + "\">river c</a>");
   });
-  catalogue_.engines = {Engine("Long links", server.Url("/search"))};
+  catalogue_.engines = {TestEngine("Long links", server.Url("/search"))};
   ASSERT_TRUE(Search());
   ASSERT_EQ(events_.results.size(), 2u);
   ResultsStore store;

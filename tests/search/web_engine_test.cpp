@@ -9,6 +9,7 @@
 #include <map>
 
 #include "search/search_status.h"
+#include "tests/engines/engine_samples.h"
 #include "tests/search/search_fixture.h"
 #include "tests/support/loopback_server.h"
 
@@ -61,25 +62,6 @@ class PageServer {
   LoopbackServer server_;
 };
 
-EngineDefinition Engine(const std::string& searchUrl) {
-  EngineDefinition e;
-  e.name = "web";
-  e.searchUrl = searchUrl;
-  e.searchTextId = "q";
-  e.resultId = "start";
-  e.resultsPerPage = 10;
-  e.iterationTechnique = RESULT_PLUS_0;
-  EngineParameter text;
-  text.name = "q";
-  text.roleCode = SEARCH_TEXT;
-  EngineParameter position;
-  position.name = "start";
-  position.roleCode = RESULT_POSITION;
-  e.parameters = {text, position};
-  e.searchedFileTypes = {"html"};
-  return e;
-}
-
 std::string NextLink(int start) {
   return "<a href=\"/search?q=river&amp;start=" + std::to_string(start) + "\">Next</a>";
 }
@@ -126,7 +108,7 @@ TEST_F(WebEngineTest, AnchorsOfTheResultClassAreTheResultsOverThreePages) {
     if (page < 2) body += NextLink((page + 1) * 10);
     server.pages[std::to_string(page * 10)] = body;
   }
-  EngineDefinition engine = Engine(server.Url("/search"));
+  EngineDefinition engine = TestEngine("web", server.Url("/search"));
   engine.web.resultClass = "result__a";
   catalogue_.engines = {engine};
   ASSERT_TRUE(Search());
@@ -146,7 +128,7 @@ TEST_F(WebEngineTest, OnlyAnchorsInsideTheResultListAreResults) {
                       NextLink(10);
   // The second page has no result list: it has no results, and ends the engine.
   server.pages["10"] = "<p>No results.</p><a href=\"http://other.test/z.html\">z</a>" + NextLink(20);
-  EngineDefinition engine = Engine(server.Url("/search"));
+  EngineDefinition engine = TestEngine("web", server.Url("/search"));
   engine.web.resultListStart = list;
   engine.web.resultListEnd = "</ul>";
   catalogue_.engines = {engine};
@@ -172,7 +154,7 @@ TEST_F(WebEngineTest, RedirectLinksGiveTheRealAddressAndRelativeLinksAreNoResult
       "<a class=\"result__a\" href=\"" + redirect + "%2F%2Fc.test%2Fdoc\"></a>" +
       NextLink(10);
   server.pages["10"] = "<a class=\"result__a\" href=\"https://d.test/\">D</a>";
-  EngineDefinition engine = Engine(server.Url("/search"));
+  EngineDefinition engine = TestEngine("web", server.Url("/search"));
   engine.web.resultClass = "result__a";
   engine.web.redirectParameter = "uddg";
   engine.web.anyFileType = true;
@@ -204,7 +186,7 @@ TEST_F(WebEngineTest, AnEncyclopediasOwnArticlesAreResultsAndAPhraseKeepsItsBlan
       "<li><a href=\"/wiki/River_lantern\">River lantern</a></li>"
       "<li><a href=\"https://other.test/x.html\">x</a></li></ul>"
       "<a href=\"/wiki/Help:Searching\">Help</a>";
-  EngineDefinition engine = Engine(server.Url("/w/index.php"));
+  EngineDefinition engine = TestEngine("web", server.Url("/w/index.php"));
   engine.useBoolean = 1;
   engine.andOperator = "+";
   engine.exactOperator = "%22";
@@ -242,7 +224,7 @@ TEST_F(WebEngineTest, PresetCookiesGoWithEveryRequestUnderTheServersOwn) {
       c.Send(std::string(kHtmlHead) + "<a href=\"http://r.test/a.html\">a</a>");
     }
   });
-  EngineDefinition engine = Engine(server.Url("/search"));
+  EngineDefinition engine = TestEngine("web", server.Url("/search"));
   engine.cookieUrls = {server.Url("/cookie")};
   engine.requiresCookies = 1;
   engine.web.cookies = "kl=wt-wt; theme=dark";
@@ -270,7 +252,7 @@ TEST_F(WebEngineTest, AnEnginesOwnReadTimeOutEndsItsSilentServer) {
     c.ReadRequest();
     c.WaitForStop();
   });
-  EngineDefinition engine = Engine(silent.Url("/search"));
+  EngineDefinition engine = TestEngine("web", silent.Url("/search"));
   engine.web.readTimeoutSeconds = 1;
   catalogue_.engines = {engine};
   // Generous: a second or so after the request went out.
@@ -295,7 +277,7 @@ TEST_F(WebEngineTest, EveryRequestOfTheEngineCarriesItsOptions) {
     }
   });
   settings_.search.validationMode = kValidationVal;
-  EngineDefinition engine = Engine(server.Url("/search"));
+  EngineDefinition engine = TestEngine("web", server.Url("/search"));
   engine.cookieUrls = {server.Url("/cookie")};
   engine.web.userAgent = "Agent/1 (test)";
   engine.web.headers = {{"X-Test", "one two"}};
