@@ -1,6 +1,8 @@
 // How each engine of a search ends, against scripted engines on 127.0.0.1:
 // the report per engine (results, pages, ending), blocks and the suspension
 // they start, the engines that found each result and the rank order.
+#include "search/engine_report.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
@@ -12,7 +14,6 @@
 #include <thread>
 
 #include "search/engine_check.h"
-#include "search/engine_report.h"
 #include "search/engine_suspension.h"
 #include "search/rank_order.h"
 #include "search/search_status.h"
@@ -75,13 +76,7 @@ LoopbackServer::Handler Always(std::string statusLine, std::string body,
   };
 }
 
-class SuspensionRecorder : public RecordingEvents {
- public:
-  void OnSuspensionsChanged() override { ++changes; }
-  int changes = 0;
-};
-
-class EngineReportTest : public ::testing::Test {
+class EngineReportTest : public SearchRunTest {
  protected:
   void SetUp() override {
     settings_.search.maxResults = 1000;
@@ -90,24 +85,16 @@ class EngineReportTest : public ::testing::Test {
   }
 
   bool Search(bool ignoreSuspension = false) {
-    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
-    run_->SetSuspensions(&suspensions_, ignoreSuspension);
-    run_->SetClock([this] { return now_; });
-    EXPECT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
-    const bool ended = run_->ServeUntilDone(30s);
-    if (!ended) run_->StopSearch();
-    return ended;
+    return SearchRunTest::Search("river", 30s, [&](SearchRun& run) {
+      run.SetSuspensions(&suspensions_, ignoreSuspension);
+      run.SetClock([this] { return now_; });
+    });
   }
   const EngineReport& Report(size_t index) const { return run_->engineReports().at(index); }
 
   UtcZone utc_;
-  NetworkSettings settings_;
-  EngineCatalogue catalogue_;
-  ScratchFolder folder_;
-  SuspensionRecorder events_;
   EngineSuspensions suspensions_;
   WallClock::time_point now_ = kNoon;
-  std::unique_ptr<SearchRun> run_;
 };
 
 TEST_F(EngineReportTest, EachEngineSaysHowItEndedWithItsResultsAndPages) {
@@ -122,7 +109,10 @@ TEST_F(EngineReportTest, EachEngineSaysHowItEndedWithItsResultsAndPages) {
   LoopbackServer missing(Always("HTTP/1.0 404 Not Found", Links({90, 91})));
   // Nobody listens on a closed port.
   int closedPort = 0;
-  { LoopbackServer gone(Always("HTTP/1.0 200 OK", "")); closedPort = gone.port(); }
+  {
+    LoopbackServer gone(Always("HTTP/1.0 200 OK", ""));
+    closedPort = gone.port();
+  }
   // Plain text where TLS is expected: no handshake can come of it.
   LoopbackServer plain([](ServerConnection& c) {
     c.Send("HTTP/1.0 200 OK\r\n\r\nplain text, no TLS here\r\n");
@@ -130,11 +120,11 @@ TEST_F(EngineReportTest, EachEngineSaysHowItEndedWithItsResultsAndPages) {
     c.ReadToEnd();
   });
 
-  catalogue_.engines = {TestEngine("paging", paging.Url("/search")),
-                        TestEngine("missing", missing.Url("/search")),
-                        TestEngine("gone", "http://127.0.0.1:" + std::to_string(closedPort) + "/search"),
-                        TestEngine("tls", "https://127.0.0.1:" + std::to_string(plain.port()) + "/search"),
-                        TestEngine("off", paging.Url("/search"))};
+  catalogue_.engines = {
+      TestEngine("paging", paging.Url("/search")), TestEngine("missing", missing.Url("/search")),
+      TestEngine("gone", "http://127.0.0.1:" + std::to_string(closedPort) + "/search"),
+      TestEngine("tls", "https://127.0.0.1:" + std::to_string(plain.port()) + "/search"),
+      TestEngine("off", paging.Url("/search"))};
   catalogue_.engines[4].selected = 0;
   ASSERT_TRUE(Search());
 
@@ -208,7 +198,7 @@ TEST_F(EngineReportTest, ACaptchaPageSuspendsTheEngineForAnHourAcrossSearches) {
   EXPECT_EQ(Report(0).pages, 1);
   EXPECT_EQ(EndingText(Report(0)), "blocked (CAPTCHA), suspended until 13:00");
   EXPECT_EQ(events_.rows[0], "Suspended until 13:00 (CAPTCHA)");
-  EXPECT_EQ(events_.changes, 1);
+  EXPECT_EQ(events_.suspensionChanges, 1);
   ASSERT_NE(suspensions_.Active("guarded", kNoon), nullptr);
   EXPECT_EQ(suspensions_.Active("guarded", kNoon)->until, kNoon + 1h);
   EXPECT_EQ(Report(1).ending, EngineEnding::kDone);
@@ -259,8 +249,8 @@ TEST_F(EngineReportTest, HttpBlocksSuspendForThreeMinutes) {
 std::string HostLinks(const std::vector<int>& ids) {
   std::string page = "<html><body>";
   for (int i : ids) {
-    page += "<a href=\"http://docs.test/" + std::to_string(i) + ".html\">doc " +
-            std::to_string(i) + "</a>\n";
+    page += "<a href=\"http://docs.test/" + std::to_string(i) + ".html\">doc " + std::to_string(i) +
+            "</a>\n";
   }
   return page + "</body></html>";
 }
@@ -336,8 +326,7 @@ TEST(EngineSuspensionTest, BlocksAreFoundByMarkerInAnyCaseOrBy403And429) {
   // An empty marker matches nothing; 202 is left to the scan.
   EXPECT_EQ(DetectBlock(engine, 200, "<html>results</html>"), BlockKind::kNone);
   EXPECT_EQ(DetectBlock(engine, 202, ""), BlockKind::kNone);
-  EXPECT_EQ(DetectBlock(EngineDefinition{}, 500, "<form id=\"challenge-form\">"),
-            BlockKind::kNone);
+  EXPECT_EQ(DetectBlock(EngineDefinition{}, 500, "<form id=\"challenge-form\">"), BlockKind::kNone);
 }
 
 TEST(EngineSuspensionTest, ElementMarkersAndHeaderLinesMarkACaptchaToo) {

@@ -58,7 +58,7 @@ std::string ResultPage(const std::string& name, int from, int count, const std::
   return page + "</body></html>";
 }
 
-class HostileEngineTest : public ::testing::Test {
+class HostileEngineTest : public SearchRunTest {
  protected:
   void SetUp() override {
     settings_.search.maxResults = 1000;
@@ -67,11 +67,7 @@ class HostileEngineTest : public ::testing::Test {
   }
 
   bool Search(std::chrono::milliseconds limit = 30s) {
-    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
-    EXPECT_EQ(run_->StartSearch("river"), StartOutcome::kStarted);
-    const bool ended = run_->ServeUntilDone(limit);
-    if (!ended) run_->StopSearch();
-    return ended;
+    return SearchRunTest::Search("river", limit);
   }
 
   bool SpoolFilesLeft() const {
@@ -80,12 +76,6 @@ class HostileEngineTest : public ::testing::Test {
     }
     return false;
   }
-
-  NetworkSettings settings_;
-  EngineCatalogue catalogue_;
-  ScratchFolder folder_;
-  RecordingEvents events_;
-  std::unique_ptr<SearchRun> run_;
 };
 
 TEST_F(HostileEngineTest, AnEndlessPageEndsTheEngineAtTheCapAndLeavesNoSpoolFile) {
@@ -245,7 +235,8 @@ TEST_F(HostileEngineTest, ResultsAnotherEngineListedFirstStillCountAsProgress) {
       std::lock_guard lock(mutex);
       ++requests[Path(request).substr(0, Path(request).find('?'))];
     }
-    c.Send(kHtmlHead + ResultPage("shared", start, 10, start < 20 ? std::to_string(start + 10) : ""));
+    c.Send(kHtmlHead +
+           ResultPage("shared", start, 10, start < 20 ? std::to_string(start + 10) : ""));
   });
   catalogue_.engines = {TestEngine("One", server.Url("/one/search")),
                         TestEngine("Two", server.Url("/two/search"))};

@@ -1,12 +1,13 @@
-// A search run against the sample engines in this process: the server, a
-// catalogue of some of its engines, settings and a front end that records
-// everything the run tells it.
+// The fixtures of the search tests: a front end that records everything a
+// run tells it, the layers every search test builds on (a sandbox, then a
+// run), and a search run against the sample engines in this process.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -33,16 +34,59 @@ class RecordingEvents : public SearchEvents {
     rowHistory[engineIndex].push_back(text);
   }
   void OnSearchingChanged(bool searching) override { searchingChanges.push_back(searching); }
+  void OnSuspensionsChanged() override { ++suspensionChanges; }
 
   std::vector<ResultHandoff> results;
   std::vector<std::string> panes;
-  std::map<int, std::string> rows;  // the last text of each row
+  std::map<int, std::string> rows;                     // the last text of each row
   std::map<int, std::vector<std::string>> rowHistory;  // every text of each row, in order
   std::vector<bool> searchingChanges;
+  int suspensionChanges = 0;
   std::function<void(const ResultHandoff&)> onResult;
 };
 
-class SampleSearchTest : public ::testing::Test {
+// The search tests in layers, as the program meets the system: first a
+// sandbox (a scratch work folder and the program's settings, nothing
+// running), then a search run over a catalogue with its events recorded. The
+// fixtures of each kind of engine (the sample engines, scripted servers, the
+// web profile's modelled engines) build on the second layer.
+class SandboxedSearchTest : public ::testing::Test {
+ protected:
+  NetworkSettings settings_;
+  ScratchFolder folder_;
+};
+
+class SearchRunTest : public SandboxedSearchTest {
+ protected:
+  // A derived fixture that stops its servers calls this first: the run ends
+  // before anything it talks to goes away.
+  void TearDown() override { run_.reset(); }
+
+  // Starts a search of `text` over catalogue_, after `prepare` has set the
+  // new run up (suspensions, a clock), and serves it to its end; false when
+  // it did not end within `limit` (the search is then stopped).
+  bool Search(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(20),
+              const std::function<void(SearchRun&)>& prepare = {}) {
+    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
+    if (prepare) prepare(*run_);
+    EXPECT_EQ(run_->StartSearch(text), StartOutcome::kStarted);
+    const bool ended = run_->ServeUntilDone(limit);
+    if (!ended) run_->StopSearch();
+    return ended;
+  }
+
+  std::vector<std::string> ResultUrls() const {
+    std::vector<std::string> urls;
+    for (const auto& r : events_.results) urls.push_back(r.url);
+    return urls;
+  }
+
+  EngineCatalogue catalogue_;
+  RecordingEvents events_;
+  std::unique_ptr<SearchRun> run_;
+};
+
+class SampleSearchTest : public SearchRunTest {
  protected:
   explicit SampleSearchTest(sample::SampleServerOptions options = Options()) : server_(options) {}
 
@@ -61,7 +105,7 @@ class SampleSearchTest : public ::testing::Test {
     settings_.search.duplicateMode = kDuplicateUrl;
   }
   void TearDown() override {
-    run_.reset();
+    SearchRunTest::TearDown();
     server_.Stop();
   }
 
@@ -78,13 +122,6 @@ class SampleSearchTest : public ::testing::Test {
       }
       ASSERT_TRUE(found) << name;
     }
-  }
-
-  // Runs a search to its end (at most `limit`); false when it did not end.
-  bool Search(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
-    EXPECT_EQ(run_->StartSearch(text), StartOutcome::kStarted);
-    return run_->ServeUntilDone(limit);
   }
 
   // The requests engine `name` received, as the server recorded them.
@@ -110,11 +147,6 @@ class SampleSearchTest : public ::testing::Test {
     }
     return values;
   }
-  std::vector<std::string> ResultUrls() const {
-    std::vector<std::string> urls;
-    for (const auto& r : events_.results) urls.push_back(r.url);
-    return urls;
-  }
   bool SpoolFilesLeft() const {
     for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
       std::string name = entry.path().filename().string();
@@ -125,11 +157,6 @@ class SampleSearchTest : public ::testing::Test {
 
   sample::SampleServer server_;
   EngineCatalogue all_;
-  EngineCatalogue catalogue_;
-  NetworkSettings settings_;
-  ScratchFolder folder_;
-  RecordingEvents events_;
-  std::unique_ptr<SearchRun> run_;
 };
 
 }  // namespace trovelane::testing

@@ -23,7 +23,7 @@ using test::WebEngine;
 using test::WebEngineMode;
 using test::WebEnginesFixture;
 
-class WebProfileSearchTest : public ::testing::Test {
+class WebProfileSearchTest : public SearchRunTest {
  protected:
   void SetUp() override {
     if (!test::HttpsFixtureServer::CanListenOnPort443()) {
@@ -51,12 +51,17 @@ class WebProfileSearchTest : public ::testing::Test {
     }
   }
 
+  // The run ends before the engines' server goes away.
+  void TearDown() override {
+    SearchRunTest::TearDown();
+    fixture_.reset();
+  }
+
   // Searches and serves the run until every engine ended.
   void Search() {
-    run_ = std::make_unique<SearchRun>(settings_, catalogue_, folder_.path(), events_);
-    run_->SetSuspensions(&suspensions_, /*ignore=*/false);
-    ASSERT_EQ(run_->StartSearch(WebEnginesFixture::kQuery), StartOutcome::kStarted);
-    ASSERT_TRUE(run_->ServeUntilDone(60s));
+    ASSERT_TRUE(SearchRunTest::Search(WebEnginesFixture::kQuery, 60s, [this](SearchRun& run) {
+      run.SetSuspensions(&suspensions_, /*ignore=*/false);
+    }));
   }
 
   const EngineReport& Report(WebEngine engine) const {
@@ -67,12 +72,7 @@ class WebProfileSearchTest : public ::testing::Test {
   }
 
   std::unique_ptr<WebEnginesFixture> fixture_;
-  EngineCatalogue catalogue_;
-  NetworkSettings settings_;
-  ScratchFolder folder_;
-  RecordingEvents events_;
   EngineSuspensions suspensions_;
-  std::unique_ptr<SearchRun> run_;
 };
 
 TEST_F(WebProfileSearchTest, EveryEngineReadsThreePagesAndNumbersItsResultsInPageOrder) {
