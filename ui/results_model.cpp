@@ -116,6 +116,20 @@ int ResultsModel::Overlay(int row) const {
   return kOverlayNone;
 }
 
+bool ApplyWatchStyle(QFont& font, const ResultRecord& record) {
+  const RecordWatch* watch = record.watch();
+  if (watch == nullptr) return false;
+  if (watch->state == WatchState::kNew) {
+    font.setBold(true);
+    return true;
+  }
+  if (watch->state == WatchState::kDead) {
+    font.setStrikeOut(true);
+    return true;
+  }
+  return false;
+}
+
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const ResultRecord& r = document_->results().record(index.row());
@@ -149,13 +163,12 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
       if (r.opened) return QBrush(LinkColour(QGuiApplication::palette(), true));
       if (column == kColumnUrl) return QBrush(LinkColour(QGuiApplication::palette(), false));
       return {};
-    case Qt::FontRole:
-      if (column == kColumnUrl) {
-        QFont font;
-        font.setUnderline(true);
-        return font;
-      }
-      return {};
+    case Qt::FontRole: {
+      QFont font;
+      if (column == kColumnUrl) font.setUnderline(true);
+      if (!ApplyWatchStyle(font, r) && column != kColumnUrl) return {};
+      return font;
+    }
     default:
       return {};
   }

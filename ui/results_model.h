@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QIcon>
 #include <map>
 #include <set>
@@ -99,6 +100,11 @@ class ResultsModel : public QAbstractTableModel {
   bool toolTips_ = false;
   QIcon icons_[4];
 };
+
+// What the last watch found shows in the font of a record's row, in the list
+// and in print: a new record bold, a dead one struck through. Returns whether
+// it changed `font`.
+bool ApplyWatchStyle(QFont& font, const ResultRecord& record);
 
 // A small icon drawn by the program: the row fallback browser icon, and the
 // overlays over `base`.

@@ -9,6 +9,7 @@
 
 #include "results/html_export.h"
 #include "platform/version.h"
+#include "ui/results_model.h"
 
 namespace trovelane::ui {
 
@@ -117,6 +118,9 @@ bool CResultsPrinter::PrintPage(QPainter& painter, int page) {
   painter.setFont(bodyFont);
   y += QFontMetrics(bodyFont, painter.device()).ascent();
   for (int i = pageStarts_[page]; i < pageStarts_[page + 1]; ++i) {
+    QFont recordFont = bodyFont;
+    ApplyWatchStyle(recordFont, store_.record(i));
+    painter.setFont(recordFont);
     for (const QString& line : SplitPrintedUrl(UrlOf(store_.record(i)), width_, textWidth_)) {
       painter.drawText(area.left(), y, line);
       y += lineHeight_;
