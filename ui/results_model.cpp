@@ -9,6 +9,7 @@
 #include <QPixmap>
 
 #include "results/html_export.h"
+#include "search/watch.h"
 
 namespace trovelane::ui {
 namespace {
@@ -226,6 +227,17 @@ void ResultsModel::Rebuild() {
   validating_.clear();
   scored_.clear();
   endResetModel();
+}
+
+void ResultsModel::TakeWatch(const ResultsStore& watched, int32_t arrivalsBefore) {
+  int added = 0;
+  for (const ResultRecord& r : watched.records()) added += r.arrival >= arrivalsBefore ? 1 : 0;
+  const int first = rowCount();
+  if (added > 0) beginInsertRows({}, first, first + added - 1);
+  MergeWatchedCopy(store(), watched, arrivalsBefore);
+  if (added > 0) endInsertRows();
+  if (first > 0) emit dataChanged(index(0, 0), index(first - 1, kColumnCount - 1));
+  document_->SetModifiedFlag();
 }
 
 void ResultsModel::SetOpened(int row, bool opened) {

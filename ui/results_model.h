@@ -74,6 +74,10 @@ class ResultsModel : public QAbstractTableModel {
   // show it afresh, with no validation overlays.
   void Rebuild();
 
+  // Takes what a watch did to a copy of the store (MergeWatchedCopy) and
+  // shows it; marks the document modified.
+  void TakeWatch(const ResultsStore& watched, int32_t arrivalsBefore);
+
   // A row's opened mark; marks the document modified.
   void SetOpened(int row, bool opened);
   // The outcome of a validation of `row`; marks the document modified.
