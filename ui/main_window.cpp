@@ -316,6 +316,7 @@ void CMainFrame::CreateMenus() {
   search->addAction(goAction);
   search->addAction(stopAction);
   search->addAction(watchCommands_->searchAgainAction);
+  search->addAction(watchCommands_->searchOnOpenAction);
   search->addSeparator();
   search->addAction(expressionWizardAction);
   search->addAction(threadsAction);
@@ -887,6 +888,7 @@ void CMainFrame::SelectProfile(int index) {
 // --- Documents ---
 
 void CMainFrame::UpdateCaption() {
+  watchCommands_->ShowDocumentOption();
   // "[*]" becomes the desktop's mark of unsaved changes while there are some.
   setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()) + "[*]");
   setWindowModified(document_.IsModified());
@@ -944,6 +946,7 @@ void CMainFrame::ShowOpenedDocument() {
   SetMessagePane(resultTotal_ > 0 ? Q(FormatResultsFound(resultTotal_))
                                   : QString::fromLatin1(kReady));
   UpdateCaption();
+  watchCommands_->DocumentOpened();
 }
 
 const SearchExpression* CMainFrame::ValidationExpression() {

@@ -1,6 +1,11 @@
 #include "ui/watch_commands.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
 #include <QMetaObject>
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +57,54 @@ WatchCommands::WatchCommands(QWidget* window, ProgramState& state, CQuivmarkView
   searchAgainAction->setStatusTip(
       QStringLiteral("Search this document's search again and mark what is new and what died"));
   connect(searchAgainAction, &QAction::triggered, this, &WatchCommands::SearchAgain);
+  searchOnOpenAction = new QAction(QStringLiteral("Search Again When &Opened"), window);
+  searchOnOpenAction->setCheckable(true);
+  searchOnOpenAction->setStatusTip(
+      QStringLiteral("Search this document's search again each time the document is opened"));
+  connect(searchOnOpenAction, &QAction::triggered, this, &WatchCommands::SetSearchOnOpen);
+  ShowDocumentOption();
+}
+
+namespace {
+
+QSettings UserSettings() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("trovelane"),
+                   QStringLiteral("trovelane"));
+}
+
+QString DocumentFile(const std::string& path) {
+  return path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+}
+
+}  // namespace
+
+bool WatchCommands::SearchOnOpen() const {
+  const QString file = DocumentFile(view_.model()->document().pathName());
+  return !file.isEmpty() &&
+         UserSettings().value(QString::fromLatin1(kSearchOnOpenKey)).toStringList().contains(file);
+}
+
+void WatchCommands::SetSearchOnOpen(bool on) {
+  const QString file = DocumentFile(view_.model()->document().pathName());
+  if (!file.isEmpty()) {
+    QSettings settings = UserSettings();
+    QStringList files = settings.value(QString::fromLatin1(kSearchOnOpenKey)).toStringList();
+    files.removeAll(file);
+    if (on) files.append(file);
+    settings.setValue(QString::fromLatin1(kSearchOnOpenKey), files);
+  }
+  ShowDocumentOption();
+}
+
+void WatchCommands::ShowDocumentOption() {
+  // Only a saved document has a file to keep the option for.
+  searchOnOpenAction->setEnabled(!view_.model()->document().pathName().empty());
+  searchOnOpenAction->setChecked(SearchOnOpen());
+}
+
+void WatchCommands::DocumentOpened() {
+  ShowDocumentOption();
+  if (SearchOnOpen()) QTimer::singleShot(0, this, &WatchCommands::SearchAgain);
 }
 
 WatchCommands::~WatchCommands() {
@@ -142,7 +195,12 @@ void WatchCommands::SearchEnded() {
   in.now = std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
                .count();
+  // Records not watched before were first seen when the document was saved,
+  // or now for a document never saved.
   in.documentTime = in.now;
+  const std::string& path = view_.model()->document().pathName();
+  struct stat info {};
+  if (!path.empty() && ::stat(path.c_str(), &info) == 0) in.documentTime = info.st_mtime;
   in.maxChecks = job->settings.program.maxWatchChecks;
   in.stopRequested = [this] { return stop_.load(); };
   if (compare_.joinable()) compare_.join();

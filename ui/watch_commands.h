@@ -31,6 +31,8 @@ class SearchBridge;
 
 inline constexpr const char* kNoSearchToRepeat =
     "This document holds no search text to search again.";
+// The key of trovelane.ini that lists the documents searched again when opened.
+inline constexpr const char* kSearchOnOpenKey = "watch/searchAgainWhenOpened";
 inline constexpr const char* kWatchNoEngineReached =
     "No engine could be reached; the document is left as it was.";
 
@@ -52,7 +54,18 @@ class WatchCommands : public QObject {
   // The window's own search runs: Search Again waits.
   void SetWindowSearching(bool searching);
 
+  // The open document's "search again when opened" option, kept per
+  // document file in the user's trovelane.ini.
+  void SetSearchOnOpen(bool on);
+  bool SearchOnOpen() const;
+  // The document's file changed (opened, saved as, new): the option shows
+  // the one of that file.
+  void ShowDocumentOption();
+  // A document was opened: Search Again when its option says so.
+  void DocumentOpened();
+
   QAction* searchAgainAction;
+  QAction* searchOnOpenAction;
 
  signals:
   // A watch started or ended (`text` is the status bar's then).

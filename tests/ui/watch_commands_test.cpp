@@ -165,5 +165,42 @@ TEST_F(WatchCommandsTest, NothingIsChangedWhenNoEngineAnswersOrThereIsNoSearch) 
   EXPECT_FALSE(model.store().watchedSearch().has_value());
 }
 
+TEST_F(WatchCommandsTest, ADocumentSetToBeSearchedAgainIsSearchedWhenOpened) {
+  engine_.Set({"a"}, {"a"});
+  CQuivmarkDoc saved;
+  saved.results().SetSearchText("river");
+  saved.results().AppendResult(engine_.PageUrl("a"), "River a", "changing");
+  const std::string path = home_.File("river.qmk");
+  ASSERT_TRUE(saved.OnSaveDocument(path).ok());
+  QAction* option = frame_->watchCommands()->searchOnOpenAction;
+  EXPECT_FALSE(option->isEnabled());  // an unsaved document has no file to keep it for
+
+  prompts_.fileToOpen = QString::fromStdString(path);
+  frame_->openAction->trigger();
+  ASSERT_EQ(frame_->document().pathName(), path);
+  EXPECT_TRUE(option->isEnabled());
+  EXPECT_FALSE(option->isChecked());
+  option->trigger();
+  EXPECT_TRUE(frame_->watchCommands()->SearchOnOpen());
+
+  // Opened again, it is searched again: b is new.
+  engine_.Set({"a", "b"}, {"a", "b"});
+  frame_->openAction->trigger();
+  EXPECT_TRUE(option->isChecked());
+  ASSERT_TRUE(WaitFor([this] { return frame_->document().results().count() == 2; }));
+  ASSERT_TRUE(WaitFor([this] { return !frame_->watchCommands()->running(); }));
+  EXPECT_EQ(StateOf("b"), WatchState::kNew);
+  EXPECT_EQ(frame_->PaneText(0), "1 new, 0 dead");
+
+  // Turned off, opening leaves the document as it was saved.
+  option->trigger();
+  EXPECT_FALSE(frame_->watchCommands()->SearchOnOpen());
+  frame_->document().SetModifiedFlag(false);
+  frame_->openAction->trigger();
+  QCoreApplication::processEvents();  // where a posted Search Again would start
+  EXPECT_FALSE(frame_->watchCommands()->running());
+  EXPECT_EQ(frame_->document().results().count(), 1);
+}
+
 }  // namespace
 }  // namespace trovelane::ui::testing
