@@ -533,7 +533,7 @@ void CMainFrame::UpdateCommandStates() {
   watchCommands_->SetWindowSearching(IsSearching());
   // A Search Again locks the document as a search does.
   const bool searching = IsSearching() || watchCommands_->running();
-  stopAction->setEnabled(IsSearching());
+  stopAction->setEnabled(searching);
   goAction->setEnabled(!watchCommands_->running());
   goButton_->setEnabled(!searching);
   profileSelector_->setEnabled(!searching);
@@ -643,6 +643,7 @@ void CMainFrame::Go() {
 }
 
 void CMainFrame::Stop() {
+  watchCommands_->Stop();
   if (!IsSearching()) return;
   // The threads window shows the engines being stopped; it closes again
   // afterwards when it was not open before.

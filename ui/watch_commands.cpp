@@ -142,6 +142,7 @@ void WatchCommands::SearchAgain() {
   }
   search_ = store.watchedSearch() ? *store.watchedSearch()
                                   : DescribeWatchedSearch(catalogue_, settings_.search);
+  stop_ = false;
   events_ = std::make_unique<Events>(*this);
   bridge_ = new SearchBridge(settings_, catalogue_, state_.home.root(), *events_);
   bridge_->run().SetSuspensions(&state_.suspensions);
@@ -157,6 +158,12 @@ void WatchCommands::SearchAgain() {
     SetRunning(false);
     prompts_.inform(QString::fromStdString(why));
   }
+}
+
+void WatchCommands::Stop() {
+  if (!running_) return;
+  stop_ = true;
+  if (bridge_) bridge_->run().StopSearch();
 }
 
 void WatchCommands::SearchEnded() {

@@ -49,6 +49,9 @@ class WatchCommands : public QObject {
   ~WatchCommands() override;
 
   void SearchAgain();
+  // Ends a running watch early: engines that did not finish change nothing,
+  // and the pages not checked yet stay as they were.
+  void Stop();
   // From the search to the comparison's outcome taken in.
   bool running() const { return running_; }
   // The window's own search runs: Search Again waits.

@@ -165,6 +165,20 @@ TEST_F(WatchCommandsTest, NothingIsChangedWhenNoEngineAnswersOrThereIsNoSearch) 
   EXPECT_FALSE(model.store().watchedSearch().has_value());
 }
 
+TEST_F(WatchCommandsTest, StopEndsAWatchAndNothingIsRemoved) {
+  ResultsModel& model = *frame_->view()->model();
+  model.store().SetSearchText("river");
+  model.Append(engine_.PageUrl("a"), "River a", "changing", kNotValidated, 0);
+  engine_.Set({}, {});
+  frame_->watchCommands()->SearchAgain();
+  EXPECT_TRUE(frame_->stopAction->isEnabled());
+  frame_->stopAction->trigger();
+  ASSERT_TRUE(WaitFor([this] { return !frame_->watchCommands()->running(); }));
+  EXPECT_EQ(model.rowCount(), 1);
+  EXPECT_TRUE(frame_->watchCommands()->searchAgainAction->isEnabled());
+  EXPECT_TRUE(frame_->goAction->isEnabled());
+}
+
 TEST_F(WatchCommandsTest, ADocumentSetToBeSearchedAgainIsSearchedWhenOpened) {
   engine_.Set({"a"}, {"a"});
   CQuivmarkDoc saved;
