@@ -222,6 +222,25 @@ WatchSummary ApplyWatch(ResultsStore& store, const WatchRun& run) {
   return summary;
 }
 
+int MergeWatchedCopy(ResultsStore& store, const ResultsStore& watched, int32_t arrivalsBefore) {
+  std::unordered_map<int32_t, int32_t> rowOfArrival;
+  for (int32_t i = 0; i < store.count(); ++i) rowOfArrival[store.record(i).arrival] = i;
+  int appended = 0;
+  for (const ResultRecord& r : watched.records()) {
+    if (r.arrival < arrivalsBefore) {
+      auto at = rowOfArrival.find(r.arrival);
+      if (at == rowOfArrival.end() || r.watch() == nullptr) continue;
+      store.record(at->second).EnsureWatch() = *r.watch();
+      continue;
+    }
+    store.AppendResult(r.url(), r.text(), r.engineName(), r.opened, r.validationState, r.relevance);
+    if (r.watch() != nullptr) store.record(store.count() - 1).EnsureWatch() = *r.watch();
+    ++appended;
+  }
+  store.SetWatchedSearch(watched.watchedSearch());
+  return appended;
+}
+
 std::string WatchCountsText(const WatchSummary& summary) {
   return std::to_string(summary.added) + " new, " + std::to_string(summary.dead) + " dead, " +
          std::to_string(summary.dropped) + " dropped, " + std::to_string(summary.kept) + " kept";

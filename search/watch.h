@@ -115,6 +115,14 @@ struct WatchRun {
 // engine that failed, timed out or was not searched keeps its state.
 WatchSummary ApplyWatch(ResultsStore& store, const WatchRun& run);
 
+// Takes into `store` what ApplyWatch did to `watched`, a copy of `store`
+// made when it had `arrivalsBefore` arrivals (ResultsStore::arrivals): the
+// records found again by their arrival number take their watch data, the new
+// ones are appended, and the watched search is set. Whatever changed in
+// `store` meanwhile stays: a record deleted there is not brought back, and
+// marks and validations are kept. Returns the number of records appended.
+int MergeWatchedCopy(ResultsStore& store, const ResultsStore& watched, int32_t arrivalsBefore);
+
 // "3 new, 1 dead, 2 dropped, 40 kept".
 std::string WatchCountsText(const WatchSummary& summary);
 

@@ -43,6 +43,7 @@
 #include "ui/icons.h"
 #include "ui/print_commands.h"
 #include "ui/rank_commands.h"
+#include "ui/watch_commands.h"
 #include "ui/search_bridge.h"
 #include "ui/threads_window.h"
 
@@ -153,6 +154,9 @@ CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
   bridge_->run().SetClock([this] { return clock(); });
   rankCommands_ = new RankCommands(this, state_, bridge_->run(), *view_, prompts_);
   connect(rankCommands_, &RankCommands::settingsSaved, this, &CMainFrame::SettingsChanged);
+  watchCommands_ = new WatchCommands(this, state_, *view_, prompts_);
+  connect(watchCommands_, &WatchCommands::runningChanged, this, &CMainFrame::UpdateCommandStates);
+  connect(watchCommands_, &WatchCommands::finished, this, &CMainFrame::SetMessagePane);
 
   CreateActions();
   CreateMenus();
@@ -311,6 +315,8 @@ void CMainFrame::CreateMenus() {
   QMenu* search = menuBar()->addMenu(QStringLiteral("&Search"));
   search->addAction(goAction);
   search->addAction(stopAction);
+  search->addAction(watchCommands_->searchAgainAction);
+  search->addAction(watchCommands_->searchOnOpenAction);
   search->addSeparator();
   search->addAction(expressionWizardAction);
   search->addAction(threadsAction);
@@ -524,8 +530,11 @@ void CMainFrame::AnimationTick() {
 bool CMainFrame::IsSearching() const { return bridge_ && bridge_->run().searching(); }
 
 void CMainFrame::UpdateCommandStates() {
-  const bool searching = IsSearching();
+  watchCommands_->SetWindowSearching(IsSearching());
+  // A Search Again locks the document as a search does.
+  const bool searching = IsSearching() || watchCommands_->running();
   stopAction->setEnabled(searching);
+  goAction->setEnabled(!watchCommands_->running());
   goButton_->setEnabled(!searching);
   profileSelector_->setEnabled(!searching);
   // A document may be neither replaced nor saved while results flow into it.
@@ -634,6 +643,7 @@ void CMainFrame::Go() {
 }
 
 void CMainFrame::Stop() {
+  watchCommands_->Stop();
   if (!IsSearching()) return;
   // The threads window shows the engines being stopped; it closes again
   // afterwards when it was not open before.
@@ -879,6 +889,7 @@ void CMainFrame::SelectProfile(int index) {
 // --- Documents ---
 
 void CMainFrame::UpdateCaption() {
+  watchCommands_->ShowDocumentOption();
   // "[*]" becomes the desktop's mark of unsaved changes while there are some.
   setWindowTitle(QString::fromUtf8(kDocumentWindowTitle) + " - " + Q(document_.title()) + "[*]");
   setWindowModified(document_.IsModified());
@@ -936,6 +947,7 @@ void CMainFrame::ShowOpenedDocument() {
   SetMessagePane(resultTotal_ > 0 ? Q(FormatResultsFound(resultTotal_))
                                   : QString::fromLatin1(kReady));
   UpdateCaption();
+  watchCommands_->DocumentOpened();
 }
 
 const SearchExpression* CMainFrame::ValidationExpression() {

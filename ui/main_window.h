@@ -41,6 +41,7 @@ namespace trovelane::ui {
 class CBannerWidget;
 class PrintCommands;
 class RankCommands;
+class WatchCommands;
 
 class CThreadsWindow;
 class SearchBridge;
@@ -147,6 +148,7 @@ class CMainFrame : public QMainWindow,
   void StartBanner();
   PrintCommands* printCommands() { return printCommands_; }
   RankCommands* rankCommands() { return rankCommands_; }
+  WatchCommands* watchCommands() { return watchCommands_; }
   // How URLs reach the desktop; tests record them instead.
   std::function<bool(const std::string& url)> openUrl;
   std::function<bool(const std::string& browserPath, const std::string& url)> launchBrowser;
@@ -259,6 +261,7 @@ class CMainFrame : public QMainWindow,
   CBannerWidget* banner_ = nullptr;
   PrintCommands* printCommands_ = nullptr;
   RankCommands* rankCommands_ = nullptr;
+  WatchCommands* watchCommands_ = nullptr;
   QAction* recentSeparator_ = nullptr;
 
   QTimer animationTimer_;

@@ -9,6 +9,7 @@
 #include <QPixmap>
 
 #include "results/html_export.h"
+#include "search/watch.h"
 
 namespace trovelane::ui {
 namespace {
@@ -116,6 +117,20 @@ int ResultsModel::Overlay(int row) const {
   return kOverlayNone;
 }
 
+bool ApplyWatchStyle(QFont& font, const ResultRecord& record) {
+  const RecordWatch* watch = record.watch();
+  if (watch == nullptr) return false;
+  if (watch->state == WatchState::kNew) {
+    font.setBold(true);
+    return true;
+  }
+  if (watch->state == WatchState::kDead) {
+    font.setStrikeOut(true);
+    return true;
+  }
+  return false;
+}
+
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const ResultRecord& r = document_->results().record(index.row());
@@ -149,13 +164,12 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
       if (r.opened) return QBrush(LinkColour(QGuiApplication::palette(), true));
       if (column == kColumnUrl) return QBrush(LinkColour(QGuiApplication::palette(), false));
       return {};
-    case Qt::FontRole:
-      if (column == kColumnUrl) {
-        QFont font;
-        font.setUnderline(true);
-        return font;
-      }
-      return {};
+    case Qt::FontRole: {
+      QFont font;
+      if (column == kColumnUrl) font.setUnderline(true);
+      if (!ApplyWatchStyle(font, r) && column != kColumnUrl) return {};
+      return font;
+    }
     default:
       return {};
   }
@@ -213,6 +227,17 @@ void ResultsModel::Rebuild() {
   validating_.clear();
   scored_.clear();
   endResetModel();
+}
+
+void ResultsModel::TakeWatch(const ResultsStore& watched, int32_t arrivalsBefore) {
+  int added = 0;
+  for (const ResultRecord& r : watched.records()) added += r.arrival >= arrivalsBefore ? 1 : 0;
+  const int first = rowCount();
+  if (added > 0) beginInsertRows({}, first, first + added - 1);
+  MergeWatchedCopy(store(), watched, arrivalsBefore);
+  if (added > 0) endInsertRows();
+  if (first > 0) emit dataChanged(index(0, 0), index(first - 1, kColumnCount - 1));
+  document_->SetModifiedFlag();
 }
 
 void ResultsModel::SetOpened(int row, bool opened) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QIcon>
 #include <map>
 #include <set>
@@ -73,6 +74,10 @@ class ResultsModel : public QAbstractTableModel {
   // show it afresh, with no validation overlays.
   void Rebuild();
 
+  // Takes what a watch did to a copy of the store (MergeWatchedCopy) and
+  // shows it; marks the document modified.
+  void TakeWatch(const ResultsStore& watched, int32_t arrivalsBefore);
+
   // A row's opened mark; marks the document modified.
   void SetOpened(int row, bool opened);
   // The outcome of a validation of `row`; marks the document modified.
@@ -99,6 +104,11 @@ class ResultsModel : public QAbstractTableModel {
   bool toolTips_ = false;
   QIcon icons_[4];
 };
+
+// What the last watch found shows in the font of a record's row, in the list
+// and in print: a new record bold, a dead one struck through. Returns whether
+// it changed `font`.
+bool ApplyWatchStyle(QFont& font, const ResultRecord& record);
 
 // A small icon drawn by the program: the row fallback browser icon, and the
 // overlays over `base`.

@@ -9,6 +9,7 @@
 
 #include "results/html_export.h"
 #include "platform/version.h"
+#include "ui/results_model.h"
 
 namespace trovelane::ui {
 
@@ -117,6 +118,9 @@ bool CResultsPrinter::PrintPage(QPainter& painter, int page) {
   painter.setFont(bodyFont);
   y += QFontMetrics(bodyFont, painter.device()).ascent();
   for (int i = pageStarts_[page]; i < pageStarts_[page + 1]; ++i) {
+    QFont recordFont = bodyFont;
+    ApplyWatchStyle(recordFont, store_.record(i));
+    painter.setFont(recordFont);
     for (const QString& line : SplitPrintedUrl(UrlOf(store_.record(i)), width_, textWidth_)) {
       painter.drawText(area.left(), y, line);
       y += lineHeight_;
@@ -140,8 +144,18 @@ void CResultsPrinter::Print(QPrinter* printer) {
   // Header and footer each take a line of their font, a margin and the rule.
   int bodyHeight = area.height() - 2 * (headerMetrics.height() + 2 * margin);
   int linesPerPage = std::max(2, bodyHeight / std::max(1, lineHeight_));
+  // New records print bold: when there are any, lines are measured in bold,
+  // so that none runs past the page.
+  QFont boldFont = bodyFont;
+  boldFont.setBold(true);
+  QFontMetrics boldMetrics(boldFont, printer);
+  const auto records = store_.records();
+  const bool anyBold = std::any_of(records.begin(), records.end(), [](const ResultRecord& r) {
+    return r.watch() != nullptr && r.watch()->state == WatchState::kNew;
+  });
+  const QFontMetrics& measure = anyBold ? boldMetrics : bodyMetrics;
   Paginate(linesPerPage, area.width(),
-           [&](const QString& text) { return bodyMetrics.horizontalAdvance(text); });
+           [&](const QString& text) { return measure.horizontalAdvance(text); });
 
   int first = 0, last = pageCount() - 1;
   if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {

@@ -118,6 +118,39 @@ TEST_F(WatchTest, NewKeptDroppedAndDeadAndNothingIsRemoved) {
   EXPECT_EQ(checked_.size(), 3u);
 }
 
+TEST_F(WatchTest, AWatchOfACopyKeepsWhatChangedInTheStoreMeanwhile) {
+  store_.AppendResult("http://kept.test/", "Kept", "alpha");
+  store_.AppendResult("http://deleted.test/", "Deleted", "alpha");
+  store_.AppendResult("http://gone.test/", "Gone", "alpha");
+  pages_ = {{"http://gone.test/", PageCheck::kGone}};
+  found_ = {Found("http://kept.test/", 0, "alpha"), Found("http://new.test/", 0, "alpha")};
+  finders_ = {{{0, 1}}, {{0, 2}}};
+  const ResultsStore live = store_;
+  const int32_t arrivals = store_.arrivals();
+  Watch(1000);
+
+  // Meanwhile the user deleted a record, marked one and sorted the list.
+  ResultsStore current = live;
+  current.RemoveResult(1);
+  current.record(0).opened = 1;
+  current.SortByColumn(kColumnUrl);
+  EXPECT_EQ(MergeWatchedCopy(current, store_, arrivals), 1);
+  std::map<std::string, WatchState> states;
+  for (const ResultRecord& r : current.records()) {
+    states[std::string(r.url())] = r.watch() ? r.watch()->state : WatchState::kNone;
+  }
+  EXPECT_EQ(states, (std::map<std::string, WatchState>{{"http://kept.test/", WatchState::kKept},
+                                                       {"http://gone.test/", WatchState::kDead},
+                                                       {"http://new.test/", WatchState::kNew}}));
+  EXPECT_EQ(current.record(2).url(), "http://new.test/");  // appended at the end
+  for (const ResultRecord& r : current.records()) {
+    if (r.url() == "http://kept.test/") {
+      EXPECT_EQ(r.opened, 1);
+    }
+  }
+  EXPECT_EQ(current.watchedSearch(), store_.watchedSearch());
+}
+
 TEST_F(WatchTest, RecordsOfAnEngineThatDidNotFinishKeepTheirState) {
   for (EngineEnding failed : {EngineEnding::kUnreachable, EngineEnding::kTimedOut,
                               EngineEnding::kStopped, EngineEnding::kNotRun}) {

@@ -10,6 +10,9 @@
 #include <QWidget>
 #include <QPainter>
 #include <QPrinter>
+#include <QPaintEngine>
+#include <QTextItem>
+#include <map>
 #include <cstdio>
 
 #include "platform/command_output.h"
@@ -65,6 +68,76 @@ TEST(PrintLayoutTest, PagesHoldWholeRecordsAndAreRemembered) {
   CResultsPrinter emptyPrinter(empty);
   emptyPrinter.Paginate(4, 30, CharWidth);
   EXPECT_EQ(emptyPrinter.pageCount(), 1);  // header and footer only
+}
+
+// A paint device that keeps each text drawn on it with its font.
+class TextRecorder : public QPaintDevice {
+ public:
+  struct Drawn {
+    QString text;
+    QFont font;
+  };
+  std::vector<Drawn> drawn;
+
+  QPaintEngine* paintEngine() const override { return &engine_; }
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override {
+    switch (metric) {
+      case PdmWidth: return 2000;
+      case PdmHeight: return 1000;
+      case PdmWidthMM: return 200;
+      case PdmHeightMM: return 100;
+      case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 254;
+      case PdmDepth: return 32;
+      case PdmDevicePixelRatio: return 1;
+      case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+      default: return 0;
+    }
+  }
+
+ private:
+  class Engine : public QPaintEngine {
+   public:
+    explicit Engine(TextRecorder& owner) : owner_(owner) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override {
+      owner_.drawn.push_back({item.text(), item.font()});
+    }
+    Type type() const override { return User; }
+
+   private:
+    TextRecorder& owner_;
+  };
+  mutable Engine engine_{*this};
+};
+
+TEST(PrintLayoutTest, NewRecordsPrintBoldAndDeadOnesStruckThrough) {
+  ResultsStore store;
+  for (int i = 0; i < 4; ++i) store.AppendResult(Url(i), "t", "e");
+  store.record(0).EnsureWatch().state = WatchState::kNew;
+  store.record(1).EnsureWatch().state = WatchState::kDead;
+  store.record(2).EnsureWatch().state = WatchState::kKept;
+  CResultsPrinter printer(store);
+  printer.Paginate(10, 1000, CharWidth);
+  TextRecorder device;
+  {
+    QPainter painter(&device);
+    ASSERT_TRUE(printer.PrintPage(painter, 0));
+  }
+  std::map<QString, QFont> fonts;
+  for (const auto& d : device.drawn) fonts[d.text] = d.font;
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(fonts.count(QString::fromStdString(Url(i)))) << i;
+  auto font = [&](int i) { return fonts[QString::fromStdString(Url(i))]; };
+  EXPECT_TRUE(font(0).bold());
+  EXPECT_FALSE(font(0).strikeOut());
+  EXPECT_TRUE(font(1).strikeOut());
+  EXPECT_FALSE(font(1).bold());
+  for (int i : {2, 3}) EXPECT_FALSE(font(i).bold() || font(i).strikeOut()) << i;
 }
 
 TEST(PrintToPdfTest, PrintsHeaderFooterAndEveryUrlOnLandscapePages) {

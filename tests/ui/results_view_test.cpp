@@ -84,6 +84,31 @@ TEST_F(ResultsViewTest, ColumnsCellsAndStyles) {
   for (int o = 1; o < 4; ++o) EXPECT_NE(model_->RowIcon(o).pixmap(16, 16).toImage(), none);
 }
 
+TEST_F(ResultsViewTest, NewRowsAreBoldAndDeadRowsStruckThroughInEveryColumn) {
+  Fill(5);
+  const WatchState states[] = {WatchState::kNew, WatchState::kKept, WatchState::kDropped,
+                               WatchState::kDead};
+  for (int i = 0; i < 4; ++i) model_->store().record(i).EnsureWatch().state = states[i];
+  for (int c = 0; c < 4; ++c) {
+    SCOPED_TRACE(c);
+    const QFont fresh = Cell(0, c, Qt::FontRole).value<QFont>();
+    EXPECT_TRUE(fresh.bold());
+    EXPECT_FALSE(fresh.strikeOut());
+    const QFont dead = Cell(3, c, Qt::FontRole).value<QFont>();
+    EXPECT_TRUE(dead.strikeOut());
+    EXPECT_FALSE(dead.bold());
+    // Kept, dropped and never-watched rows look as any row does.
+    for (int row : {1, 2, 4}) {
+      const QFont plain = Cell(row, c, Qt::FontRole).value<QFont>();
+      EXPECT_FALSE(plain.bold() || plain.strikeOut()) << row;
+    }
+  }
+  // The URL keeps its underline under either style.
+  EXPECT_TRUE(Cell(0, 3, Qt::FontRole).value<QFont>().underline());
+  EXPECT_TRUE(Cell(3, 3, Qt::FontRole).value<QFont>().underline());
+  EXPECT_FALSE(Cell(1, 0, Qt::FontRole).isValid());
+}
+
 TEST(ResultsCellTest, ALongTextEndsInThreeDots) {
   const QFontMetrics metrics(QApplication::font());
   const QString text = QStringLiteral("http://127.0.0.1/a/rather/long/path/of/a/result.html");

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -28,6 +29,8 @@
 #include "ui/dialogs/search_settings_dialog.h"
 #include "ui/main_window.h"
 #include "ui/rank_commands.h"
+#include "ui/results_model.h"
+#include "ui/watch_commands.h"
 #include "ui/threads_window.h"
 #include "search/engine_report.h"
 #include "search/engine_suspension.h"
@@ -181,6 +184,21 @@ int main(int argc, char** argv) {
     }
     frame.rankCommands()->RankOrder();
     ok &= Save(frame, out, "rank-order");
+
+    // The same document searched again: the rows taken out before come back
+    // new (bold), and a page that is gone is struck through.
+    ResultsModel& model = *frame.view()->model();
+    frame.view()->ShowInArrivalOrder();
+    for (int i = 0; i < 3; ++i) model.Remove(0);
+    model.Append("http://127.0.0.1:1/river-gone.html", "A river page that is gone", "offset0",
+                 kNotValidated, 0);
+    frame.watchCommands()->SearchAgain();
+    for (int i = 0; i < 3000 && frame.watchCommands()->running(); ++i) {
+      QApplication::processEvents();
+      QThread::msleep(10);
+    }
+    frame.view()->list()->scrollToBottom();
+    ok &= Save(frame, out, "watched");
   }
   {
     SearchProfilesDialog dialog(state);
