@@ -89,6 +89,8 @@ Status RenderWatchService(const WatchSchedule& schedule, std::string& text) {
   text += "[Service]\n";
   text += "Type=oneshot\n";
   text += "ExecStart=" + command + "\n";
+  // The notification that waits for a click outlives the watch.
+  text += "KillMode=process\n";
   return Status::Ok();
 }
 

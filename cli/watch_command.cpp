@@ -25,6 +25,7 @@
 #include "cli/program.h"
 #include "cli/text_output.h"
 #include "net/http_url.h"
+#include "platform/browser_launch.h"
 #include "platform/command_output.h"
 #include "results/atom_feed.h"
 #include "results/results_document.h"
@@ -113,19 +114,49 @@ std::string GVariantString(const std::string& text) {
   return out + "'";
 }
 
+// Whether `name` is a program of a folder of $PATH.
+bool OnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::string_view folders = path;
+  while (!folders.empty()) {
+    const size_t colon = folders.find(':');
+    const std::string_view folder = folders.substr(0, colon);
+    if (!folder.empty() && ::access((std::string(folder) + "/" + name).c_str(), X_OK) == 0) {
+      return true;
+    }
+    folders = colon == std::string_view::npos ? std::string_view{} : folders.substr(colon + 1);
+  }
+  return false;
+}
+
+// Shows the notification ($1 title, $2 body) with an "Open" action and waits
+// for it; a click opens the document ($3) with the desktop's handler for
+// results documents. A notify-send without actions shows it plainly. The
+// texts reach the programs as arguments, never as shell text.
+constexpr const char* kNotifyAndOpen =
+    "if notify-send --help 2>/dev/null | grep -q -- --action; then\n"
+    "  action=$(notify-send --app-name=trovelane --icon=trovelane --action=open=Open --wait "
+    "-- \"$1\" \"$2\")\n"
+    "  [ \"$action\" = open ] && exec xdg-open \"$3\"\n"
+    "else\n"
+    "  exec notify-send --app-name=trovelane --icon=trovelane -- \"$1\" \"$2\"\n"
+    "fi\n";
+
 // A desktop notification through the freedesktop notification service, when
 // a session bus is there: notify-send, else gdbus; quietly nothing when
-// neither can send it.
+// neither can send it. notify-send waits for a click apart from the watch,
+// which ends at once (the timer's service lets it outlive the watch).
 void Notify(const std::string& document, const WatchSummary& summary) {
   if (summary.changes.empty() || !std::getenv("DBUS_SESSION_BUS_ADDRESS")) return;
   const std::string title = "trovelane: " + std::filesystem::path(document).filename().string();
   const std::string body = std::to_string(summary.added) + " new, " + std::to_string(summary.dead) +
                            " dead, " + std::to_string(summary.dropped) + " dropped";
-  constexpr int kWaitMs = 10000;
-  if (CommandOutput({"notify-send", "--app-name=trovelane", "--icon=trovelane", title, body},
-                    kWaitMs)) {
+  if (OnPath("notify-send") &&
+      SpawnDetached({"/bin/sh", "-c", kNotifyAndOpen, "sh", title, body, document})) {
     return;
   }
+  constexpr int kWaitMs = 10000;
   CommandOutput({"gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications",
                  "--object-path", "/org/freedesktop/Notifications", "--method",
                  "org.freedesktop.Notifications.Notify", "'trovelane'", "0", "'trovelane'",
@@ -311,7 +342,7 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
                                     MakeFeedId(absolute), in.now, added);
     if (!written.ok()) Fail(written.message(), kExitFailed);
   }
-  if (o.notify) Notify(o.document, summary);
+  if (o.notify) Notify(AbsolutePath(o.document), summary);
 
   if (InterruptGuard::Interrupted()) return kExitInterrupted;
   if (timedOut) return kExitTimedOut;

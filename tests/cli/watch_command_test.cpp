@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cli/cli_home.h"
@@ -123,13 +125,20 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   EXPECT_EQ(Signature(doc), "Trovelan026");
 
   // Only what changed since: e is new; b and c are not listed again. A
-  // desktop session hears of it (notify-send is a stand-in here).
+  // desktop session hears of it, and a click on "Open" opens the document
+  // (notify-send and xdg-open are stand-ins here: the one is clicked at once,
+  // the other notes what it was asked to open).
   engine->Set({"a", "d", "e"}, {"a", "c", "d", "e"});
   const std::string notified = home.File("notified.log");
   const std::string bin = home.File("bin");
   std::filesystem::create_directory(bin);
-  std::ofstream(bin + "/notify-send") << "#!/bin/sh\necho \"$@\" >> '" << notified << "'\n";
-  std::filesystem::permissions(bin + "/notify-send", std::filesystem::perms::owner_all);
+  std::ofstream(bin + "/notify-send")
+      << "#!/bin/sh\n[ \"$1\" = --help ] && { echo '  --action=[NAME=]Text'; exit 0; }\n"
+      << "echo \"$@\" >> '" << notified << "'\necho open\n";
+  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"xdg-open $@\" >> '" << notified << "'\n";
+  for (const char* tool : {"/notify-send", "/xdg-open"}) {
+    std::filesystem::permissions(bin + tool, std::filesystem::perms::owner_all);
+  }
   SplitOutcome second;
   {
     ScopedEnv path("PATH", bin + ":" + getenv("PATH"));
@@ -138,9 +147,14 @@ TEST(WatchCommandTest, ListsWhatChangedAddsTheNewAndKeepsEveryRecord) {
   }
   ASSERT_EQ(second.exitCode, 0) << second.err;
   EXPECT_EQ(second.out, "new     changing  River e | " + engine->PageUrl("e") + "\n");
-  EXPECT_EQ(
-      ReadFileBytes(notified),
-      "--app-name=trovelane --icon=trovelane trovelane: river.qmk 1 new, 0 dead, 0 dropped\n");
+  // The notification waits for its click apart from the watch, which has ended.
+  const std::string expected =
+      "--app-name=trovelane --icon=trovelane --action=open=Open --wait -- trovelane: river.qmk "
+      "1 new, 0 dead, 0 dropped\nxdg-open " + doc + "\n";
+  for (int i = 0; i < 300 && ReadFileBytes(notified) != expected; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(ReadFileBytes(notified), expected);
   const std::string xml = ReadFileBytes(feed);
   EXPECT_NE(xml.find("<link href=\"" + engine->PageUrl("e") + "\"/>"), std::string::npos) << xml;
 
