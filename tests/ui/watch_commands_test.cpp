@@ -4,64 +4,16 @@
 
 #include <QAction>
 #include <fstream>
-#include <mutex>
-#include <set>
 
 #include "engines/profile.h"
 #include "results/results_document.h"
-#include "tests/support/loopback_server.h"
+#include "tests/support/changing_engine.h"
 #include "tests/ui/ui_fixture.h"
 
 namespace trovelane::ui::testing {
 namespace {
 
-using ::trovelane::test::HttpResponse;
-using ::trovelane::test::LoopbackServer;
-using ::trovelane::test::ServerConnection;
-
-// One engine whose result page lists `listed`; a page of `live` answers 200,
-// any other 404.
-class ChangingEngine {
- public:
-  ChangingEngine() : server_([this](ServerConnection& c) { Serve(c); }) {}
-
-  void Set(std::vector<std::string> listed, std::set<std::string> live) {
-    std::lock_guard lock(mutex_);
-    listed_ = std::move(listed);
-    live_ = std::move(live);
-  }
-  std::string PageUrl(const std::string& name) const { return server_.Url("/p/" + name + ".html"); }
-  std::string ProfileText() const {
-    return "COM = 0\nMAX = 0\nTAR = 0\nSIT = changing\nACT = " + server_.Url("/search") +
-           "\nSID = q\nRID = start\nTEC = 0\nITR = 0\nRES = 10\nSEP = &\nSEL = 1\nPAR = 2\n"
-           "USB = 1\nAND = +AND+\nOR = +OR+\nNOT = -\nEXC = %22\nPNM0 = q\nPDV0 = \nPAT0 = 0\n"
-           "PNM1 = start\nPDV1 = 0\nPAT1 = 1\nSEC = 1\nSET0 = html\nAEC = 0\nDSC = 0\nUSC = 0\n"
-           "RST = 0\nLIN = \nREF = \nCOC = 0\nCOO = 0\n";
-  }
-
- private:
-  void Serve(ServerConnection& c) {
-    const std::string request = c.ReadRequest();
-    const std::string path = request.substr(4, request.find(' ', 4) - 4);
-    std::lock_guard lock(mutex_);
-    if (path.rfind("/search", 0) == 0) {
-      std::string body = "<html><body>";
-      for (const std::string& name : listed_) {
-        body += "<p><a href=\"" + PageUrl(name) + "\">River " + name + "</a></p>";
-      }
-      c.Send(HttpResponse("HTTP/1.0 200 OK", "", body + "</body></html>"));
-      return;
-    }
-    const std::string name = path.substr(3, path.size() - 8);  // /p/NAME.html
-    c.Send(live_.count(name) ? HttpResponse("HTTP/1.0 200 OK", "", "<html>river</html>")
-                             : HttpResponse("HTTP/1.0 404 Not Found", "", "no such page"));
-  }
-
-  std::mutex mutex_;
-  std::vector<std::string> listed_;
-  std::set<std::string> live_;
-  LoopbackServer server_;  // last: stops before the state goes
-};
+using ::trovelane::test::ChangingEngine;
 
 class WatchCommandsTest : public UiTest {
  protected:
