@@ -13,10 +13,10 @@
 #include "engines/result_link.h"
 #include "net/http_url.h"
 #include "net/url.h"
-#include "search/accept_link.h"
 #include "search/engine_run_context.h"
 #include "search/engine_suspension.h"
 #include "search/request_builder.h"
+#include "search/result_offer.h"
 #include "search/search_status.h"
 #include "search/search_worker.h"
 
@@ -413,17 +413,9 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
                     EngineRunContext& worker) {
   PageMemory& memory = worker.pageMemory();
   bool nextFound = false;
-  int perEngineCount = PageOffset(engine, pageIndex);
   memory.newLinksOnPage = 0;
   memory.candidatesOnPage = 0;
-
-  LinkCheck check;
-  check.duplicates = &worker.duplicates();
-  check.validationMode = worker.validationMode();
-  check.expression = &worker.expression();
-  check.settings = &worker.settings();
-  check.validationConnection = &worker.validationConnection();
-  check.status = [&worker](const std::string& text) { worker.SendStatus(text); };
+  ResultOffers offers(engine, worker, PageOffset(engine, pageIndex));
 
   const EngineExtensions& web = engine.web;
   const ResultList resultList = FindResultList(page, web);
@@ -480,41 +472,7 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     // pages (help, settings, advertisements) without a host, unless its
     // results are its own pages.
     if (web.anyFileType && !web.ownPages && !namesHost && !unwrapped) continue;
-    const bool newLink = memory.ownLinks.insert(link).second;
-    if (newLink) ++memory.newLinksOnPage;
-
-    if (worker.LimitReached(perEngineCount)) {
-      engine.stopRequested = true;
-      return false;
-    }
-
-    check.validated = 0;
-    check.relevance = 0;
-    check.autoAdded = false;
-    const bool accepted = AcceptResultLink(engine, check, link, title);
-    // Every result link of the engine takes a position, accepted or not; a
-    // link the engine repeats keeps its first.
-    int position = 0;
-    if (check.IsResultCandidate()) {
-      ++memory.candidatesOnPage;
-      if (newLink) position = ++memory.resultPosition;
-    }
-    if (check.duplicate && position > 0 && check.duplicateKey != kNoDuplicateKey) {
-      worker.AddSighting(check.duplicateKey, position);
-    }
-    if (!accepted) continue;
-    if (worker.cancelled()) return false;
-    // A link accepted without validation has no score of its own; it is
-    // listed with the relevance the filter gave it and never dropped here.
-    if (worker.validationMode() == kValidationValRel && !check.autoAdded &&
-        check.relevance < worker.options().minRelevancy) {
-      continue;
-    }
-    if (worker.HandOff(link, title, check.validated, check.relevance, perEngineCount, {}, position,
-                       check.duplicateKey) == EngineRunContext::HandOffOutcome::kLimitReached) {
-      engine.stopRequested = true;
-      return false;
-    }
+    if (!offers.Offer(link, title)) return false;
   }
   return nextFound;
 }

@@ -40,7 +40,8 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 // next page. The next-page link counts wherever it stands; results are only
 // the anchors the engine's result list and result class allow, redirect
 // links unwrapped, and for an "any file type" engine only links that name
-// a host (docs/result_links.md). Sets engine.stopRequested and returns false at once when the
+// a host (docs/result_links.md); each goes through ResultOffers
+// (search/result_offer.h). Sets engine.stopRequested and returns false at once when the
 // result limit is reached. Counts in the worker's PageMemory the result
 // links it had not met on its earlier pages and the page's result links of a
 // type the engine's rules let through; each of those met for the first time
