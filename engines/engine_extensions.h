@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace trovelane {
 
 struct EngineExtensions {
@@ -81,21 +83,10 @@ enum class ResultFormat { kHtml, kJson, kFeed, kUnknown };
 // kUnknown for a name this program does not know (a later program's), which
 // a search refuses rather than reading the answer by the wrong rules.
 inline ResultFormat ResultFormatOf(const EngineExtensions& web) {
-  std::string_view name = web.format;
-  while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-  auto is = [&](std::string_view word) {
-    if (name.size() != word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-      char c = name[i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if (c != word[i]) return false;
-    }
-    return true;
-  };
-  if (name.empty() || is("html")) return ResultFormat::kHtml;
-  if (is("json")) return ResultFormat::kJson;
-  if (is("feed")) return ResultFormat::kFeed;
+  const std::string_view name = TrimBlanks(web.format);
+  if (name.empty() || EqualsNoCase(name, "html")) return ResultFormat::kHtml;
+  if (EqualsNoCase(name, "json")) return ResultFormat::kJson;
+  if (EqualsNoCase(name, "feed")) return ResultFormat::kFeed;
   return ResultFormat::kUnknown;
 }
 
