@@ -349,6 +349,8 @@ Status ReadJson(std::string_view body, const EngineExtensions& web, std::vector<
   } catch (const Json::parse_error& error) {
     return Status::Corruption("the answer is not JSON (syntax error at byte " +
                               std::to_string(error.byte) + ")");
+  } catch (const Json::exception&) {
+    return Status::Corruption("the answer is not JSON (a number out of range)");
   }
   const Json* list = Follow(&answer, web.jsonResults);
   if (Trim(web.jsonResults).empty()) {
