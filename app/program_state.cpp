@@ -28,10 +28,10 @@ Status SelectInstanceEngines(ProgramState& state, std::vector<std::string>* sele
   std::vector<size_t> taken;
   std::vector<EngineDefinition>& engines = state.catalogue.engines;
   for (size_t i = 0; i < engines.size(); ++i) {
-    if (engines[i].searchUrl.find(kSearxngPlaceholder) != std::string::npos &&
-        !engines[i].selected) {
-      taken.push_back(i);
-    }
+    if (engines[i].searchUrl.find(kSearxngPlaceholder) == std::string::npos) continue;
+    // The user already searches the instance in the form of their choice.
+    if (engines[i].selected) return Status::Ok();
+    if (taken.empty()) taken.push_back(i);
   }
   if (taken.empty()) return Status::Ok();
   for (size_t i : taken) engines[i].selected = 1;

@@ -32,12 +32,14 @@ struct ProgramState {
   std::string CurrentProfileFile() const;
 };
 
-// Takes the engines of the current profile that search the user's SearXNG
-// instance (their search URL holds kSearxngPlaceholder) into searches, as
-// giving the instance's address does, and saves the profile when one of
-// them was not selected yet. `selected` (may be null) gets the names of the
-// engines newly selected. When the profile cannot be saved, the engines stay
-// as they were and the status says why.
+// Takes an engine of the current profile that searches the user's SearXNG
+// instance (its search URL holds kSearxngPlaceholder) into searches, as
+// giving the instance's address does: when none of them is selected, the
+// first of them (the web profile's HTML form, which every instance answers;
+// the JSON form only answers where the instance enables it), and saves the
+// profile. `selected` (may be null) gets the name of the engine newly
+// selected. When the profile cannot be saved, the engines stay as they were
+// and the status says why.
 Status SelectInstanceEngines(ProgramState& state, std::vector<std::string>* selected);
 
 struct StartUpOptions {

@@ -33,11 +33,11 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   WriteFileBytes(copy, shipped);
   EngineCatalogue catalogue;
   ASSERT_TRUE(LoadProfile(copy, catalogue).ok());
-  ASSERT_EQ(catalogue.engines.size(), 8u);
+  ASSERT_EQ(catalogue.engines.size(), 9u);
   for (const EngineDefinition& e : catalogue.engines) {
     EXPECT_EQ(CheckPaging(e), Status::Ok()) << CheckPaging(e).message();
-    // The SearXNG engine waits for the address of the user's instance.
-    EXPECT_EQ(e.selected, e.name == "SearXNG" ? 0 : 1) << e.name;
+    // The SearXNG engines wait for the address of the user's instance.
+    EXPECT_EQ(e.selected, e.name.rfind("SearXNG", 0) == 0 ? 0 : 1) << e.name;
     EXPECT_TRUE(e.web.http11 && e.web.acceptCompression) << e.name;
   }
   const EngineDefinition& duck = Named(catalogue, "DuckDuckGo");
@@ -54,6 +54,10 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
   EXPECT_NE(wiki.web.userAgent.find("{contact}"), std::string::npos);
   EXPECT_EQ(Named(catalogue, "Yandex").web.blockHeaders,
             std::vector<std::string>{"x-yandex-captcha: captcha"});
+  // An instance that gives its results as JSON is read by their paths.
+  const EngineDefinition& json = Named(catalogue, "SearXNG (JSON)");
+  EXPECT_EQ(ResultFormatOf(json.web), ResultFormat::kJson);
+  EXPECT_EQ(json.web.jsonResults + " " + json.web.jsonUrl, "results url");
 
   ASSERT_TRUE(SaveProfile(copy, catalogue).ok());
   EXPECT_EQ(ReadFileBytes(copy), shipped);
