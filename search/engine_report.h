@@ -23,7 +23,7 @@ enum class EngineEnding {
   kTlsFailure,   // the TLS handshake failed or the certificate did not verify
   kHttpStatus,   // a result page came with a status outside 2xx (httpStatus)
   kTimedOut,     // the server stayed silent past the connect or read time-out
-  kBlocked,      // the engine answered with a CAPTCHA page, 403, 429 or an empty 202
+  kBlocked,      // a CAPTCHA page, 403, 429, an empty 202 or an empty answer of used-up requests
   kSuspended,    // skipped: an earlier block suspended the engine until suspendedUntil
   kStopped,      // Stop (or Ctrl-C, or --timeout) ended it
   kError,        // anything else that ended it early: detail says what
@@ -33,7 +33,8 @@ enum class EngineEnding {
 enum class BlockKind {
   kNone,
   kCaptcha,     // a page held one of the definition's block markers
-  kHttpStatus,  // 403, 429, or 202 with no result on the page (blockStatus)
+  kHttpStatus,  // 403, 429, or 202 (or any answer of used-up requests) with no
+                // result on the page (blockStatus)
 };
 
 struct EngineReport {
