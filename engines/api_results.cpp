@@ -54,11 +54,10 @@ struct NamedReference {
   std::uint32_t code;
 };
 constexpr NamedReference kNamedReferences[] = {
-    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},
-    {"apos", '\''},    {"nbsp", ' '},     {"ndash", 0x2013}, {"mdash", 0x2014},
-    {"hellip", 0x2026}, {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C},
-    {"rdquo", 0x201D}, {"laquo", 0xAB},   {"raquo", 0xBB},   {"middot", 0xB7},
-    {"bull", 0x2022},  {"copy", 0xA9},    {"reg", 0xAE},     {"trade", 0x2122},
+    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},      {"apos", '\''},
+    {"nbsp", ' '},     {"ndash", 0x2013}, {"mdash", 0x2014}, {"hellip", 0x2026}, {"lsquo", 0x2018},
+    {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"laquo", 0xAB},    {"raquo", 0xBB},
+    {"middot", 0xB7},  {"bull", 0x2022},  {"copy", 0xA9},    {"reg", 0xAE},      {"trade", 0x2122},
     {"deg", 0xB0},     {"times", 0xD7},   {"shy", 0xAD},
 };
 
@@ -97,8 +96,8 @@ bool TagBreaksText(std::string_view name) {
   size_t end = 0;
   while (end < name.size() && IsAsciiLetterOrDigit(name[end])) ++end;
   const std::string_view tag = name.substr(0, end);
-  for (const char* block : {"br", "p", "div", "li", "tr", "td", "th", "ul", "ol", "table",
-                            "blockquote", "dd", "dt", "h1", "h2", "h3", "h4", "h5", "h6", "hr"}) {
+  for (const char* block : {"br",         "p",  "div", "li", "tr", "td", "th", "ul", "ol", "table",
+                            "blockquote", "dd", "dt",  "h1", "h2", "h3", "h4", "h5", "h6", "hr"}) {
     if (EqualsNoCase(tag, block)) return true;
   }
   return false;
@@ -236,7 +235,8 @@ void AppendFieldEncoded(std::string& out, std::string_view value) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (char c : value) {
     const auto byte = static_cast<unsigned char>(c);
-    if (IsAsciiLetterOrDigit(c) || std::string_view("-._~/:@!$'()*,;").find(c) != std::string_view::npos) {
+    if (IsAsciiLetterOrDigit(c) ||
+        std::string_view("-._~/:@!$'()*,;").find(c) != std::string_view::npos) {
       out += c;
     } else {
       out += '%';
@@ -484,9 +484,9 @@ class FeedReader {
       return;
     }
     if (itemDepth_ < 0) {
-      const bool rssItem = root_ == Root::kRss && name.local == "item" &&
-                           (name.space.empty() || name.space == kRss10Namespace ||
-                            name.space == kRss090Namespace);
+      const bool rssItem =
+          root_ == Root::kRss && name.local == "item" &&
+          (name.space.empty() || name.space == kRss10Namespace || name.space == kRss090Namespace);
       const bool atomEntry = root_ == Root::kAtom && name.local == "entry" &&
                              (name.space == kAtomNamespace || name.space == kAtom03Namespace);
       if (rssItem || atomEntry) {

@@ -4,9 +4,10 @@
 // ones over, and page on by the engine's result iteration technique until
 // the engine has no next page, the result limit is reached, or something
 // fails. An answer in JSON or a feed has no next-page link: its engine pages
-// on while a page is full (at least resultsPerPage results). An engine also ends when a page brings no
-// link it has not listed on its own earlier pages, when its next request is
-// one it sent before, and after ProgramOptions::maxPagesPerEngine pages.
+// on while a page is full (at least resultsPerPage results). An engine also
+// ends when a page brings no link it has not listed on its own earlier
+// pages, when its next request is one it sent before, and after
+// ProgramOptions::maxPagesPerEngine pages.
 // Every ending is quiet: the worker reports its end and nothing else is
 // shown; the last status text of an ending the server caused says why (an
 // engine whose server stayed silent past the time-outs shows "Timed out").

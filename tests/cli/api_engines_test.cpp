@@ -46,8 +46,9 @@ class ApiServer {
     std::string body;
     std::string type = "application/json";
     if (path.rfind("/hits?q=river&page=1", 0) == 0) {
-      body = R"({"hits":[{"objectID":"11","url":"https://news.example/a","title":"River <em>A</em>"},)"
-             R"({"objectID":"12","url":null,"title":"Ask: river &amp; lantern"}],"page":1})";
+      body =
+          R"({"hits":[{"objectID":"11","url":"https://news.example/a","title":"River <em>A</em>"},)"
+          R"({"objectID":"12","url":null,"title":"Ask: river &amp; lantern"}],"page":1})";
     } else if (path.rfind("/hits?q=river&page=2", 0) == 0) {
       body = R"({"hits":[{"objectID":"13","url":"https://news.example/c","title":"C"}],"page":2})";
     } else if (path.rfind("/atom?q=river", 0) == 0) {
@@ -115,21 +116,22 @@ TEST(ApiEnginesTest, JsonAndFeedEnginesAreSearchedLikeAnyOther) {
   for (const nlohmann::json& line : JsonLines(out.output)) {
     if (line.contains("url")) titles[line["url"]] = line["text"];
     if (line.contains("ending")) {
-      endings[line["engine"]] = line["ending"].get<std::string>() + " " +
-                                std::to_string(line["pages"].get<int>());
+      endings[line["engine"]] =
+          line["ending"].get<std::string>() + " " + std::to_string(line["pages"].get<int>());
     }
   }
-  EXPECT_EQ(titles, (std::map<std::string, std::string>{
-                        {"https://news.example/a", "River A"},
-                        {server.Url("/item?id=12"), "Ask: river & lantern"},
-                        {"https://news.example/c", "C"},
-                        {"https://papers.example/abs/1", "Paper one"},
-                        {server.Url("/abs/2"), "Paper two"}}));
-  EXPECT_EQ(endings, (std::map<std::string, std::string>{{"news", "done 2"}, {"papers", "done 1"}}));
+  EXPECT_EQ(titles,
+            (std::map<std::string, std::string>{{"https://news.example/a", "River A"},
+                                                {server.Url("/item?id=12"), "Ask: river & lantern"},
+                                                {"https://news.example/c", "C"},
+                                                {"https://papers.example/abs/1", "Paper one"},
+                                                {server.Url("/abs/2"), "Paper two"}}));
+  EXPECT_EQ(endings,
+            (std::map<std::string, std::string>{{"news", "done 2"}, {"papers", "done 1"}}));
   // The second news page was short, so no third was asked for.
   std::vector<std::string> asked;
-  for (const std::string& path : server.Paths()) asked.push_back(path.substr(0, path.find('?')) +
-                                                                  path.substr(path.rfind('&')));
+  for (const std::string& path : server.Paths())
+    asked.push_back(path.substr(0, path.find('?')) + path.substr(path.rfind('&')));
   std::sort(asked.begin(), asked.end());
   EXPECT_EQ(asked, (std::vector<std::string>{"/atom&page=1", "/hits&page=1", "/hits&page=2"}));
 

@@ -46,30 +46,31 @@ std::string Refusal(const EngineDefinition& engine, const std::string& body) {
 
 TEST(JsonResultsTest, PathsTemplatesAndTextAsTheSourcesGiveThem) {
   // An encyclopedia's search API: titles name the article, snippets hold markup.
-  const auto wiki = Read(
-      JsonEngine("query.search", "https://en.wikipedia.org/wiki/{title|underscore}", "title",
-                 "snippet"),
-      R"({"query":{"search":[{"title":"Albert Einstein","snippet":"physicist <span )"
-      R"(class=\"searchmatch\">Einstein</span>&#39;s   theory &amp; <b>more</b>&hellip;"},)"
-      R"({"title":"Caf\u00e9 au lait / Milk?"}]}})");
+  const auto wiki =
+      Read(JsonEngine("query.search", "https://en.wikipedia.org/wiki/{title|underscore}", "title",
+                      "snippet"),
+           R"({"query":{"search":[{"title":"Albert Einstein","snippet":"physicist <span )"
+           R"(class=\"searchmatch\">Einstein</span>&#39;s   theory &amp; <b>more</b>&hellip;"},)"
+           R"({"title":"Caf\u00e9 au lait / Milk?"}]}})");
   ASSERT_EQ(wiki.size(), 2u);
   EXPECT_EQ(wiki[0], (ApiResult{"https://en.wikipedia.org/wiki/Albert_Einstein", "Albert Einstein",
                                 "physicist Einstein's theory & more\u2026"}));
   EXPECT_EQ(wiki[1].url, "https://en.wikipedia.org/wiki/Caf%C3%A9_au_lait_/_Milk%3F");
 
   // A bibliographic database: titles are lists, the URL is built from the DOI.
-  const auto works = Read(JsonEngine("message.items", "https://doi.org/{DOI}", "title"),
-                          R"({"message":{"items":[{"DOI":"10.1000/x(1)y z&w#","title":["T1","T2"]},)"
-                          R"({"title":["no DOI"]}, 7, "text", {"DOI":{"nested":1}}]}})");
+  const auto works =
+      Read(JsonEngine("message.items", "https://doi.org/{DOI}", "title"),
+           R"({"message":{"items":[{"DOI":"10.1000/x(1)y z&w#","title":["T1","T2"]},)"
+           R"({"title":["no DOI"]}, 7, "text", {"DOI":{"nested":1}}]}})");
   ASSERT_EQ(works.size(), 1u);
   EXPECT_EQ(works[0], (ApiResult{"https://doi.org/10.1000/x(1)y%20z%26w%23", "T1", ""}));
 
   // A news search: a story without a URL (null, empty, absent) links its
   // discussion page; numbers are fields too.
-  const auto hits = Read(
-      JsonEngine("hits", "url || https://news.ycombinator.com/item?id={objectID}", "title"),
-      R"({"hits":[{"url":"https://a.example/story","objectID":"1","title":"A"},)"
-      R"({"url":null,"objectID":"2","title":"B"},{"url":"","objectID":3},{"objectID":4.5}]})");
+  const auto hits =
+      Read(JsonEngine("hits", "url || https://news.ycombinator.com/item?id={objectID}", "title"),
+           R"({"hits":[{"url":"https://a.example/story","objectID":"1","title":"A"},)"
+           R"({"url":null,"objectID":"2","title":"B"},{"url":"","objectID":3},{"objectID":4.5}]})");
   ASSERT_EQ(hits.size(), 4u);
   EXPECT_EQ(hits[0].url, "https://a.example/story");
   EXPECT_EQ(hits[1].url, "https://news.ycombinator.com/item?id=2");
@@ -78,15 +79,17 @@ TEST(JsonResultsTest, PathsTemplatesAndTextAsTheSourcesGiveThem) {
   EXPECT_EQ(hits[3].url, "https://news.ycombinator.com/item?id=4.5");
 
   // Indexes either way, a top-level list, relative links made absolute.
-  const auto top = Read(JsonEngine("", "links[1].href", "names.0", "x.y"),
-                        R"([{"links":[{"href":"/a"},{"href":"/b?q=1"}],"names":["N"],"x":{"y":2}}])");
+  const auto top =
+      Read(JsonEngine("", "links[1].href", "names.0", "x.y"),
+           R"([{"links":[{"href":"/a"},{"href":"/b?q=1"}],"names":["N"],"x":{"y":2}}])");
   ASSERT_EQ(top.size(), 1u);
   EXPECT_EQ(top[0], (ApiResult{"https://api.example.org/b?q=1", "N", "2"}));
 }
 
 TEST(JsonResultsTest, AnswersThatCannotBeReadSayWhy) {
   const EngineDefinition items = JsonEngine("items", "link", "title");
-  EXPECT_EQ(Refusal(items, R"({"items":{"link":"x"}})"), "the results path \"items\" names no array");
+  EXPECT_EQ(Refusal(items, R"({"items":{"link":"x"}})"),
+            "the results path \"items\" names no array");
   EXPECT_EQ(Refusal(items, R"({"error":{"info":"bad request"}})"),
             "the results path \"items\" names nothing in the answer");
   EXPECT_EQ(Refusal(items, "<html>Service unavailable</html>"),
@@ -98,18 +101,18 @@ TEST(JsonResultsTest, AnswersThatCannotBeReadSayWhy) {
   EXPECT_EQ(Refusal(JsonEngine("", "link", ""), R"({"link":"x"})"),
             "the answer is no JSON array, and no results path (JRL) is set");
   // Malformed templates and paths never give a URL.
-  for (const char* url : {"https://x/{DOI", "https://x/{}", "https://x/{DOI|upper}", "a..b",
-                          "a[x]", "a[1"}) {
-    EXPECT_EQ(Refusal(JsonEngine("", url, ""), R"([{"DOI":"1","a":{"b":"u"},"a[x]":"u"}])")
-                  .substr(0, 11),
-              "none of the")
+  for (const char* url :
+       {"https://x/{DOI", "https://x/{}", "https://x/{DOI|upper}", "a..b", "a[x]", "a[1"}) {
+    EXPECT_EQ(
+        Refusal(JsonEngine("", url, ""), R"([{"DOI":"1","a":{"b":"u"},"a[x]":"u"}])").substr(0, 11),
+        "none of the")
         << url;
   }
   // Hostile: nesting and sheer count are refused before a tree is built.
   EXPECT_EQ(Refusal(items, std::string(65, '[') + std::string(65, ']')),
             "the answer nests deeper than 64 levels");
-  EXPECT_EQ(Read(items, R"({"items":[)" + std::string(62, '[') + std::string(62, ']') + "]}").size(),
-            0u);
+  EXPECT_EQ(
+      Read(items, R"({"items":[)" + std::string(62, '[') + std::string(62, ']') + "]}").size(), 0u);
   std::string wide = "[0";
   for (size_t i = 0; i < kMaxJsonValues; ++i) wide += ",0";
   EXPECT_EQ(Refusal(JsonEngine("", "u", ""), wide + "]"),
