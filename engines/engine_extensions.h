@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace trovelane {
 
 struct EngineExtensions {
@@ -52,6 +54,21 @@ struct EngineExtensions {
   std::vector<std::string> blockMarkers;
   std::vector<std::string> blockHeaders;
 
+  // Result format: how the answer to a search is read (engines/api_results.h).
+  // Empty or "html": the anchors of an HTML page by the rules above; "json":
+  // a JSON answer read by the paths below; "feed": an RSS or Atom feed whose
+  // items are the results. Kept as written, so that a file names it as it
+  // did; ResultFormatOf tells which it is.
+  std::string format;
+  // JSON answers: the path of the list of results (empty: the answer itself
+  // is the list), and within each result the paths of its title and
+  // snippet and the alternatives for its URL (paths or templates holding
+  // "{path}" fields, separated by "||"; docs/engine_file.md).
+  std::string jsonResults;
+  std::string jsonUrl;
+  std::string jsonTitle;
+  std::string jsonSnippet;
+
   // Rank: the engine's weight in the merged rank order, a factor on the
   // score of every result it finds (0 < weight; 1 is neutral).
   double weight = 1;
@@ -59,6 +76,19 @@ struct EngineExtensions {
   bool operator==(const EngineExtensions&) const = default;
   bool empty() const { return *this == EngineExtensions{}; }
 };
+
+enum class ResultFormat { kHtml, kJson, kFeed, kUnknown };
+
+// The format `web.format` names, in any case and blanks around it allowed;
+// kUnknown for a name this program does not know (a later program's), which
+// a search refuses rather than reading the answer by the wrong rules.
+inline ResultFormat ResultFormatOf(const EngineExtensions& web) {
+  const std::string_view name = TrimBlanks(web.format);
+  if (name.empty() || EqualsNoCase(name, "html")) return ResultFormat::kHtml;
+  if (EqualsNoCase(name, "json")) return ResultFormat::kJson;
+  if (EqualsNoCase(name, "feed")) return ResultFormat::kFeed;
+  return ResultFormat::kUnknown;
+}
 
 // The largest weight or rank factor taken.
 inline constexpr double kMaxWeight = 1000;

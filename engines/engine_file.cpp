@@ -92,6 +92,11 @@ void ForEachExtensionLine(const EngineExtensions& web,
   flag("OWN", web.ownPages);
   for (const std::string& marker : web.blockMarkers) line("BLK", marker);
   for (const std::string& header : web.blockHeaders) line("BLH", header);
+  text("FMT", web.format);
+  text("JRL", web.jsonResults);
+  text("JUR", web.jsonUrl);
+  text("JTI", web.jsonTitle);
+  text("JSN", web.jsonSnippet);
   if (web.weight != 1) line("WGT", FormatWeight(web.weight));
 }
 
@@ -153,6 +158,16 @@ void ApplyExtensionLine(std::string_view key, std::string_view value, EngineExte
     web.skippedBlocks.emplace_back(value);
   } else if (key == "BLH") {
     web.blockHeaders.emplace_back(value);
+  } else if (key == "FMT") {
+    web.format = value;
+  } else if (key == "JRL") {
+    web.jsonResults = value;
+  } else if (key == "JUR") {
+    web.jsonUrl = value;
+  } else if (key == "JTI") {
+    web.jsonTitle = value;
+  } else if (key == "JSN") {
+    web.jsonSnippet = value;
   } else if (key == "WGT") {
     // A weight that is no positive number leaves the engine neutral.
     if (const std::optional<double> weight = ParseWeight(value)) web.weight = *weight;

@@ -91,6 +91,11 @@ inline EngineDefinition WebEngine() {
   e.web.blockMarkers = {"<form id=\"challenge-form\"", "  unusual traffic  "};
   e.web.skippedBlocks = {"div.result--ad", "<div class=\"cluster\""};
   e.web.blockHeaders = {"x-yandex-captcha: captcha"};
+  e.web.format = "JSON";
+  e.web.jsonResults = "message.items";
+  e.web.jsonUrl = "URL || https://doi.org/{DOI} ";
+  e.web.jsonTitle = "title[0]";
+  e.web.jsonSnippet = "abstract";
   e.web.weight = 0.75;
   return e;
 }
