@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engines/anchor_parser.h"
+#include "engines/api_results.h"
 #include "engines/form_values.h"
 #include "engines/html_scan.h"
 #include "engines/page_marker.h"
@@ -306,9 +307,14 @@ Verdict FetchResultPage(EngineRun& run, int pageIndex, FetchedPage& page) {
   connection.cookieToSend = nullptr;
   page.answered = connection.HasStatusLine();
   page.httpStatus = page.answered ? connection.GetStatus() : 0;
+  // A wait the answer names (Retry-After, a used-up rate limit) is counted
+  // from when it came.
+  const std::optional<std::chrono::seconds> wait =
+      ServerNamedWait(connection.GetHead(), WallClock::now());
   worker.UpdateReport([&](EngineReport& r) {
     r.httpStatus = page.httpStatus;
     r.reached = r.reached || page.answered;
+    r.namedWait = wait;
   });
 
   worker.SendStatus(FormatStatus(kStatusConnected, run.requestUrl));
@@ -341,17 +347,43 @@ Verdict JudgeResultPage(EngineRun& run, int pageIndex, const FetchedPage& page) 
   if (page.answered && (page.httpStatus < 200 || page.httpStatus > 299)) {
     return Verdict::Ends(EngineEnding::kHttpStatus, HttpStatusText(page.httpStatus));
   }
-  worker.SendStatus(kStatusParsing);
+  const bool html = ResultFormatOf(engine.web) == ResultFormat::kHtml;
+  worker.SendStatus(html ? kStatusParsing : kStatusParsingAnswer);
+  const bool exhausted = RateLimitExhausted(worker.connection().GetHead());
 
-  if (run.isAuto) HarvestFormValues(engine, page.text);
-  const bool found =
-      ScanResultPage(page.text, PageOffset(engine, pageIndex), pageIndex, engine, worker);
+  bool more = false;
+  if (html) {
+    if (run.isAuto) HarvestFormValues(engine, page.text);
+    const bool found =
+        ScanResultPage(page.text, PageOffset(engine, pageIndex), pageIndex, engine, worker);
+    more = found || (run.isAuto && !PositionMissing(engine));
+  } else {
+    size_t read = 0;
+    if (Status status = ReadAnswerResults(page.text, pageIndex, engine, worker, read);
+        !status.ok()) {
+      // An empty 202, or an answer of used-up requests, is a block whatever
+      // its body.
+      if (page.httpStatus == 202 || exhausted) {
+        return Verdict::Blocked(BlockKind::kHttpStatus, page.httpStatus);
+      }
+      return Verdict::Ends(EngineEnding::kError, status.message(), status.message());
+    }
+    // An answer has no link to its next page: a full page suggests one.
+    more = !run.isAuto && engine.resultsPerPage > 0 &&
+           read >= static_cast<size_t>(engine.resultsPerPage);
+  }
   // An engine that accepts a request with 202 and lists nothing on it
-  // is holding the client off (a rate-limit page).
-  if (page.httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
+  // is holding the client off (a rate-limit page); so is one that says its
+  // requests are used up and lists nothing.
+  const bool empty = memory.candidatesOnPage == 0 && !worker.cancelled();
+  if (empty && (page.httpStatus == 202 || exhausted)) {
     return Verdict::Blocked(BlockKind::kHttpStatus, page.httpStatus);
   }
-  const bool more = found || (run.isAuto && !PositionMissing(engine));
+  // Its next request would be refused.
+  if (more && exhausted && !engine.stopRequested) {
+    worker.UpdateReport([&](EngineReport& r) { r.nextPage = true; });
+    return Verdict::Ends(EngineEnding::kDone, kStatusRateLimitReached);
+  }
   worker.UpdateReport([&](EngineReport& r) { r.nextPage = more && !engine.stopRequested; });
   if (engine.stopRequested) return Verdict::Ends(EngineEnding::kLimit);
   if (worker.cancelled()) return Verdict::Ends(EngineEnding::kStopped);
@@ -372,6 +404,11 @@ Verdict PrepareEngine(EngineRun& run) {
   EngineDefinition& engine = run.engine;
   if (Status paging = CheckPaging(engine); !paging.ok()) {
     return Verdict::Ends(EngineEnding::kError, paging.message(), paging.message());
+  }
+  if (ResultFormatOf(engine.web) == ResultFormat::kUnknown) {
+    const std::string why =
+        "the result format \"" + engine.web.format + "\" is not known to this program";
+    return Verdict::Ends(EngineEnding::kError, why, why);
   }
   if (Status address = FillInstanceAddress(engine, worker.settings().program); !address.ok()) {
     return Verdict::Ends(EngineEnding::kError, address.message(), address.message());
@@ -475,6 +512,24 @@ bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, Engine
     if (!offers.Offer(link, title)) return false;
   }
   return nextFound;
+}
+
+Status ReadAnswerResults(std::string_view answer, int pageIndex, EngineDefinition& engine,
+                         EngineRunContext& worker, size_t& read) {
+  PageMemory& memory = worker.pageMemory();
+  memory.newLinksOnPage = 0;
+  memory.candidatesOnPage = 0;
+  read = 0;
+  std::vector<ApiResult> results;
+  if (Status status = ReadApiResults(engine, answer, results); !status.ok()) return status;
+  read = results.size();
+  ResultOffers offers(engine, worker, PageOffset(engine, pageIndex));
+  for (const ApiResult& result : results) {
+    if (worker.cancelled()) break;
+    worker.SendStatus(FormatStatus(kStatusCheckingUrl, result.url, ""));
+    if (!offers.Offer(result.url, result.title)) break;
+  }
+  return Status::Ok();
 }
 
 bool IsNextPageLink(std::string_view link, int pageOffset, int pageIndex,

@@ -1,8 +1,10 @@
 // The result-page loop of an engine definition: visit its cookie pages, then
 // request page after page, spool each to "sdump<tid>.bin", scan it for result
-// links and hand the accepted ones over, and page on by the engine's result
-// iteration technique until the engine has no next page, the result limit is
-// reached, or something fails. An engine also ends when a page brings no
+// links (or read the results of a JSON or feed answer) and hand the accepted
+// ones over, and page on by the engine's result iteration technique until
+// the engine has no next page, the result limit is reached, or something
+// fails. An answer in JSON or a feed has no next-page link: its engine pages
+// on while a page is full (at least resultsPerPage results). An engine also ends when a page brings no
 // link it has not listed on its own earlier pages, when its next request is
 // one it sent before, and after ProgramOptions::maxPagesPerEngine pages.
 // Every ending is quiet: the worker reports its end and nothing else is
@@ -15,6 +17,7 @@
 #include <string_view>
 
 #include "engines/engine_definition.h"
+#include "platform/status.h"
 
 namespace trovelane {
 
@@ -49,6 +52,15 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 // is passed on as a sighting.
 bool ScanResultPage(std::string_view page, int pageOffset, int pageIndex, EngineDefinition& engine,
                     EngineRunContext& worker);
+
+// Worker thread: reads the results of an answer in JSON or a feed
+// (engines/api_results.h) and offers each through ResultOffers, as
+// ScanResultPage offers the anchors of an HTML page, until the result limit
+// (engine.stopRequested set) or a stop; `read` gets the number of results
+// the answer held. The counts of the worker's PageMemory are those of
+// ScanResultPage. An error, saying why, when the answer cannot be read.
+Status ReadAnswerResults(std::string_view answer, int pageIndex, EngineDefinition& engine,
+                         EngineRunContext& worker, size_t& read);
 
 // Whether the absolute `link` is the link to the page after pageOffset /
 // pageIndex: same host text and port as the search URL, and the first query

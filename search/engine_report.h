@@ -48,6 +48,9 @@ struct EngineReport {
   BlockKind block = BlockKind::kNone;  // kBlocked and kSuspended: which block
   int blockStatus = 0;                 // for BlockKind::kHttpStatus: 403, 429 or 202
   std::optional<std::chrono::system_clock::time_point> suspendedUntil;
+  // The wait the last answer named (Retry-After, a used-up rate limit's
+  // reset): a block suspends the engine for as long.
+  std::optional<std::chrono::seconds> namedWait;
   std::string detail;  // kError: why, as the engine's last status said it
 
   bool operator==(const EngineReport&) const = default;

@@ -1,7 +1,8 @@
 // Engine suspension: an engine that blocked us (a CAPTCHA page, 403, 429, or
 // an empty 202 answer) is left out of searches for a while, so that it is not
 // hammered into a longer ban: one hour after a CAPTCHA, three minutes after
-// an HTTP block. The list lives as long as the program and is kept across
+// an HTTP block, or until the time the answer names (Retry-After, a rate
+// limit's reset), at most a day. The list lives as long as the program and is kept across
 // runs by the app layer (app/suspension_file.h).
 //
 // Threads: an EngineSuspensions is used on the owner thread of the search
@@ -10,6 +11,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,8 +39,28 @@ struct Suspension {
   bool operator==(const Suspension&) const = default;
 };
 
-// How long a block of `kind` suspends an engine.
-std::chrono::seconds SuspensionLength(BlockKind kind);
+// The longest wait an answer's head can impose.
+inline constexpr std::chrono::seconds kMaxNamedSuspension = std::chrono::hours(24);
+
+// How long a block of `kind` suspends an engine. `named`, the wait the
+// answer itself named (ServerNamedWait), stands instead of an HTTP block's
+// three minutes; a CAPTCHA keeps its hour when the server names less.
+std::chrono::seconds SuspensionLength(BlockKind kind,
+                                      std::optional<std::chrono::seconds> named = std::nullopt);
+
+// The wait the response head `head`, received at `now`, asks for before the
+// next request: "Retry-After" in seconds or as an HTTP date; else, when
+// "X-RateLimit-Remaining: 0" (or "RateLimit-Remaining: 0") says the
+// requests are used up, "X-RateLimit-Reset" ("RateLimit-Reset"): the Unix
+// time the limit resets, or a number of seconds when it is too small to be
+// a time. Clamped to [0, kMaxNamedSuspension]; none when the head names no
+// wait or names it in a form not read here.
+std::optional<std::chrono::seconds> ServerNamedWait(std::string_view head,
+                                                    WallClock::time_point now);
+
+// Whether the head says the client's requests are used up:
+// "X-RateLimit-Remaining: 0" or "RateLimit-Remaining: 0".
+bool RateLimitExhausted(std::string_view head);
 
 // "Suspended until 14:05 (CAPTCHA)".
 std::string SuspendedText(const Suspension& suspension);

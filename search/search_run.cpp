@@ -192,8 +192,8 @@ void SearchRun::TakeReport(const SearchWorker& worker, bool stopped) {
   if (stopped && report.ending == EngineEnding::kNotRun) report.ending = EngineEnding::kStopped;
   report.results = resultsByEngine_[index];
   if (report.ending == EngineEnding::kBlocked && suspensions_) {
-    Suspension s{report.engineName, clock_() + SuspensionLength(report.block), report.block,
-                 report.blockStatus};
+    Suspension s{report.engineName, clock_() + SuspensionLength(report.block, report.namedWait),
+                 report.block, report.blockStatus};
     suspensions_->Suspend(s);
     report.suspendedUntil = s.until;
     events_.OnSuspensionsChanged();

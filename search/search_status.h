@@ -11,6 +11,7 @@ inline constexpr const char* kStatusConnecting = "Connecting to site %s...";
 inline constexpr const char* kStatusConnected = "Connected to site %s.";
 inline constexpr const char* kStatusRetrieving = "Retrieving %s...";
 inline constexpr const char* kStatusParsing = "Parsing HTML...";
+inline constexpr const char* kStatusParsingAnswer = "Reading the answer...";
 inline constexpr const char* kStatusCheckingUrl = "Checking URL %s...%s";
 // The last status of an engine whose server stayed silent past the time-outs.
 inline constexpr const char* kStatusTimedOut = "Timed out";
@@ -24,6 +25,8 @@ inline constexpr const char* kStatusNoNewResults =
     "The last result page brought no new link; the engine was stopped.";
 inline constexpr const char* kStatusRepeatedRequest =
     "The next result page was requested before; the engine was stopped.";
+inline constexpr const char* kStatusRateLimitReached =
+    "The engine's answer says its requests are used up for now; the engine was stopped.";
 inline constexpr const char* kStatusPageLimit =
     "%s result pages fetched, the most one engine may fetch; the engine was stopped.";
 inline constexpr const char* kStatusOutOfMemory = "Out of memory; the engine was stopped.";

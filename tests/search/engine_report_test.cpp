@@ -346,6 +346,68 @@ TEST(EngineSuspensionTest, ElementMarkersAndHeaderLinesMarkACaptchaToo) {
   EXPECT_EQ(DetectBlock(engine, 200, "", "x-blocked: 1\r\n\r\n"), BlockKind::kNone);
 }
 
+TEST_F(EngineReportTest, AnAnswerThatNamesItsWaitSuspendsUntilThen) {
+  auto answer = [](std::string status, std::string head, std::string body) {
+    return [=](ServerConnection& c) {
+      c.ReadRequest();
+      c.Send(HttpResponse(status, head, body));
+    };
+  };
+  std::atomic<int> lastRequests{0};
+  LoopbackServer retry(answer("HTTP/1.0 429 Too Many Requests", "Retry-After: 600\r\n", ""));
+  LoopbackServer day(answer("HTTP/1.0 403 Forbidden", "Retry-After: 999999\r\n", ""));
+  // Requests used up, and nothing listed: a block until the reset.
+  LoopbackServer used(answer("HTTP/1.0 200 OK",
+                             "X-RateLimit-Remaining: 0\r\nX-RateLimit-Reset: 7200\r\n",
+                             "<html>limit</html>"));
+  // The last request allowed, with results: they are taken, and the next
+  // page, which would be refused, is not asked for.
+  LoopbackServer last([&](ServerConnection& c) {
+    c.ReadRequest();
+    ++lastRequests;
+    c.Send(HttpResponse("HTTP/1.0 200 OK", "x-ratelimit-remaining: 0\r\n", Links({1, 2}, "10")));
+  });
+  catalogue_.engines = {
+      TestEngine("retry", retry.Url("/search")), TestEngine("day", day.Url("/search")),
+      TestEngine("used", used.Url("/search")), TestEngine("last", last.Url("/search"))};
+  ASSERT_TRUE(Search());
+  EXPECT_EQ(EndingText(Report(0)), "blocked (HTTP 429), suspended until 12:10");
+  EXPECT_EQ(suspensions_.Active("day", kNoon)->until, kNoon + 24h);
+  EXPECT_EQ(EndingText(Report(2)), "blocked (HTTP 200), suspended until 14:00");
+  EXPECT_EQ(EngineSummary(Report(3)), "2 results, 1 page, done");
+  EXPECT_EQ(lastRequests.load(), 1);
+  EXPECT_EQ(suspensions_.Active("last", kNoon), nullptr);
+}
+
+TEST(EngineSuspensionTest, TheWaitAnAnswerNames) {
+  const std::string status = "HTTP/1.1 429 Too Many Requests\r\n";
+  const WallClock::time_point date =  // Wed, 21 Oct 2015 07:28:00 GMT
+      WallClock::time_point(std::chrono::seconds(1445412480));
+  EXPECT_EQ(ServerNamedWait(status + "retry-after:  120 \r\n\r\n", kNoon), 120s);
+  EXPECT_EQ(ServerNamedWait(status + "Retry-After: Wed, 21 Oct 2015 07:28:00 GMT\r\n", date - 90s),
+            90s);
+  EXPECT_EQ(ServerNamedWait(status + "Retry-After: Wed, 21 Oct 2015 07:28:00 GMT\r\n", date + 1s),
+            0s);
+  EXPECT_EQ(ServerNamedWait(status + "Retry-After: 99999999999\r\n", kNoon), 24h);
+  EXPECT_EQ(ServerNamedWait(status + "Retry-After: soon\r\n", kNoon), std::nullopt);
+  EXPECT_EQ(ServerNamedWait(status + "Retry-After: Wed, 31 Feb 2015 07:28:00 GMT\r\n", kNoon),
+            std::nullopt);
+  // A code host's rate limit: the reset is a Unix time, or with a small
+  // number a count of seconds; it counts only once the requests are used up.
+  const std::string reset = "X-RateLimit-Reset: " + std::to_string(1796731200 + 300) + "\r\n";
+  EXPECT_EQ(ServerNamedWait(status + "X-RateLimit-Remaining: 0\r\n" + reset, kNoon), 300s);
+  EXPECT_EQ(ServerNamedWait(status + "RateLimit-Remaining: 0\r\nRateLimit-Reset: 42\r\n", kNoon),
+            42s);
+  EXPECT_EQ(ServerNamedWait(status + "X-RateLimit-Remaining: 5\r\n" + reset, kNoon), std::nullopt);
+  EXPECT_FALSE(RateLimitExhausted(status + "X-RateLimit-Remaining: 10\r\n"));
+  EXPECT_FALSE(RateLimitExhausted("X-RateLimit-Remaining: 0\r\n"));  // a status line, no header
+  // A CAPTCHA keeps its hour when the server asks for less.
+  EXPECT_EQ(SuspensionLength(BlockKind::kCaptcha, 10s), 1h);
+  EXPECT_EQ(SuspensionLength(BlockKind::kCaptcha, 2h), 2h);
+  EXPECT_EQ(SuspensionLength(BlockKind::kHttpStatus, 10s), 10s);
+  EXPECT_EQ(SuspensionLength(BlockKind::kHttpStatus), 3min);
+}
+
 TEST(EngineSuspensionTest, ASuspensionRunsUntilItsTimeAndIsReplacedByTheNext) {
   UtcZone utc;
   EngineSuspensions list;
