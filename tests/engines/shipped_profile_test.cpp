@@ -77,6 +77,8 @@ TEST(ShippedProfileTest, ResearchProfileReadsItsApiKeysAndWritesBackByteForByte)
     EXPECT_EQ(e.selected, 1) << e.name;
     EXPECT_EQ(e.searchUrl.rfind("https://", 0), 0u) << e.searchUrl;
     EXPECT_TRUE(e.web.format == "json" || e.web.format == "feed") << e.name;
+    // Their results are ordinary addresses, of whatever type the path ends in.
+    EXPECT_TRUE(e.web.anyFileType) << e.name;
     EXPECT_EQ(e.web.format == "json", !e.web.jsonUrl.empty()) << e.name;
   }
   for (const char* asks : {"Wikipedia", "Crossref", "GitHub"}) {
