@@ -47,7 +47,8 @@ std::string ReadWhole(const std::string& path) {
 
 std::vector<std::string> ExpectedUrls(const CapturedAnswer& c) {
   std::vector<std::string> urls;
-  std::istringstream in(ReadWhole(std::string(TROVELANE_API_CAPTURES "/") + c.answer + ".expected"));
+  std::istringstream in(
+      ReadWhole(std::string(TROVELANE_API_CAPTURES "/") + c.answer + ".expected"));
   for (std::string line; std::getline(in, line);) {
     if (!line.empty()) urls.push_back(line);
   }
@@ -140,8 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                        false},
         CapturedAnswer{"github/github3_python_1.json", "GitHub", "api.github.com",
                        "github3 language:python",
-                       "/search/repositories?q=github3+language:python&per_page=30&page=1",
-                       true}),
+                       "/search/repositories?q=github3+language:python&per_page=30&page=1", true}),
     [](const ::testing::TestParamInfo<CapturedAnswer>& info) {
       std::string name = info.param.answer;
       for (char& c : name) {
