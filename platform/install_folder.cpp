@@ -70,7 +70,9 @@ Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {
 
   // A file the user already keeps under one of these names stays as it is.
   const std::pair<const char*, const char*> seeds[] = {
-      {kDefaultProfileFileName, kDefaultProfileText}, {kWebProfileFileName, kWebProfileText}};
+      {kDefaultProfileFileName, kDefaultProfileText},
+      {kWebProfileFileName, kWebProfileText},
+      {kResearchProfileFileName, kResearchProfileText}};
   for (const auto& [name, text] : seeds) {
     std::filesystem::path profile = root / name;
     if (std::filesystem::exists(profile, ec)) continue;
@@ -80,7 +82,8 @@ Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded) {
   // The list is written last: until it exists, the next start seeds again.
   std::string listText = std::string(kWebProfileFileName) + "\n" + kDefaultProfileDisplayName +
                          "\t" + kDefaultProfileFileName + "\n" + kWebProfileDisplayName + "\t" +
-                         kWebProfileFileName + "\n";
+                         kWebProfileFileName + "\n" + kResearchProfileDisplayName + "\t" +
+                         kResearchProfileFileName + "\n";
   Status saved = WriteFileAtomically(list.string(), listText);
   if (saved.ok() && seeded) *seeded = true;
   return saved;

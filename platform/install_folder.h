@@ -15,14 +15,19 @@
 namespace trovelane {
 
 // The profiles a new install folder is seeded with: the example engines on
-// 127.0.0.1 (for the demo and the tests) and the public engines of the web,
-// which a first start makes the current profile.
+// 127.0.0.1 (for the demo and the tests), the public engines of the web,
+// which a first start makes the current profile, and the research sources
+// that answer through their APIs (an encyclopedia, preprints, publications,
+// a news site, code).
 extern const char* const kDefaultProfileText;
 inline constexpr const char* kDefaultProfileFileName = "default.prf";
 inline constexpr const char* kDefaultProfileDisplayName = "Default";
 extern const char* const kWebProfileText;
 inline constexpr const char* kWebProfileFileName = "web.prf";
 inline constexpr const char* kWebProfileDisplayName = "Web";
+extern const char* const kResearchProfileText;
+inline constexpr const char* kResearchProfileFileName = "research.prf";
+inline constexpr const char* kResearchProfileDisplayName = "Research";
 
 // $XDG_DATA_HOME/trovelane, else $HOME/.local/share/trovelane; empty when
 // neither variable is set.
@@ -53,8 +58,8 @@ class InstallFolder {
 };
 
 // Creates the folder if needed and, when it holds no "qmkprfl.dat" yet,
-// seeds it with the two profiles above (each unless a file of that name is
-// already there) and a profile list of both that names the web profile as
+// seeds it with the three profiles above (each unless a file of that name is
+// already there) and a profile list of them that names the web profile as
 // current. `seeded` tells whether the list was written. The message of a
 // failure is the text shown to the user.
 Status PrepareInstallFolder(const std::filesystem::path& root, bool* seeded = nullptr);

@@ -1,7 +1,7 @@
-// The web profile that comes with the program (data/web.prf): it reads with
-// every extension its engines need, writes back byte for byte (so a user who
-// saves it changes nothing, and the writer's own count of the extensions
-// part matches the file's).
+// The profiles that come with the program (data/web.prf, data/research.prf):
+// each reads with every extension its engines need, writes back byte for byte
+// (so a user who saves it changes nothing, and the writer's own count of the
+// extensions part matches the file's).
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -17,6 +17,7 @@ using testing::ScratchFolder;
 using testing::WriteFileBytes;
 
 const std::string kShipped = TROVELANE_DATA_DIR "/web.prf";
+const std::string kResearch = TROVELANE_DATA_DIR "/research.prf";
 
 const EngineDefinition& Named(const EngineCatalogue& catalogue, const std::string& name) {
   for (const EngineDefinition& e : catalogue.engines) {
@@ -61,7 +62,37 @@ TEST(ShippedProfileTest, WebProfileReadsItsExtensionsAndWritesBackByteForByte) {
 
   ASSERT_TRUE(SaveProfile(copy, catalogue).ok());
   EXPECT_EQ(ReadFileBytes(copy), shipped);
+}
 
+// The research sources answer through their APIs: every engine reads JSON or
+// a feed over https, and the services that ask who is calling (Wikimedia,
+// Crossref's polite pool, GitHub) get a User-Agent with the contact.
+TEST(ShippedProfileTest, ResearchProfileReadsItsApiKeysAndWritesBackByteForByte) {
+  const std::string shipped = ReadFileBytes(kResearch);
+  ASSERT_FALSE(shipped.empty());
+  ScratchFolder folder;
+  const std::string copy = folder.File("research.prf");
+  WriteFileBytes(copy, shipped);
+  EngineCatalogue catalogue;
+  ASSERT_TRUE(LoadProfile(copy, catalogue).ok());
+  ASSERT_EQ(catalogue.engines.size(), 5u);
+  for (const EngineDefinition& e : catalogue.engines) {
+    EXPECT_EQ(CheckPaging(e), Status::Ok()) << CheckPaging(e).message();
+    EXPECT_EQ(e.selected, 1) << e.name;
+    EXPECT_EQ(e.searchUrl.rfind("https://", 0), 0u) << e.searchUrl;
+    EXPECT_TRUE(e.web.format == "json" || e.web.format == "feed") << e.name;
+    // Their results are ordinary addresses, of whatever type the path ends in.
+    EXPECT_TRUE(e.web.anyFileType) << e.name;
+    EXPECT_EQ(e.web.format == "json", !e.web.jsonUrl.empty()) << e.name;
+  }
+  for (const char* asks : {"Wikipedia", "Crossref", "GitHub"}) {
+    EXPECT_NE(Named(catalogue, asks).web.userAgent.find("{contact}"), std::string::npos) << asks;
+  }
+  EXPECT_EQ(Named(catalogue, "Hacker News").web.jsonUrl,
+            "url || https://news.ycombinator.com/item?id={objectID}");
+
+  ASSERT_TRUE(SaveProfile(copy, catalogue).ok());
+  EXPECT_EQ(ReadFileBytes(copy), shipped);
 }
 
 }  // namespace

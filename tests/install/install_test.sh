@@ -14,7 +14,8 @@ root=$dest/root
 usr=$root/usr
 
 for f in bin/trovelane bin/trovelane-cli lib/trovelane/libQMIMGLib.so \
-         share/trovelane/default.prf share/trovelane/web.prf share/trovelane/banner.gif \
+         share/trovelane/default.prf share/trovelane/web.prf share/trovelane/research.prf \
+         share/trovelane/banner.gif \
          share/applications/trovelane.desktop share/mime/packages/trovelane.xml \
          share/icons/hicolor/scalable/apps/trovelane.svg \
          share/icons/hicolor/48x48/apps/trovelane.png \

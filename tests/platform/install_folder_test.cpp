@@ -14,7 +14,7 @@ using testing::ReadFileBytes;
 using testing::ScratchFolder;
 using testing::WriteFileBytes;
 
-TEST(InstallFolderTest, FirstStartSeedsBothProfilesAndMakesTheWebOneCurrent) {
+TEST(InstallFolderTest, FirstStartSeedsTheProfilesAndMakesTheWebOneCurrent) {
   ScratchFolder scratch;
   std::filesystem::path root = scratch.path() / "new/home";
   bool seeded = false;
@@ -26,9 +26,10 @@ TEST(InstallFolderTest, FirstStartSeedsBothProfilesAndMakesTheWebOneCurrent) {
   EXPECT_EQ(current, kWebProfileFileName);
   std::vector<SearchProfile> list;
   EXPECT_EQ(ReadProfileList((root / kProfileListFileName).string(), list, current), 1);
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0], (SearchProfile{kDefaultProfileDisplayName, kDefaultProfileFileName}));
   EXPECT_EQ(list[1], (SearchProfile{kWebProfileDisplayName, kWebProfileFileName}));
+  EXPECT_EQ(list[2], (SearchProfile{kResearchProfileDisplayName, kResearchProfileFileName}));
 
   // The examples stay on loopback; the web profile names only https engines.
   EngineCatalogue examples;
@@ -47,6 +48,7 @@ TEST(InstallFolderTest, FirstStartSeedsBothProfilesAndMakesTheWebOneCurrent) {
     EXPECT_EQ(e.searchUrl.rfind("https://", 0), 0u) << e.searchUrl;
   }
   EXPECT_EQ(ReadFileBytes(root / kWebProfileFileName), kWebProfileText);
+  EXPECT_EQ(ReadFileBytes(root / kResearchProfileFileName), kResearchProfileText);
 }
 
 TEST(InstallFolderTest, LaterStartsAndUserFilesAreLeftAlone) {
