@@ -173,7 +173,8 @@ int main(int argc, char** argv) {
       }
     }
     searchState.settings.search.maxResults = 60;
-    CMainFrame frame(searchState);
+    DesktopPrompts prompts;
+    CMainFrame frame(searchState, prompts);
     frame.resize(900, 560);
     frame.show();
     frame.expressionBox()->setCurrentText("lantern river");

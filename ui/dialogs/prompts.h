@@ -9,20 +9,11 @@
 #include <QString>
 #include <functional>
 
+#include "ui/prompts.h"
+
 class QWidget;
 
 namespace trovelane::ui {
-
-// The caption of the program's message boxes.
-inline constexpr const char* kMessageCaption = "t r o v e l a n e";
-
-struct FileRequest {
-  QString caption;
-  QString initialName;           // a name or path the dialog starts with
-  QString filter;                // e.g. "Search Engine Configuration Files (*.eng)"
-  QString defaultSuffix;         // added to a name typed without one
-  bool executablesOnly = false;  // list only files the user may run
-};
 
 struct Prompts {
   std::function<void(QWidget* parent, const QString& text)> message;
