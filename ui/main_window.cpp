@@ -559,7 +559,7 @@ void CMainFrame::EnableDialogCommand(QAction* action) {
 void CMainFrame::ConnectDialogCommands() {
   connect(searchSettingsAction, &QAction::triggered, this, [this] {
     if (IsSearching()) return;
-    SearchSettingsDialog dialog(state_, this);
+    SearchSettingsDialog dialog(state_, prompts_, this);
     connect(&dialog, &SearchSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
     dialog.exec();
     // Engines may have been added, removed or (de)selected even on Cancel.
@@ -567,13 +567,13 @@ void CMainFrame::ConnectDialogCommands() {
     UpdatePanes();
   });
   connect(internetSettingsAction, &QAction::triggered, this, [this] {
-    InternetSettingsDialog dialog(state_, {}, this);
+    InternetSettingsDialog dialog(state_, prompts_, {}, this);
     connect(&dialog, &InternetSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
     dialog.exec();
   });
   connect(searchProfilesAction, &QAction::triggered, this, [this] {
     if (IsSearching()) return;
-    SearchProfilesDialog dialog(state_, this);
+    SearchProfilesDialog dialog(state_, prompts_, this);
     connect(&dialog, &SearchProfilesDialog::profilesChanged, this, [this] {
       CatalogueChanged();
       FillProfileSelector();
@@ -582,14 +582,14 @@ void CMainFrame::ConnectDialogCommands() {
     dialog.exec();
   });
   connect(resultViewOptionsAction, &QAction::triggered, this, [this] {
-    ResultViewOptionsDialog dialog(state_, this);
+    ResultViewOptionsDialog dialog(state_, prompts_, this);
     connect(&dialog, &ResultViewOptionsDialog::viewOptionsChanged, this,
             [this](const ViewOptions& options) { view_->ApplyViewOptions(options); });
     dialog.exec();
   });
   connect(expressionWizardAction, &QAction::triggered, this, [this] {
     if (IsSearching()) return;
-    const std::optional<QString> text = RunExpressionWizard(this);
+    const std::optional<QString> text = RunExpressionWizard(prompts_, this);
     if (!text) return;
     expressionBox_->setCurrentText(*text);
     Go();

@@ -1,7 +1,8 @@
 // The messages, questions and file choices the program puts to the user,
-// behind one interface. The main window and its commands are given the
-// UserPrompts they use, so that tests can answer in place of a modal dialog.
-// DesktopPrompts is the program's own: message boxes and file dialogs.
+// behind one interface. The main window, its commands and every dialog are
+// given the UserPrompts they use, so that tests can answer in place of a
+// modal dialog. DesktopPrompts is the program's own: message boxes and file
+// dialogs.
 //
 // Each call names the widget it comes from; the message box or file dialog
 // is modal over that widget's window.

@@ -45,7 +45,7 @@ void RankCommands::OpenOptions() {
     prompts_.Inform(window_, QString::fromUtf8(kOptionsWaitForSearch));
     return;
   }
-  RankOptionsDialog dialog(state_, window_);
+  RankOptionsDialog dialog(state_, prompts_, window_);
   connect(&dialog, &RankOptionsDialog::settingsSaved, this, &RankCommands::settingsSaved);
   dialog.exec();
 }

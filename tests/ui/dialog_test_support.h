@@ -21,6 +21,7 @@
 #include "tests/support/example_home.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
+#include "tests/ui/scripted_prompts.h"
 #include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui::testing {
@@ -167,7 +168,7 @@ struct ProgramFixture : ::testing::Test {
 
   trovelane::testing::ScratchFolder scratch;
   ProgramState state;
-  RecordedPrompts prompts;
+  ScriptedPrompts prompts;
 };
 
 }  // namespace trovelane::ui::testing

@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "app/program_options_file.h"
-#include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 namespace {
@@ -34,8 +33,8 @@ QLabel* Note(const char* text) {
 
 }  // namespace
 
-RankOptionsDialog::RankOptionsDialog(ProgramState& state, QWidget* parent)
-    : QDialog(parent), state_(state) {
+RankOptionsDialog::RankOptionsDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts) {
   setWindowTitle("t r o v e l a n e Rank and Engine Options");
 
   hiddenDomains_ = Edit("hiddenDomains", "pinterest.com, quora.com");
@@ -88,11 +87,11 @@ void RankOptionsDialog::accept() {
   if (read.ok()) read = CheckInstanceAddress(program.searxng);
   if (read.ok()) read = CheckProgramOptions(program);
   if (!read.ok()) {
-    ShowMessage(this, Q(read.message()));
+    prompts_.Inform(this, Q(read.message()));
     return;
   }
   if (Status saved = SaveProgramOptions(state_.ProgramOptionsFile(), program); !saved.ok()) {
-    ShowMessage(this, Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
     return;
   }
   const bool newInstance = !program.searxng.empty() && program.searxng != state_.settings.program.searxng;
@@ -103,7 +102,7 @@ void RankOptionsDialog::accept() {
   // engines stay as they were.
   if (newInstance) {
     if (Status taken = SelectInstanceEngines(state_, nullptr); !taken.ok()) {
-      ShowMessage(this, Q(taken.message()));
+      prompts_.Inform(this, Q(taken.message()));
     }
   }
   emit settingsSaved();
