@@ -231,14 +231,18 @@ TEST_F(SettingsDialogsTest, RankOptionsRefuseWhatTheParsersRefuseAndSaveTheRest)
   EXPECT_EQ(dialog.windowTitle(), "t r o v e l a n e Rank and Engine Options");
   Child<QLineEdit>(&dialog, "hiddenDomains")->setText("pinterest.com, quora.com");
   Child<QLineEdit>(&dialog, "domainFactors")->setText("wikipedia.org=2, example.com=0");
-  Child<QLineEdit>(&dialog, "contact")->setText("mailto:me@example.org");
+  Child<QLineEdit>(&dialog, "contact")->setText(QString(256, 'a'));
   Child<QLineEdit>(&dialog, "searxng")->setText("search.team.example");
   dialog.accept();
   Child<QLineEdit>(&dialog, "domainFactors")->setText("wikipedia.org=2 example.com=0.5");
   dialog.accept();
+  Child<QLineEdit>(&dialog, "contact")->setText("mailto:me@example.org");
+  dialog.accept();
+  // A refusal names the field as the dialog labels it.
   EXPECT_EQ(testing::Join(prompts.messages),
             "the factor of example.com must be a number above 0 and at most 1000 | "
-            "searxng must begin with http:// or https://");
+            "The contact address is longer than 255 bytes | "
+            "The SearXNG instance must begin with http:// or https://");
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(saved().hiddenDomains.empty());
   EXPECT_TRUE(state.settings.program.domainFactors.empty());

@@ -84,7 +84,10 @@ void RankOptionsDialog::accept() {
   const std::string contact = contact_->text().trimmed().toStdString();
   program.contact = contact.empty() ? std::string(kDefaultContact) : contact;
   program.searxng = searxng_->text().trimmed().toStdString();
-  if (read.ok()) read = CheckInstanceAddress(program.searxng);
+  // The two addresses are checked here so that a refusal names the field as
+  // the dialog labels it.
+  if (read.ok()) read = CheckContact(program.contact, "The contact address");
+  if (read.ok()) read = CheckInstanceAddress(program.searxng, "The SearXNG instance");
   if (read.ok()) read = CheckProgramOptions(program);
   if (!read.ok()) {
     prompts_.Inform(this, Q(read.message()));
