@@ -59,31 +59,31 @@ std::vector<std::string_view> ListItems(std::string_view text) {
 
 constexpr size_t kMaxContactBytes = 255;
 
-Status CheckContact(const std::string& contact) {
+}  // namespace
+
+Status CheckContact(const std::string& contact, std::string_view field) {
   if (contact.size() > kMaxContactBytes) {
-    return Status::InvalidArgument("contact is longer than " + std::to_string(kMaxContactBytes) +
-                                   " bytes");
+    return Status::InvalidArgument(std::string(field) + " is longer than " +
+                                   std::to_string(kMaxContactBytes) + " bytes");
   }
   for (char c : contact) {
     // It goes out inside a User-Agent line.
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      return Status::InvalidArgument("contact holds a control character");
+      return Status::InvalidArgument(std::string(field) + " holds a control character");
     }
   }
   return Status::Ok();
 }
 
-}  // namespace
-
-Status CheckInstanceAddress(const std::string& address) {
+Status CheckInstanceAddress(const std::string& address, std::string_view field) {
   if (address.empty()) return Status::Ok();
   Url url;
   if (!StartsWithNoCase(address, "http://") && !StartsWithNoCase(address, "https://")) {
-    return Status::InvalidArgument("searxng must begin with http:// or https://");
+    return Status::InvalidArgument(std::string(field) + " must begin with http:// or https://");
   }
   if (address.find_first_of("?# ") != std::string::npos || !ParseUrl(address, &url).ok() ||
       url.host.empty()) {
-    return Status::InvalidArgument("searxng is not a web address: " + address);
+    return Status::InvalidArgument(std::string(field) + " is not a web address: " + address);
   }
   return Status::Ok();
 }

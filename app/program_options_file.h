@@ -49,8 +49,13 @@ Status CheckUserAgent(const std::string& userAgent);
 Status CheckProgramOptions(const ProgramOptions& options);
 
 // The address of a SearXNG instance as the "searxng" option takes it: empty
-// (none), or an http or https address without query or fragment.
-Status CheckInstanceAddress(const std::string& address);
+// (none), or an http or https address without query or fragment. A refusal
+// begins with `field`, the name the user knows the value by.
+Status CheckInstanceAddress(const std::string& address, std::string_view field = "searxng");
+
+// The contact address as the "contact" option takes it: at most 255 bytes,
+// no control character. A refusal begins with `field`.
+Status CheckContact(const std::string& contact, std::string_view field = "contact");
 
 // A domain as the domain rules take it: letters, digits, "-" and "." only,
 // not empty, at most 253 bytes. OK, or kInvalidArgument saying why.

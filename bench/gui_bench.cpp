@@ -65,6 +65,7 @@ void Draw(ui::CMainFrame& frame) {
 struct Fixture {
   std::filesystem::path folder;
   ProgramState state;
+  ui::DesktopPrompts prompts;
   Fixture() {
     folder = std::filesystem::temp_directory_path() / ("trovelane-gui-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
@@ -91,7 +92,7 @@ void Report(const char* name, double seconds, const char* baseName, double baseS
 
 void InsertCase(Fixture& f) {
   double ui = Best([&] {
-    ui::CMainFrame frame(f.state);
+    ui::CMainFrame frame(f.state, f.prompts);
     frame.resize(1000, 700);
     frame.show();
     QApplication::processEvents();
@@ -121,7 +122,7 @@ void InsertCase(Fixture& f) {
 }
 
 void SortCase(Fixture& f) {
-  ui::CMainFrame frame(f.state);
+  ui::CMainFrame frame(f.state, f.prompts);
   frame.resize(1000, 700);
   frame.show();
   SearchEvents& events = frame.searchEvents();
@@ -154,7 +155,7 @@ void OpenCase(Fixture& f) {
     if (!doc.OnSaveDocument(path).ok()) std::abort();
   }
   double window = Best([&] {
-    ui::CMainFrame frame(f.state);
+    ui::CMainFrame frame(f.state, f.prompts);
     frame.resize(1000, 700);
     frame.show();
     QApplication::processEvents();
@@ -186,7 +187,7 @@ void ResponsivenessCase(Fixture& f) {
   }
   f.state.settings.search.duplicateMode = kDuplicateNone;
 
-  ui::CMainFrame frame(f.state);
+  ui::CMainFrame frame(f.state, f.prompts);
   frame.resize(1000, 700);
   frame.show();
   QApplication::processEvents();

@@ -44,9 +44,6 @@ constexpr int kExitTimedOut = 3;
 constexpr int kExitUnreachable = 4;
 constexpr int kExitInterrupted = 130;
 
-// A saved limit of 0 counts as this many results, as in search.
-constexpr int kDefaultMaxResults = 100;
-
 constexpr const char* kExitCodesHelp =
     "Exit codes: 0 the search ran and the document was saved; 1 the document, the profile or "
     "the feed could not be used, no engine is selected, or there is no systemd to schedule "
@@ -233,7 +230,7 @@ int RunWatch(const GlobalOptions& global, const WatchOptions& o) {
     std::cerr << "The engine \"" << OneLine(name)
               << "\" of the document is not in the profile; it is not searched.\n";
   }
-  if (state.settings.search.maxResults <= 0) state.settings.search.maxResults = kDefaultMaxResults;
+  state.settings.search.maxResults = EffectiveMaxResults(state.settings.search.maxResults);
   // The document keeps the search it was watched with; its first watch
   // records the engines and options it ran with.
   const bool firstWatch = !store.watchedSearch().has_value();

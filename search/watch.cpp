@@ -80,7 +80,7 @@ void ApplyWatchedSearch(const ResultsStore& store, EngineCatalogue& catalogue,
     }
     if (!found && missing) missing->push_back(name);
   }
-  options.maxResults = watched->maxResults;
+  options.maxResults = EffectiveMaxResults(watched->maxResults);
   options.perEngine = watched->perEngine != 0 ? 1 : 0;
   options.validationMode = watched->validationMode;
   options.defaultOperator = watched->defaultOperator;

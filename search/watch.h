@@ -35,7 +35,8 @@ namespace trovelane {
 // Prepares a watch of `store`. When the document was watched before, its
 // engines become the selection of `catalogue` (by name; the names the
 // catalogue no longer has go to `missing`) and its search options replace
-// those of `options`. A document never watched leaves both as they are: its
+// those of `options`; a stored limit of 0 counts as kDefaultMaxResults, as a
+// saved one does. A document never watched leaves both as they are: its
 // first watch searches as a search would.
 void ApplyWatchedSearch(const ResultsStore& store, EngineCatalogue& catalogue,
                         SearchOptions& options, std::vector<std::string>* missing);

@@ -11,15 +11,19 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 DocumentCommands::DocumentCommands(CQuivmarkDoc& document, std::string recentListFile,
-                                   DocumentHost& host, QObject* parent)
-    : QObject(parent), document_(document), host_(host), recent_(std::move(recentListFile)) {
+                                   DocumentHost& host, QWidget* window)
+    : QObject(window),
+      window_(window),
+      document_(document),
+      host_(host),
+      recent_(std::move(recentListFile)) {
   recent_.Load();
 }
 
 bool DocumentCommands::SaveModified() {
   if (!document_.IsModified()) return true;
-  const QMessageBox::StandardButton answer = host_.Prompts().yesNoCancel(
-      QString::fromUtf8(kSaveChangesQuestion).replace("%s", Q(document_.title())));
+  const QMessageBox::StandardButton answer = host_.Prompts().YesNoCancel(
+      window_, QString::fromUtf8(kSaveChangesQuestion).replace("%s", Q(document_.title())));
   if (answer == QMessageBox::Cancel) return false;
   if (answer == QMessageBox::No) return true;
   return Save();
@@ -36,8 +40,9 @@ bool DocumentCommands::New() {
 
 bool DocumentCommands::Open() {
   if (host_.IsSearching() || !SaveModified()) return false;
-  const QString path =
-      host_.Prompts().openFileName(QStringLiteral("Open"), QString::fromUtf8(kDocumentFilterName));
+  const QString path = host_.Prompts().OpenFileName(
+      window_,
+      {.caption = QStringLiteral("Open"), .filter = QString::fromUtf8(kDocumentFilterName)});
   if (path.isEmpty()) return false;
   return OpenFile(path);
 }
@@ -49,7 +54,7 @@ bool DocumentCommands::OpenFile(const QString& path) {
   host_.DocumentReplaced();
   // A document that opened with an error comes back untitled (no path), so
   // Save asks for a name rather than overwrite the damaged original.
-  if (!open.status.ok()) host_.Prompts().inform(Q(open.UserMessage()));
+  if (!open.status.ok()) host_.Prompts().Inform(window_, Q(open.UserMessage()));
   if (!open.opened()) {
     recent_.Remove(file).IgnoreError();
     UpdateRecentMenu();
@@ -66,7 +71,7 @@ bool DocumentCommands::Save() {
   if (document_.pathName().empty()) return SaveAs();
   Status status = document_.OnSaveDocument(document_.pathName());
   if (!status.ok()) {
-    host_.Prompts().inform(Q(status.message()));
+    host_.Prompts().Inform(window_, Q(status.message()));
     return false;
   }
   AddRecent(document_.pathName());
@@ -83,13 +88,15 @@ bool DocumentCommands::SaveAs() {
     suggested = Q(document_.title());
     if (!suggested.endsWith(kDocumentExtension)) suggested += kDocumentExtension;
   }
-  QString path = host_.Prompts().saveFileName(QStringLiteral("Save As"), suggested,
-                                              QString::fromUtf8(kDocumentFilterName));
+  QString path =
+      host_.Prompts().SaveFileName(window_, {.caption = QStringLiteral("Save As"),
+                                             .initialName = suggested,
+                                             .filter = QString::fromUtf8(kDocumentFilterName)});
   if (path.isEmpty()) return false;
   if (QFileInfo(path).suffix().isEmpty()) path += kDocumentExtension;
   Status status = document_.OnSaveDocument(path.toStdString());
   if (!status.ok()) {
-    host_.Prompts().inform(Q(status.message()));
+    host_.Prompts().Inform(window_, Q(status.message()));
     return false;
   }
   AddRecent(QFileInfo(path).absoluteFilePath().toStdString());

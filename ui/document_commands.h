@@ -49,9 +49,9 @@ class DocumentCommands : public QObject {
 
  public:
   // `document` and `host` outlive the commands; `recentListFile` keeps the
-  // recent files (read here).
+  // recent files (read here). Questions and file dialogs are modal over `window`.
   DocumentCommands(CQuivmarkDoc& document, std::string recentListFile, DocumentHost& host,
-                   QObject* parent = nullptr);
+                   QWidget* window);
 
   bool New();
   bool Open();  // asks for the file
@@ -72,6 +72,7 @@ class DocumentCommands : public QObject {
   void AddRecent(const std::string& path);
   void UpdateRecentMenu();
 
+  QWidget* window_;
   CQuivmarkDoc& document_;
   DocumentHost& host_;
   RecentFiles recent_;

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
   }
   for (const std::string& warning : state.warnings) std::cerr << warning << "\n";
 
-  trovelane::ui::CMainFrame window(state);
+  trovelane::ui::DesktopPrompts prompts;
+  trovelane::ui::CMainFrame window(state, prompts);
   const QStringList documents = parser.positionalArguments();
   if (!documents.isEmpty()) window.OpenDocumentFile(documents.first());
   window.show();

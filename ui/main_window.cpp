@@ -117,13 +117,13 @@ std::string ValidationPaneText(int mode, bool searching) {
   return "NONE";
 }
 
-CMainFrame::CMainFrame(ProgramState& state, QWidget* parent)
+CMainFrame::CMainFrame(ProgramState& state, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
-      runSettings_(EffectiveSearchSettings(state.settings)) {
+      runSettings_(EffectiveSearchSettings(state.settings)),
+      prompts_(prompts) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowIcon(ProgramIcon());
-  prompts_ = DesktopPrompts(this, QString::fromUtf8(kProgramCaption));
   openUrl = [](const std::string& url) { return OpenUrlWithDesktop(url); };
   launchBrowser = [](const std::string& browser, const std::string& url) {
     return LaunchBrowserProgram(browser, url);
@@ -559,7 +559,7 @@ void CMainFrame::EnableDialogCommand(QAction* action) {
 void CMainFrame::ConnectDialogCommands() {
   connect(searchSettingsAction, &QAction::triggered, this, [this] {
     if (IsSearching()) return;
-    SearchSettingsDialog dialog(state_, this);
+    SearchSettingsDialog dialog(state_, prompts_, this);
     connect(&dialog, &SearchSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
     dialog.exec();
     // Engines may have been added, removed or (de)selected even on Cancel.
@@ -567,13 +567,13 @@ void CMainFrame::ConnectDialogCommands() {
     UpdatePanes();
   });
   connect(internetSettingsAction, &QAction::triggered, this, [this] {
-    InternetSettingsDialog dialog(state_, {}, this);
+    InternetSettingsDialog dialog(state_, prompts_, {}, this);
     connect(&dialog, &InternetSettingsDialog::settingsSaved, this, &CMainFrame::SettingsChanged);
     dialog.exec();
   });
   connect(searchProfilesAction, &QAction::triggered, this, [this] {
     if (IsSearching()) return;
-    SearchProfilesDialog dialog(state_, this);
+    SearchProfilesDialog dialog(state_, prompts_, this);
     connect(&dialog, &SearchProfilesDialog::profilesChanged, this, [this] {
       CatalogueChanged();
       FillProfileSelector();
@@ -582,14 +582,14 @@ void CMainFrame::ConnectDialogCommands() {
     dialog.exec();
   });
   connect(resultViewOptionsAction, &QAction::triggered, this, [this] {
-    ResultViewOptionsDialog dialog(state_, this);
+    ResultViewOptionsDialog dialog(state_, prompts_, this);
     connect(&dialog, &ResultViewOptionsDialog::viewOptionsChanged, this,
             [this](const ViewOptions& options) { view_->ApplyViewOptions(options); });
     dialog.exec();
   });
   connect(expressionWizardAction, &QAction::triggered, this, [this] {
     if (IsSearching()) return;
-    const std::optional<QString> text = RunExpressionWizard(this);
+    const std::optional<QString> text = RunExpressionWizard(prompts_, this);
     if (!text) return;
     expressionBox_->setCurrentText(*text);
     Go();
@@ -614,7 +614,7 @@ void CMainFrame::Go() {
   if (std::none_of(engines.begin(), engines.end(),
                    [](const EngineDefinition& e) { return e.selected; })) {
     SetMessagePane(QString::fromUtf8(kNoEngineSelected));
-    prompts_.inform(QString::fromUtf8(kNoEngineSelected));
+    prompts_.Inform(this, QString::fromUtf8(kNoEngineSelected));
     return;
   }
   runSettings_ = EffectiveSearchSettings(state_.settings);
@@ -622,13 +622,13 @@ void CMainFrame::Go() {
   const StartOutcome outcome = bridge_->run().StartSearch(GetSearchExpressionText().toStdString());
   switch (outcome) {
     case StartOutcome::kInvalidExpression:
-      prompts_.inform(QString::fromUtf8(kInvalidExpression));
+      prompts_.Inform(this, QString::fromUtf8(kInvalidExpression));
       break;
     case StartOutcome::kNothingToSearch:
-      prompts_.inform(QString::fromUtf8(kNothingToSearch));
+      prompts_.Inform(this, QString::fromUtf8(kNothingToSearch));
       break;
     case StartOutcome::kStartFailed:
-      prompts_.inform(Q(bridge_->run().startError()));
+      prompts_.Inform(this, Q(bridge_->run().startError()));
       break;
     case StartOutcome::kStarted:
       reportsMatchCatalogue_ = true;
@@ -755,7 +755,8 @@ void CMainFrame::ReportFailedEngines() {
   if (answered == 0 && resultTotal_ == 0) {
     SetMessagePane(QString::fromUtf8(kNoEngineAnswered));
     // Posted: the end of a search arrives inside a drain of the run's queue.
-    QTimer::singleShot(0, this, [this] { prompts_.inform(QString::fromUtf8(kNoEngineAnswered)); });
+    QTimer::singleShot(0, this,
+                       [this] { prompts_.Inform(this, QString::fromUtf8(kNoEngineAnswered)); });
     return;
   }
   SetMessagePane(QStringLiteral("%1 of %2 engines failed; Search Threads tells why.")
@@ -873,7 +874,7 @@ void CMainFrame::SelectProfile(int index) {
   std::string selectedPath;
   Status saved = WriteProfileList(state_.ProfileListFile(), profiles, index, selectedPath);
   if (!saved.ok()) {
-    prompts_.inform(Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
   } else {
     state_.currentProfilePath = selectedPath;
   }
@@ -941,7 +942,7 @@ void CMainFrame::ShowOpenedDocument() {
   if (!bridge_->run().expression() && !searchText.empty()) {
     documentExpression_ = ParseExpression(
         NormalizeSearchText(searchText, state_.settings.search.defaultOperator));
-    if (!documentExpression_) prompts_.inform(QString::fromUtf8(kInvalidExpression));
+    if (!documentExpression_) prompts_.Inform(this, QString::fromUtf8(kInvalidExpression));
   }
   resultTotal_ = document_.results().count();
   SetMessagePane(resultTotal_ > 0 ? Q(FormatResultsFound(resultTotal_))
@@ -959,7 +960,7 @@ const SearchExpression* CMainFrame::ValidationExpression() {
         NormalizeSearchText(searchText, state_.settings.search.defaultOperator));
   }
   if (!documentExpression_) {
-    prompts_.inform(QString::fromUtf8(kInvalidExpression));
+    prompts_.Inform(this, QString::fromUtf8(kInvalidExpression));
     return nullptr;
   }
   return &*documentExpression_;
@@ -1008,7 +1009,7 @@ void CMainFrame::LaunchInBrowser(const std::string& url) {
 void CMainFrame::BrowserFailed(const std::string& url) {
   const QString text = QStringLiteral("No web browser could be started for %1.").arg(Q(url));
   SetMessagePane(text);
-  prompts_.inform(text);
+  prompts_.Inform(this, text);
 }
 
 void CMainFrame::LaunchInNewBrowserWindow(const std::string& url) {
@@ -1025,13 +1026,14 @@ void CMainFrame::HelpTopics() {
     if (QFileInfo::exists(Q(page))) {
       const QString path = QFileInfo(Q(page)).absoluteFilePath();
       if (!openHelpFile(path.toStdString())) {
-        prompts_.inform(QStringLiteral("No program could be started to show the help page %1.")
-                            .arg(path));
+        prompts_.Inform(
+            this,
+            QStringLiteral("No program could be started to show the help page %1.").arg(path));
       }
       return;
     }
   }
-  prompts_.inform(QString::fromUtf8(kHelpMissing));
+  prompts_.Inform(this, QString::fromUtf8(kHelpMissing));
 }
 
 QDialog* CMainFrame::CreateAboutBox() {

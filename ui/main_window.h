@@ -46,7 +46,6 @@ class WatchCommands;
 class CThreadsWindow;
 class SearchBridge;
 
-inline constexpr const char* kProgramCaption = "t r o v e l a n e";
 inline constexpr const char* kAboutCaption = "About t r o v e l a n e";
 inline constexpr const char* kAboutText = "t r o v e l a n e version " TROVELANE_VERSION;
 inline constexpr const char* kWebSitePrompt = "Takes you to the t r o v e l a n e web site.";
@@ -79,7 +78,9 @@ class CMainFrame : public QMainWindow,
   Q_OBJECT
 
  public:
-  explicit CMainFrame(ProgramState& state, QWidget* parent = nullptr);
+  // `prompts` puts the window's and its dialogs' questions to the user; it
+  // outlives the window.
+  CMainFrame(ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
   ~CMainFrame() override;
 
   // --- Commands ---
@@ -243,7 +244,7 @@ class CMainFrame : public QMainWindow,
   ProgramState& state_;
   NetworkSettings runSettings_;  // what SearchRun reads at each start
   CQuivmarkDoc document_;
-  UserPrompts prompts_;
+  UserPrompts& prompts_;
   DocumentCommands* documents_ = nullptr;
 
   CQuivmarkView* view_ = nullptr;

@@ -26,11 +26,11 @@ RankCommands::RankCommands(QWidget* window, ProgramState& state, SearchRun& run,
 
 void RankCommands::RankOrder() {
   if (run_.searching()) {
-    prompts_.inform(QString::fromUtf8(kRankWaitsForSearch));
+    prompts_.Inform(window_, QString::fromUtf8(kRankWaitsForSearch));
     return;
   }
   if (!view_.RowsFromLastSearch()) {
-    prompts_.inform(QString::fromUtf8(kRankNeedsSearch));
+    prompts_.Inform(window_, QString::fromUtf8(kRankNeedsSearch));
     return;
   }
   const RankRules rules = RankRulesFor(state_.catalogue.engines, state_.settings.program);
@@ -42,10 +42,10 @@ void RankCommands::ArrivalOrder() { view_.ShowInArrivalOrder(); }
 void RankCommands::OpenOptions() {
   // Giving a SearXNG address changes the profile the running search reads.
   if (run_.searching()) {
-    prompts_.inform(QString::fromUtf8(kOptionsWaitForSearch));
+    prompts_.Inform(window_, QString::fromUtf8(kOptionsWaitForSearch));
     return;
   }
-  RankOptionsDialog dialog(state_, window_);
+  RankOptionsDialog dialog(state_, prompts_, window_);
   connect(&dialog, &RankOptionsDialog::settingsSaved, this, &RankCommands::settingsSaved);
   dialog.exec();
 }

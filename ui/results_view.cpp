@@ -231,7 +231,8 @@ void CQuivmarkView::ApplySortArrow() {
 }
 
 bool CQuivmarkView::ConfirmLaunch(int count) {
-  return count < kLaunchAskFrom || host_.Prompts().yesNo(Format(kLaunchManyQuestion, count));
+  return count < kLaunchAskFrom ||
+         host_.Prompts().YesNo(window(), Format(kLaunchManyQuestion, count));
 }
 
 void CQuivmarkView::Launch() {
@@ -271,7 +272,7 @@ void CQuivmarkView::DeleteSelected() {
   if (rows.empty()) return;
   const QString question = rows.size() == 1 ? QString::fromUtf8(kDeleteOneQuestion)
                                             : Format(kDeleteManyQuestion, static_cast<int>(rows.size()));
-  if (!host_.Prompts().yesNo(question)) return;
+  if (!host_.Prompts().YesNo(window(), question)) return;
   list_->setUpdatesEnabled(false);
   // Each removal moves the rows behind it up by one: the i-th index of the
   // ascending list is record index - i by then.
@@ -333,12 +334,14 @@ void CQuivmarkView::SaveAsHtml() {
   if (name.endsWith(QString::fromLatin1(kDocumentExtension))) {
     name.chop(static_cast<int>(std::strlen(kDocumentExtension)));
   }
-  QString path = host_.Prompts().saveFileName(QStringLiteral("Save as HTML"), name + ".htm",
-                                              QStringLiteral("HTML Files (*.htm *.html)"));
+  QString path = host_.Prompts().SaveFileName(
+      window(), {.caption = QStringLiteral("Save as HTML"),
+                 .initialName = name + ".htm",
+                 .filter = QStringLiteral("HTML Files (*.htm *.html)")});
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += ".htm";
   Status written = ExportResultsHtml(document_->results(), path.toStdString());
-  if (!written.ok()) host_.Prompts().inform(QString::fromStdString(written.message()));
+  if (!written.ok()) host_.Prompts().Inform(window(), QString::fromStdString(written.message()));
 }
 
 void CQuivmarkView::ShowContextMenu(const QPoint& at) {
@@ -367,7 +370,8 @@ void CQuivmarkView::ValidateSelected() {
     const ResultRecord& record = document_->results().record(row);
     std::string url(record.url());
     if (rows.size() == 1 && record.validationState != kNotValidated && record.relevance > 0 &&
-        !host_.Prompts().yesNo(
+        !host_.Prompts().YesNo(
+            window(),
             QString::fromUtf8(kValidateAgainQuestion).replace("%s", QString::fromStdString(url)))) {
       continue;
     }

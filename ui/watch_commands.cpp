@@ -128,7 +128,7 @@ void WatchCommands::SearchAgain() {
   if (running_ || windowSearching_) return;
   const ResultsStore& store = view_.model()->store();
   if (store.searchText().empty()) {
-    prompts_.inform(QString::fromUtf8(kNoSearchToRepeat));
+    prompts_.Inform(window_, QString::fromUtf8(kNoSearchToRepeat));
     return;
   }
   catalogue_ = state_.catalogue;
@@ -137,7 +137,7 @@ void WatchCommands::SearchAgain() {
   ApplyWatchedSearch(store, catalogue_, settings_.search, &missing);
   if (std::none_of(catalogue_.engines.begin(), catalogue_.engines.end(),
                    [](const EngineDefinition& e) { return e.selected; })) {
-    prompts_.inform(QString::fromUtf8(kNoEngineSelected));
+    prompts_.Inform(window_, QString::fromUtf8(kNoEngineSelected));
     return;
   }
   search_ = store.watchedSearch() ? *store.watchedSearch()
@@ -156,7 +156,7 @@ void WatchCommands::SearchAgain() {
     delete bridge_;
     bridge_ = nullptr;
     SetRunning(false);
-    prompts_.inform(QString::fromStdString(why));
+    prompts_.Inform(window_, QString::fromStdString(why));
   }
 }
 

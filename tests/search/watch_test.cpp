@@ -215,6 +215,11 @@ TEST_F(WatchTest, AWatchedDocumentSearchesItsOwnEnginesAndOptions) {
   EXPECT_EQ(missing, std::vector<std::string>{"gone"});
   EXPECT_EQ(options.maxResults, 7);
   EXPECT_EQ(options.validationMode, 1);
+  // A stored limit of 0 would let no result through: it counts as a saved one does.
+  search.maxResults = 0;
+  store_.SetWatchedSearch(search);
+  ApplyWatchedSearch(store_, catalogue_, options, nullptr);
+  EXPECT_EQ(options.maxResults, kDefaultMaxResults);
 }
 
 // A port of 127.0.0.1 where nothing listens.

@@ -52,7 +52,7 @@ class AddEnginePathTest : public testing::ProgramFixture {
 
 TEST_F(AddEnginePathTest, ConfiguredEngineIsSavedAndFindsItsResults) {
   std::string base = server_->BaseUrl();
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
 
   // The two example engines of a first start point nowhere: take them out.

@@ -1,7 +1,6 @@
 // Helpers for driving the dialogs offscreen: a program state in a scratch
-// install folder, recorded messages and file answers instead of modal
-// prompts, and a script that answers the modal dialogs a command opens, in
-// the order they appear.
+// install folder with ScriptedPrompts to give the dialogs, and a script that
+// answers the modal dialogs a command opens, in the order they appear.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,7 +20,7 @@
 #include "tests/support/example_home.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
-#include "ui/dialogs/prompts.h"
+#include "tests/ui/scripted_prompts.h"
 
 namespace trovelane::ui::testing {
 
@@ -70,32 +69,6 @@ inline void DoubleClickAt(QWidget* widget, QPoint at) {
   QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
   QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
 }
-
-// Messages and file names go to the test instead of modal dialogs.
-class RecordedPrompts {
- public:
-  RecordedPrompts() {
-    before_ = SetPrompts(
-        Prompts{[this](QWidget*, const QString& text) { messages.push_back(text.toStdString()); },
-                [this](QWidget*, const FileRequest& r) {
-                  requests.push_back(r);
-                  return openAnswer;
-                },
-                [this](QWidget*, const FileRequest& r) {
-                  requests.push_back(r);
-                  return saveAnswer;
-                }});
-  }
-  ~RecordedPrompts() { SetPrompts(std::move(before_)); }
-
-  std::vector<std::string> messages;
-  std::vector<FileRequest> requests;
-  QString openAnswer;
-  QString saveAnswer;
-
- private:
-  Prompts before_;
-};
 
 // Answers the modal dialogs opened while it lives, one action per dialog in
 // the order they appear. An action runs outside the timer that spotted the
@@ -167,7 +140,7 @@ struct ProgramFixture : ::testing::Test {
 
   trovelane::testing::ScratchFolder scratch;
   ProgramState state;
-  RecordedPrompts prompts;
+  ScriptedPrompts prompts;
 };
 
 }  // namespace trovelane::ui::testing

@@ -20,7 +20,7 @@ namespace {
 
 using testing::Child;
 using testing::ModalScript;
-using testing::RecordedPrompts;
+using testing::ScriptedPrompts;
 
 void SetText(QWidget* root, const char* name, const QString& text) {
   Child<QLineEdit>(root, name)->setText(text);
@@ -59,8 +59,8 @@ EngineDefinition ReadBack(const EngineDefinition& engine) {
 }
 
 TEST(EngineWizardTest, FirstPageRefusesNextWithTheFirstMissingFieldInOrder) {
-  RecordedPrompts prompts;
-  EngineWizard wizard{EngineDefinition{}};
+  ScriptedPrompts prompts;
+  EngineWizard wizard{EngineDefinition{}, prompts};
   wizard.show();
   ASSERT_EQ(wizard.currentId(), EngineWizard::kInfoPage);
   EXPECT_FALSE(wizard.button(QWizard::BackButton)->isVisible());
@@ -87,8 +87,8 @@ TEST(EngineWizardTest, FirstPageRefusesNextWithTheFirstMissingFieldInOrder) {
 }
 
 TEST(EngineWizardTest, NewEngineThroughEveryPageIsWrittenBackOnFinish) {
-  RecordedPrompts prompts;
-  EngineWizard wizard{EngineDefinition{}};
+  ScriptedPrompts prompts;
+  EngineWizard wizard{EngineDefinition{}, prompts};
   wizard.show();
   FillFirstPage(wizard);
   Child<QRadioButton>(&wizard, "post")->setChecked(true);
@@ -210,8 +210,8 @@ EngineDefinition SampleEngine() {
 }
 
 TEST(EngineWizardTest, AdvancedPageFollowsThePageOneIdsAndEditsTheParameterList) {
-  RecordedPrompts prompts;
-  EngineWizard wizard{SampleEngine()};
+  ScriptedPrompts prompts;
+  EngineWizard wizard{SampleEngine(), prompts};
   wizard.show();
   for (int i = 0; i < 6; ++i) wizard.next();
   ASSERT_EQ(wizard.currentId(), EngineWizard::kAdvancedPage);
@@ -269,8 +269,8 @@ TEST(EngineWizardTest, AdvancedPageFollowsThePageOneIdsAndEditsTheParameterList)
 }
 
 TEST(EngineWizardTest, FinishRefusesAValueThatWouldBreakItsLineInTheProfile) {
-  RecordedPrompts prompts;
-  EngineWizard wizard{SampleEngine()};
+  ScriptedPrompts prompts;
+  EngineWizard wizard{SampleEngine(), prompts};
   wizard.show();
   for (int i = 0; i < 3; ++i) wizard.next();
   ASSERT_EQ(wizard.currentId(), EngineWizard::kResultsTypePage);
@@ -305,8 +305,9 @@ TEST(NameValueDialogTest, EachModeHasItsTitleAndFields) {
                {NameValueDialog::Mode::Profile, "Search Profiles", true},
                {NameValueDialog::Mode::DomainUrl, "Domain/URL", false},
                {NameValueDialog::Mode::Cookie, "Cookie URL", false}};
+  ScriptedPrompts prompts;
   for (const Case& c : cases) {
-    NameValueDialog dialog(c.mode);
+    NameValueDialog dialog(c.mode, prompts);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), c.title);
     EXPECT_EQ(dialog.valueEdit()->isVisible(), c.value) << c.title;

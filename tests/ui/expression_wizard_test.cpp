@@ -16,7 +16,7 @@ namespace {
 
 using testing::Child;
 using testing::ModalScript;
-using testing::RecordedPrompts;
+using testing::ScriptedPrompts;
 
 TEST(ExpressionWizardTest, TermsAreComposedAsTypedAndRefusedInOrder) {
   EXPECT_EQ(ComposeWizardTerm(kSingleWord, " cat ", "", "", false).term, " cat ");
@@ -88,7 +88,7 @@ ModalScript::Action Builder(const QString& expected, const char* button, int op 
 }
 
 TEST(ExpressionWizardTest, TermsAreJoinedWithTheOperatorChosenBeforeThem) {
-  RecordedPrompts prompts;
+  ScriptedPrompts prompts;
   ModalScript script;
   script.Then(Term(kSingleWord, "cat"))
       .Then(Builder("cat", "&Add", 1, true))
@@ -96,7 +96,7 @@ TEST(ExpressionWizardTest, TermsAreJoinedWithTheOperatorChosenBeforeThem) {
       .Then(Builder("cat|!\"big dog\"", "&Add"))  // OR stays chosen
       .Then(Term(kHtmlTag, "news", "TITLE", "QMINNERTEXT"))
       .Then(Builder("cat|!\"big dog\"|'TITLE,QMINNERTEXT,news'", "&Finish", 0, true));
-  std::optional<QString> expression = RunExpressionWizard(nullptr);
+  std::optional<QString> expression = RunExpressionWizard(prompts, nullptr);
   ASSERT_TRUE(expression.has_value());
   EXPECT_EQ(*expression, "cat|!\"big dog\"|'TITLE,QMINNERTEXT,news'");
   EXPECT_TRUE(ParseExpression(expression->toStdString()).has_value());
@@ -104,30 +104,32 @@ TEST(ExpressionWizardTest, TermsAreJoinedWithTheOperatorChosenBeforeThem) {
 }
 
 TEST(ExpressionWizardTest, FinishingAfterTheFirstTermIgnoresTheChoicesMadeThen) {
+  ScriptedPrompts prompts;
   ModalScript script;
   script.Then(Term(kSingleWord, "cat")).Then(Builder("cat", "&Finish", 1, true));
-  EXPECT_EQ(RunExpressionWizard(nullptr), QString("cat"));
+  EXPECT_EQ(RunExpressionWizard(prompts, nullptr), QString("cat"));
 }
 
 TEST(ExpressionWizardTest, CancelAnywhereGivesNothing) {
+  ScriptedPrompts prompts;
   ModalScript script;
   script.Then([](QWidget* d) { qobject_cast<QDialog*>(d)->reject(); });
-  EXPECT_FALSE(RunExpressionWizard(nullptr).has_value());
+  EXPECT_FALSE(RunExpressionWizard(prompts, nullptr).has_value());
 
   script.Then(Term(kSingleWord, "cat")).Then([](QWidget* d) {
     qobject_cast<QDialog*>(d)->reject();
   });
-  EXPECT_FALSE(RunExpressionWizard(nullptr).has_value());
+  EXPECT_FALSE(RunExpressionWizard(prompts, nullptr).has_value());
 
   script.Then(Term(kSingleWord, "cat")).Then(Builder("cat", "&Add")).Then([](QWidget* d) {
     qobject_cast<QDialog*>(d)->reject();
   });
-  EXPECT_FALSE(RunExpressionWizard(nullptr).has_value());
+  EXPECT_FALSE(RunExpressionWizard(prompts, nullptr).has_value());
 }
 
 TEST(ExpressionWizardTest, TermPageStaysOpenOnAMissingFieldAndTagControlsFollowTheType) {
-  RecordedPrompts prompts;
-  CExpressionWizard wizard;
+  ScriptedPrompts prompts;
+  CExpressionWizard wizard(prompts);
   wizard.show();
   Child<QRadioButton>(&wizard, "nodeType2")->setChecked(true);
   wizard.next();

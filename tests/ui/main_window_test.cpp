@@ -217,13 +217,13 @@ TEST_F(UiTest, GoByButtonAndMenuAndNotWhileSearching) {
 TEST_F(UiTest, RefusedExpressionsAreSaidAndStartNothing) {
   TypeAndEnter("(lantern");
   EXPECT_FALSE(frame_->IsSearching());
-  ASSERT_EQ(prompts_.informed.size(), 1u);
-  EXPECT_EQ(prompts_.informed[0].toStdString(), kInvalidExpression);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0], kInvalidExpression);
 
   TypeAndEnter("'QMNOSEND,TITLE,QMINNERTEXT,lantern'");
   EXPECT_FALSE(frame_->IsSearching());
-  ASSERT_EQ(prompts_.informed.size(), 2u);
-  EXPECT_EQ(prompts_.informed[1].toStdString(), kNothingToSearch);
+  ASSERT_EQ(prompts_.messages.size(), 2u);
+  EXPECT_EQ(prompts_.messages[1], kNothingToSearch);
   EXPECT_TRUE(frame_->profileSelector()->isEnabled());
   EXPECT_TRUE(frame_->goButton()->isEnabled());
 }
@@ -415,7 +415,7 @@ TEST_F(UiTest, SaveAsThenOpenGivesBackTheResults) {
   ASSERT_GT(rows, 0);
   prompts_.fileToSave = QString::fromStdString(home_.File("found"));
   ASSERT_TRUE(frame_->SaveDocumentAs());
-  EXPECT_EQ(prompts_.fileFilters.back(), "trovelane Files (*.qmk)");
+  EXPECT_EQ(prompts_.requests.back().filter, "trovelane Files (*.qmk)");
   const std::string saved = home_.File("found.qmk");
   EXPECT_TRUE(std::filesystem::exists(saved));
   EXPECT_FALSE(frame_->document().IsModified());
@@ -432,7 +432,7 @@ TEST_F(UiTest, SaveAsThenOpenGivesBackTheResults) {
   EXPECT_EQ(frame_->expressionBox()->currentText(), "lantern");
   EXPECT_EQ(frame_->PaneText(0).toStdString(), FormatResultsFound(rows));
   EXPECT_EQ(frame_->resultTotal(), rows);
-  EXPECT_TRUE(prompts_.informed.empty());
+  EXPECT_TRUE(prompts_.messages.empty());
 }
 
 TEST_F(UiTest, SaveWritesToTheDocumentsOwnFile) {
@@ -521,9 +521,9 @@ TEST_F(UiTest, ADamagedDocumentOpensWhatItCanAndSaysSo) {
   frame_->document().SetModifiedFlag(false);
 
   EXPECT_TRUE(frame_->OpenDocumentFile(QString::fromStdString(damaged)));
-  ASSERT_EQ(prompts_.informed.size(), 1u);
-  EXPECT_TRUE(prompts_.informed[0].contains("does not appear to be a valid"));
-  EXPECT_TRUE(prompts_.informed[0].contains("untitled"));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_NE(prompts_.messages[0].find("does not appear to be a valid"), std::string::npos);
+  EXPECT_NE(prompts_.messages[0].find("untitled"), std::string::npos);
   EXPECT_GT(frame_->view()->model()->rowCount(), 0);
   // Save does not overwrite the damaged original: it asks for a new name.
   prompts_.fileToSave.clear();
@@ -531,7 +531,7 @@ TEST_F(UiTest, ADamagedDocumentOpensWhatItCanAndSaysSo) {
   EXPECT_EQ(::trovelane::testing::ReadFileBytes(damaged), bytes);
 
   EXPECT_FALSE(frame_->OpenDocumentFile(QString::fromStdString(home_.File("missing.qmk"))));
-  EXPECT_EQ(prompts_.informed.size(), 2u);
+  EXPECT_EQ(prompts_.messages.size(), 2u);
   EXPECT_EQ(frame_->view()->model()->rowCount(), 0);
 }
 
@@ -555,7 +555,7 @@ TEST_F(UiTest, HelpCommands) {
   EXPECT_EQ(helpOpened_[0], page);
   frame_->helpPages = {home_.File("none.html")};
   frame_->helpTopicsAction->trigger();
-  EXPECT_EQ(prompts_.informed.size(), 1u);
+  EXPECT_EQ(prompts_.messages.size(), 1u);
 }
 
 TEST_F(UiTest, WizardButtonKeepsItsPictureThroughEnablingChanges) {
@@ -591,8 +591,8 @@ TEST_F(UiTest, FailuresAreSaidInsteadOfEndingOnReady) {
   frame_->Go();
   EXPECT_FALSE(frame_->IsSearching());
   EXPECT_EQ(frame_->PaneText(0), kNoEngineSelected);
-  ASSERT_EQ(prompts_.informed.size(), 1u);
-  EXPECT_EQ(prompts_.informed[0], kNoEngineSelected);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0], kNoEngineSelected);
 
   // Every engine unreachable: the pane and a message say so, and each row why.
   for (EngineDefinition& engine : state_.catalogue.engines) {
@@ -601,24 +601,24 @@ TEST_F(UiTest, FailuresAreSaidInsteadOfEndingOnReady) {
   }
   ASSERT_TRUE(SearchFor("lantern"));
   EXPECT_EQ(frame_->PaneText(0), kNoEngineAnswered);
-  ASSERT_TRUE(WaitFor([this] { return prompts_.informed.size() == 2; }));
-  EXPECT_EQ(prompts_.informed[1], kNoEngineAnswered);
+  ASSERT_TRUE(WaitFor([this] { return prompts_.messages.size() == 2; }));
+  EXPECT_EQ(prompts_.messages[1], kNoEngineAnswered);
   frame_->ToggleThreadsWindow();
   EXPECT_TRUE(frame_->threadsWindow()->Ending(0).contains("unreachable"));
 
   // A page no program opens, and a help page no program shows.
   frame_->openUrl = [](const std::string&) { return false; };
   frame_->LaunchInBrowser("http://127.0.0.1/page");
-  ASSERT_EQ(prompts_.informed.size(), 3u);
-  EXPECT_TRUE(prompts_.informed[2].contains("http://127.0.0.1/page"));
-  EXPECT_EQ(frame_->PaneText(0), prompts_.informed[2]);
+  ASSERT_EQ(prompts_.messages.size(), 3u);
+  EXPECT_NE(prompts_.messages[2].find("http://127.0.0.1/page"), std::string::npos);
+  EXPECT_EQ(frame_->PaneText(0).toStdString(), prompts_.messages[2]);
   const std::string page = home_.File("help.html");
   ::trovelane::testing::WriteFileBytes(page, "<p>help</p>");
   frame_->helpPages = {page};
   frame_->openHelpFile = [](const std::string&) { return false; };
   frame_->helpTopicsAction->trigger();
-  ASSERT_EQ(prompts_.informed.size(), 4u);
-  EXPECT_TRUE(prompts_.informed[3].contains("help.html"));
+  ASSERT_EQ(prompts_.messages.size(), 4u);
+  EXPECT_NE(prompts_.messages[3].find("help.html"), std::string::npos);
 }
 
 TEST_F(SlowUiTest, KeysOfTheDesktopEscapeStopsF5SearchesAgain) {

@@ -405,7 +405,7 @@ TEST_F(ResultsViewTest, RankOrderFollowsTheSearchsFindersWhateverTheRowsDid) {
   EXPECT_EQ(rows, (std::vector<std::string>{"http://127.0.0.1/c", "http://www.example.com/d",
                                             "http://127.0.0.1/a", "http://127.0.0.1/b"}));
   EXPECT_FALSE(header->isSortIndicatorShown());
-  EXPECT_TRUE(prompts_.informed.empty());
+  EXPECT_TRUE(prompts_.messages.empty());
 
   frame_->rankCommands()->arrivalOrderAction->trigger();
   rows.clear();
@@ -422,8 +422,8 @@ TEST_F(ResultsViewTest, RankOrderFollowsTheSearchsFindersWhateverTheRowsDid) {
   view_->SortByColumn(kColumnUrl);
   frame_->rankCommands()->RankOrder();
   EXPECT_EQ(RowUrl(0), Url(2));
-  ASSERT_EQ(prompts_.informed.size(), 1u);
-  EXPECT_EQ(prompts_.informed[0], kRankNeedsSearch);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0], kRankNeedsSearch);
 }
 
 // --- Save as HTML ---
@@ -436,15 +436,15 @@ TEST_F(ResultsViewTest, SaveAsHtmlWritesTheExport) {
             RenderResultsHtml(frame_->document().results()));
   prompts_.fileToSave = QString::fromStdString(home_.File("no/such/folder/out.htm"));
   view_->SaveAsHtml();
-  ASSERT_EQ(prompts_.informed.size(), 1u);
-  EXPECT_TRUE(prompts_.informed[0].startsWith("Error while opening file"));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].rfind("Error while opening file", 0), 0u);
 
   // A saved document offers NAME.htm; a name typed without an extension gets one.
   prompts_.fileToSave = QString::fromStdString(home_.File("found.qmk"));
   ASSERT_TRUE(frame_->SaveDocumentAs());
   prompts_.fileToSave = QString::fromStdString(home_.File("page"));
   view_->SaveAsHtml();
-  EXPECT_EQ(prompts_.suggestedNames.back(), "found.htm");
+  EXPECT_EQ(prompts_.requests.back().initialName, "found.htm");
   EXPECT_TRUE(std::filesystem::exists(home_.File("page.htm")));
 }
 
@@ -517,9 +517,8 @@ TEST_F(ValidateTest, AsksBeforeCheckingAValidatedRowAgain) {
   prompts_.answers = {false};
   view_->ValidateSelected();
   ASSERT_EQ(prompts_.asked.size(), 1u);
-  EXPECT_EQ(prompts_.asked[0].toStdString(),
-            "t r o v e l a n e has already validated the URL " + live_ +
-                ".\nAre you sure you would like to validate it again ?");
+  EXPECT_EQ(prompts_.asked[0], "t r o v e l a n e has already validated the URL " + live_ +
+                                   ".\nAre you sure you would like to validate it again ?");
   EXPECT_EQ(view_->RunningValidations(), 0);
   prompts_.answers = {true};
   view_->ValidateSelected();
@@ -546,7 +545,7 @@ TEST_F(ValidateTest, WithoutAnExpressionNothingIsChecked) {
   view_->SelectRows({0});
   view_->ValidateSelected();
   EXPECT_EQ(view_->RunningValidations(), 0);
-  ASSERT_EQ(prompts_.informed.size(), 1u);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
 }
 
 // A check that outlives its document or its window must touch neither.

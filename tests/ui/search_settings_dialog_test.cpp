@@ -76,7 +76,7 @@ class SearchSettingsDialogTest : public testing::ProgramFixture {
 };
 
 TEST_F(SearchSettingsDialogTest, ClicksInvertSelectedAndDoubleClickEditsWithoutChangingIt) {
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
   ASSERT_EQ(Rows(dialog), (QStringList{"Example Offsets", "Example Form Post"}));
   EXPECT_EQ(dialog.engineList()->horizontalHeaderItem(0)->text(), "Search Engine");
@@ -108,7 +108,7 @@ TEST_F(SearchSettingsDialogTest, ClicksInvertSelectedAndDoubleClickEditsWithoutC
 }
 
 TEST_F(SearchSettingsDialogTest, SpaceInvertsTheCurrentEngineAndTheEditButtonLeavesIt) {
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
   dialog.engineList()->setCurrentCell(0, 0);
   QTest::keyClick(dialog.engineList(), Qt::Key_Space);
@@ -125,7 +125,7 @@ TEST_F(SearchSettingsDialogTest, SpaceInvertsTheCurrentEngineAndTheEditButtonLea
 }
 
 TEST_F(SearchSettingsDialogTest, PluginsAreAddedByNameAndCannotBeEdited) {
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
   ModalScript script;
   script.Then(ChooseAdd(AddEngineDialog::kAddPlugin)).Then([](QWidget* d) {
@@ -150,7 +150,7 @@ TEST_F(SearchSettingsDialogTest, PluginsAreAddedByNameAndCannotBeEdited) {
 }
 
 TEST_F(SearchSettingsDialogTest, OkSavesTheProfileAndTheOptionPages) {
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
 
   // A configured engine through the wizard.
@@ -219,7 +219,7 @@ TEST_F(SearchSettingsDialogTest, OkSavesTheProfileAndTheOptionPages) {
 TEST_F(SearchSettingsDialogTest, CancelKeepsCatalogueChangesInMemoryOnly) {
   std::string before = ReadFileBytes(state.CurrentProfileFile());
   {
-    SearchSettingsDialog dialog(state);
+    SearchSettingsDialog dialog(state, prompts);
     dialog.show();
     Select(dialog, 0);
     dialog.RemoveSelected();
@@ -236,10 +236,10 @@ TEST_F(SearchSettingsDialogTest, CancelKeepsCatalogueChangesInMemoryOnly) {
 }
 
 TEST_F(SearchSettingsDialogTest, ExportAndImportAnEngineFile) {
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
   Select(dialog, 0);
-  prompts.saveAnswer = QString::fromStdString(scratch.File("out.eng"));
+  prompts.fileToSave = QString::fromStdString(scratch.File("out.eng"));
   TriggerContext(dialog, "E&xport");
   ASSERT_EQ(prompts.requests.size(), 1u);
   EXPECT_EQ(prompts.requests[0].initialName, "Example Offsets.eng");
@@ -250,7 +250,7 @@ TEST_F(SearchSettingsDialogTest, ExportAndImportAnEngineFile) {
   ASSERT_TRUE(ReadEngineDefinition(exported, file));
   EXPECT_EQ(exported, state.catalogue.engines[0]);
 
-  prompts.openAnswer = prompts.saveAnswer;
+  prompts.fileToOpen = prompts.fileToSave;
   dialog.ImportEngine();
   ASSERT_EQ(state.catalogue.engines.size(), 3u);
   EXPECT_EQ(state.catalogue.engines[2], exported);
@@ -259,7 +259,7 @@ TEST_F(SearchSettingsDialogTest, ExportAndImportAnEngineFile) {
   // An incomplete file adds nothing and says nothing.
   std::string text = ReadFileBytes(scratch.File("out.eng"));
   WriteFileBytes(scratch.File("cut.eng"), text.substr(0, text.size() / 2));
-  prompts.openAnswer = QString::fromStdString(scratch.File("cut.eng"));
+  prompts.fileToOpen = QString::fromStdString(scratch.File("cut.eng"));
   dialog.ImportEngine();
   EXPECT_EQ(state.catalogue.engines.size(), 3u);
   EXPECT_TRUE(prompts.messages.empty());
@@ -267,20 +267,20 @@ TEST_F(SearchSettingsDialogTest, ExportAndImportAnEngineFile) {
   // A complete file without a name is no engine: refused, and said so.
   std::string noName = "SIT = " + text.substr(text.find('\n'));
   WriteFileBytes(scratch.File("noname.eng"), noName);
-  prompts.openAnswer = QString::fromStdString(scratch.File("noname.eng"));
+  prompts.fileToOpen = QString::fromStdString(scratch.File("noname.eng"));
   dialog.ImportEngine();
   EXPECT_EQ(state.catalogue.engines.size(), 3u);
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_NE(prompts.messages[0].find("no engine name (SIT)"), std::string::npos);
   prompts.messages.clear();
 
-  prompts.openAnswer = QString::fromStdString(scratch.File("missing.eng"));
+  prompts.fileToOpen = QString::fromStdString(scratch.File("missing.eng"));
   dialog.ImportEngine();
   EXPECT_EQ(prompts.messages, std::vector<std::string>{"Error opening the file for reading"});
 
   // A folder that is a file cannot take the export.
   WriteFileBytes(scratch.File("plain"), "x");
-  prompts.saveAnswer = QString::fromStdString(scratch.File("plain/out.eng"));
+  prompts.fileToSave = QString::fromStdString(scratch.File("plain/out.eng"));
   Select(dialog, 0);
   dialog.ExportSelected();
   EXPECT_EQ(prompts.messages.back(), "Error opening the file for writing");
@@ -290,7 +290,7 @@ TEST_F(SearchSettingsDialogTest, AFailedProfileSaveIsReportedAndKeepsTheDialogOp
   // The profile's folder is a plain file, so no save can succeed, even as root.
   WriteFileBytes(scratch.File("blocked"), "x");
   state.currentProfilePath = "blocked/work.prf";
-  SearchSettingsDialog dialog(state);
+  SearchSettingsDialog dialog(state, prompts);
   dialog.show();
   dialog.accept();
   EXPECT_NE(dialog.result(), QDialog::Accepted);

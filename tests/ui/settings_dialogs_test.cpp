@@ -52,7 +52,7 @@ class SettingsDialogsTest : public testing::ProgramFixture {
 TEST_F(SettingsDialogsTest, InternetSettingsShowTheStoredProxyAndFollowTheEnablingRules) {
   StoreProxy(true, true, "alice:s3cret");
   state.settings.proxy.speedIndex = 4;
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "t r o v e l a n e Internet Settings");
   EXPECT_EQ(Child<QLineEdit>(&dialog, "user")->text(), "alice");
@@ -87,7 +87,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsShowTheStoredProxyAndFollowTheEnabli
 
 TEST_F(SettingsDialogsTest, InternetSettingsOkEncodesTheCredentialsOnOneLine) {
   StoreProxy(true, true, "a:b");
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   std::string user(40, 'u');
   std::string password(40, 'p');
@@ -114,7 +114,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsOkEncodesTheCredentialsOnOneLine) {
 
 TEST_F(SettingsDialogsTest, InternetSettingsWithTheProxyOffKeepTheStoredCredentials) {
   StoreProxy(false, true, "keep:this");
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   // With the proxy off the credentials are not even shown.
   EXPECT_EQ(Child<QLineEdit>(&dialog, "user")->text(), "");
@@ -127,7 +127,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsWithTheProxyOffKeepTheStoredCredenti
 
 TEST_F(SettingsDialogsTest, InternetSettingsTurningTheProxyOnKeepsTheStoredLogin) {
   StoreProxy(false, true, "alice:s3cret");
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   Child<QCheckBox>(&dialog, "useProxy")->click();
   dialog.accept();
@@ -138,7 +138,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsTurningTheProxyOnKeepsTheStoredLogin
 TEST_F(SettingsDialogsTest, InternetSettingsRefuseAPortOutsideOneTo65535) {
   StoreProxy(true, false, "");
   const std::string before = ReadFileBytes(state.SettingsFile());
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   auto* port = Child<QLineEdit>(&dialog, "port");
   for (const char* bad : {"99999", "", "0"}) {
@@ -158,7 +158,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsRefuseAPortOutsideOneTo65535) {
 TEST_F(SettingsDialogsTest, InternetSettingsReportWhatTheFileCannotHold) {
   StoreProxy(true, true, "a:b");
   std::string before = ReadFileBytes(state.SettingsFile());
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   Child<QLineEdit>(&dialog, "user")->setText("dom:alice");
   dialog.accept();
@@ -177,7 +177,7 @@ TEST_F(SettingsDialogsTest, InternetSettingsReportWhatTheFileCannotHold) {
 }
 
 TEST_F(SettingsDialogsTest, InternetSettingsEditTheProgramsOwnLimits) {
-  InternetSettingsDialog dialog(state);
+  InternetSettingsDialog dialog(state, prompts);
   dialog.show();
   EXPECT_EQ(Child<QLineEdit>(&dialog, "connectTimeout")->text(), "5");
   Child<QLineEdit>(&dialog, "readTimeout")->setText("30");
@@ -198,9 +198,9 @@ TEST_F(SettingsDialogsTest, InternetSettingsEditTheProgramsOwnLimits) {
 }
 
 TEST_F(SettingsDialogsTest, InternetSettingsBrowserButtons) {
-  InternetSettingsDialog dialog(state, [] { return std::string("/usr/bin/detected"); });
+  InternetSettingsDialog dialog(state, prompts, [] { return std::string("/usr/bin/detected"); });
   dialog.show();
-  prompts.openAnswer = "/usr/local/bin/mybrowser";
+  prompts.fileToOpen = "/usr/local/bin/mybrowser";
   Child<QPushButton>(&dialog, "browse")->click();
   ASSERT_EQ(prompts.requests.size(), 1u);
   EXPECT_TRUE(prompts.requests[0].executablesOnly);
@@ -226,19 +226,23 @@ TEST_F(SettingsDialogsTest, RankOptionsRefuseWhatTheParsersRefuseAndSaveTheRest)
     return read;
   };
 
-  RankOptionsDialog dialog(state);
+  RankOptionsDialog dialog(state, prompts);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "t r o v e l a n e Rank and Engine Options");
   Child<QLineEdit>(&dialog, "hiddenDomains")->setText("pinterest.com, quora.com");
   Child<QLineEdit>(&dialog, "domainFactors")->setText("wikipedia.org=2, example.com=0");
-  Child<QLineEdit>(&dialog, "contact")->setText("mailto:me@example.org");
+  Child<QLineEdit>(&dialog, "contact")->setText(QString(256, 'a'));
   Child<QLineEdit>(&dialog, "searxng")->setText("search.team.example");
   dialog.accept();
   Child<QLineEdit>(&dialog, "domainFactors")->setText("wikipedia.org=2 example.com=0.5");
   dialog.accept();
+  Child<QLineEdit>(&dialog, "contact")->setText("mailto:me@example.org");
+  dialog.accept();
+  // A refusal names the field as the dialog labels it.
   EXPECT_EQ(testing::Join(prompts.messages),
             "the factor of example.com must be a number above 0 and at most 1000 | "
-            "searxng must begin with http:// or https://");
+            "The contact address is longer than 255 bytes | "
+            "The SearXNG instance must begin with http:// or https://");
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(saved().hiddenDomains.empty());
   EXPECT_TRUE(state.settings.program.domainFactors.empty());
@@ -262,7 +266,7 @@ TEST_F(SettingsDialogsTest, RankOptionsRefuseWhatTheParsersRefuseAndSaveTheRest)
 }
 
 TEST_F(SettingsDialogsTest, ResultViewOptionsAreSavedAndAnnounced) {
-  ResultViewOptionsDialog dialog(state);
+  ResultViewOptionsDialog dialog(state, prompts);
   QSignalSpy applied(&dialog, &ResultViewOptionsDialog::viewOptionsChanged);
   dialog.show();
   Child<QCheckBox>(&dialog, "fullRow")->setChecked(true);
@@ -276,7 +280,7 @@ TEST_F(SettingsDialogsTest, ResultViewOptionsAreSavedAndAnnounced) {
   EXPECT_EQ(applied[0][0].value<ViewOptions>().toolTips, 1);
   EXPECT_EQ(state.settings.view.fullRowSelect, 1);
 
-  ResultViewOptionsDialog again(state);
+  ResultViewOptionsDialog again(state, prompts);
   EXPECT_TRUE(Child<QCheckBox>(&again, "fullRow")->isChecked());
   EXPECT_FALSE(Child<QCheckBox>(&again, "gridLines")->isChecked());
 }
@@ -294,7 +298,7 @@ ModalScript::Action NewProfile(const QString& name, const QString& path) {
 
 TEST_F(SettingsDialogsTest, SearchProfilesAddMakeCurrentAndLoad) {
   ASSERT_EQ(state.catalogue.engines.size(), 2u);
-  SearchProfilesDialog dialog(state);
+  SearchProfilesDialog dialog(state, prompts);
   QSignalSpy changed(&dialog, &SearchProfilesDialog::profilesChanged);
   dialog.show();
   auto* list = dialog.profileList();
@@ -325,7 +329,7 @@ TEST_F(SettingsDialogsTest, SearchProfilesAddMakeCurrentAndLoad) {
 TEST_F(SettingsDialogsTest, SearchProfilesRemoveKeepsTheFileAndCancelDiscards) {
   std::string listBefore;
   {
-    SearchProfilesDialog dialog(state);
+    SearchProfilesDialog dialog(state, prompts);
     ModalScript script;
     script.Then(NewProfile("Other", "default.prf"));
     dialog.AddProfile();
@@ -333,7 +337,7 @@ TEST_F(SettingsDialogsTest, SearchProfilesRemoveKeepsTheFileAndCancelDiscards) {
     listBefore = ReadFileBytes(state.ProfileListFile());
   }
   {
-    SearchProfilesDialog dialog(state);
+    SearchProfilesDialog dialog(state, prompts);
     dialog.show();
     auto* list = dialog.profileList();
     // Both entries name default.prf: the last one is shown as current.
@@ -345,7 +349,7 @@ TEST_F(SettingsDialogsTest, SearchProfilesRemoveKeepsTheFileAndCancelDiscards) {
     EXPECT_EQ(ReadFileBytes(state.ProfileListFile()), listBefore);
   }
   {
-    SearchProfilesDialog dialog(state);
+    SearchProfilesDialog dialog(state, prompts);
     dialog.profileList()->setCurrentIndex(0);
     dialog.RemoveSelected();
     dialog.accept();
@@ -356,7 +360,7 @@ TEST_F(SettingsDialogsTest, SearchProfilesRemoveKeepsTheFileAndCancelDiscards) {
 }
 
 TEST_F(SettingsDialogsTest, SearchProfilesRefuseANameThatWouldBreakTheListFile) {
-  SearchProfilesDialog dialog(state);
+  SearchProfilesDialog dialog(state, prompts);
   ModalScript script;
   script.Then(NewProfile("Tab\there", "x.prf"));
   dialog.AddProfile();
@@ -368,7 +372,7 @@ TEST_F(SettingsDialogsTest, SearchProfilesRefuseANameThatWouldBreakTheListFile) 
 TEST_F(SettingsDialogsTest, EmptyNamesAreRefusedAndDialogsKeepTheirCaptionsWhole) {
   for (auto mode : {NameValueDialog::Mode::Profile, NameValueDialog::Mode::FileType,
                     NameValueDialog::Mode::Parameter}) {
-    NameValueDialog dialog(mode);
+    NameValueDialog dialog(mode, prompts);
     dialog.show();
     dialog.nameEdit()->setText("  ");
     dialog.valueEdit()->setText("x.prf");
@@ -376,17 +380,17 @@ TEST_F(SettingsDialogsTest, EmptyNamesAreRefusedAndDialogsKeepTheirCaptionsWhole
     EXPECT_NE(dialog.result(), QDialog::Accepted) << dialog.windowTitle().toStdString();
     EXPECT_GE(dialog.width(), CaptionWidth(dialog.windowTitle()));
   }
-  NameValueDialog profile(NameValueDialog::Mode::Profile);
+  NameValueDialog profile(NameValueDialog::Mode::Profile, prompts);
   profile.nameEdit()->setText("Work");
   profile.accept();
   EXPECT_NE(profile.result(), QDialog::Accepted);  // no path
-  PluginInformationDialog plugin;
+  PluginInformationDialog plugin(prompts);
   plugin.accept();
   EXPECT_NE(plugin.result(), QDialog::Accepted);
   EXPECT_EQ(prompts.messages.size(), 5u);
 
   AddEngineDialog add;
-  ResultViewOptionsDialog options(state);
+  ResultViewOptionsDialog options(state, prompts);
   for (QDialog* dialog : std::initializer_list<QDialog*>{&add, &options, &plugin}) {
     dialog->show();
     EXPECT_GE(dialog->width(), CaptionWidth(dialog->windowTitle()))

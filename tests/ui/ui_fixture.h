@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,53 +17,12 @@
 #include "tests/support/example_home.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/qt_app.h"
+#include "tests/ui/scripted_prompts.h"
 #include "tools/sample_engines/sample_server.h"
 #include "ui/main_window.h"
 #include "ui/search_bridge.h"
 
 namespace trovelane::ui::testing {
-
-// Answers the windows' questions from a queue (Yes when it is empty) and
-// records every text.
-struct ScriptedPrompts {
-  std::vector<QString> asked;    // questions, in order
-  std::vector<QString> informed;  // messages, in order
-  std::deque<bool> answers;
-  std::deque<QMessageBox::StandardButton> threeWayAnswers;
-  QString fileToOpen;
-  QString fileToSave;
-  std::vector<QString> fileFilters;
-  std::vector<QString> suggestedNames;  // of the save dialogs
-
-  UserPrompts Make() {
-    UserPrompts p;
-    p.yesNo = [this](const QString& text) {
-      asked.push_back(text);
-      if (answers.empty()) return true;
-      bool a = answers.front();
-      answers.pop_front();
-      return a;
-    };
-    p.yesNoCancel = [this](const QString& text) {
-      asked.push_back(text);
-      if (threeWayAnswers.empty()) return QMessageBox::No;
-      auto a = threeWayAnswers.front();
-      threeWayAnswers.pop_front();
-      return a;
-    };
-    p.inform = [this](const QString& text) { informed.push_back(text); };
-    p.openFileName = [this](const QString&, const QString& filter) {
-      fileFilters.push_back(filter);
-      return fileToOpen;
-    };
-    p.saveFileName = [this](const QString&, const QString& suggested, const QString& filter) {
-      fileFilters.push_back(filter);
-      suggestedNames.push_back(suggested);
-      return fileToSave;
-    };
-    return p;
-  }
-};
 
 class UiTest : public ::testing::Test {
  protected:
@@ -100,8 +58,7 @@ class UiTest : public ::testing::Test {
   }
 
   void MakeWindow() {
-    frame_ = std::make_unique<CMainFrame>(state_);
-    frame_->Prompts() = prompts_.Make();
+    frame_ = std::make_unique<CMainFrame>(state_, prompts_);
     frame_->openUrl = [this](const std::string& url) {
       opened_.push_back(url);
       return true;

@@ -102,8 +102,8 @@ TEST_F(WatchCommandsTest, SearchAgainAddsNewResultsMarksStatesAndLeavesTheSaveTo
 TEST_F(WatchCommandsTest, NothingIsChangedWhenNoEngineAnswersOrThereIsNoSearch) {
   ResultsModel& model = *frame_->view()->model();
   ASSERT_TRUE(SearchAgain());
-  ASSERT_EQ(prompts_.informed.size(), 1u);
-  EXPECT_EQ(prompts_.informed[0], kNoSearchToRepeat);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0], kNoSearchToRepeat);
 
   model.store().SetSearchText("river");
   model.Append("http://127.0.0.1:1/gone.html", "gone", "changing", kNotValidated, 0);

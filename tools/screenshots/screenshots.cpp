@@ -97,9 +97,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The program's own message boxes and file dialogs, should a dialog ask.
+  DesktopPrompts prompts;
   bool ok = true;
   {
-    EngineWizard wizard{EngineDefinition{}};
+    EngineWizard wizard{EngineDefinition{}, prompts};
     FillSampleEngine(wizard);
     ok &= Save(wizard, out, "wizard");
     for (int page = 1; page < 7; ++page) {
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
     }
   }
   {
-    SearchSettingsDialog dialog(state);
+    SearchSettingsDialog dialog(state, prompts);
     ok &= Save(dialog, out, "search-settings");
     const char* tabs[] = {"results", "validation", "boolean", "duplicates", "relevance"};
     for (int tab = 1; tab < 5; ++tab) {
@@ -120,22 +122,22 @@ int main(int argc, char** argv) {
   {
     AddEngineDialog dialog;
     ok &= Save(dialog, out, "add-engine");
-    PluginInformationDialog plugin;
+    PluginInformationDialog plugin(prompts);
     ok &= Save(plugin, out, "plugin-information");
   }
   {
-    NameValueDialog parameter(NameValueDialog::Mode::Parameter);
+    NameValueDialog parameter(NameValueDialog::Mode::Parameter, prompts);
     ok &= Save(parameter, out, "name-value-parameter");
-    NameValueDialog fileType(NameValueDialog::Mode::FileType);
+    NameValueDialog fileType(NameValueDialog::Mode::FileType, prompts);
     ok &= Save(fileType, out, "name-value-file-type");
-    NameValueDialog profile(NameValueDialog::Mode::Profile);
+    NameValueDialog profile(NameValueDialog::Mode::Profile, prompts);
     ok &= Save(profile, out, "name-value-profile");
   }
   {
     state.settings.proxy.enabled = 1;
     state.settings.proxy.host = "127.0.0.1";
     state.settings.proxy.port = 1080;
-    InternetSettingsDialog dialog(state);
+    InternetSettingsDialog dialog(state, prompts);
     ok &= Save(dialog, out, "internet-settings");
   }
   {
@@ -144,7 +146,7 @@ int main(int argc, char** argv) {
     program.domainFactors = {{"wikipedia.org", 2}, {"example.com", 0.5}};
     program.contact = "mailto:search-team@example.org";
     program.searxng = "https://search.team.example";
-    RankOptionsDialog dialog(state);
+    RankOptionsDialog dialog(state, prompts);
     ok &= Save(dialog, out, "rank-options");
     program = ProgramOptions{};
   }
@@ -173,7 +175,7 @@ int main(int argc, char** argv) {
       }
     }
     searchState.settings.search.maxResults = 60;
-    CMainFrame frame(searchState);
+    CMainFrame frame(searchState, prompts);
     frame.resize(900, 560);
     frame.show();
     frame.expressionBox()->setCurrentText("lantern river");
@@ -201,15 +203,15 @@ int main(int argc, char** argv) {
     ok &= Save(frame, out, "watched");
   }
   {
-    SearchProfilesDialog dialog(state);
+    SearchProfilesDialog dialog(state, prompts);
     ok &= Save(dialog, out, "search-profiles");
   }
   {
-    ResultViewOptionsDialog dialog(state);
+    ResultViewOptionsDialog dialog(state, prompts);
     ok &= Save(dialog, out, "result-view-options");
   }
   {
-    CExpressionWizard wizard;
+    CExpressionWizard wizard(prompts);
     ok &= Save(wizard, out, "expression-wizard");
     wizard.show();
     wizard.next();

@@ -7,8 +7,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "ui/dialogs/prompts.h"
-
 #include "ui/caption_fit.h"
 
 namespace trovelane::ui {
@@ -46,7 +44,8 @@ void AddEngineDialog::setChoice(Choice choice) {
   (choice == kConfigureEngine ? configure_ : plugin_)->setChecked(true);
 }
 
-PluginInformationDialog::PluginInformationDialog(QWidget* parent) : QDialog(parent) {
+PluginInformationDialog::PluginInformationDialog(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
   setWindowTitle("Plugin Information");
   KeepCaptionWhole(this);
   fileName_ = new QLineEdit;
@@ -70,7 +69,7 @@ PluginInformationDialog::PluginInformationDialog(QWidget* parent) : QDialog(pare
 
 void PluginInformationDialog::accept() {
   if (fileName_->text().trimmed().isEmpty()) {
-    ShowMessage(this, QStringLiteral("Enter the file name of the plugin."));
+    prompts_.Inform(this, QStringLiteral("Enter the file name of the plugin."));
     fileName_->setFocus();
     return;
   }

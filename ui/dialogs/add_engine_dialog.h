@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include "ui/prompts.h"
+
 class QLineEdit;
 class QRadioButton;
 
@@ -30,7 +32,7 @@ class PluginInformationDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit PluginInformationDialog(QWidget* parent = nullptr);
+  explicit PluginInformationDialog(UserPrompts& prompts, QWidget* parent = nullptr);
 
   QString fileName() const;
   QLineEdit* fileNameEdit() const { return fileName_; }
@@ -39,6 +41,7 @@ class PluginInformationDialog : public QDialog {
   void accept() override;
 
  private:
+  UserPrompts& prompts_;
   QLineEdit* fileName_ = nullptr;
 };
 

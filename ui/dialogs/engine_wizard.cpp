@@ -19,7 +19,6 @@
 
 #include "engines/engine_file.h"
 #include "ui/dialogs/name_value_dialog.h"
-#include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 namespace {
@@ -88,8 +87,8 @@ bool IsSpecial(const EngineParameter& p) {
 
 }  // namespace
 
-EngineWizard::EngineWizard(const EngineDefinition& engine, QWidget* parent)
-    : QWizard(parent), engine_(engine) {
+EngineWizard::EngineWizard(const EngineDefinition& engine, UserPrompts& prompts, QWidget* parent)
+    : QWizard(parent), prompts_(prompts), engine_(engine) {
   setWindowTitle("Add Search Engine Wizard");
   setWizardStyle(QWizard::ClassicStyle);
   setOption(QWizard::NoBackButtonOnStartPage, true);
@@ -187,7 +186,7 @@ void EngineWizard::ApplyBooleanEnabling() {
 }
 
 void EngineWizard::AddLine(QListWidget* list, int mode) {
-  NameValueDialog dialog(static_cast<NameValueDialog::Mode>(mode), this);
+  NameValueDialog dialog(static_cast<NameValueDialog::Mode>(mode), prompts_, this);
   if (dialog.exec() == QDialog::Accepted) list->addItem(dialog.name());
 }
 
@@ -401,7 +400,7 @@ bool EngineWizard::CheckInfoPage() {
     problem = "Default number of results returned by the search engine is never 0.";
   }
   if (!problem) return true;
-  ShowMessage(this, problem);
+  prompts_.Inform(this, problem);
   return false;
 }
 
@@ -457,7 +456,7 @@ void EngineWizard::CheckSeparator() {
   checkingSeparator_ = true;
   if (separator_->text().isEmpty()) {
     separator_->setText("&");
-    ShowMessage(this, "Separator cannot be empty. Setting it to '&'");
+    prompts_.Inform(this, "Separator cannot be empty. Setting it to '&'");
   }
   preview_->setPlainText(previewText());
   checkingSeparator_ = false;
@@ -475,7 +474,7 @@ bool EngineWizard::FinishAdvancedPage() {
   // A value that would break its line in the profile file is refused here,
   // where the user can still mend it, rather than when the profile is saved.
   if (Status checked = CheckEngineDefinition(candidate); !checked.ok()) {
-    ShowMessage(this, Q(checked.message()));
+    prompts_.Inform(this, Q(checked.message()));
     return false;
   }
   engine_ = std::move(candidate);
@@ -483,7 +482,7 @@ bool EngineWizard::FinishAdvancedPage() {
 }
 
 void EngineWizard::AddParameter() {
-  NameValueDialog dialog(NameValueDialog::Mode::Parameter, this);
+  NameValueDialog dialog(NameValueDialog::Mode::Parameter, prompts_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   EngineParameter p;
   p.roleCode = FIXED;
@@ -497,7 +496,7 @@ void EngineWizard::DeleteParameter() {
   int row = parameterList_->currentRow();
   if (row < 0 || row >= static_cast<int>(parameters_.size())) return;
   if (IsSpecial(parameters_[row])) {
-    ShowMessage(this, "Cannot remove Search Id or Result Id parameters.");
+    prompts_.Inform(this, "Cannot remove Search Id or Result Id parameters.");
     return;
   }
   parameters_.erase(parameters_.begin() + row);

@@ -14,6 +14,7 @@
 #include <QWizard>
 
 #include "engines/engine_definition.h"
+#include "ui/prompts.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -40,7 +41,7 @@ class EngineWizard : public QWizard {
     kAdvancedPage,
   };
 
-  explicit EngineWizard(const EngineDefinition& engine, QWidget* parent = nullptr);
+  EngineWizard(const EngineDefinition& engine, UserPrompts& prompts, QWidget* parent = nullptr);
 
   // The definition with the controls copied back; changed only by Finish.
   const EngineDefinition& engine() const { return engine_; }
@@ -72,6 +73,7 @@ class EngineWizard : public QWizard {
   void MoveParameter(int step);
   void AddLine(QListWidget* list, int mode);
 
+  UserPrompts& prompts_;
   EngineDefinition engine_;
   std::vector<EngineParameter> parameters_;  // page 7's working list
   bool checkingSeparator_ = false;

@@ -14,7 +14,6 @@
 
 #include "engines/search_expression.h"
 #include "search/search_text.h"
-#include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 
@@ -79,8 +78,9 @@ CNodeTypePage::CNodeTypePage(QWidget* parent) : QWizardPage(parent) {
 
 int CNodeTypePage::nodeType() const { return type_->checkedId(); }
 
-CExpressionPage::CExpressionPage(const CNodeTypePage* typePage, QWidget* parent)
-    : QWizardPage(parent), typePage_(typePage) {
+CExpressionPage::CExpressionPage(const CNodeTypePage* typePage, UserPrompts& prompts,
+                                 QWidget* parent)
+    : QWizardPage(parent), typePage_(typePage), prompts_(prompts) {
   text_ = new QLineEdit;
   text_->setObjectName("text");
   tag_ = new QComboBox;
@@ -122,19 +122,19 @@ bool CExpressionPage::validatePage() {
   WizardTerm made = ComposeWizardTerm(typePage_->nodeType(), text_->text(), tag_->currentText(),
                                       property_->currentText(), noSend_->isChecked());
   if (!made.problem.isEmpty()) {
-    ShowMessage(this, made.problem);
+    prompts_.Inform(this, made.problem);
     return false;
   }
   term_ = made.term;
   return true;
 }
 
-CExpressionWizard::CExpressionWizard(QWidget* parent) : QWizard(parent) {
+CExpressionWizard::CExpressionWizard(UserPrompts& prompts, QWidget* parent) : QWizard(parent) {
   setWindowTitle("Expression Wizard");
   setWizardStyle(QWizard::ClassicStyle);
   setOption(QWizard::NoBackButtonOnStartPage, true);
   typePage_ = new CNodeTypePage;
-  termPage_ = new CExpressionPage(typePage_);
+  termPage_ = new CExpressionPage(typePage_, prompts);
   addPage(typePage_);
   addPage(termPage_);
   resize(460, 340);
@@ -192,14 +192,14 @@ QString ExpressionBuilderDialog::pendingOperator() const {
 
 QString ExpressionBuilderDialog::pendingNegation() const { return negate_->isChecked() ? "!" : ""; }
 
-std::optional<QString> RunExpressionWizard(QWidget* parent) {
+std::optional<QString> RunExpressionWizard(UserPrompts& prompts, QWidget* parent) {
   QString expression;
   QString pendingOperator;
   QString pendingNegation;
   ExpressionBuilderDialog builder(parent);
   for (;;) {
     // Each term starts from a fresh wizard, at its first page.
-    CExpressionWizard wizard(parent);
+    CExpressionWizard wizard(prompts, parent);
     if (wizard.exec() != QDialog::Accepted) return std::nullopt;
     expression = JoinWizardTerm(expression, pendingOperator, pendingNegation, wizard.term());
     builder.Prepare(expression);

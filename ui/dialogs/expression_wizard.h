@@ -12,6 +12,8 @@
 #include <QWizard>
 #include <optional>
 
+#include "ui/prompts.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -56,7 +58,7 @@ class CExpressionPage : public QWizardPage {
   Q_OBJECT
 
  public:
-  explicit CExpressionPage(const CNodeTypePage* typePage, QWidget* parent = nullptr);
+  CExpressionPage(const CNodeTypePage* typePage, UserPrompts& prompts, QWidget* parent = nullptr);
 
   void initializePage() override;
   bool validatePage() override;
@@ -64,6 +66,7 @@ class CExpressionPage : public QWizardPage {
 
  private:
   const CNodeTypePage* typePage_;
+  UserPrompts& prompts_;
   QLineEdit* text_ = nullptr;
   QComboBox* tag_ = nullptr;
   QComboBox* property_ = nullptr;
@@ -75,7 +78,7 @@ class CExpressionWizard : public QWizard {
   Q_OBJECT
 
  public:
-  explicit CExpressionWizard(QWidget* parent = nullptr);
+  explicit CExpressionWizard(UserPrompts& prompts, QWidget* parent = nullptr);
   // The composed term; set when the wizard was finished.
   QString term() const;
 
@@ -107,6 +110,6 @@ class ExpressionBuilderDialog : public QDialog {
 
 // Runs the wizard and the builder until "&Finish" (the expression) or a
 // Cancel (nothing).
-std::optional<QString> RunExpressionWizard(QWidget* parent);
+std::optional<QString> RunExpressionWizard(UserPrompts& prompts, QWidget* parent);
 
 }  // namespace trovelane::ui

@@ -19,7 +19,6 @@
 #include "app/program_options_file.h"
 #include "app/settings_file.h"
 #include "platform/default_browser.h"
-#include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 namespace {
@@ -28,10 +27,10 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-InternetSettingsDialog::InternetSettingsDialog(ProgramState& state,
+InternetSettingsDialog::InternetSettingsDialog(ProgramState& state, UserPrompts& prompts,
                                                std::function<std::string()> detectBrowser,
                                                QWidget* parent)
-    : QDialog(parent), state_(state), detectBrowser_(std::move(detectBrowser)) {
+    : QDialog(parent), state_(state), prompts_(prompts), detectBrowser_(std::move(detectBrowser)) {
   setWindowTitle("t r o v e l a n e Internet Settings");
   const ProxySettings& proxy = state_.settings.proxy;
 
@@ -175,7 +174,7 @@ void InternetSettingsDialog::ApplyEnabling() {
 
 void InternetSettingsDialog::BrowseForBrowser() {
   FileRequest request{"Open", browser_->text(), "Executable Files (*)", {}, true};
-  QString path = AskOpenFileName(this, request);
+  QString path = prompts_.OpenFileName(this, request);
   if (!path.isEmpty()) browser_->setText(path);
 }
 
@@ -191,7 +190,7 @@ void InternetSettingsDialog::accept() {
     // install; the stored port stays.
     const bool unset = port_->text().trimmed().isEmpty() || (portIsNumber && port == 0);
     if (proxy.enabled || !unset) {
-      ShowMessage(this, QStringLiteral("The proxy port must be a number from 1 to 65535."));
+      prompts_.Inform(this, QStringLiteral("The proxy port must be a number from 1 to 65535."));
       port_->setFocus();
       port_->selectAll();
       return;
@@ -210,7 +209,7 @@ void InternetSettingsDialog::accept() {
   if (proxy.requiresAuth && proxy.enabled && credentialsEdited) {
     Credentials credentials{user_->text().toStdString(), password_->text().toStdString()};
     if (Status check = CheckCredentials(credentials); !check.ok()) {
-      ShowMessage(this, Q(check.message()));
+      prompts_.Inform(this, Q(check.message()));
       return;
     }
     proxy.credentials = EncodeCredentials(credentials);
@@ -235,10 +234,10 @@ void InternetSettingsDialog::accept() {
     bool isNumber = false;
     const int value = limit.edit->text().trimmed().toInt(&isNumber);
     if (!isNumber || value < limit.low || value > limit.high) {
-      ShowMessage(this, QStringLiteral("%1 must be a number from %2 to %3.")
-                            .arg(limit.label)
-                            .arg(limit.low)
-                            .arg(limit.high));
+      prompts_.Inform(this, QStringLiteral("%1 must be a number from %2 to %3.")
+                                .arg(limit.label)
+                                .arg(limit.low)
+                                .arg(limit.high));
       limit.edit->setFocus();
       limit.edit->selectAll();
       return;
@@ -248,17 +247,17 @@ void InternetSettingsDialog::accept() {
   Status checked = CheckNetworkSettings(settings);
   if (checked.ok()) checked = CheckProgramOptions(settings.program);
   if (!checked.ok()) {
-    ShowMessage(this, Q(checked.message()));
+    prompts_.Inform(this, Q(checked.message()));
     return;
   }
   if (Status saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved.ok()) {
-    ShowMessage(this, Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
     return;
   }
   state_.settings.proxy = proxy;
   if (Status saved = SaveProgramOptions(state_.ProgramOptionsFile(), settings.program);
       !saved.ok()) {
-    ShowMessage(this, Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
     return;
   }
   state_.settings.program = settings.program;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/program_state.h"
+#include "ui/prompts.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -31,9 +32,9 @@ class InternetSettingsDialog : public QDialog {
 
  public:
   // `detectBrowser` answers "&Default"; empty means DetectDefaultBrowser.
-  explicit InternetSettingsDialog(ProgramState& state,
-                                  std::function<std::string()> detectBrowser = {},
-                                  QWidget* parent = nullptr);
+  InternetSettingsDialog(ProgramState& state, UserPrompts& prompts,
+                         std::function<std::string()> detectBrowser = {},
+                         QWidget* parent = nullptr);
 
   void accept() override;
 
@@ -45,6 +46,7 @@ class InternetSettingsDialog : public QDialog {
   void BrowseForBrowser();
 
   ProgramState& state_;
+  UserPrompts& prompts_;
   std::function<std::string()> detectBrowser_;
   int speedIndex_ = 0;
   QString shownUser_;  // what "User" and "Pass" showed at opening

@@ -6,8 +6,6 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "ui/dialogs/prompts.h"
-
 #include "ui/caption_fit.h"
 
 namespace trovelane::ui {
@@ -37,7 +35,8 @@ ModeTexts TextsOf(NameValueDialog::Mode mode) {
 
 }  // namespace
 
-NameValueDialog::NameValueDialog(Mode mode, QWidget* parent) : QDialog(parent) {
+NameValueDialog::NameValueDialog(Mode mode, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
   ModeTexts texts = TextsOf(mode);
   setWindowTitle(texts.title);
   KeepCaptionWhole(this);
@@ -74,8 +73,9 @@ void NameValueDialog::accept() {
                      : valueRequired_ && valueEdit_->text().trimmed().isEmpty() ? valueEdit_
                                                                                : nullptr;
   if (empty) {
-    ShowMessage(this, QStringLiteral("%1 cannot be empty.")
-                          .arg(empty == nameEdit_ ? nameLabel_ : valueLabel_));
+    prompts_.Inform(
+        this,
+        QStringLiteral("%1 cannot be empty.").arg(empty == nameEdit_ ? nameLabel_ : valueLabel_));
     empty->setFocus();
     return;
   }

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include "ui/prompts.h"
+
 class QLabel;
 class QLineEdit;
 
@@ -18,7 +20,7 @@ class NameValueDialog : public QDialog {
  public:
   enum class Mode { Parameter, FileType, Profile, DomainUrl, Cookie };
 
-  explicit NameValueDialog(Mode mode, QWidget* parent = nullptr);
+  NameValueDialog(Mode mode, UserPrompts& prompts, QWidget* parent = nullptr);
 
   QString name() const;
   QString value() const;  // empty in the modes without a value field
@@ -30,6 +32,7 @@ class NameValueDialog : public QDialog {
   void accept() override;
 
  private:
+  UserPrompts& prompts_;
   bool hasValue_ = false;
   bool valueRequired_ = false;
   QString nameLabel_;

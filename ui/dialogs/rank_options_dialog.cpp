@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "app/program_options_file.h"
-#include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 namespace {
@@ -34,8 +33,8 @@ QLabel* Note(const char* text) {
 
 }  // namespace
 
-RankOptionsDialog::RankOptionsDialog(ProgramState& state, QWidget* parent)
-    : QDialog(parent), state_(state) {
+RankOptionsDialog::RankOptionsDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts) {
   setWindowTitle("t r o v e l a n e Rank and Engine Options");
 
   hiddenDomains_ = Edit("hiddenDomains", "pinterest.com, quora.com");
@@ -85,14 +84,17 @@ void RankOptionsDialog::accept() {
   const std::string contact = contact_->text().trimmed().toStdString();
   program.contact = contact.empty() ? std::string(kDefaultContact) : contact;
   program.searxng = searxng_->text().trimmed().toStdString();
-  if (read.ok()) read = CheckInstanceAddress(program.searxng);
+  // The two addresses are checked here so that a refusal names the field as
+  // the dialog labels it.
+  if (read.ok()) read = CheckContact(program.contact, "The contact address");
+  if (read.ok()) read = CheckInstanceAddress(program.searxng, "The SearXNG instance");
   if (read.ok()) read = CheckProgramOptions(program);
   if (!read.ok()) {
-    ShowMessage(this, Q(read.message()));
+    prompts_.Inform(this, Q(read.message()));
     return;
   }
   if (Status saved = SaveProgramOptions(state_.ProgramOptionsFile(), program); !saved.ok()) {
-    ShowMessage(this, Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
     return;
   }
   const bool newInstance = !program.searxng.empty() && program.searxng != state_.settings.program.searxng;
@@ -103,7 +105,7 @@ void RankOptionsDialog::accept() {
   // engines stay as they were.
   if (newInstance) {
     if (Status taken = SelectInstanceEngines(state_, nullptr); !taken.ok()) {
-      ShowMessage(this, Q(taken.message()));
+      prompts_.Inform(this, Q(taken.message()));
     }
   }
   emit settingsSaved();

@@ -15,6 +15,7 @@
 #include <QDialog>
 
 #include "app/program_state.h"
+#include "ui/prompts.h"
 
 class QLineEdit;
 
@@ -24,7 +25,7 @@ class RankOptionsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit RankOptionsDialog(ProgramState& state, QWidget* parent = nullptr);
+  RankOptionsDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
 
   void accept() override;
 
@@ -34,6 +35,7 @@ class RankOptionsDialog : public QDialog {
 
  private:
   ProgramState& state_;
+  UserPrompts& prompts_;
   QLineEdit* hiddenDomains_ = nullptr;
   QLineEdit* domainFactors_ = nullptr;
   QLineEdit* contact_ = nullptr;

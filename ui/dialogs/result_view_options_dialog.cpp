@@ -5,14 +5,13 @@
 #include <QVBoxLayout>
 
 #include "app/settings_file.h"
-#include "ui/dialogs/prompts.h"
-
 #include "ui/caption_fit.h"
 
 namespace trovelane::ui {
 
-ResultViewOptionsDialog::ResultViewOptionsDialog(ProgramState& state, QWidget* parent)
-    : QDialog(parent), state_(state) {
+ResultViewOptionsDialog::ResultViewOptionsDialog(ProgramState& state, UserPrompts& prompts,
+                                                 QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts) {
   setWindowTitle("Result View Options");
   KeepCaptionWhole(this);
   fullRow_ = new QCheckBox("Full Row Selection");
@@ -43,7 +42,7 @@ void ResultViewOptionsDialog::accept() {
   settings.view.gridLines = gridLines_->isChecked() ? 1 : 0;
   settings.view.toolTips = toolTips_->isChecked() ? 1 : 0;
   if (Status saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved.ok()) {
-    ShowMessage(this, QString::fromStdString(saved.message()));
+    prompts_.Inform(this, QString::fromStdString(saved.message()));
     return;
   }
   state_.settings.view = settings.view;

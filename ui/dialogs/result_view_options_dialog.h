@@ -9,6 +9,7 @@
 #include <QDialog>
 
 #include "app/program_state.h"
+#include "ui/prompts.h"
 
 class QCheckBox;
 
@@ -18,7 +19,7 @@ class ResultViewOptionsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit ResultViewOptionsDialog(ProgramState& state, QWidget* parent = nullptr);
+  ResultViewOptionsDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
 
   void accept() override;
 
@@ -27,6 +28,7 @@ class ResultViewOptionsDialog : public QDialog {
 
  private:
   ProgramState& state_;
+  UserPrompts& prompts_;
   QCheckBox* fullRow_ = nullptr;
   QCheckBox* gridLines_ = nullptr;
   QCheckBox* toolTips_ = nullptr;

@@ -8,15 +8,14 @@
 #include <QVBoxLayout>
 
 #include "engines/profile.h"
-#include "ui/dialogs/name_value_dialog.h"
-#include "ui/dialogs/prompts.h"
-
 #include "ui/caption_fit.h"
+#include "ui/dialogs/name_value_dialog.h"
 
 namespace trovelane::ui {
 
-SearchProfilesDialog::SearchProfilesDialog(ProgramState& state, QWidget* parent)
-    : QDialog(parent), state_(state) {
+SearchProfilesDialog::SearchProfilesDialog(ProgramState& state, UserPrompts& prompts,
+                                           QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts) {
   setWindowTitle("t r o v e l a n e Search Profiles");
   KeepCaptionWhole(this);
   combo_ = new QComboBox;
@@ -56,13 +55,13 @@ void SearchProfilesDialog::Refill(int select) {
 }
 
 void SearchProfilesDialog::AddProfile() {
-  NameValueDialog dialog(NameValueDialog::Mode::Profile, this);
+  NameValueDialog dialog(NameValueDialog::Mode::Profile, prompts_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   SearchProfile profile{dialog.name().toStdString(), dialog.value().toStdString()};
   // The list file keeps one profile per line, so a name or path that would
   // not read back the same is refused here.
   if (Status checked = CheckSearchProfile(profile); !checked.ok()) {
-    ShowMessage(this, QString::fromStdString(checked.message()));
+    prompts_.Inform(this, QString::fromStdString(checked.message()));
     return;
   }
   int selected = combo_->currentIndex();
@@ -82,7 +81,7 @@ void SearchProfilesDialog::accept() {
   Status saved =
       WriteProfileList(state_.ProfileListFile(), profiles_, combo_->currentIndex(), selectedPath);
   if (!saved.ok()) {
-    ShowMessage(this, QString::fromStdString(saved.message()));
+    prompts_.Inform(this, QString::fromStdString(saved.message()));
     return;
   }
   state_.currentProfilePath = selectedPath;

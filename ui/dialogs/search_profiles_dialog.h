@@ -14,6 +14,7 @@
 
 #include "engines/profile_list.h"
 #include "app/program_state.h"
+#include "ui/prompts.h"
 
 class QComboBox;
 
@@ -23,7 +24,7 @@ class SearchProfilesDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit SearchProfilesDialog(ProgramState& state, QWidget* parent = nullptr);
+  SearchProfilesDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
 
   QComboBox* profileList() const { return combo_; }
 
@@ -39,6 +40,7 @@ class SearchProfilesDialog : public QDialog {
   void Refill(int select);
 
   ProgramState& state_;
+  UserPrompts& prompts_;
   std::vector<SearchProfile> profiles_;
   QComboBox* combo_ = nullptr;
 };

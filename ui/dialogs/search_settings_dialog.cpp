@@ -19,7 +19,6 @@
 #include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/engine_wizard.h"
 #include "ui/dialogs/option_pages.h"
-#include "ui/dialogs/prompts.h"
 
 namespace trovelane::ui {
 namespace {
@@ -51,8 +50,9 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-SearchSettingsDialog::SearchSettingsDialog(ProgramState& state, QWidget* parent)
-    : QDialog(parent), state_(state) {
+SearchSettingsDialog::SearchSettingsDialog(ProgramState& state, UserPrompts& prompts,
+                                           QWidget* parent)
+    : QDialog(parent), state_(state), prompts_(prompts) {
   setWindowTitle("Search Settings");
 
   engines_ = new QTableWidget(0, 1);
@@ -162,19 +162,19 @@ void SearchSettingsDialog::AddEngine() {
   AddEngineDialog choice(this);
   if (choice.exec() != QDialog::Accepted) return;
   if (choice.choice() == AddEngineDialog::kAddPlugin) {
-    PluginInformationDialog plugin(this);
+    PluginInformationDialog plugin(prompts_, this);
     if (plugin.exec() != QDialog::Accepted) return;
     EngineDefinition engine;
     engine.isPlugin = true;
     engine.searchUrl = "plugin";
     engine.name = plugin.fileName().toStdString();
     if (Status checked = CheckEngineDefinition(engine); !checked.ok()) {
-      ShowMessage(this, Q(checked.message()));
+      prompts_.Inform(this, Q(checked.message()));
       return;
     }
     state_.catalogue.engines.push_back(std::move(engine));
   } else {
-    EngineWizard wizard(EngineDefinition{}, this);
+    EngineWizard wizard(EngineDefinition{}, prompts_, this);
     if (wizard.exec() != QDialog::Accepted) return;
     state_.catalogue.engines.push_back(wizard.engine());
   }
@@ -205,14 +205,14 @@ bool SearchSettingsDialog::eventFilter(QObject* watched, QEvent* event) {
 void SearchSettingsDialog::EditRow(int row, bool invertFirst) {
   if (row < 0) return;
   if (state_.catalogue.engines[row].isPlugin) {
-    ShowMessage(this, "Plugins cannot be edited!");
+    prompts_.Inform(this, "Plugins cannot be edited!");
     return;
   }
   // A double click reaches here after the click that inverted the flag, so
   // inverting it again leaves it as it was; the context menu's Edit leaves it
   // inverted.
   if (invertFirst) ToggleRow(row);
-  EngineWizard wizard(state_.catalogue.engines[row], this);
+  EngineWizard wizard(state_.catalogue.engines[row], prompts_, this);
   if (wizard.exec() != QDialog::Accepted) return;
   if (row < static_cast<int>(state_.catalogue.engines.size())) {
     state_.catalogue.engines[row] = wizard.engine();
@@ -225,32 +225,32 @@ void SearchSettingsDialog::ExportSelected() {
   if (row < 0) return;
   const EngineDefinition& engine = state_.catalogue.engines[row];
   FileRequest request{"Save As", Q(engine.name) + ".eng", kEngineFilter, "eng"};
-  QString path = AskSaveFileName(this, request);
+  QString path = prompts_.SaveFileName(this, request);
   if (path.isEmpty()) return;
   std::ostringstream text;
   if (Status written = WriteEngineDefinition(engine, text); !written.ok()) {
-    ShowMessage(this, Q(written.message()));
+    prompts_.Inform(this, Q(written.message()));
     return;
   }
   if (!WriteFileAtomically(path.toStdString(), text.str()).ok()) {
-    ShowMessage(this, "Error opening the file for writing");
+    prompts_.Inform(this, "Error opening the file for writing");
   }
 }
 
 void SearchSettingsDialog::ImportEngine() {
   FileRequest request{"Open", "*.eng", kEngineFilter, "eng"};
-  QString path = AskOpenFileName(this, request);
+  QString path = prompts_.OpenFileName(this, request);
   if (path.isEmpty()) return;
   std::ifstream in(path.toStdString(), std::ios::binary);
   if (!in) {
-    ShowMessage(this, "Error opening the file for reading");
+    prompts_.Inform(this, "Error opening the file for reading");
     return;
   }
   EngineDefinition engine;
   if (!ReadEngineDefinition(engine, in)) return;  // an incomplete file adds nothing
   if (Status identity = CheckEngineIdentity(engine); !identity.ok()) {
-    ShowMessage(this,
-                Q(path.toStdString() + ": " + identity.message() + "; nothing was imported."));
+    prompts_.Inform(this,
+                    Q(path.toStdString() + ": " + identity.message() + "; nothing was imported."));
     return;
   }
   state_.catalogue.engines.push_back(std::move(engine));
@@ -260,18 +260,18 @@ void SearchSettingsDialog::ImportEngine() {
 void SearchSettingsDialog::accept() {
   std::string profile = state_.CurrentProfileFile();
   if (profile.empty()) {
-    ShowMessage(this,
-                "There is no current search profile: the engines are kept until the "
-                "program ends, but not saved.");
+    prompts_.Inform(this,
+                    "There is no current search profile: the engines are kept until the "
+                    "program ends, but not saved.");
   } else if (Status saved = SaveProfile(profile, state_.catalogue); !saved.ok()) {
-    ShowMessage(this, Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
     return;
   }
 
   NetworkSettings settings = state_.settings;
   options_->Store(settings.search);
   if (Status saved = SaveNetworkSettings(state_.SettingsFile(), settings); !saved.ok()) {
-    ShowMessage(this, Q(saved.message()));
+    prompts_.Inform(this, Q(saved.message()));
     return;
   }
   state_.settings.search = settings.search;

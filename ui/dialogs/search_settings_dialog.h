@@ -12,6 +12,7 @@
 #include <QDialog>
 
 #include "app/program_state.h"
+#include "ui/prompts.h"
 
 class QMenu;
 class QTableWidget;
@@ -24,7 +25,7 @@ class SearchSettingsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit SearchSettingsDialog(ProgramState& state, QWidget* parent = nullptr);
+  SearchSettingsDialog(ProgramState& state, UserPrompts& prompts, QWidget* parent = nullptr);
 
   QTableWidget* engineList() const { return engines_; }
   OptionsSheet* optionsSheet() const { return options_; }
@@ -62,6 +63,7 @@ class SearchSettingsDialog : public QDialog {
   int SelectedRow() const;
 
   ProgramState& state_;
+  UserPrompts& prompts_;
   QTableWidget* engines_ = nullptr;
   OptionsSheet* options_ = nullptr;
 };
