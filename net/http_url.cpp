@@ -73,7 +73,9 @@ constexpr auto kMaxDrainWait = std::chrono::seconds(1);
 }  // namespace
 
 bool CHttpURL::BodyComplete() {
-  if (decoder_) return decoder_->state() == BodyDecoder::State::kDone && (!bodyLeft_ || *bodyLeft_ == 0);
+  if (decoder_) {
+    return decoder_->state() == BodyDecoder::State::kDone && (!bodyLeft_ || *bodyLeft_ == 0);
+  }
   return bodyLeft_ && *bodyLeft_ == 0;
 }
 
@@ -96,7 +98,11 @@ bool CHttpURL::FinishBodyForReuse() {
     drained += static_cast<uint64_t>(n);
   }
   socket_.SetDeadline(std::nullopt);
-  return !socket_.TimedOut() && readFailure_ == ReadFailure::kNone && BodyComplete();
+  const bool complete = !socket_.TimedOut() && readFailure_ == ReadFailure::kNone && BodyComplete();
+  // The caller read what it wanted: a fault in the rest is not its fault.
+  readFailure_ = ReadFailure::kNone;
+  readFailureText_.clear();
+  return complete;
 }
 
 bool CHttpURL::Connect(const std::string& host, int32_t port) {
