@@ -266,9 +266,10 @@ std::shared_ptr<NameLookup> NameCache::Find(const std::string& host, const std::
   MutexLock lock(&mutex_);
   auto it = lookups_.find(key);
   if (it != lookups_.end()) {
-    MutexLock lookupLock(&it->second->mutex);
+    NameLookup& known = *it->second;
+    MutexLock lookupLock(&known.mutex);
     // A failure is not kept: the name may resolve by now.
-    if (!it->second->done || it->second->status == 0) return it->second;
+    if (!known.done || known.status == 0) return it->second;
   }
   std::shared_ptr<NameLookup> lookup = StartLookup(host, service);
   if (!lookup) return nullptr;
