@@ -156,7 +156,11 @@ TEST(ConnectionPool, CancelEndsTheReadOfAKeptConnection) {
   ASSERT_TRUE(second.SetURL(server.Url("/second"), false).ok());
   ASSERT_TRUE(second.Open(nullptr, nullptr, nullptr, nullptr));
   char buffer[200];
-  EXPECT_EQ(second.Read(buffer, sizeof buffer), 7);
+  for (int got = 0; got < 7;) {
+    const int n = second.Read(buffer, sizeof buffer);
+    ASSERT_GT(n, 0);
+    got += n;
+  }
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     second.Cancel();
