@@ -1,9 +1,11 @@
 #include "net/http_url.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "net/body_decoder.h"
 #include "net/cern_proxy.h"
+#include "net/connection_pool.h"
 #include "net/response_head_reader.h"
 #include "net/socks5.h"
 #include "net/tls.h"
@@ -33,12 +35,113 @@ Status CHttpURL::SetURL(std::string_view url, bool isPost) {
   return ParseUrl(url, &url_);
 }
 
+void CHttpURL::SetConnectionPool(ConnectionPool* pool) {
+  Close();
+  pool_ = pool;
+  socket_.SetNameCache(pool ? &pool->names() : nullptr);
+}
+
 void CHttpURL::Close() {
+  if (!serverKey_.empty() && socket_.IsOpen()) {
+    // A session that served its answers without a fault may serve the next
+    // connection.
+    if (tls_ && tlsVerified_ && readFailure_ == ReadFailure::kNone) {
+      pool_->KeepSession(serverKey_, tls_->ResumableSession());
+    }
+    if (keepAlive_ && FinishBodyForReuse()) {
+      SSL* ssl = tls_ ? tls_->Release() : nullptr;
+      pool_->Give(serverKey_, std::make_unique<IdleConnection>(socket_.Release(), ssl));
+    }
+  }
+  serverKey_.clear();
+  keepAlive_ = false;
+  tlsVerified_ = false;
   stream_ = nullptr;
   tls_.reset();
   socket_.Close();
   bodyLeft_.reset();
   decoder_.reset();
+}
+
+namespace {
+
+// The most of an answer's body that Close reads and drops to keep its
+// connection, and how long it waits for it.
+constexpr uint64_t kMaxDrainBytes = 64 * 1024;
+constexpr auto kMaxDrainWait = std::chrono::seconds(1);
+
+}  // namespace
+
+bool CHttpURL::BodyComplete() {
+  if (decoder_) {
+    return decoder_->state() == BodyDecoder::State::kDone && (!bodyLeft_ || *bodyLeft_ == 0);
+  }
+  return bodyLeft_ && *bodyLeft_ == 0;
+}
+
+bool CHttpURL::FinishBodyForReuse() {
+  if (cancel_.IsCancelled() || socket_.TimedOut() || readFailure_ != ReadFailure::kNone) return false;
+  // A body without length or chunks ends where the connection does.
+  if (!decoder_ && !bodyLeft_) return false;
+  if (BodyComplete()) return true;
+  // The reader stopped early (a validation that found its terms): what is
+  // left of a short body is cheaper to read than a new connection.
+  if (!decoder_ && *bodyLeft_ > kMaxDrainBytes) return false;
+  auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kMaxDrainWait);
+  if (readTimeout_.count() > 0) wait = std::min(wait, readTimeout_);
+  socket_.SetDeadline(std::chrono::steady_clock::now() + wait);
+  char buffer[4096];
+  uint64_t drained = 0;
+  while (drained <= kMaxDrainBytes) {
+    const int n = Read(buffer, sizeof buffer);
+    if (n <= 0) break;
+    drained += static_cast<uint64_t>(n);
+  }
+  socket_.SetDeadline(std::nullopt);
+  const bool complete = !socket_.TimedOut() && readFailure_ == ReadFailure::kNone && BodyComplete();
+  // The caller read what it wanted: a fault in the rest is not its fault.
+  readFailure_ = ReadFailure::kNone;
+  readFailureText_.clear();
+  return complete;
+}
+
+bool CHttpURL::Connect(const std::string& host, int32_t port) {
+  // An address override sends the connection elsewhere; everything the
+  // server sees (Host, the TLS name) still names the host.
+  const ResolveEntry* override = FindResolveEntry(resolve_, host, port);
+  if (cancel_.IsCancelled() || !socket_.Connect(override ? override->address : host, port)) {
+    failure_ = cancel_.IsCancelled()  ? OpenFailure::kCancelled
+               : socket_.TimedOut()   ? OpenFailure::kTimedOut
+               : socket_.NameFailed() ? OpenFailure::kResolve
+                                      : OpenFailure::kConnect;
+    return false;
+  }
+  stream_ = &socket_;
+  return true;
+}
+
+bool CHttpURL::TakeFromPool() {
+  std::unique_ptr<IdleConnection> idle = pool_->Take(serverKey_);
+  if (!idle) return false;
+  socket_.Adopt(std::exchange(idle->fd, -1));
+  stream_ = &socket_;
+  if (SSL* ssl = std::exchange(idle->ssl, nullptr)) {
+    tls_ = std::make_unique<TlsStream>(socket_);
+    tls_->Adopt(ssl);
+    tlsVerified_ = true;
+    stream_ = tls_.get();
+  }
+  return true;
+}
+
+CHttpURL::HeadResult CHttpURL::Attempt(const char* userAgent, const char* postBody,
+                                       const ProxySettings* proxy) {
+  // The proxy handshake, the request and the whole head must fit in the
+  // read time-out, however the server spaces its bytes.
+  if (readTimeout_.count() > 0) socket_.SetDeadline(std::chrono::steady_clock::now() + readTimeout_);
+  HeadResult result = SendRequestAndReadHead(userAgent, postBody, proxy);
+  socket_.SetDeadline(std::nullopt);
+  return result;
 }
 
 CHttpURL::HeadResult CHttpURL::Fail(OpenFailure failure, std::string text) {
@@ -76,23 +179,32 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
       failureText_ = "port " + std::to_string(port) + " is not a TCP port";
       return false;
     }
-    // An address override sends the connection elsewhere; everything the
-    // server sees (Host, the TLS name) still names the host.
-    const ResolveEntry* override = FindResolveEntry(resolve_, host, port);
-    if (cancel_.IsCancelled() || !socket_.Connect(override ? override->address : host, port)) {
-      failure_ = cancel_.IsCancelled()  ? OpenFailure::kCancelled
-                 : socket_.TimedOut()   ? OpenFailure::kTimedOut
-                 : socket_.NameFailed() ? OpenFailure::kResolve
-                                        : OpenFailure::kConnect;
+    // With a pool, a direct HTTP/1.1 connection is kept alive between
+    // requests; a POST never goes out on a kept one, since it could not be
+    // sent again if the server closed it just then.
+    serverKey_ = pool_ && !viaProxy && requestOptions_.http11
+                     ? ConnectionPool::ServerKey(url_.isHttps, url_.host, url_.port)
+                     : std::string();
+    bool kept = !serverKey_.empty() && !isPost_ && !cancel_.IsCancelled() && TakeFromPool();
+    if (!kept && !Connect(host, port)) {
       Close();
       return false;
     }
-    stream_ = &socket_;
-    // The proxy handshake, the request and the whole head must fit in the
-    // read time-out, however the server spaces its bytes.
-    if (readTimeout_.count() > 0) socket_.SetDeadline(std::chrono::steady_clock::now() + readTimeout_);
-    HeadResult result = SendRequestAndReadHead(userAgent, postBody, viaProxy ? proxy : nullptr);
-    socket_.SetDeadline(std::nullopt);
+    const ProxySettings* via = viaProxy ? proxy : nullptr;
+    HeadResult result = Attempt(userAgent, postBody, via);
+    if (kept && result != HeadResult::kFailed && !hasStatusLine_ && head_.empty() &&
+        !cancel_.IsCancelled() && !socket_.TimedOut()) {
+      // The server closed the kept connection as the request went out (its
+      // idle time ran out just then): the request goes again on a new one.
+      const std::string server = std::exchange(serverKey_, std::string());
+      Close();
+      serverKey_ = server;
+      if (!Connect(host, port)) {
+        Close();
+        return false;
+      }
+      result = Attempt(userAgent, postBody, via);
+    }
     if (result == HeadResult::kFailed) {
       if (cancel_.IsCancelled()) {
         failure_ = OpenFailure::kCancelled;
@@ -102,6 +214,7 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
       Close();
       return false;
     }
+    keepAlive_ = !serverKey_.empty() && answerKeepsAlive_;
     if (result == HeadResult::kDone || redirects == kMaxRedirects) {
       StartBodyDecoding();
       return true;
@@ -110,6 +223,8 @@ bool CHttpURL::Open(const char* userAgent, const char* referer, const char* post
     std::string target = RedirectTarget();
     const bool fromHttps = url_.isHttps;
     referer_ = url_.host;
+    // Decoded, a short redirect body can be read past and the connection kept.
+    StartBodyDecoding();
     Close();
     if (!SetURL(target, false).ok()) {
       failure_ = OpenFailure::kMalformedRedirect;
@@ -166,8 +281,13 @@ CHttpURL::HeadResult CHttpURL::SendRequestAndReadHead(const char* userAgent, con
       }
       tunnel = true;
     }
-    tls_ = std::make_unique<TlsStream>(socket_);
-    if (!tls_->Handshake(url_.host)) return Fail(OpenFailure::kTls);
+    if (!tls_) {  // else a kept connection: its TLS is up
+      tls_ = std::make_unique<TlsStream>(socket_);
+      // An earlier connection's session spares the server the full handshake.
+      TlsSession session = serverKey_.empty() ? nullptr : pool_->Session(serverKey_);
+      if (!tls_->Handshake(url_.host, session.get())) return Fail(OpenFailure::kTls);
+      tlsVerified_ = true;
+    }
     stream_ = tls_.get();
   } else if (cern) {
     target_ = CernAbsoluteTarget(url_);
@@ -227,7 +347,8 @@ std::string ExtraValueOr(const RequestOptions& options, std::string_view name,
 
 std::string CHttpURL::ExtraHeaderLines(bool cookieSent) const {
   std::string lines;
-  if (requestOptions_.http11) lines += "Connection: close\r\n";
+  // A connection the pool may keep stays open after the answer.
+  if (requestOptions_.http11 && serverKey_.empty()) lines += "Connection: close\r\n";
   if (requestOptions_.acceptCompression) lines += "Accept-Encoding: gzip, deflate\r\n";
   // The caller's header lines may carry credentials (Authorization, an API
   // key): they go only to the host the request was made for, never to the
@@ -296,6 +417,17 @@ std::string CHttpURL::BuildRequest(const char* userAgent, const char* postBody, 
 
 namespace {
 
+// Whether a Connection value ("close", "keep-alive, close") holds "close".
+bool HasCloseToken(std::string_view value) {
+  while (!value.empty()) {
+    size_t comma = value.find(',');
+    if (EqualsNoCase(TrimBlanks(value.substr(0, comma)), "close")) return true;
+    if (comma == std::string_view::npos) break;
+    value.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
 // "Set-Cookie: a=1; path=/" gives "a=1".
 bool ParseSetCookie(const std::string& line, std::string& value) {
   constexpr std::string_view kName = "Set-Cookie:";
@@ -334,6 +466,7 @@ CHttpURL::HeadResult CHttpURL::ReadHead() {
     bodyLeft_.reset();
     chunked_ = false;
     contentEncoding_.clear();
+    answerKeepsAlive_ = false;
     redirect = false;
   };
   startHead();
@@ -366,6 +499,11 @@ CHttpURL::HeadResult CHttpURL::ReadHead() {
     if (int status = ParseStatusLine(line); status >= 0) {
       status_ = status;
       hasStatusLine_ = true;
+      // An HTTP/1.0 server closes after its answer, whatever it says.
+      answerKeepsAlive_ = line.compare(0, 9, "HTTP/1.1 ") == 0;
+    }
+    if (HeaderValueNoCase(line, "Connection", value) && HasCloseToken(value)) {
+      answerKeepsAlive_ = false;
     }
     if (cookieSink && ParseSetCookie(line, value)) {
       if (!cookieSink->empty()) cookieSink->push_back(';');

@@ -20,7 +20,8 @@
 // header lines cannot hold a fetch.
 //
 // The request is HTTP/1.0 unless RequestOptions::http11 asks for HTTP/1.1
-// with "Connection: close"; then a chunked body is decoded. When
+// with "Connection: close" (without it when a connection pool may keep the
+// connection: SetConnectionPool); then a chunked body is decoded. When
 // RequestOptions::acceptCompression asked for it, a gzip or deflate body is
 // inflated. Read hands out the decoded body either way; a decoded body is
 // capped at kMaxDecodedBodyBytes, and broken framing or compressed data ends
@@ -46,6 +47,7 @@
 namespace trovelane {
 
 class BodyDecoder;
+class ConnectionPool;
 class TlsStream;
 
 // The longest body that Read hands out after decoding it (chunked, gzip or
@@ -134,8 +136,25 @@ class CHttpURL {
   // goes to: the server, or the proxy when there is one.
   void SetTimeouts(const ProgramOptions& options);
 
+  // Ends the request. With a connection pool, a connection that may serve
+  // another request goes back to the pool instead of being closed: a direct
+  // HTTP/1.1 connection whose answer came in HTTP/1.1 without
+  // "Connection: close" and was read to its end (a short rest of it, up to
+  // 64 KiB, is read and dropped here; a cancel, a time-out or a broken body
+  // closes it).
   void Close();
   bool IsConnected() const { return socket_.IsOpen(); }
+
+  // The pool of the search this object fetches for (null: none, every
+  // request on a connection of its own, as always). With one, an HTTP/1.1
+  // request to a server (not through a proxy) goes without
+  // "Connection: close", on an idle connection of the pool when there is
+  // one (a GET that finds it closed by the server before any answer is sent
+  // once more on a new connection), a TLS handshake resumes the server's
+  // last session, and names are looked up through the pool's cache.
+  // HTTP/1.0 requests go out as without a pool. Closes the connection; the
+  // pool must outlive the object.
+  void SetConnectionPool(ConnectionPool* pool);
 
   // Any thread: ends the current wait and makes Open and Read fail until
   // ResetCancel.
@@ -191,6 +210,11 @@ class CHttpURL {
   std::string ExtraHeaderLines(bool cookieSent) const;
   void StartBodyDecoding();
   size_t ReadRaw(char* buffer, size_t length);
+  bool Connect(const std::string& host, int32_t port);
+  bool TakeFromPool();
+  HeadResult Attempt(const char* userAgent, const char* postBody, const ProxySettings* proxy);
+  bool BodyComplete();
+  bool FinishBodyForReuse();
 
   // Constant after construction.
   CancelSignal cancel_;
@@ -225,6 +249,14 @@ class CHttpURL {
   std::string contentEncoding_;
   std::unique_ptr<BodyDecoder> decoder_;  // while a coded body is read
   std::vector<char> rawBuffer_;           // raw bytes for the decoder
+
+  ConnectionPool* pool_ = nullptr;
+  // The pool's key of the open connection's server; empty when the
+  // connection is not one the pool may keep.
+  std::string serverKey_;
+  bool answerKeepsAlive_ = false;  // of the last head: HTTP/1.1, no "Connection: close"
+  bool keepAlive_ = false;         // the open connection may serve another request
+  bool tlsVerified_ = false;       // its TLS handshake succeeded (here or before it was kept)
 };
 
 }  // namespace trovelane

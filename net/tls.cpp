@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/mutex.h"
 
@@ -146,7 +147,7 @@ int TlsStream::Drive(Call call) {
   }
 }
 
-bool TlsStream::Handshake(const std::string& hostName) {
+bool TlsStream::Handshake(const std::string& hostName, SSL_SESSION* resume) {
   std::shared_ptr<SSL_CTX> context = ClientContext();
   if (!context || !socket_.IsOpen()) return false;
   if (ssl_) SSL_free(ssl_);
@@ -161,8 +162,27 @@ bool TlsStream::Handshake(const std::string& hostName) {
     if (!SSL_set_tlsext_host_name(ssl_, hostName.c_str())) return false;
     if (!SSL_set1_host(ssl_, hostName.c_str())) return false;
   }
+  if (resume && !SSL_set_session(ssl_, resume)) return false;
   if (Drive([this] { return SSL_connect(ssl_); }) != 1) return false;
+  // A resumed session keeps the verification of the handshake it came from.
   return SSL_get_verify_result(ssl_) == X509_V_OK;
+}
+
+bool TlsStream::Resumed() const { return ssl_ && SSL_session_reused(ssl_) == 1; }
+
+SSL_SESSION* TlsStream::ResumableSession() const {
+  SSL_SESSION* session = ssl_ ? SSL_get0_session(ssl_) : nullptr;
+  if (!session || !SSL_SESSION_is_resumable(session)) return nullptr;
+  // A copy: OpenSSL marks the connection's own session as not resumable
+  // when the connection is freed without a TLS shutdown, as here.
+  return SSL_SESSION_dup(session);
+}
+
+SSL* TlsStream::Release() { return std::exchange(ssl_, nullptr); }
+
+void TlsStream::Adopt(SSL* ssl) {
+  if (ssl_) SSL_free(ssl_);
+  ssl_ = ssl;
 }
 
 bool TlsStream::SendAll(const char* data, size_t length) {

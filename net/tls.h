@@ -11,6 +11,7 @@
 #include "platform/socket.h"
 
 typedef struct ssl_st SSL;
+typedef struct ssl_session_st SSL_SESSION;
 
 namespace trovelane {
 
@@ -28,8 +29,23 @@ class TlsStream : public ByteStream {
 
   // Runs the handshake for `hostName` (a name or a numeric address); false
   // when it fails, when the certificate does not verify for that name, or
-  // when cancelled.
-  bool Handshake(const std::string& hostName);
+  // when cancelled. With `resume` (a session of an earlier connection to the
+  // same host and port), the server may resume that session instead of a
+  // full handshake.
+  bool Handshake(const std::string& hostName, SSL_SESSION* resume = nullptr);
+  // Whether the last handshake resumed a session.
+  bool Resumed() const;
+  // A copy of the session of this connection for a later one to resume,
+  // the caller's to free (SSL_SESSION_free); null when it has none that can
+  // be resumed. Over TLS 1.3 the server sends it after the handshake: ask
+  // once the answer was read.
+  SSL_SESSION* ResumableSession() const;
+
+  // Hands the TLS state over (the stream has none after it), and takes one
+  // over, for a connection that moves with its socket's descriptor
+  // (TcpSocket::Release, Adopt).
+  SSL* Release();
+  void Adopt(SSL* ssl);
 
   bool SendAll(const char* data, size_t length) override;
   size_t Receive(char* buffer, size_t length) override;

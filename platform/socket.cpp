@@ -93,18 +93,25 @@ namespace {
 
 using AddrInfoPtr = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
 
-// The result of one name lookup, shared between the waiting caller and the
-// helper thread: whichever of the two lets go last frees it.
-struct Lookup {
+}  // namespace
+
+// The result of one name lookup, shared between the helper thread that runs
+// it and every connection waiting for it: whoever lets go last frees it.
+// Once `done`, the result no longer changes and is only read.
+struct NameLookup {
   Mutex mutex;
   addrinfo* result GUARDED_BY(mutex) = nullptr;
   int status GUARDED_BY(mutex) = EAI_FAIL;
-  int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  ~Lookup() {
+  bool done GUARDED_BY(mutex) = false;
+  int doneFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once done
+  ~NameLookup() {
+    MutexLock lock(&mutex);
     if (result) freeaddrinfo(result);
     if (doneFd >= 0) close(doneFd);
   }
 };
+
+namespace {
 
 addrinfo Hints(int flags) {
   addrinfo hints{};
@@ -178,22 +185,11 @@ std::string AddressText(const sockaddr* address) {
   return text;
 }
 
-// Resolves host and port; a null result means the name did not resolve, the
-// wait was cancelled or timed out (`timedOut` is then set).
-AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* cancel,
-                    std::optional<std::chrono::steady_clock::time_point> deadline,
-                    bool& timedOut) {
-  std::string service = std::to_string(port);
-  addrinfo* result = nullptr;
-  addrinfo numeric = Hints(AI_NUMERICHOST | AI_NUMERICSERV);
-  if (getaddrinfo(host.c_str(), service.c_str(), &numeric, &result) == 0) {
-    return AddrInfoPtr(result, freeaddrinfo);
-  }
-  if (host.empty()) return AddrInfoPtr(nullptr, freeaddrinfo);
-  if (LoopbackOnly() && !IsReservedName(host)) RefuseOutsideLoopback("look up the name " + host);
-
-  auto lookup = std::make_shared<Lookup>();
-  if (lookup->doneFd < 0) return AddrInfoPtr(nullptr, freeaddrinfo);
+// Looks up `host` on a helper thread, so that its caller can wait for it
+// cancellably; null when no thread or descriptor could be had.
+std::shared_ptr<NameLookup> StartLookup(const std::string& host, const std::string& service) {
+  auto lookup = std::make_shared<NameLookup>();
+  if (lookup->doneFd < 0) return nullptr;
   try {
     std::thread([lookup, host, service] {
       // No AI_ADDRCONFIG: on a machine with loopback only it would hide "localhost".
@@ -203,26 +199,96 @@ AddrInfoPtr Resolve(const std::string& host, uint16_t port, const CancelSignal* 
       MutexLock lock(&lookup->mutex);
       lookup->result = found;
       lookup->status = status;
+      lookup->done = true;
       uint64_t one = 1;
       [[maybe_unused]] ssize_t n = write(lookup->doneFd, &one, sizeof one);
     }).detach();
   } catch (const std::system_error&) {
-    // No thread for the lookup: the name counts as one that does not resolve.
-    return AddrInfoPtr(nullptr, freeaddrinfo);
+    return nullptr;
   }
+  return lookup;
+}
+
+// The addresses of a host: a numeric address parsed here, or the result of a
+// lookup, which `lookup` keeps alive. `list` is null when there are none.
+struct Addresses {
+  AddrInfoPtr numeric{nullptr, freeaddrinfo};
+  std::shared_ptr<NameLookup> lookup;
+  const addrinfo* list = nullptr;
+};
+
+// Resolves host and port, through `names` when given; no addresses when the
+// name did not resolve, the wait was cancelled or timed out (`timedOut` is
+// then set).
+Addresses Resolve(const std::string& host, uint16_t port, NameCache* names,
+                  const CancelSignal* cancel,
+                  std::optional<std::chrono::steady_clock::time_point> deadline, bool& timedOut) {
+  Addresses addresses;
+  std::string service = std::to_string(port);
+  addrinfo* result = nullptr;
+  addrinfo numeric = Hints(AI_NUMERICHOST | AI_NUMERICSERV);
+  if (getaddrinfo(host.c_str(), service.c_str(), &numeric, &result) == 0) {
+    addresses.numeric.reset(result);
+    addresses.list = result;
+    return addresses;
+  }
+  if (host.empty()) return addresses;
+  if (LoopbackOnly() && !IsReservedName(host)) RefuseOutsideLoopback("look up the name " + host);
+
+  // No thread for the lookup: the name counts as one that does not resolve.
+  std::shared_ptr<NameLookup> lookup =
+      names ? names->Find(host, service) : StartLookup(host, service);
+  if (!lookup) return addresses;
   WaitResult waited = WaitFor(lookup->doneFd, POLLIN, cancel, MillisecondsLeft(deadline));
   if (waited != WaitResult::kReady) {
     timedOut = waited == WaitResult::kTimedOut;
-    return AddrInfoPtr(nullptr, freeaddrinfo);
+    return addresses;
   }
   MutexLock lock(&lookup->mutex);
-  if (lookup->status != 0) return AddrInfoPtr(nullptr, freeaddrinfo);
-  return AddrInfoPtr(std::exchange(lookup->result, nullptr), freeaddrinfo);
+  if (lookup->status != 0) return addresses;
+  addresses.list = lookup->result;
+  addresses.lookup = lookup;
+  return addresses;
 }
 
 }  // namespace
 
+NameCache::NameCache() = default;
+NameCache::~NameCache() = default;
+
+int NameCache::lookups() const {
+  MutexLock lock(&mutex_);
+  return started_;
+}
+
+std::shared_ptr<NameLookup> NameCache::Find(const std::string& host, const std::string& service) {
+  const std::string key = host + '\n' + service;
+  MutexLock lock(&mutex_);
+  auto it = lookups_.find(key);
+  if (it != lookups_.end()) {
+    NameLookup& known = *it->second;
+    MutexLock lookupLock(&known.mutex);
+    // A failure is not kept: the name may resolve by now.
+    if (!known.done || known.status == 0) return it->second;
+  }
+  std::shared_ptr<NameLookup> lookup = StartLookup(host, service);
+  if (!lookup) return nullptr;
+  ++started_;
+  lookups_[key] = lookup;
+  return lookup;
+}
+
 TcpSocket::~TcpSocket() { Close(); }
+
+int TcpSocket::Release() { return std::exchange(fd_, -1); }
+
+void TcpSocket::Adopt(int fd) {
+  Close();
+  fd_ = fd;
+  timedOut_ = false;
+  nameFailed_ = false;
+  lastCallFailed_ = false;
+}
 
 void TcpSocket::Close() {
   if (fd_ >= 0) close(fd_);
@@ -235,10 +301,10 @@ bool TcpSocket::Connect(const std::string& host, int32_t port) {
   lastCallFailed_ = false;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (timeouts_.connect.count() > 0) deadline = std::chrono::steady_clock::now() + timeouts_.connect;
-  AddrInfoPtr addresses =
-      Resolve(host, static_cast<uint16_t>(port & 0xFFFF), cancel_, deadline, timedOut_);
-  nameFailed_ = !addresses && !timedOut_;
-  for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
+  Addresses addresses =
+      Resolve(host, static_cast<uint16_t>(port & 0xFFFF), names_, cancel_, deadline, timedOut_);
+  nameFailed_ = !addresses.list && !timedOut_;
+  for (const addrinfo* a = addresses.list; a; a = a->ai_next) {
     if (cancel_ && cancel_->IsCancelled()) break;
     if (LoopbackOnly() && !IsLoopbackAddress(a->ai_addr)) {
       RefuseOutsideLoopback("connect to " + AddressText(a->ai_addr) + " port " +

@@ -7,8 +7,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/mutex.h"
 
 namespace trovelane {
 
@@ -78,6 +82,36 @@ class ByteStream {
 // so nothing a test starts can reach another machine.
 inline constexpr const char* kLoopbackOnlyVariable = "TROVELANE_LOOPBACK_ONLY";
 
+struct NameLookup;
+
+// The name lookups of the connections of one search: each host and port is
+// looked up once, by the connection that asks first, and the others that ask
+// meanwhile wait for that same lookup (each within its own time-outs and
+// cancel signal). A lookup that failed is forgotten once it ended, so the
+// next connection asks again. Numeric addresses are never looked up. Any
+// thread.
+class NameCache {
+ public:
+  NameCache();
+  ~NameCache();
+  NameCache(const NameCache&) = delete;
+  NameCache& operator=(const NameCache&) = delete;
+
+  // How many lookups of names it started.
+  int lookups() const EXCLUDES(mutex_);
+
+  // For TcpSocket: the lookup of `host` and `service`, running or done;
+  // started when there is none or the last one failed. Null when no thread
+  // could be had for it.
+  std::shared_ptr<NameLookup> Find(const std::string& host, const std::string& service)
+      EXCLUDES(mutex_);
+
+ private:
+  mutable Mutex mutex_;
+  std::map<std::string, std::shared_ptr<NameLookup>> lookups_ GUARDED_BY(mutex_);
+  int started_ GUARDED_BY(mutex_) = 0;
+};
+
 // A non-blocking TCP socket behind the blocking ByteStream calls.
 class TcpSocket : public ByteStream {
  public:
@@ -92,6 +126,17 @@ class TcpSocket : public ByteStream {
   // that a cancel or the time-out ends the wait at once; the lookup then
   // finishes by itself.
   bool Connect(const std::string& host, int32_t port);
+
+  // Name lookups of the next Connects go through `cache` (not owned; null:
+  // each Connect looks the name up itself).
+  void SetNameCache(NameCache* cache) { names_ = cache; }
+
+  // Hands the connected descriptor over (the socket is closed after it;
+  // -1 when it was), and takes one over: a connection kept open between two
+  // requests moves from one socket to another this way. Adopt closes what
+  // the socket held and clears its time-out and failure flags.
+  int Release();
+  void Adopt(int fd);
 
   // Limits for the waits from the next Connect on.
   void SetTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
@@ -120,6 +165,7 @@ class TcpSocket : public ByteStream {
   size_t ReceiveWithFlags(char* buffer, size_t length, int flags);
 
   const CancelSignal* cancel_;
+  NameCache* names_ = nullptr;
   int fd_ = -1;
   bool nameFailed_ = false;
   bool timedOut_ = false;

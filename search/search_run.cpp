@@ -236,6 +236,9 @@ void SearchRun::OnWorkerDone(int engineIndex) {
 
 void SearchRun::EndRun() {
   MergeSightings();
+  // Kept connections are not left open past the search; a worker that a
+  // Stop left to finish on its own closes its own.
+  if (shared_) shared_->connections->Close();
   events_.OnStatusPane(kReady);
   searching_ = false;
   if (shared_) shared_->duplicates.ResetDuplicates();

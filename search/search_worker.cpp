@@ -38,6 +38,8 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
   }
   connection_.SetTimeouts(settings.program);
   validationConnection_.SetTimeouts(settings.program);
+  connection_.SetConnectionPool(shared_->connections.get());
+  validationConnection_.SetConnectionPool(shared_->connections.get());
 }
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {

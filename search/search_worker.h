@@ -30,6 +30,7 @@
 
 #include "engines/engine_definition.h"
 #include "engines/search_expression.h"
+#include "net/connection_pool.h"
 #include "net/http_url.h"
 #include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
@@ -57,6 +58,10 @@ struct SearchShared {
   const SearchOptions options;  // maxResults, perEngine, minRelevancy, duplicateMode
   const int validationMode;     // effective mode: never AUTO
   const std::shared_ptr<OwnerThreadQueue> queue;
+  // Every connection of the run goes through it (kept connections, TLS
+  // sessions, name lookups); it has its own lock. Every worker holds the
+  // shared state, so it outlives their connections.
+  const std::shared_ptr<ConnectionPool> connections = std::make_shared<ConnectionPool>();
 
   DuplicateFilter duplicates{options};  // has its own lock
 

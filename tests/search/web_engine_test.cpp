@@ -1,17 +1,21 @@
 // Engines of today's web against scripted servers on 127.0.0.1: results
 // chosen by anchor class or by the result list's markers, redirect links
 // unwrapped, relative links of "any file type" engines left out, preset
-// cookies under the server's, an engine's own shorter time-out, and the
-// request options of its definition on every request.
+// cookies under the server's, an engine's own shorter time-out, the
+// request options of its definition on every request, and its connection
+// kept from one page to the next.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
+#include <mutex>
 
 #include "search/search_status.h"
 #include "tests/engines/engine_samples.h"
 #include "tests/search/search_fixture.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/test_certificates.h"
 
 namespace trovelane::testing {
 namespace {
@@ -292,11 +296,61 @@ TEST_F(WebEngineTest, EveryRequestOfTheEngineCarriesItsOptions) {
     SCOPED_TRACE(request);
     EXPECT_NE(request.find(" HTTP/1.1\r\n"), std::string::npos);
     EXPECT_EQ(Header(request, "User-Agent"), "Agent/1 (test)");
-    EXPECT_EQ(Header(request, "Connection"), "close");
+    // A search keeps its HTTP/1.1 connections alive where the server lets it.
+    EXPECT_EQ(Header(request, "Connection"), "");
     EXPECT_EQ(Header(request, "Accept-Encoding"), "gzip, deflate");
     // The validation fetch (the third) goes to the result's site.
     EXPECT_EQ(Header(request, "X-Test"), i < 2 ? "one two" : "");
   }
+}
+
+}  // namespace
+}  // namespace trovelane::testing
+
+namespace trovelane::testing {
+namespace {
+
+// An HTTP/1.1 engine over TLS asks for its three pages on one connection and
+// one full handshake; where its server closes after every answer, each page
+// has a connection of its own and resumes the first one's TLS session.
+TEST_F(WebEngineTest, AnHttp11EngineOverTlsKeepsItsConnectionOrResumesItsSession) {
+  const test::TestCertificates& certificates = test::GetTestCertificates();
+  setenv("SSL_CERT_FILE", certificates.caFile.c_str(), 1);
+  for (const bool closeEach : {false, true}) {
+    SCOPED_TRACE(closeEach ? "the server closes" : "the server keeps the connection");
+    std::mutex mutex;
+    std::vector<bool> resumed;  // of each connection, in order
+    LoopbackServer server(
+        [&](ServerConnection& c) {
+          {
+            std::lock_guard lock(mutex);
+            resumed.push_back(c.SessionReused());
+          }
+          for (;;) {
+            const std::string request = c.ReadRequest();
+            if (request.find("\r\n\r\n") == std::string::npos) return;
+            const int start = std::atoi(Param(request, "start").c_str());
+            std::string body = "<a href=\"http://r" + std::to_string(start) + ".test/a.html\">A</a>";
+            if (start < 20) body += NextLink(start + 10);
+            c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+                   (closeEach ? "Connection: close\r\n" : "") + "\r\n" + body);
+            if (closeEach) return;
+          }
+        },
+        certificates.serverCert, certificates.serverKey);
+    EngineDefinition engine = TestEngine("tls", server.Url("/search"));
+    engine.web.http11 = true;
+    catalogue_.engines = {engine};
+    const size_t before = events_.results.size();
+    ASSERT_TRUE(Search());
+    EXPECT_EQ(events_.results.size() - before, 3u);
+    run_.reset();
+    std::lock_guard lock(mutex);
+    const std::vector<bool> expected =
+        closeEach ? std::vector<bool>{false, true, true} : std::vector<bool>{false};
+    EXPECT_EQ(resumed, expected);
+  }
+  unsetenv("SSL_CERT_FILE");
 }
 
 }  // namespace

@@ -201,20 +201,31 @@ std::vector<FixtureRequest> HttpsFixtureServer::Requests() const {
 }
 
 void HttpsFixtureServer::Serve(ServerConnection& connection) {
-  FixtureRequest request = ParseFixtureRequest(connection.ReadRequest());
-  request.serverName = connection.ServerName();
-  {
-    std::lock_guard lock(mutex_);
-    requests_.push_back(request);
+  for (bool first = true;; first = false) {
+    const std::string text = connection.ReadRequest();
+    // A kept connection ends when the client closes it.
+    if (!first && text.find("\r\n\r\n") == std::string::npos) return;
+    FixtureRequest request = ParseFixtureRequest(text);
+    request.serverName = connection.ServerName();
+    {
+      std::lock_guard lock(mutex_);
+      requests_.push_back(request);
+    }
+    FixtureResponse response = handler_(request);
+    if (response.silent) {
+      connection.WaitForStop();
+      return;
+    }
+    connection.Send(RenderFixtureResponse(response));
+    const bool keepAlive = request.version == "HTTP/1.1" &&
+                           !EqualsNoCase(request.Header("Connection"), "close") &&
+                           response.framing != FixtureResponse::Framing::kClose;
+    if (!keepAlive) {
+      connection.ShutdownWrite();
+      connection.ReadToEnd();
+      return;
+    }
   }
-  FixtureResponse response = handler_(request);
-  if (response.silent) {
-    connection.WaitForStop();
-    return;
-  }
-  connection.Send(RenderFixtureResponse(response));
-  connection.ShutdownWrite();
-  connection.ReadToEnd();
 }
 
 }  // namespace trovelane::test

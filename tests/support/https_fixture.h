@@ -11,10 +11,12 @@
 // net.ipv4.ip_unprivileged_port_start; without either the constructor throws
 // std::system_error (EACCES), which CanListenOnPort443 tells beforehand.
 //
-// Each connection carries one request (the program sends Connection: close or
-// HTTP/1.0); it is parsed, recorded and answered with what the handler
-// returns, framed and coded as the response asks. The handler runs on a
-// thread of the server, one per connection, and may be called concurrently.
+// Each request is parsed, recorded and answered with what the handler
+// returns, framed and coded as the response asks. An HTTP/1.1 request without
+// "Connection: close" keeps its connection open for the next one (unless the
+// response is framed by closing); any other is the connection's last. The
+// handler runs on a thread of the server, one per connection, and may be
+// called concurrently.
 #pragma once
 
 #include <functional>

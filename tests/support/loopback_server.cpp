@@ -114,6 +114,8 @@ std::string ServerConnection::ServerName() const {
   return name ? name : "";
 }
 
+bool ServerConnection::SessionReused() const { return ssl_ && SSL_session_reused(ssl_) == 1; }
+
 void ServerConnection::WaitForStop() {
   pollfd p{stopFd_, POLLIN, 0};
   while (poll(&p, 1, -1) < 0 && errno == EINTR) {

@@ -39,6 +39,8 @@ class ServerConnection {
   void WaitForStop();
   // Over TLS: the server name the client asked for (SNI); empty when none.
   std::string ServerName() const;
+  // Over TLS: whether the client resumed an earlier session.
+  bool SessionReused() const;
 
  private:
   size_t ReadSome(char* buffer, size_t length);  // 0 at the end or on stop

@@ -11,7 +11,7 @@
 //
 // Every request is checked against what its engine needs (method, path,
 // query or form fields and the page they ask for, User-Agent, Referer,
-// cookies, HTTP/1.1 with Connection: close, compression). A request that
+// cookies, HTTP/1.1 kept alive or closed, compression). A request that
 // misses anything is answered 400 and the reason is kept (Refusals), so a
 // definition that sends the wrong request fails its test and says why.
 // Wikipedia answers 403, as the real one does, to a User-Agent that does not
