@@ -315,8 +315,8 @@ QWizardPage* EngineWizard::MakeResultFormatPage() {
   jsonForm->addRow("Title path", jsonTitle_);
   jsonForm->addRow("Snippet path", jsonSnippet_);
   auto* pathHint = new QLabel(
-      "A path names members separated by '.', and array elements by [n]: items[0].link. "
-      "Within a result the paths start at the result.");
+      "Names joined by '.', array elements as [n] (items[0].link); the URL, title and "
+      "snippet paths start at one result.");
   pathHint->setWordWrap(true);
   jsonForm->addRow(pathHint);
 
@@ -343,6 +343,8 @@ QWizardPage* EngineWizard::MakeResultFormatPage() {
   answerStatus_->setWordWrap(true);
   answerResults_ = new QListWidget;
   answerResults_->setObjectName("answerResults");
+  answerResults_->setWordWrap(true);
+  answerResults_->setAlternatingRowColors(true);
 
   auto* answerBox = new QGroupBox("Answer");
   auto* answerLayout = new QVBoxLayout(answerBox);
@@ -361,6 +363,8 @@ QWizardPage* EngineWizard::MakeResultFormatPage() {
   layout->addWidget(formatBox);
   layout->addWidget(jsonBox);
   layout->addLayout(answerRow, 1);
+  // Room for a pasted answer and for results whose title and URL are long.
+  page->setMinimumSize(660, 500);
 
   connect(format_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (!checked) return;
