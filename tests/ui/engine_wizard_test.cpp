@@ -4,14 +4,19 @@
 
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
+#include <cstring>
 #include <sstream>
 
+#include "engines/api_results.h"
 #include "engines/engine_file.h"
+#include "tests/support/loopback_server.h"
 #include "tests/ui/dialog_test_support.h"
 #include "ui/dialogs/name_value_dialog.h"
 
@@ -130,6 +135,8 @@ TEST(EngineWizardTest, NewEngineThroughEveryPageIsWrittenBackOnFinish) {
   SetText(&wizard, "indirectLinkName", "download.asp");
   SetText(&wizard, "referer", "http://127.0.0.1:8080/");
   wizard.next();
+  ASSERT_EQ(wizard.currentId(), EngineWizard::kResultFormatPage);
+  wizard.next();
 
   ASSERT_EQ(wizard.currentId(), EngineWizard::kSkipPage);
   EXPECT_EQ(wizard.currentPage()->title(), "Domain/URL Skip Options");
@@ -213,16 +220,16 @@ TEST(EngineWizardTest, AdvancedPageFollowsThePageOneIdsAndEditsTheParameterList)
   ScriptedPrompts prompts;
   EngineWizard wizard{SampleEngine(), prompts};
   wizard.show();
-  for (int i = 0; i < 6; ++i) wizard.next();
+  for (int i = 0; i < 7; ++i) wizard.next();
   ASSERT_EQ(wizard.currentId(), EngineWizard::kAdvancedPage);
   auto* parameters = Child<QListWidget>(&wizard, "parameters");
   auto* preview = Child<QPlainTextEdit>(&wizard, "preview");
   EXPECT_EQ(parameters->item(0)->text(), "q = ");  // default value cleared
 
   // A new search text id on page 1 renames its parameter when page 7 shows again.
-  for (int i = 0; i < 6; ++i) wizard.back();
+  for (int i = 0; i < 7; ++i) wizard.back();
   SetText(&wizard, "searchTextId", "words");
-  for (int i = 0; i < 6; ++i) wizard.next();
+  for (int i = 0; i < 7; ++i) wizard.next();
   EXPECT_EQ(parameters->item(0)->text(), "words = ");
 
   // A separator of three characters stands between every pair.
@@ -275,7 +282,7 @@ TEST(EngineWizardTest, FinishRefusesAValueThatWouldBreakItsLineInTheProfile) {
   for (int i = 0; i < 3; ++i) wizard.next();
   ASSERT_EQ(wizard.currentId(), EngineWizard::kResultsTypePage);
   SetText(&wizard, "referer", "http://127.0.0.1/\r\nX-Injected: 1");
-  for (int i = 0; i < 3; ++i) wizard.next();
+  for (int i = 0; i < 4; ++i) wizard.next();
   wizard.button(QWizard::FinishButton)->click();
   EXPECT_NE(wizard.result(), QDialog::Accepted);
   EXPECT_EQ(wizard.currentId(), EngineWizard::kAdvancedPage);
@@ -285,14 +292,160 @@ TEST(EngineWizardTest, FinishRefusesAValueThatWouldBreakItsLineInTheProfile) {
   EXPECT_EQ(prompts.messages[0], CheckEngineDefinition(bad).message());
   EXPECT_EQ(wizard.engine(), SampleEngine());  // the definition is untouched
 
-  wizard.back();
-  wizard.back();
-  wizard.back();
+  for (int i = 0; i < 4; ++i) wizard.back();
   SetText(&wizard, "referer", "http://127.0.0.1/");
-  for (int i = 0; i < 3; ++i) wizard.next();
+  for (int i = 0; i < 4; ++i) wizard.next();
   wizard.button(QWizard::FinishButton)->click();
   EXPECT_EQ(wizard.result(), QDialog::Accepted);
   EXPECT_EQ(wizard.engine().referer, "http://127.0.0.1/");
+}
+
+std::string FileText(const EngineDefinition& engine) {
+  std::ostringstream file;
+  EXPECT_TRUE(WriteEngineDefinition(engine, file).ok());
+  return file.str();
+}
+
+QStringList PreviewRows(EngineWizard& wizard) {
+  QStringList rows;
+  auto* list = Child<QListWidget>(&wizard, "answerResults");
+  for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+  return rows;
+}
+
+QString PreviewStatus(EngineWizard& wizard) {
+  return Child<QLabel>(&wizard, "answerStatus")->text();
+}
+
+void GoToResultFormatPage(EngineWizard& wizard) {
+  wizard.show();
+  while (wizard.currentId() != EngineWizard::kResultFormatPage) wizard.next();
+}
+
+constexpr const char* kBibliographyAnswer =
+    R"({"message":{"items":[)"
+    R"({"DOI":"10.1/a b","title":["Rivers & lakes"],"container-title":["Limnology"]},)"
+    R"({"title":["No identifier"]},)"
+    R"({"DOI":"10.1/c","title":["Deltas"]}]}})";
+
+EngineExtensions JsonWeb(const std::string& results) {
+  EngineExtensions web;
+  web.format = "json";
+  web.jsonResults = results;
+  web.jsonUrl = "https://doi.org/{DOI}";
+  web.jsonTitle = "title";
+  return web;
+}
+
+TEST(EngineWizardTest, ChoosingJsonStoresItsPathsAndPreviewsAPastedAnswer) {
+  ScriptedPrompts prompts;
+  EngineWizard wizard{SampleEngine(), prompts};
+  GoToResultFormatPage(wizard);
+  auto* results = Child<QLineEdit>(&wizard, "jsonResults");
+  EXPECT_TRUE(Child<QRadioButton>(&wizard, "formatHtml")->isChecked());
+  EXPECT_FALSE(results->isEnabled());
+  Child<QPlainTextEdit>(&wizard, "answer")->setPlainText(kBibliographyAnswer);
+  EXPECT_TRUE(PreviewRows(wizard).isEmpty());
+  EXPECT_TRUE(PreviewStatus(wizard).contains("anchors"));
+
+  Child<QRadioButton>(&wizard, "formatJson")->click();
+  EXPECT_TRUE(results->isEnabled());
+  SetText(&wizard, "jsonResults", "message.item");  // a typo: the reader says why
+  SetText(&wizard, "jsonUrl", "https://doi.org/{DOI}");
+  SetText(&wizard, "jsonTitle", "title");
+  EngineDefinition typo = SampleEngine();
+  typo.web = JsonWeb("message.item");
+  std::vector<ApiResult> none;
+  EXPECT_EQ(PreviewStatus(wizard).toStdString(),
+            ReadApiResults(typo, kBibliographyAnswer, none).message());
+  EXPECT_TRUE(PreviewRows(wizard).isEmpty());
+
+  // The preview follows each edit; a result without a DOI has no URL and is left out.
+  SetText(&wizard, "jsonResults", "message.items");
+  SetText(&wizard, "jsonSnippet", "container-title");
+  EXPECT_EQ(PreviewStatus(wizard), "2 results read.");
+  EXPECT_EQ(PreviewRows(wizard),
+            (QStringList{QString::fromUtf8("Rivers & lakes \u2014 https://doi.org/10.1/a%20b"),
+                         QString::fromUtf8("Deltas \u2014 https://doi.org/10.1/c")}));
+
+  while (wizard.currentId() != EngineWizard::kAdvancedPage) wizard.next();
+  wizard.button(QWizard::FinishButton)->click();
+  ASSERT_EQ(wizard.result(), QDialog::Accepted);
+  const std::string text = FileText(wizard.engine());
+  EXPECT_NE(text.find("FMT = json\nJRL = message.items\nJUR = https://doi.org/{DOI}\n"
+                      "JTI = title\nJSN = container-title\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(ReadBack(wizard.engine()), wizard.engine());
+}
+
+TEST(EngineWizardTest, AnEngineThroughEveryPageUntouchedIsWrittenBackByteForByte) {
+  EngineDefinition plain = SampleEngine();
+  plain.parameters[0].defaultValue.clear();  // the Advanced page clears it
+  EngineDefinition spelled = plain;          // names kept as the file wrote them
+  spelled.web.format = "HTML";
+  spelled.web.resultClass = "result";
+  spelled.web.jsonUrl = "url";
+  EngineDefinition later = plain;  // a format of a later program
+  later.web.format = "xml";
+  later.web.jsonResults = "entries";
+  for (const EngineDefinition& engine : {plain, spelled, later}) {
+    ScriptedPrompts prompts;
+    EngineWizard wizard{engine, prompts};
+    wizard.show();
+    while (wizard.currentId() != EngineWizard::kAdvancedPage) wizard.next();
+    wizard.button(QWizard::FinishButton)->click();
+    ASSERT_EQ(wizard.result(), QDialog::Accepted);
+    EXPECT_EQ(FileText(wizard.engine()), FileText(engine));
+  }
+}
+
+// Runs the event loop until the Fetch button is enabled again: the fetch has
+// ended and its answer was shown.
+bool WaitForFetch(EngineWizard& wizard) {
+  auto* fetch = Child<QPushButton>(&wizard, "fetch");
+  for (int i = 0; i < 60000 && !fetch->isEnabled(); ++i) {
+    QApplication::processEvents();
+    QThread::msleep(1);
+  }
+  return fetch->isEnabled();
+}
+
+TEST(EngineWizardTest, FetchAsksTheFirstPageOffTheUiThreadAndACloseCancelsIt) {
+  test::LoopbackServer server(test::Answer(test::HttpResponse(
+      "HTTP/1.0 200 OK", "Content-Type: application/json\r\n", kBibliographyAnswer)));
+  EngineDefinition engine = SampleEngine();
+  engine.searchUrl = server.Url("/api");
+  engine.web = JsonWeb("message.items");
+  ScriptedPrompts prompts;
+  {
+    EngineWizard wizard{engine, prompts};
+    GoToResultFormatPage(wizard);
+    SetText(&wizard, "fetchQuery", "lantern");
+    Child<QPushButton>(&wizard, "fetch")->click();
+    ASSERT_TRUE(WaitForFetch(wizard));
+    EXPECT_EQ(Child<QLabel>(&wizard, "fetchStatus")->text().toStdString(),
+              "HTTP 200, " + std::to_string(std::strlen(kBibliographyAnswer)) + " bytes. " +
+                  server.Url("/api?q=lantern&lang=en&page=0"));
+    EXPECT_EQ(Child<QPlainTextEdit>(&wizard, "answer")->toPlainText(), kBibliographyAnswer);
+    EXPECT_EQ(PreviewRows(wizard).size(), 2);
+    EXPECT_EQ(server.Received(0).rfind("GET /api?q=lantern&lang=en&page=0 HTTP/1.", 0), 0u)
+        << server.Received(0);
+  }
+
+  // A server that never answers: closing the wizard ends the fetch at once.
+  test::LoopbackServer silent([](test::ServerConnection& c) {
+    c.ReadRequest();
+    c.WaitForStop();
+  });
+  engine.searchUrl = silent.Url("/api");
+  EngineWizard wizard{engine, prompts};
+  GoToResultFormatPage(wizard);
+  Child<QPushButton>(&wizard, "fetch")->click();
+  EXPECT_FALSE(Child<QPushButton>(&wizard, "fetch")->isEnabled());
+  wizard.reject();
+  ASSERT_TRUE(WaitForFetch(wizard));
+  EXPECT_EQ(Child<QLabel>(&wizard, "fetchStatus")->text(), "Cancelled.");
 }
 
 TEST(NameValueDialogTest, EachModeHasItsTitleAndFields) {

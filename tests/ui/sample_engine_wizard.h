@@ -63,6 +63,7 @@ inline void QueueConfigureOffset0(ModalScript& script, const std::string& base) 
     next();
     next();
     next();
+    next();
     ASSERT_EQ(wizard->currentId(), EngineWizard::kAdvancedPage);
     script.Then(TypeEntry("hl", "en"));
     Child<QPushButton>(wizard, "addParameter")->click();

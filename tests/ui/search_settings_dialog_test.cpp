@@ -163,7 +163,7 @@ TEST_F(SearchSettingsDialogTest, OkSavesTheProfileAndTheOptionPages) {
     Child<QLineEdit>(wizard, "searchTextId")->setText("q");
     Child<QLineEdit>(wizard, "resultsPerPage")->setText("25");
     Child<QLineEdit>(wizard, "resultId")->setText("n");
-    for (int i = 0; i < 6; ++i) wizard->next();
+    for (int i = 0; i < 7; ++i) wizard->next();
     wizard->button(QWizard::FinishButton)->click();
   });
   dialog.AddEngine();

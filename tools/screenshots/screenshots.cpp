@@ -6,17 +6,24 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 
 #include "app/program_state.h"
+#include "engines/profile.h"
+#include "search/engine_report.h"
+#include "search/engine_suspension.h"
+#include "search/search_status.h"
+#include "tools/sample_engines/sample_server.h"
 #include "ui/dialogs/add_engine_dialog.h"
 #include "ui/dialogs/engine_wizard.h"
 #include "ui/dialogs/expression_wizard.h"
@@ -30,12 +37,8 @@
 #include "ui/main_window.h"
 #include "ui/rank_commands.h"
 #include "ui/results_model.h"
-#include "ui/watch_commands.h"
 #include "ui/threads_window.h"
-#include "search/engine_report.h"
-#include "search/engine_suspension.h"
-#include "search/search_status.h"
-#include "tools/sample_engines/sample_server.h"
+#include "ui/watch_commands.h"
 
 namespace {
 
@@ -104,11 +107,35 @@ int main(int argc, char** argv) {
     EngineWizard wizard{EngineDefinition{}, prompts};
     FillSampleEngine(wizard);
     ok &= Save(wizard, out, "wizard");
-    for (int page = 1; page < 7; ++page) {
+    for (int page = 1; page < 8; ++page) {
       wizard.show();
       wizard.next();
       ok &= Save(wizard, out, QString("wizard-page%1").arg(page + 1));
     }
+  }
+  {
+    // The Result Format page of the Crossref engine of the research
+    // profile, with a real answer of its API pasted and previewed.
+    EngineCatalogue research;
+    if (Status loaded = LoadProfile(TROVELANE_SOURCE_DIR "/data/research.prf", research);
+        !loaded.ok()) {
+      std::fprintf(stderr, "%s\n", loaded.message().c_str());
+      return 1;
+    }
+    EngineDefinition crossref;
+    for (const EngineDefinition& e : research.engines) {
+      if (e.name == "Crossref") crossref = e;
+    }
+    QFile answer(TROVELANE_SOURCE_DIR "/tests/support/api_captures/crossref/ecology_rows2.json");
+    if (crossref.name.empty() || !answer.open(QIODevice::ReadOnly)) {
+      std::fprintf(stderr, "no Crossref engine or answer to show\n");
+      return 1;
+    }
+    EngineWizard wizard{crossref, prompts};
+    wizard.show();
+    while (wizard.currentId() != EngineWizard::kResultFormatPage) wizard.next();
+    wizard.findChild<QPlainTextEdit*>("answer")->setPlainText(QString::fromUtf8(answer.readAll()));
+    ok &= Save(wizard, out, "wizard-result-format");
   }
   {
     SearchSettingsDialog dialog(state, prompts);

@@ -15,9 +15,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
+#include "engines/api_results.h"
+#include "engines/engine_extensions.h"
 #include "engines/engine_file.h"
+#include "net/http_url.h"
+#include "search/answer_fetch.h"
+#include "search/engine_check.h"
 #include "ui/dialogs/name_value_dialog.h"
 
 namespace trovelane::ui {
@@ -85,6 +91,22 @@ bool IsSpecial(const EngineParameter& p) {
   return p.roleCode == SEARCH_TEXT || p.roleCode == RESULT_POSITION;
 }
 
+// The most of a fetched answer put into the answer box: a long line of JSON
+// makes a text box slow, and the preview reads the whole answer anyway.
+constexpr size_t kShownAnswerBytes = 256 * 1024;
+
+// The name a format is written with when the user picks it.
+std::string FormatName(int format) {
+  switch (static_cast<ResultFormat>(format)) {
+    case ResultFormat::kJson:
+      return "json";
+    case ResultFormat::kFeed:
+      return "feed";
+    default:
+      return "";
+  }
+}
+
 }  // namespace
 
 EngineWizard::EngineWizard(const EngineDefinition& engine, UserPrompts& prompts, QWidget* parent)
@@ -96,11 +118,24 @@ EngineWizard::EngineWizard(const EngineDefinition& engine, UserPrompts& prompts,
   setPage(kBooleanPage, MakeBooleanPage());
   setPage(kFileTypesPage, MakeListsPage(false));
   setPage(kResultsTypePage, MakeResultsTypePage());
+  setPage(kResultFormatPage, MakeResultFormatPage());
   setPage(kSkipPage, MakeListsPage(true));
   setPage(kCookiePage, MakeCookiePage());
   setPage(kAdvancedPage, MakeAdvancedPage());
   setStartId(kInfoPage);
   LoadControls();
+}
+
+EngineWizard::~EngineWizard() {
+  if (fetchThread_.joinable()) {
+    fetchConnection_->Cancel();
+    fetchThread_.join();
+  }
+}
+
+void EngineWizard::done(int result) {
+  if (fetchConnection_) fetchConnection_->Cancel();
+  QWizard::done(result);
 }
 
 QWizardPage* EngineWizard::MakeInfoPage() {
@@ -249,6 +284,193 @@ QWizardPage* EngineWizard::MakeResultsTypePage() {
   return page;
 }
 
+QWizardPage* EngineWizard::MakeResultFormatPage() {
+  auto* page = new Page("Search Engine Result Format", {}, [this] {
+    ApplyFormatEnabling();
+    UpdateAnswerPreview();
+  });
+
+  auto* formatBox = new QGroupBox("The search engine answers with");
+  auto* formatLayout = new QHBoxLayout(formatBox);
+  format_ = new QButtonGroup(page);
+  AddRadio(format_, static_cast<int>(ResultFormat::kHtml), "An HTML page (Default)", "formatHtml",
+           formatLayout);
+  AddRadio(format_, static_cast<int>(ResultFormat::kJson), "JSON", "formatJson", formatLayout);
+  AddRadio(format_, static_cast<int>(ResultFormat::kFeed), "An RSS or Atom feed", "formatFeed",
+           formatLayout);
+  formatLayout->addStretch();
+
+  jsonResults_ = NamedEdit("jsonResults");
+  jsonResults_->setPlaceholderText("e.g. message.items; empty: the answer is the list");
+  jsonUrl_ = NamedEdit("jsonUrl");
+  jsonUrl_->setPlaceholderText("e.g. url, or https://doi.org/{DOI}; alternatives joined by ||");
+  jsonTitle_ = NamedEdit("jsonTitle");
+  jsonTitle_->setPlaceholderText("e.g. title");
+  jsonSnippet_ = NamedEdit("jsonSnippet");
+  jsonSnippet_->setPlaceholderText("e.g. snippet; may be empty");
+  auto* jsonBox = new QGroupBox("JSON answers: where each result is found");
+  auto* jsonForm = new QFormLayout(jsonBox);
+  jsonForm->addRow("Results path", jsonResults_);
+  jsonForm->addRow("URL path or template", jsonUrl_);
+  jsonForm->addRow("Title path", jsonTitle_);
+  jsonForm->addRow("Snippet path", jsonSnippet_);
+  auto* pathHint = new QLabel(
+      "Names joined by '.', array elements as [n] (items[0].link); the URL, title and "
+      "snippet paths start at one result.");
+  pathHint->setWordWrap(true);
+  jsonForm->addRow(pathHint);
+
+  answer_ = new QPlainTextEdit;
+  answer_->setObjectName("answer");
+  answer_->setPlaceholderText("Paste an answer of the search engine here, or fetch one.");
+  answer_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  fetchQuery_ = NamedEdit("fetchQuery");
+  fetchQuery_->setText(kEngineCheckQuery);
+  fetch_ = new QPushButton("&Fetch");
+  fetch_->setObjectName("fetch");
+  fetch_->setAutoDefault(false);
+  fetchStatus_ = new QLabel;
+  fetchStatus_->setObjectName("fetchStatus");
+  fetchStatus_->setWordWrap(true);
+  fetchStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* fetchRow = new QHBoxLayout;
+  fetchRow->addWidget(new QLabel("Search for"));
+  fetchRow->addWidget(fetchQuery_, 1);
+  fetchRow->addWidget(fetch_);
+
+  answerStatus_ = new QLabel;
+  answerStatus_->setObjectName("answerStatus");
+  answerStatus_->setWordWrap(true);
+  answerResults_ = new QListWidget;
+  answerResults_->setObjectName("answerResults");
+  answerResults_->setWordWrap(true);
+  answerResults_->setAlternatingRowColors(true);
+
+  auto* answerBox = new QGroupBox("Answer");
+  auto* answerLayout = new QVBoxLayout(answerBox);
+  answerLayout->addLayout(fetchRow);
+  answerLayout->addWidget(fetchStatus_);
+  answerLayout->addWidget(answer_, 1);
+  auto* previewBox = new QGroupBox("Preview: the results read from it");
+  auto* previewLayout = new QVBoxLayout(previewBox);
+  previewLayout->addWidget(answerStatus_);
+  previewLayout->addWidget(answerResults_, 1);
+  auto* answerRow = new QHBoxLayout;
+  answerRow->addWidget(answerBox, 1);
+  answerRow->addWidget(previewBox, 1);
+
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(formatBox);
+  layout->addWidget(jsonBox);
+  layout->addLayout(answerRow, 1);
+  // Room for a pasted answer and for results whose title and URL are long.
+  page->setMinimumSize(660, 500);
+
+  connect(format_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (!checked) return;
+    ApplyFormatEnabling();
+    UpdateAnswerPreview();
+  });
+  for (QLineEdit* edit : {jsonResults_, jsonUrl_, jsonTitle_, jsonSnippet_}) {
+    connect(edit, &QLineEdit::textChanged, this, [this] { UpdateAnswerPreview(); });
+  }
+  connect(answer_, &QPlainTextEdit::textChanged, this, [this] {
+    answerIsFetched_ = false;
+    UpdateAnswerPreview();
+  });
+  connect(fetch_, &QPushButton::clicked, this, [this] { StartFetch(); });
+  return page;
+}
+
+void EngineWizard::ApplyFormatEnabling() {
+  const bool json = format_->checkedId() == static_cast<int>(ResultFormat::kJson);
+  for (QLineEdit* edit : {jsonResults_, jsonUrl_, jsonTitle_, jsonSnippet_}) {
+    edit->setEnabled(json);
+  }
+}
+
+// The preview reads the answer by the definition as the controls now stand,
+// with the reader a search uses, so that what it lists is what a search
+// would find in that answer.
+void EngineWizard::UpdateAnswerPreview() {
+  answerResults_->clear();
+  EngineDefinition candidate = engine_;
+  StoreControls(candidate);
+  if (ResultFormatOf(candidate.web) == ResultFormat::kHtml) {
+    answerStatus_->setText(
+        "An HTML page is read by its anchors, as the Results Type page and the skip lists say; "
+        "the preview lists the results of JSON answers and feeds.");
+    return;
+  }
+  const std::string body = answerIsFetched_ ? fetchedBody_ : S(answer_->toPlainText());
+  if (body.empty()) {
+    answerStatus_->setText("Paste an answer or fetch one to see the results read from it.");
+    return;
+  }
+  std::vector<ApiResult> results;
+  if (Status read = ReadApiResults(candidate, body, results); !read.ok()) {
+    answerStatus_->setText(Q(read.message()));
+    return;
+  }
+  answerStatus_->setText(results.size() == 1 ? QString("1 result read.")
+                                             : QString("%1 results read.").arg(results.size()));
+  for (const ApiResult& result : results) {
+    auto* item = new QListWidgetItem(Q(result.title) + " \u2014 " + Q(result.url));
+    item->setToolTip(Q(result.snippet));
+    answerResults_->addItem(item);
+  }
+}
+
+void EngineWizard::StartFetch() {
+  if (fetchThread_.joinable()) return;
+  EngineDefinition candidate = engine_;
+  StoreControls(candidate);
+  // The special parameters follow the Information page even before the
+  // Advanced page was shown.
+  candidate.parameters = SyncedParameters();
+  if (!fetchConnection_) fetchConnection_ = std::make_unique<CHttpURL>();
+  fetchConnection_->ResetCancel();
+  fetch_->setEnabled(false);
+  fetchStatus_->setText("Fetching...");
+  fetchThread_ =
+      std::thread([this, connection = fetchConnection_.get(), candidate = std::move(candidate),
+                   query = S(fetchQuery_->text()), settings = settings_] {
+        FetchedAnswer answer = FetchFirstAnswer(*connection, candidate, query, settings);
+        // Delivered on the UI thread; dropped when the wizard is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, answer = std::move(answer)]() mutable { FinishFetch(std::move(answer)); },
+            Qt::QueuedConnection);
+      });
+}
+
+void EngineWizard::FinishFetch(FetchedAnswer answer) {
+  if (fetchThread_.joinable()) fetchThread_.join();
+  fetch_->setEnabled(true);
+  if (answer.cancelled) {
+    fetchStatus_->setText("Cancelled.");
+    return;
+  }
+  QString status =
+      answer.status.ok()
+          ? QString("HTTP %1, %2 bytes.").arg(answer.httpStatus).arg(answer.body.size())
+          : Q(answer.status.message());
+  if (!answer.url.empty()) status += " " + Q(answer.url);
+  if (!answer.body.empty()) {
+    QString shown =
+        QString::fromUtf8(answer.body.data(),
+                          static_cast<qsizetype>(std::min(answer.body.size(), kShownAnswerBytes)));
+    if (answer.body.size() > kShownAnswerBytes) {
+      status += QString(" The box shows its first %1 KiB; the preview reads it all.")
+                    .arg(kShownAnswerBytes / 1024);
+    }
+    answer_->setPlainText(shown);  // clears answerIsFetched_
+    fetchedBody_ = std::move(answer.body);
+    answerIsFetched_ = true;
+    UpdateAnswerPreview();
+  }
+  fetchStatus_->setText(status);
+}
+
 QWizardPage* EngineWizard::MakeCookiePage() {
   auto* page = new Page("Search Engine Cookie Information");
   auto* layout = new QVBoxLayout(page);
@@ -351,6 +573,13 @@ void EngineWizard::LoadControls() {
   CheckId(linkType_, e.linkType);
   indirectLinkName_->setText(Q(e.indirectLinkName));
   referer_->setText(Q(e.referer));
+  const ResultFormat format = ResultFormatOf(e.web);
+  if (format != ResultFormat::kUnknown) CheckId(format_, static_cast<int>(format));
+  jsonResults_->setText(Q(e.web.jsonResults));
+  jsonUrl_->setText(Q(e.web.jsonUrl));
+  jsonTitle_->setText(Q(e.web.jsonTitle));
+  jsonSnippet_->setText(Q(e.web.jsonSnippet));
+  ApplyFormatEnabling();
   FillList(skippedDomains_, e.skippedDomains);
   FillList(skippedUrls_, e.skippedUrls);
   FillList(cookieUrls_, e.cookieUrls);
@@ -379,6 +608,17 @@ void EngineWizard::StoreControls(EngineDefinition& e) const {
   e.linkType = CheckedId(linkType_, e.linkType);
   e.indirectLinkName = S(indirectLinkName_->text());
   e.referer = S(referer_->text());
+  // The format is written anew only when the user picked another one, so
+  // that a file keeps the name it gave ("JSON", "html") and an engine
+  // without the line stays without it.
+  if (int chosen = format_->checkedId();
+      chosen >= 0 && chosen != static_cast<int>(ResultFormatOf(e.web))) {
+    e.web.format = FormatName(chosen);
+  }
+  e.web.jsonResults = S(jsonResults_->text());
+  e.web.jsonUrl = S(jsonUrl_->text());
+  e.web.jsonTitle = S(jsonTitle_->text());
+  e.web.jsonSnippet = S(jsonSnippet_->text());
   e.skippedDomains = ListLines(skippedDomains_);
   e.skippedUrls = ListLines(skippedUrls_);
   e.cookieUrls = ListLines(cookieUrls_);
@@ -404,7 +644,7 @@ bool EngineWizard::CheckInfoPage() {
   return false;
 }
 
-void EngineWizard::SyncSpecialParameters() {
+std::vector<EngineParameter> EngineWizard::SyncedParameters() const {
   std::string textId = S(searchTextId_->text());
   std::string resultId = S(resultId_->text());
   if (parameters_.empty()) {
@@ -414,18 +654,23 @@ void EngineWizard::SyncSpecialParameters() {
     EngineParameter position;
     position.roleCode = RESULT_POSITION;
     position.name = resultId;
-    parameters_ = {text, position};
-  } else {
-    for (EngineParameter& p : parameters_) {
-      if (p.roleCode == SEARCH_TEXT) {
-        p.name = textId;
-        p.defaultValue.clear();
-      } else if (p.roleCode == RESULT_POSITION) {
-        p.name = resultId;
-        p.defaultValue.clear();
-      }
+    return {text, position};
+  }
+  std::vector<EngineParameter> parameters = parameters_;
+  for (EngineParameter& p : parameters) {
+    if (p.roleCode == SEARCH_TEXT) {
+      p.name = textId;
+      p.defaultValue.clear();
+    } else if (p.roleCode == RESULT_POSITION) {
+      p.name = resultId;
+      p.defaultValue.clear();
     }
   }
+  return parameters;
+}
+
+void EngineWizard::SyncSpecialParameters() {
+  parameters_ = SyncedParameters();
   RefillParameters(-1);
 }
 

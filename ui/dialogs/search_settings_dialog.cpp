@@ -175,6 +175,7 @@ void SearchSettingsDialog::AddEngine() {
     state_.catalogue.engines.push_back(std::move(engine));
   } else {
     EngineWizard wizard(EngineDefinition{}, prompts_, this);
+    wizard.setNetworkSettings(state_.settings);
     if (wizard.exec() != QDialog::Accepted) return;
     state_.catalogue.engines.push_back(wizard.engine());
   }
@@ -213,6 +214,7 @@ void SearchSettingsDialog::EditRow(int row, bool invertFirst) {
   // inverted.
   if (invertFirst) ToggleRow(row);
   EngineWizard wizard(state_.catalogue.engines[row], prompts_, this);
+  wizard.setNetworkSettings(state_.settings);
   if (wizard.exec() != QDialog::Accepted) return;
   if (row < static_cast<int>(state_.catalogue.engines.size())) {
     state_.catalogue.engines[row] = wizard.engine();
