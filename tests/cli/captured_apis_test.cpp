@@ -10,13 +10,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
-#include <fstream>
-#include <iostream>
-#include <nlohmann/json.hpp>
-#include <set>
-#include <sstream>
 
+#include "tests/cli/captured_results.h"
 #include "tests/cli/cli_home.h"
 #include "tests/support/https_fixture.h"
 
@@ -37,23 +32,6 @@ struct CapturedAnswer {
   const char* target;  // the request the service documents for this search
   bool namesContact;   // the service asks for a User-Agent that says who calls
 };
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> ExpectedUrls(const CapturedAnswer& c) {
-  std::vector<std::string> urls;
-  std::istringstream in(
-      ReadWhole(std::string(TROVELANE_API_CAPTURES "/") + c.answer + ".expected"));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) urls.push_back(line);
-  }
-  return urls;
-}
 
 class CapturedApisTest : public ::testing::TestWithParam<CapturedAnswer> {
  protected:
@@ -90,20 +68,10 @@ TEST_P(CapturedApisTest, TheEngineReadsExactlyTheListedResults) {
   args.push_back(c.query);
   const SplitOutcome run = home_.RunSplit(args);
 
-  std::vector<std::string> read;
-  std::istringstream lines(run.out);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] != '{') continue;
-    const nlohmann::json json = nlohmann::json::parse(line);
-    if (json.contains("url")) read.push_back(json["url"].get<std::string>());
-  }
-  const std::vector<std::string> expected = ExpectedUrls(c);
-  const std::set<std::string> wanted(expected.begin(), expected.end());
-  const auto common = std::count_if(read.begin(), read.end(),
-                                    [&](const std::string& url) { return wanted.count(url) > 0; });
-  // The figures for the record: expected / read / in common.
-  std::cout << "[capture] " << c.answer << ": expected " << expected.size() << ", read "
-            << read.size() << ", in common " << common << "\n";
+  const std::vector<std::string> read = ResultUrlsOf(run.out);
+  const std::vector<std::string> expected =
+      ExpectedUrlsIn(std::string(TROVELANE_API_CAPTURES "/") + c.answer + ".expected");
+  PrintCaptureFigures(c.answer, expected, read);
   EXPECT_EQ(read, expected) << run.out << run.err;
 
   const std::vector<FixtureRequest> requests = server.Requests();

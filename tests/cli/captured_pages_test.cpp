@@ -11,13 +11,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
-#include <fstream>
-#include <iostream>
-#include <nlohmann/json.hpp>
-#include <set>
-#include <sstream>
 
+#include "tests/cli/captured_results.h"
 #include "tests/cli/cli_home.h"
 #include "tests/support/https_fixture.h"
 
@@ -41,22 +36,6 @@ struct CapturedPage {
 std::string Capture(const CapturedPage& c, const std::string& suffix = "") {
   return std::string(c.modelled ? TROVELANE_WEB_MODELS : TROVELANE_WEB_CAPTURES) + "/" + c.page +
          suffix;
-}
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> ExpectedUrls(const CapturedPage& c) {
-  std::vector<std::string> urls;
-  std::istringstream in(ReadWhole(Capture(c, ".expected")));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) urls.push_back(line);
-  }
-  return urls;
 }
 
 class CapturedPagesTest : public ::testing::TestWithParam<CapturedPage> {
@@ -101,22 +80,10 @@ TEST_P(CapturedPagesTest, TheEngineReadsExactlyTheOrganicResults) {
   args.push_back(c.query);
   const SplitOutcome run = home_.RunSplit(args);
 
-  std::vector<std::string> read;
   nlohmann::json report;
-  std::istringstream lines(run.out);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] != '{') continue;
-    const nlohmann::json json = nlohmann::json::parse(line);
-    if (json.contains("url")) read.push_back(json["url"].get<std::string>());
-    if (json.contains("engine")) report = json;
-  }
-  const std::vector<std::string> expected = ExpectedUrls(c);
-  const std::set<std::string> wanted(expected.begin(), expected.end());
-  const auto common = std::count_if(read.begin(), read.end(),
-                                    [&](const std::string& url) { return wanted.count(url) > 0; });
-  // The figures for the record: expected / read / in common.
-  std::cout << "[capture] " << c.page << ": expected " << expected.size() << ", read "
-            << read.size() << ", in common " << common << "\n";
+  const std::vector<std::string> read = ResultUrlsOf(run.out, &report);
+  const std::vector<std::string> expected = ExpectedUrlsIn(Capture(c, ".expected"));
+  PrintCaptureFigures(c.page, expected, read);
   EXPECT_EQ(read, expected) << run.out << run.err;
   ASSERT_FALSE(server.Requests().empty());
   if (c.block) {
