@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-
 #include "tests/cli/captured_results.h"
 #include "tests/cli/cli_home.h"
 #include "tests/support/https_fixture.h"
