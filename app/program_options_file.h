@@ -2,7 +2,7 @@
 // place for (docs/settings_file.md). A JSON object:
 //
 //   { "connectTimeoutSeconds": 5, "readTimeoutSeconds": 10, "maxPagesPerEngine": 50,
-//     "watchChecksPerRun": 50, "validationsPerEngine": 6, "validationsPerSearch": 24,
+//     "watchChecksPerRun": 50, "validationsPerEngine": 10, "validationsPerSearch": 24,
 //     "userAgent": "Mozilla/5.0 ...",
 //     "resolve": [ "www.example.com:443:127.0.0.1" ],
 //     "contact": "mailto:me@example.org",
