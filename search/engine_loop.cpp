@@ -346,6 +346,8 @@ Verdict JudgeResultPage(EngineRun& run, int pageIndex, const FetchedPage& page) 
   if (run.isAuto) HarvestFormValues(engine, page.text);
   const bool found =
       ScanResultPage(page.text, PageOffset(engine, pageIndex), pageIndex, engine, worker);
+  // A check of an earlier page may have reached the limit meanwhile.
+  if (worker.resultChecks().limitReached()) engine.stopRequested = true;
   // An engine that accepts a request with 202 and lists nothing on it
   // is holding the client off (a rate-limit page).
   if (page.httpStatus == 202 && memory.candidatesOnPage == 0 && !worker.cancelled()) {
@@ -382,7 +384,9 @@ Verdict PrepareEngine(EngineRun& run) {
   const ProgramOptions& program = worker.settings().program;
   worker.connection().SetRequestOptions(EngineRequestOptions(engine, program));
   worker.connection().SetTimeouts(EngineTimeouts(program, engine.web));
-  worker.validationConnection().SetRequestOptions(ValidationRequestOptions(engine, program));
+  worker.resultChecks().Prepare(worker.expression(), worker.settings(),
+                                ValidationRequestOptions(engine, program), worker.validationMode(),
+                                [&worker](const std::string& text) { worker.SendStatus(text); });
   VisitCookiePages(worker, engine, run.cookieText);
 
   engine.stopRequested = false;
@@ -404,6 +408,13 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
     if (verdict.goOn) verdict = JudgeResultPage(run, pageIndex, page);
   }
   if (worker.connection().IsConnected()) worker.connection().Close();
+  // The results still being checked are the engine's last ones: it ends
+  // when they are in (or, stopped, cancelled).
+  ResultChecks& checks = worker.resultChecks();
+  checks.Wait();
+  if (!verdict.goOn && verdict.ending == EngineEnding::kDone && checks.limitReached()) {
+    verdict = Verdict::Ends(EngineEnding::kLimit);
+  }
   if (!verdict.goOn) EndEngine(worker, verdict);
   // Stopped between two pages, or before the first.
   worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
