@@ -8,7 +8,12 @@
 namespace trovelane {
 
 ResultChecks::ResultChecks(BoundedRunner* runner, int perEngine)
-    : runner_(runner), perEngine_(std::max(perEngine, 1)) {}
+    : runner_(runner), perEngine_(std::max(perEngine, 1)) {
+  // A lane going back never needs memory.
+  MutexLock lock(&mutex_);
+  lanes_.reserve(static_cast<size_t>(perEngine_));
+  freeLanes_.reserve(static_cast<size_t>(perEngine_));
+}
 
 ResultChecks::~ResultChecks() {
   CancelAll();
@@ -26,6 +31,19 @@ void ResultChecks::Prepare(const SearchExpression& expression, const NetworkSett
   status_ = std::move(status);
 }
 
+void ResultChecks::Hold() {
+  MutexLock lock(&mutex_);
+  held_ = true;
+}
+
+void ResultChecks::Release() {
+  {
+    MutexLock lock(&mutex_);
+    held_ = false;
+  }
+  RunWaiting();
+}
+
 void ResultChecks::Start(std::string url, Valid valid) {
   {
     MutexLock lock(&mutex_);
@@ -41,7 +59,7 @@ ResultChecks::Lane* ResultChecks::TakeLane() {
     freeLanes_.pop_back();
     return lane;
   }
-  if (!expression_) return nullptr;
+  if (!expression_ || lanes_.size() >= static_cast<size_t>(perEngine_)) return nullptr;
   try {
     auto lane = std::make_unique<Lane>(*expression_);
     SetUpValidationConnection(lane->connection, options_, settings_.program);
@@ -54,7 +72,7 @@ ResultChecks::Lane* ResultChecks::TakeLane() {
 }
 
 bool ResultChecks::SubmitWaiting() {
-  while (!cancelled_ && !waiting_.empty() && running_ < perEngine_) {
+  while (!cancelled_ && !held_ && !waiting_.empty() && running_ < perEngine_) {
     if (!runner_) return false;
     Lane* lane = TakeLane();
     if (!lane) {
@@ -63,8 +81,14 @@ bool ResultChecks::SubmitWaiting() {
       continue;
     }
     std::shared_ptr<Check> check = waiting_.front();
-    // The task refers to this object: Wait, and the destructor, outlast it.
-    if (!runner_->Submit(this, [this, lane, check] { Run(*lane, *check); })) {
+    bool submitted = false;
+    try {
+      // The task refers to this object: Wait, and the destructor, outlast it.
+      submitted = runner_->Submit(this, [this, lane, check] { Run(*lane, *check); });
+    } catch (...) {
+      // No memory to queue it: it runs on the caller's thread.
+    }
+    if (!submitted) {
       freeLanes_.push_back(lane);
       return false;
     }
@@ -131,6 +155,8 @@ void ResultChecks::EndAtLimit() {
 }
 
 void ResultChecks::Wait() {
+  // Checks still held would never end.
+  Release();
   MutexLock lock(&mutex_);
   while (running_ > 0 || !waiting_.empty()) changed_.Wait(&mutex_);
 }

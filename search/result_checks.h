@@ -6,17 +6,21 @@
 // connection, set up by SetUpValidationConnection, and a copy of the
 // expression (matching state is per fetch).
 //
-// The worker thread offers links (Start) and goes on with its page, and with
-// its next page, while they are checked; a check that finds its page valid
-// calls its `valid` callback on the check's thread, which hands the result
-// over (search/result_offer.h). So results come in the order their checks
-// end. The engine's run waits for its checks (Wait) before it ends.
+// The worker thread offers the links of a page (Start) while the checks are
+// held; they start once the page is read (Release), so that they do not
+// slow the reading of the page and the request of the next one, and are
+// checked while the worker waits for that next page. A check that finds
+// its page valid calls its `valid` callback on the check's thread, which
+// hands the result over (search/result_offer.h). So results come in the
+// order their checks end. The engine's run waits for its checks (Wait)
+// before it ends.
 //
-// Threads: Start, Prepare and Wait on the worker thread; CancelAll,
-// EndAtLimit and limitReached on any thread. Stop reaches every fetch in
-// flight through CancelAll, which cancels each lane's connection and drops
-// the checks that have not started; none of the engine's checks calls its
-// callback after it. Lock order: this object's lock before the runner's.
+// Threads: Prepare, Hold, Start, Release and Wait on the worker thread;
+// CancelAll, EndAtLimit and limitReached on any thread. Stop reaches every
+// fetch in flight through CancelAll, which cancels each lane's connection
+// and drops the checks that have not started; none of the engine's checks
+// calls its callback after it. Lock order: this object's lock before the
+// runner's.
 #pragma once
 
 #include <atomic>
@@ -59,10 +63,14 @@ class ResultChecks {
   void Prepare(const SearchExpression& expression, const NetworkSettings& settings,
                const RequestOptions& options, int validationMode, Status status) EXCLUDES(mutex_);
 
-  // Worker thread: validates `url` when a lane is free, at once or later;
-  // `valid` is called only when its page is valid, and never after
-  // CancelAll. Does nothing once cancelled.
+  // Worker thread: the checks started from now on wait until Release.
+  void Hold() EXCLUDES(mutex_);
+  // Worker thread: validates `url` when a lane is free and the checks are
+  // not held, at once or later; `valid` is called only when its page is
+  // valid, and never after CancelAll. Does nothing once cancelled.
   void Start(std::string url, Valid valid) EXCLUDES(mutex_);
+  // Worker thread: starts the checks that Hold kept waiting.
+  void Release() EXCLUDES(mutex_);
 
   // Any thread: cancels every fetch in flight and drops the checks that
   // have not started. EndAtLimit also records that the result limit ended
@@ -71,7 +79,8 @@ class ResultChecks {
   void EndAtLimit() EXCLUDES(mutex_);
   bool limitReached() const { return limitReached_.load(); }
 
-  // Worker thread: returns once no check waits or runs.
+  // Worker thread: releases the checks held, and returns once no check waits
+  // or runs.
   void Wait() EXCLUDES(mutex_);
 
  private:
@@ -85,13 +94,15 @@ class ResultChecks {
     Valid valid;
   };
 
-  // Hands waiting checks to the runner while fewer than perEngine_ run.
-  // False when one is left that the runner did not take (there is none, or
-  // it had no thread to give): the caller runs that one itself.
+  // Hands waiting checks to the runner while fewer than perEngine_ run and
+  // they are not held. False when one is left that the runner did not take
+  // (there is none, or it had no thread or memory to give): the caller runs
+  // that one itself. Never throws.
   bool SubmitWaiting() REQUIRES(mutex_);
   // A free lane, or a new one; null when none can be had.
   Lane* TakeLane() REQUIRES(mutex_);
   // Starts the waiting checks; those the runner does not take run here.
+  // Never throws.
   void RunWaiting() EXCLUDES(mutex_);
   // One check on its lane, then the lane goes back.
   void Run(Lane& lane, Check& check) EXCLUDES(mutex_);
@@ -114,6 +125,7 @@ class ResultChecks {
   std::vector<std::unique_ptr<Lane>> lanes_ GUARDED_BY(mutex_);  // at most perEngine_
   std::vector<Lane*> freeLanes_ GUARDED_BY(mutex_);
   int running_ GUARDED_BY(mutex_) = 0;  // checks that hold a lane
+  bool held_ GUARDED_BY(mutex_) = false;
   bool cancelled_ GUARDED_BY(mutex_) = false;
   std::atomic<bool> limitReached_{false};
 };

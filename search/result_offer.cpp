@@ -50,7 +50,12 @@ ResultOffers::ResultOffers(EngineDefinition& engine, EngineRunContext& worker, i
   check_.status = [&worker](const std::string& text) { worker.SendStatus(text); };
   if (worker.options().perEngine) worker.resultChecks().Wait();
   RaiseTo(worker.pageMemory().perEngineCount, pageOffset);
+  // Reading the page, and so the request of the next one, does not wait
+  // for the checks' threads; they run while that request does.
+  worker.resultChecks().Hold();
 }
+
+ResultOffers::~ResultOffers() { worker_.resultChecks().Release(); }
 
 bool ResultOffers::Offer(const std::string& link, const std::string& title) {
   PageMemory& memory = worker_.pageMemory();

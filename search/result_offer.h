@@ -6,11 +6,13 @@
 // its validation check has found its page valid (search/result_checks.h).
 //
 // Positions and sightings are given in page order as the links are offered;
-// the checks run side by side while the worker goes on with the page and
-// the engine's next pages, and their results come in the order the checks
-// end. The engine's run waits for the checks still in flight before it ends
-// (RunEngineLoop), so a caller only constructs one ResultOffers per page,
-// offers each link and stops reading the page when Offer returns false.
+// the checks of a page start side by side once it is read (when its
+// ResultOffers goes) and run while the worker goes on with the engine's next
+// pages, and their results come in the order the checks end. The engine's
+// run waits for the checks still in flight before it ends (RunEngineLoop),
+// so a caller only constructs one ResultOffers per page, offers each link,
+// stops reading the page when Offer returns false and lets the ResultOffers
+// go when it is done with the page.
 #pragma once
 
 #include <string>
@@ -30,6 +32,8 @@ class ResultOffers {
   // still running for earlier pages are waited for first, so that what
   // they hand over counts before the page's offset does.
   ResultOffers(EngineDefinition& engine, EngineRunContext& worker, int pageOffset);
+  // The checks of the page's links start once the page is read.
+  ~ResultOffers();
   ResultOffers(const ResultOffers&) = delete;
   ResultOffers& operator=(const ResultOffers&) = delete;
 
