@@ -157,8 +157,16 @@ void ResultChecks::EndAtLimit() {
 void ResultChecks::Wait() {
   // Checks still held would never end.
   Release();
-  MutexLock lock(&mutex_);
-  while (running_ > 0 || !waiting_.empty()) changed_.Wait(&mutex_);
+  for (;;) {
+    {
+      MutexLock lock(&mutex_);
+      while (running_ > 0) changed_.Wait(&mutex_);
+      if (waiting_.empty()) return;
+    }
+    // Left waiting by a check whose runner had no memory to queue the next:
+    // they run here.
+    RunWaiting();
+  }
 }
 
 }  // namespace trovelane

@@ -81,8 +81,9 @@ class CheckServer {
  private:
   void Serve(ServerConnection& c) {
     const std::string request = c.ReadRequest();
-    const size_t from = request.find(' ') + 1;
-    const std::string path = request.substr(from, request.find(' ', from) - from);
+    const size_t blank = request.find(' ');
+    if (blank == std::string::npos) return;
+    const std::string path = request.substr(blank + 1, request.find(' ', blank + 1) - blank - 1);
     if (path.find("/search") != std::string::npos) {
       const std::string name = path.substr(1, path.find('/', 1) - 1);
       std::string body = "<html><body>";
@@ -93,6 +94,8 @@ class CheckServer {
       c.Send(test::HttpResponse("HTTP/1.0 200 OK", "", body + "</body></html>"));
       return;
     }
+    // A client stopped before it sent its request leaves nothing to count.
+    if (path.rfind("/doc/", 0) != 0) return;
     const std::string engine = path.substr(5, path.find('/', 5) - 5);  // /doc/ENGINE/...
     {
       std::unique_lock lock(mutex_);
@@ -103,14 +106,23 @@ class CheckServer {
       maxOpenByEngine_[engine] = std::max(maxOpenByEngine_[engine], mine);
       if (gate_ > 0 && open_ >= gate_) gateOpened_ = true;
       changed_.notify_all();
-      if (gate_ > 0) changed_.wait_for(lock, 20s, [&] { return gateOpened_; });
+      if (gate_ > 0) {
+        changed_.wait_for(lock, 20s, [&] { return gateOpened_; });
+        // No longer open once its answer may go: the client can start its
+        // next fetch only after it has read this one.
+        Close(engine);
+      }
     }
     if (gate_ > 0) {
       c.Send(test::HttpResponse("HTTP/1.0 200 OK", "", "<html><body>river</body></html>"));
     } else {
       c.ReadToEnd();  // until the client gives up the fetch
+      std::lock_guard lock(mutex_);
+      Close(engine);
     }
-    std::lock_guard lock(mutex_);
+  }
+  // Under mutex_.
+  void Close(const std::string& engine) {
     --open_;
     --openByEngine_[engine];
     ++closed_;
