@@ -25,6 +25,8 @@ constexpr Field kFields[] = {
     {"readTimeoutSeconds", &ProgramOptions::readTimeoutSeconds, 0, kMaxTimeoutSeconds},
     {"maxPagesPerEngine", &ProgramOptions::maxPagesPerEngine, 1, kMaxPagesPerEngineLimit},
     {"watchChecksPerRun", &ProgramOptions::maxWatchChecks, 0, kMaxWatchChecksLimit},
+    {"validationsPerEngine", &ProgramOptions::validationsPerEngine, 1, kMaxValidationsLimit},
+    {"validationsPerSearch", &ProgramOptions::validationsPerSearch, 1, kMaxValidationsLimit},
 };
 
 std::string Range(const Field& f) {

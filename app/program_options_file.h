@@ -2,7 +2,7 @@
 // place for (docs/settings_file.md). A JSON object:
 //
 //   { "connectTimeoutSeconds": 5, "readTimeoutSeconds": 10, "maxPagesPerEngine": 50,
-//     "watchChecksPerRun": 50,
+//     "watchChecksPerRun": 50, "validationsPerEngine": 10, "validationsPerSearch": 24,
 //     "userAgent": "Mozilla/5.0 ...",
 //     "resolve": [ "www.example.com:443:127.0.0.1" ],
 //     "contact": "mailto:me@example.org",
@@ -10,6 +10,8 @@
 //     "hiddenDomains": [ "pinterest.com" ],
 //     "domainFactors": { "wikipedia.org": 2, "example.com": 0.5 } }
 //
+// "validationsPerEngine" and "validationsPerSearch" bound the validation
+// fetches that run at once, of one engine and of the whole search;
 // "userAgent" is the User-Agent of every request whose engine names none;
 // "resolve" sends connections to a host and port to another address, as
 // curl's --resolve does (for tests: fixture servers under real host names);
@@ -38,6 +40,7 @@ inline constexpr const char* kProgramOptionsFileName = "trovelane.json";
 inline constexpr int32_t kMaxTimeoutSeconds = 3600;
 inline constexpr int32_t kMaxPagesPerEngineLimit = 10000;
 inline constexpr int32_t kMaxWatchChecksLimit = 10000;
+inline constexpr int32_t kMaxValidationsLimit = 256;
 inline constexpr size_t kMaxUserAgentBytes = 1023;
 
 // OK when `userAgent` can be sent; else kInvalidArgument saying why (empty,

@@ -210,6 +210,20 @@ std::vector<Setting> Settings() {
                      static_cast<int32_t>(Number(v, 1, kMaxPagesPerEngineLimit));
                },
                false, "  (result pages per engine)", true});
+  s.push_back({"validation.per-engine",
+               [](auto& n) { return std::to_string(n.program.validationsPerEngine); },
+               [](auto& n, auto& v) {
+                 n.program.validationsPerEngine =
+                     static_cast<int32_t>(Number(v, 1, kMaxValidationsLimit));
+               },
+               false, "  (validation fetches of one engine at once)", true});
+  s.push_back({"validation.per-search",
+               [](auto& n) { return std::to_string(n.program.validationsPerSearch); },
+               [](auto& n, auto& v) {
+                 n.program.validationsPerSearch =
+                     static_cast<int32_t>(Number(v, 1, kMaxValidationsLimit));
+               },
+               false, "  (validation fetches of a search at once)", true});
   s.push_back({"watch.checks", [](auto& n) { return std::to_string(n.program.maxWatchChecks); },
                [](auto& n, auto& v) {
                  n.program.maxWatchChecks =

@@ -70,6 +70,12 @@ struct ProgramOptions {
   int32_t maxPagesPerEngine = 50;     // result pages one engine may fetch in one search
   // Results a watch checks at most in one run for a page that is gone.
   int32_t maxWatchChecks = 50;
+  // Validation fetches that run at once: of one engine's results (by
+  // default a page's worth, so that the checks of a page run in one wave),
+  // and in all (every engine of a search together; the results view's
+  // Validate command has as many of its own).
+  int32_t validationsPerEngine = 10;
+  int32_t validationsPerSearch = 24;
   std::string userAgent = kDefaultUserAgent;  // sent when the engine names none; never empty
   // Address overrides, the first entry for a host and port counts. Only the
   // connection the program makes itself is redirected: through a proxy, an

@@ -9,6 +9,7 @@ namespace {
 int Decide(const EngineDefinition& engine, LinkCheck& check, const std::string& url,
            const std::string& text) {
   check.validated = 0;
+  check.validationDeferred = false;
   check.autoAdded = false;
   check.duplicate = false;
   check.duplicateKey = kNoDuplicateKey;
@@ -44,6 +45,10 @@ int Decide(const EngineDefinition& engine, LinkCheck& check, const std::string& 
   check.validated = 1;
   check.relevance = 0;
   if (!check.expression || !check.settings) return 0;  // nothing to validate against
+  if (check.deferValidation) {
+    check.validationDeferred = true;
+    return 1;
+  }
   CHttpURL ownConnection;
   CHttpURL& connection = check.validationConnection ? *check.validationConnection : ownConnection;
   return ValidationFetch(connection, url, *check.expression, *check.settings,

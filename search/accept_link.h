@@ -31,8 +31,12 @@ struct LinkCheck {
   const NetworkSettings* settings = nullptr;  // proxy, readChunkSize, weights, maxRelevance
   CHttpURL* validationConnection = nullptr;   // reused for each validation fetch; Stop cancels it
   std::function<void(const std::string&)> status;  // SendStatus of the worker; may be empty
-  int validated = 0;                               // out: 1 when the link went through validation
-  int relevance = 0;  // out: percent, in VAL+REL; kNoRelevance when autoAdded
+  // Leave the fetch to the caller: a link that is to be validated is
+  // accepted with validationDeferred set, and nothing is fetched.
+  bool deferValidation = false;
+  bool validationDeferred = false;  // out
+  int validated = 0;                // out: 1 when the link went through validation
+  int relevance = 0;                // out: percent, in VAL+REL; kNoRelevance when autoAdded
   bool autoAdded =
       false;  // out: accepted without validation (auto-add type, or indirect w/o searched types)
   // out: what the engine's rules said (kRejected when the link never got
@@ -56,7 +60,8 @@ struct LinkCheck {
 // records every link that gets this far and rejects one seen before; a link
 // that is not of a searched type is rejected, an auto-add link accepted at
 // once; every other link is accepted in mode 0 and validated
-// (ValidationFetch) in modes 1 and 2, with relevance in mode 2.
+// (ValidationFetch) in modes 1 and 2, with relevance in mode 2 - or, with
+// deferValidation, accepted as to be validated by the caller.
 //
 // Returns 0 to reject, non-zero to accept. Never throws: a malformed URL,
 // or no memory for it, rejects the link.

@@ -372,6 +372,8 @@ Verdict JudgeResultPage(EngineRun& run, int pageIndex, const FetchedPage& page) 
     more = !run.isAuto && engine.resultsPerPage > 0 &&
            read >= static_cast<size_t>(engine.resultsPerPage);
   }
+  // A check of an earlier page may have reached the limit meanwhile.
+  if (worker.resultChecks().limitReached()) engine.stopRequested = true;
   // An engine that accepts a request with 202 and lists nothing on it
   // is holding the client off (a rate-limit page); so is one that says its
   // requests are used up and lists nothing.
@@ -419,7 +421,9 @@ Verdict PrepareEngine(EngineRun& run) {
   const ProgramOptions& program = worker.settings().program;
   worker.connection().SetRequestOptions(EngineRequestOptions(engine, program));
   worker.connection().SetTimeouts(EngineTimeouts(program, engine.web));
-  worker.validationConnection().SetRequestOptions(ValidationRequestOptions(engine, program));
+  worker.resultChecks().Prepare(worker.expression(), worker.settings(),
+                                ValidationRequestOptions(engine, program), worker.validationMode(),
+                                [&worker](const std::string& text) { worker.SendStatus(text); });
   VisitCookiePages(worker, engine, run.cookieText);
 
   engine.stopRequested = false;
@@ -441,6 +445,13 @@ void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine) {
     if (verdict.goOn) verdict = JudgeResultPage(run, pageIndex, page);
   }
   if (worker.connection().IsConnected()) worker.connection().Close();
+  // The results still being checked are the engine's last ones: it ends
+  // when they are in (or, stopped, cancelled).
+  ResultChecks& checks = worker.resultChecks();
+  checks.Wait();
+  if (!verdict.goOn && verdict.ending == EngineEnding::kDone && checks.limitReached()) {
+    verdict = Verdict::Ends(EngineEnding::kLimit);
+  }
   if (!verdict.goOn) EndEngine(worker, verdict);
   // Stopped between two pages, or before the first.
   worker.End(worker.cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);

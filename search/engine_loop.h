@@ -36,7 +36,10 @@ inline constexpr size_t kMaxResultPageBytes = 64 * 1024 * 1024;
 // request to the engine's server (cookie pages, result pages) carries its
 // EngineRequestOptions and its preset cookies (under those its server set),
 // within EngineTimeouts; its validation fetches carry its
-// ValidationRequestOptions (search/request_builder.h).
+// ValidationRequestOptions (search/request_builder.h). The validation checks
+// of a page's results run while the loop goes on with the next page
+// (search/result_checks.h); the loop waits for them all before the engine
+// ends, and a check that reaches the result limit ends it at its next page.
 void RunEngineLoop(EngineRunContext& worker, EngineDefinition& engine);
 
 // Worker thread: walks the anchors of one result page, hands over the

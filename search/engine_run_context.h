@@ -5,10 +5,14 @@
 // implements it; tests hand the loop a fake that records what it is given.
 //
 // Threads: every method is called on the worker thread of the run, and only
-// there; the worker itself takes the locks that the hand-off, the report,
-// the sightings and the spool file need (search/search_worker.h says which).
+// there, but for the few that the validation checks of the engine's results
+// call on their own threads while the worker goes on (search/result_checks.h):
+// HandOff, SendStatus, cancelled(), validationMode() and options(). The worker
+// itself takes the locks that the hand-off, the report, the sightings and
+// the spool file need (search/search_worker.h says which).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -20,6 +24,7 @@
 #include "net/http_url.h"
 #include "search/duplicate_filter.h"
 #include "search/engine_report.h"
+#include "search/result_checks.h"
 #include "search/settings.h"
 
 namespace trovelane {
@@ -35,6 +40,12 @@ struct PageMemory {
   // counts those of the last page scanned.
   int resultPosition = 0;
   int candidatesOnPage = 0;
+  // The engine's count for a result limit per engine: the results it handed
+  // over, raised at each page to the results its earlier pages are taken
+  // to have given (resultsPerPage x page number). The worker thread reads
+  // it for the limit test; hand-offs (also those of the checks' threads)
+  // change it under the result lock.
+  std::atomic<int> perEngineCount{0};
 };
 
 class EngineRunContext {
@@ -50,11 +61,14 @@ class EngineRunContext {
   virtual const std::filesystem::path& workFolder() const = 0;
   // The run's own copy of the search expression (matching state is per run).
   virtual SearchExpression& expression() = 0;
-  // The connection of every request of the engine, and the one of its
-  // validation fetches; Stop cancels both.
+  // The connection of every request of the engine, and the one of a site
+  // plug-in's validation fetches (CheckRelevance); Stop cancels both.
   virtual CHttpURL& connection() = 0;
   virtual CHttpURL& validationConnection() = 0;
   virtual PageMemory& pageMemory() = 0;
+  // The validation fetches of the engine's accepted result links, run side
+  // by side; Stop cancels them all.
+  virtual ResultChecks& resultChecks() = 0;
 
   // The search's options, its effective validation mode (never AUTO) and
   // the duplicate filter all its engines share.
@@ -66,6 +80,7 @@ class EngineRunContext {
   virtual bool cancelled() const = 0;
 
   // Shows `text` as the engine's status; returns at once once cancelled.
+  // Also on a check's thread.
   virtual void SendStatus(const std::string& text) = 0;
 
   // Whether the result limit is reached, counted per engine
@@ -85,7 +100,7 @@ class EngineRunContext {
                                 size_t& duplicateKey) = 0;
 
   // Hands one accepted result to the front end and waits until it was
-  // taken. `validated` (0 or 1) and `relevance` (percent) are what the
+  // taken; also on a check's thread. `validated` (0 or 1) and `relevance` (percent) are what the
   // accept filter or the plug-in found; the relevance is passed on only in
   // validation mode VAL+REL. The limit is tested again first; nothing is
   // counted unless kDelivered. The result carries `engineName` when not
@@ -94,8 +109,9 @@ class EngineRunContext {
   // duplicate filter (ResultHandoff).
   enum class HandOffOutcome { kDelivered, kStopped, kLimitReached, kDoesNotFit };
   virtual HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
-                                 int relevance, int& perEngineCount, std::string_view engineName,
-                                 int position, size_t duplicateKey) = 0;
+                                 int relevance, std::atomic<int>& perEngineCount,
+                                 std::string_view engineName, int position,
+                                 size_t duplicateKey) = 0;
 
   // A result link the duplicate filter turned away because another result
   // recorded it first (`duplicateKey`): this engine found it too, at

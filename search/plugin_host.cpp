@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -61,7 +62,9 @@ std::string CanonicalText(const std::filesystem::path& path) {
 struct PluginRun {
   EngineRunContext& worker;
   std::string cookies;        // the sink of the current request, when one was given
-  int pluginResultCount = 0;  // results handed over, the plug-in engine's count for the limit
+  // Results handed over, the plug-in engine's count for the limit (atomic
+  // as every engine's count is; the plug-in hands over on its own thread).
+  std::atomic<int> pluginResultCount{0};
   std::string pageBase;       // scheme, host and port of the page last read
 };
 
@@ -116,7 +119,7 @@ int32_t AddResultService(HostContext* context, const char* url, const char* text
     const std::string title = text ? text : "";
     int position = 0;
     size_t key = kNoDuplicateKey;
-    switch (worker.AdmitResult(run.pluginResultCount, link, title, position, key)) {
+    switch (worker.AdmitResult(run.pluginResultCount.load(), link, title, position, key)) {
       case EngineRunContext::Admission::kStopped:
         return 0;
       case EngineRunContext::Admission::kLimitReached:
@@ -319,7 +322,7 @@ void RunPluginEngine(EngineRunContext& worker, const EngineDefinition& engine) {
   if (!initialize || !getOperators || !iterate || !terminate) {
     worker.End(EngineEnding::kError, "the plug-in library lacks an entry point");
   } else {
-    PluginRun run{worker, {}, 0, {}};
+    PluginRun run{worker, {}, {}, {}};
     HostContext context{&run,
                         CheckRelevanceService,
                         AddResultService,

@@ -1,16 +1,20 @@
 // One background check of one result row: the results view's Validate
 // command runs the page check with relevance scoring (ValidationFetch) on
-// the row's URL, on a thread of its own, and learns the outcome through a
-// callback.
+// the row's URL and learns the outcome through a callback. The checks of the
+// process run on one BoundedRunner (platform/bounded_runner.h), at most
+// ProgramOptions::validationsPerSearch at once; the rest wait their turn in
+// the order they were started.
 //
 // Ownership and threads: Start is called on the owner thread and returns a
-// handle; the thread holds its own copies of the URL, the expression and the
-// settings, so nothing of the caller is touched while it runs. `done` is
-// called on the validation thread, once, unless Cancel came first: Cancel
-// (any thread) cancels the fetch, and once it has returned `done` is never
+// handle; the check holds its own copies of the URL, the expression and the
+// settings, so nothing of the caller is touched while it runs or waits.
+// `done` is called on the validation thread, once, unless Cancel came
+// first: Cancel (any thread) cancels the fetch, or takes a check that has
+// not started out of the queue, and once it has returned `done` is never
 // called, so a caller that goes away (a window, its document) cancels its
 // checks first and is never reached by one that ends later. The handle may
-// be dropped at any time; the thread keeps what it needs alive.
+// be dropped at any time; the queue and the thread keep what the check
+// needs alive.
 #pragma once
 
 #include <functional>
@@ -40,8 +44,10 @@ class RowValidation {
 
   const std::string& url() const { return url_; }
 
-  // Validation threads of the process still running (any thread).
+  // Checks of the process not yet ended, waiting or running (any thread).
   static int Running();
+  // Checks of the process that wait for a thread (any thread).
+  static int Waiting();
 
   RowValidation(std::string url, const SearchExpression& expression,
                 const NetworkSettings& settings, Done done);

@@ -62,7 +62,8 @@ StartOutcome SearchRun::StartSearch(std::string_view text) {
 
   // A fresh shared state per run: a worker of an earlier run that Stop left
   // to finish on its own keeps its own.
-  shared_ = std::make_shared<SearchShared>(settings_.search, effectiveValidationMode_, queue_);
+  shared_ = std::make_shared<SearchShared>(settings_.search, effectiveValidationMode_, queue_,
+                                           settings_.program.validationsPerSearch);
   shared_->readBackFake = readBackFake_;
   lastStatus_.clear();
 

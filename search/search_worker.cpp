@@ -15,6 +15,7 @@
 #include "search/plugin_host.h"
 #include "search/search_run.h"
 #include "search/search_status.h"
+#include "search/validation_fetch.h"
 
 namespace trovelane {
 
@@ -28,18 +29,21 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
     : shared_(std::move(shared)),
       run_(run),
       engineIndex_(engineIndex),
+      engineName_(engine.name),
       settings_(settings),
       workFolder_(std::move(workFolder)),
       engine_(engine),
-      expression_(expression) {
+      expression_(expression),
+      checks_(&shared_->checkRunner, settings.program.validationsPerEngine,
+              shared_->connections.get()) {
   {
     MutexLock guard(&reportMutex_);
     report_.engineName = engine.name;
   }
   connection_.SetTimeouts(settings.program);
-  validationConnection_.SetTimeouts(settings.program);
   connection_.SetConnectionPool(shared_->connections.get());
-  validationConnection_.SetConnectionPool(shared_->connections.get());
+  SetUpValidationConnection(validationConnection_, {}, settings.program,
+                            shared_->connections.get());
 }
 
 void SearchWorker::StartThread(const std::shared_ptr<SearchWorker>& worker) {
@@ -70,6 +74,9 @@ void SearchWorker::SearchWorkerMain() {
   } catch (...) {
     ReportFailure(FormatStatus(kStatusEngineError, "unknown error"));
   }
+  // The engine's checks refer to this worker: an engine that failed part-way
+  // still waits for them (the loop itself waits at its end).
+  checks_.Wait();
   try {
     End(cancelled() ? EngineEnding::kStopped : EngineEnding::kDone);
   } catch (...) {
@@ -134,10 +141,10 @@ void SearchWorker::RunTask(std::function<void()> task) {
 }
 
 void SearchWorker::SendStatus(const std::string& text) {
-  statusText_ = text.substr(0, 1023);
+  // Each sender's own copy: the checks' threads send at the same time.
+  const std::string sent = text.substr(0, 1023);
   SearchRun* run = run_;
   const int index = engineIndex_;
-  const std::string& sent = statusText_;
   RunTask([run, index, &sent] { run->OnSearchStatus(index, sent); });
 }
 
@@ -166,14 +173,14 @@ void SearchWorker::AddSighting(size_t duplicateKey, int position) {
 
 SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const std::string& title,
                                                    int validated, int relevance,
-                                                   int& perEngineCount,
+                                                   std::atomic<int>& perEngineCount,
                                                    std::string_view engineName, int position,
                                                    size_t duplicateKey) {
   if (url.size() >= ResultHandoff::kUrlSize) return HandOffOutcome::kDoesNotFit;
   ResultHandoff handoff;
   handoff.url = url;
   handoff.title = title.substr(0, ResultHandoff::kTitleSize - 1);
-  handoff.engineName = std::string(engineName.empty() ? std::string_view(engine_.name) : engineName)
+  handoff.engineName = std::string(engineName.empty() ? std::string_view(engineName_) : engineName)
                            .substr(0, ResultHandoff::kEngineNameSize - 1);
   handoff.engineIndex = engineIndex_;
   handoff.validated = validated;
@@ -184,7 +191,7 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const
   MutexLock guard(&shared_->resultLock);
   if (cancelled()) return HandOffOutcome::kStopped;
   // Other engines may have handed over results while this one was validated.
-  if (shared_->LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
+  if (shared_->LimitReached(perEngineCount.load())) return HandOffOutcome::kLimitReached;
   // The count of a late page may start at the largest int (it is clamped);
   // it then stays there.
   const bool counted = perEngineCount < std::numeric_limits<int>::max();
@@ -214,6 +221,7 @@ void SearchWorker::Cancel() {
     cancelled_ = true;
     connection_.Cancel();
     validationConnection_.Cancel();
+    checks_.CancelAll();
     // A worker in the middle of a write holds the handle itself; it sees the
     // flag when it gives the handle back and discards the file then.
     file = std::exchange(spoolFile_, nullptr);

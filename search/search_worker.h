@@ -11,9 +11,14 @@
 //     Stop. It is held only to swap the handle in or out, never across file
 //     I/O: whoever takes the handle out of the worker does the I/O on it.
 // Stop never waits on resultLock, and on the worker's lock only for such a
-// swap: it sets the worker's cancel flag, cancels its connections and wakes
-// the senders, so a worker waiting in a send (holding resultLock) returns at
-// once without its task being run.
+// swap: it sets the worker's cancel flag, cancels its connections and its
+// validation checks and wakes the senders, so a worker waiting in a send
+// (holding resultLock) returns at once without its task being run.
+//
+// The validation checks of a worker's results run on the threads of the
+// run's checkRunner (search/result_checks.h) and hand their results over and
+// send their status texts from there; the worker's thread ends only after
+// its checks have.
 #pragma once
 
 #include <atomic>
@@ -32,6 +37,7 @@
 #include "engines/search_expression.h"
 #include "net/connection_pool.h"
 #include "net/http_url.h"
+#include "platform/bounded_runner.h"
 #include "platform/mutex.h"
 #include "platform/owner_thread_queue.h"
 #include "search/duplicate_filter.h"
@@ -51,8 +57,12 @@ std::filesystem::path SpoolFilePath(const std::filesystem::path& folder, long ti
 // a worker that Stop stopped waiting for keeps it alive until it ends.
 struct SearchShared {
   SearchShared(const SearchOptions& options, int validationMode,
-               std::shared_ptr<OwnerThreadQueue> queue)
-      : options(options), validationMode(validationMode), queue(std::move(queue)) {}
+               std::shared_ptr<OwnerThreadQueue> queue,
+               int validationsPerSearch = ProgramOptions{}.validationsPerSearch)
+      : options(options),
+        validationMode(validationMode),
+        queue(std::move(queue)),
+        checkRunner(validationsPerSearch) {}
 
   // Constant during the run.
   const SearchOptions options;  // maxResults, perEngine, minRelevancy, duplicateMode
@@ -64,6 +74,10 @@ struct SearchShared {
   const std::shared_ptr<ConnectionPool> connections = std::make_shared<ConnectionPool>();
 
   DuplicateFilter duplicates{options};  // has its own lock
+
+  // Runs the validation checks of every engine, at most
+  // ProgramOptions::validationsPerSearch at once; has its own lock.
+  BoundedRunner checkRunner;
 
   // Tests only, set before the workers start: runs on a worker while it
   // reads a spool file back (the file is open), with its cancel flag. A fake
@@ -124,8 +138,9 @@ class SearchWorker final : public EngineRunContext {
   EngineReport report() const EXCLUDES(reportMutex_);
 
   // Owner thread (Stop): under the worker's lock sets the cancel flag,
-  // cancels both connections, closes and deletes the spool file. The worker
-  // closes its own connections when it sees the flag.
+  // cancels both connections and every validation check, closes and deletes
+  // the spool file. The worker closes its own connections when it sees the
+  // flag.
   void Cancel() EXCLUDES(lock_);
   const std::atomic<bool>& cancelFlag() const { return cancelled_; }
 
@@ -143,12 +158,13 @@ class SearchWorker final : public EngineRunContext {
   CHttpURL& connection() override { return connection_; }
   CHttpURL& validationConnection() override { return validationConnection_; }
   PageMemory& pageMemory() override { return pageMemory_; }
+  ResultChecks& resultChecks() override { return checks_; }
   const SearchOptions& options() const override { return shared_->options; }
   int validationMode() const override { return shared_->validationMode; }
   DuplicateFilter& duplicates() override { return shared_->duplicates; }
   bool cancelled() const override { return cancelled_.load(); }
-  // Copies `text` into the worker's status text and sends it to the owner
-  // (SearchRun::OnSearchStatus).
+  // Sends a copy of `text` to the owner (SearchRun::OnSearchStatus); any
+  // thread of the engine's run.
   void SendStatus(const std::string& text) override;
   // Takes resultLock for the test.
   bool LimitReached(int perEngineCount) override EXCLUDES(shared_->resultLock);
@@ -156,10 +172,11 @@ class SearchWorker final : public EngineRunContext {
                         int& position, size_t& duplicateKey) override
       EXCLUDES(shared_->resultLock);
   // All under resultLock, the send included: results validated by several
-  // engines at once never take the total past the limit.
+  // checks and engines at once never take the total past the limit. Any
+  // thread of the engine's run: it reads only what is constant.
   HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
-                         int relevance, int& perEngineCount, std::string_view engineName,
-                         int position, size_t duplicateKey) override
+                         int relevance, std::atomic<int>& perEngineCount,
+                         std::string_view engineName, int position, size_t duplicateKey) override
       EXCLUDES(shared_->resultLock);
   void AddSighting(size_t duplicateKey, int position) override;
   void UpdateReport(const std::function<void(EngineReport&)>& change) override
@@ -183,6 +200,7 @@ class SearchWorker final : public EngineRunContext {
   const std::shared_ptr<SearchShared> shared_;
   SearchRun* const run_;  // its handlers run only through tasks of the queue
   const int engineIndex_;
+  const std::string engineName_;
   const NetworkSettings settings_;
   const std::filesystem::path workFolder_;
 
@@ -191,9 +209,11 @@ class SearchWorker final : public EngineRunContext {
   EngineDefinition engine_;
   SearchExpression expression_;
   CHttpURL connection_;            // every request of this engine
-  CHttpURL validationConnection_;  // the validation fetches
-  std::string statusText_;         // the last status text sent
+  CHttpURL validationConnection_;  // a plug-in's validation fetches
   PageMemory pageMemory_;
+
+  // The validation checks; Stop cancels them (ResultChecks has its own lock).
+  ResultChecks checks_;
 
   // Owner thread only.
   std::thread thread_;

@@ -123,6 +123,13 @@ PageCheck Check(CHttpURL& page, std::string_view url, const NetworkSettings& set
 
 }  // namespace
 
+void SetUpValidationConnection(CHttpURL& connection, const RequestOptions& options,
+                               const ProgramOptions& program, ConnectionPool* pool) {
+  connection.SetRequestOptions(options);
+  connection.SetTimeouts(program);
+  connection.SetConnectionPool(pool);
+}
+
 PageCheck CheckPage(CHttpURL& connection, std::string_view url, const NetworkSettings& settings) {
   connection.Close();
   const PageCheck result = Check(connection, url, settings);

@@ -20,11 +20,23 @@ inline constexpr const char* kScanningStatusFormat = "Scanning %s...%d bytes";
 // Most bytes of a page kept for scoring; the page is taken to end there.
 inline constexpr std::size_t kMaxScoredPageBytes = 64 * 1024 * 1024;
 
+// Sets up `connection` for the validation fetches and page checks it is
+// going to carry: the request options they send (the ValidationRequestOptions
+// of the engine whose results it checks, or none), the program's time-outs
+// and address overrides. Every connection of a validation - a search's
+// checks (search/result_checks.h), a plug-in's CheckRelevance, the results
+// view's Validate - is set up here once, before its first fetch, so that
+// what they share is decided in one place.
+// With `pool`, the connection takes kept connections, TLS sessions and name
+// lookups from it and gives its own back (net/connection_pool.h).
+void SetUpValidationConnection(CHttpURL& connection, const RequestOptions& options,
+                               const ProgramOptions& program, ConnectionPool* pool = nullptr);
+
 // 1 when the page was fetched and satisfies the expression; in VAL+REL
 // (relevanceOut given) stores the relevance. Uses `connection` afresh
-// (SetURL/Open/Read/Close) with the RequestOptions it keeps (a worker gives
-// it its engine's ValidationRequestOptions); returns 0 at once when it is
-// cancelled.
+// (SetURL/Open/Read/Close) with the RequestOptions it keeps
+// (SetUpValidationConnection); returns 0 at once when it is cancelled.
+// `expression` holds the matching state: one fetch at a time per copy.
 //
 // Without relevanceOut (VAL) the page is read in pieces of readChunkSize
 // bytes and the expression is tested on each piece together with the one

@@ -5,10 +5,11 @@
 //
 // Threads: user-interface thread only. Results arrive through OnSearchResult,
 // called by the search bridge on this thread while the worker waits.
-// Validate starts one RowValidation thread per row; their outcome is posted
-// back to this thread, and the view cancels every check still running when
-// the document is replaced or the view is destroyed, so a check that ends
-// later never reaches either.
+// Validate starts one RowValidation per row (a bounded number run at once,
+// the rest wait their turn); their outcome is posted back to this thread,
+// and the view cancels every check still running or waiting when the
+// document is replaced or the view is destroyed, so a check that ends later
+// never reaches either.
 #pragma once
 
 #include <QAction>

@@ -2,7 +2,9 @@
 // result-page loop without a search run, its threads and its queue: it
 // records every status text, hand-off and sighting and keeps the engine's
 // report, answers the limit test from a count the test sets, and keeps the
-// spool file in memory unless the test makes it fail. Worker-thread rules do not apply: the test is the worker.
+// spool file in memory unless the test makes it fail. Worker-thread rules do
+// not apply: the test is the worker, and validation checks run on it, one at
+// a time, before the offer returns.
 #pragma once
 
 #include <optional>
@@ -55,6 +57,7 @@ class FakeEngineRunContext : public EngineRunContext {
   CHttpURL& connection() override { return connection_; }
   CHttpURL& validationConnection() override { return validationConnection_; }
   PageMemory& pageMemory() override { return memory_; }
+  ResultChecks& resultChecks() override { return checks_; }
   const SearchOptions& options() const override { return settings_.search; }
   int validationMode() const override { return validationMode_; }
   DuplicateFilter& duplicates() override { return duplicates_; }
@@ -73,8 +76,8 @@ class FakeEngineRunContext : public EngineRunContext {
     return Admission::kNew;
   }
   HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
-                         int relevance, int& perEngineCount, std::string_view, int position,
-                         size_t duplicateKey) override {
+                         int relevance, std::atomic<int>& perEngineCount, std::string_view,
+                         int position, size_t duplicateKey) override {
     if (cancelled_) return HandOffOutcome::kStopped;
     if (LimitReached(perEngineCount)) return HandOffOutcome::kLimitReached;
     ++perEngineCount;
@@ -108,6 +111,7 @@ class FakeEngineRunContext : public EngineRunContext {
   CHttpURL connection_;
   CHttpURL validationConnection_;
   PageMemory memory_;
+  ResultChecks checks_{nullptr, 1};
   DuplicateFilter duplicates_;
   std::string spool_;
 };

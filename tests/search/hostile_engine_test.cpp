@@ -1,8 +1,8 @@
 // Engines that misbehave: endless or huge result pages, paging that brings
 // nothing new, a spool file that cannot be written, results validated by
-// several engines at once against the limit, a start the system refuses
-// part-way, and Stop while a worker reads its spool file back. Every server
-// is a scripted one on 127.0.0.1.
+// several engines at once against the limit, more results a page than the
+// engine says, a start the system refuses part-way, and Stop while a worker
+// reads its spool file back. Every server is a scripted one on 127.0.0.1.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -138,6 +138,22 @@ TEST_F(HostileEngineTest, PagingThatBringsNothingNewEnds) {
   ASSERT_TRUE(Search());
   EXPECT_EQ(requests.load(), 2);
   EXPECT_EQ(run_->lastStatus(), kStatusNoNewResults);
+  EXPECT_EQ(events_.results.size(), 10u);
+}
+
+TEST_F(HostileEngineTest, AnEngineListingMoreThanItsResultsPerPageKeepsItsOwnLimit) {
+  // It says five results a page and lists eight: its second page starts
+  // counting at five, but not below the eight it has already handed over.
+  LoopbackServer many([&](ServerConnection& c) {
+    const int start = std::stoi("0" + Param(c.ReadRequest(), "start"));
+    c.Send(kHtmlHead + ResultPage("many", start * 10, 8, std::to_string(start + 5)));
+  });
+  EngineDefinition engine = TestEngine("Many", many.Url("/search"));
+  engine.resultsPerPage = 5;
+  catalogue_.engines = {engine};
+  settings_.search.maxResults = 10;
+  settings_.search.perEngine = 1;
+  ASSERT_TRUE(Search());
   EXPECT_EQ(events_.results.size(), 10u);
 }
 

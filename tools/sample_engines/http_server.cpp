@@ -287,6 +287,7 @@ void HttpServer::Serve(Connection& connection) {
   }
 
   bool complete = false;
+  if (answer && response.delayMs > 0) answer = Pause(fd, response.delayMs);
   if (answer) {
     std::string head = SerializeHead(response);
     if (response.pauseMs > 0) {

@@ -41,6 +41,9 @@ struct HttpResponse {
   // When not 0: the head and the first half of the body go out at once,
   // then the server waits this long before the rest (a slow download).
   int pauseMs = 0;
+  // When not 0: nothing goes out before this many milliseconds (a server
+  // far away).
+  int delayMs = 0;
   // Runs once the connection is done with: `complete` when the whole
   // response went out, false when the client left or the server stopped
   // first.

@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 60000));
   app.add_option("--page-latency-ms", options.pageLatencyMs, "Pause per corpus page")
       ->check(CLI::Range(0, 60000));
+  app.add_option("--answer-delay-ms", options.answerDelayMs,
+                 "Wait before every answer (a server far away)")
+      ->check(CLI::Range(0, 60000));
   app.add_option("--max-connections", options.maxConnections, "Connections served at once")
       ->check(CLI::Range(1, 1024));
   app.add_option("--lifetime", lifetime, "Stop after this many seconds (0: only on a signal)")

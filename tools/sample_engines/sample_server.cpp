@@ -231,6 +231,7 @@ HttpResponse SampleServer::Handle(const HttpRequest& request) {
 
   QueryPairs params = ParseQuery(request.query, "&");
   HttpResponse response = Route(request, key, params);
+  response.delayMs = options_.answerDelayMs;
 
   std::lock_guard lock(statsMutex_);
   Counters& c = counters_[key];

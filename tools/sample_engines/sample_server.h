@@ -32,6 +32,9 @@ struct SampleServerOptions {
   int slowEngines = 1;
   int latencyMs = 200;    // pause of the slow engines, per result page
   int pageLatencyMs = 0;  // pause before every corpus page
+  // Every answer but those of the control paths waits this long before its
+  // first byte: as a server two round trips away (connect, then request).
+  int answerDelayMs = 0;
   int maxConnections = 128;
   size_t maxRecordsPerEngine = 1000;  // older requests beyond this are only counted
   int pluginLatencyMs = 0;  // pause in the middle of every plug-in site's result page

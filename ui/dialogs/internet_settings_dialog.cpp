@@ -110,11 +110,15 @@ InternetSettingsDialog::InternetSettingsDialog(ProgramState& state, UserPrompts&
   connectTimeout_ = numberEdit("connectTimeout", 0, kMaxTimeoutSeconds);
   readTimeout_ = numberEdit("readTimeout", 0, kMaxTimeoutSeconds);
   maxPages_ = numberEdit("maxPages", 1, kMaxPagesPerEngineLimit);
+  validationsPerEngine_ = numberEdit("validationsPerEngine", 1, kMaxValidationsLimit);
+  validationsPerSearch_ = numberEdit("validationsPerSearch", 1, kMaxValidationsLimit);
   auto* limits = new QGroupBox("Limits");
   auto* limitsLayout = new QFormLayout(limits);
   limitsLayout->addRow("Connect time-out (seconds, 0 = none)", connectTimeout_);
   limitsLayout->addRow("Read time-out (seconds, 0 = none)", readTimeout_);
   limitsLayout->addRow("Result pages per engine", maxPages_);
+  limitsLayout->addRow("Validations at once per engine", validationsPerEngine_);
+  limitsLayout->addRow("Validations at once in all", validationsPerSearch_);
 
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -149,6 +153,8 @@ InternetSettingsDialog::InternetSettingsDialog(ProgramState& state, UserPrompts&
   connectTimeout_->setText(QString::number(program.connectTimeoutSeconds));
   readTimeout_->setText(QString::number(program.readTimeoutSeconds));
   maxPages_->setText(QString::number(program.maxPagesPerEngine));
+  validationsPerEngine_->setText(QString::number(program.validationsPerEngine));
+  validationsPerSearch_->setText(QString::number(program.validationsPerSearch));
 
   shownUser_ = user_->text();
   shownPassword_ = password_->text();
@@ -229,6 +235,10 @@ void InternetSettingsDialog::accept() {
        &settings.program.readTimeoutSeconds},
       {maxPages_, "Result pages per engine", 1, kMaxPagesPerEngineLimit,
        &settings.program.maxPagesPerEngine},
+      {validationsPerEngine_, "Validations at once per engine", 1, kMaxValidationsLimit,
+       &settings.program.validationsPerEngine},
+      {validationsPerSearch_, "Validations at once in all", 1, kMaxValidationsLimit,
+       &settings.program.validationsPerSearch},
   };
   for (const auto& limit : limits) {
     bool isNumber = false;

@@ -5,8 +5,8 @@
 // reported and the dialog stays open, as is a port outside 1..65535. The user
 // name and password are stored only while both checks are on and the user
 // changed them; otherwise the stored credentials are kept.
-// The time-outs and the page limit of "trovelane.json" are edited here too
-// and saved to that file by the same OK.
+// The time-outs, the page limit and the bounds of the validation fetches of
+// "trovelane.json" are edited here too and saved to that file by the same OK.
 //
 // Owner thread: the UI thread; the caller keeps `state` alive.
 #pragma once
@@ -64,6 +64,8 @@ class InternetSettingsDialog : public QDialog {
   QLineEdit* connectTimeout_ = nullptr;
   QLineEdit* readTimeout_ = nullptr;
   QLineEdit* maxPages_ = nullptr;
+  QLineEdit* validationsPerEngine_ = nullptr;
+  QLineEdit* validationsPerSearch_ = nullptr;
 };
 
 }  // namespace trovelane::ui
