@@ -120,13 +120,17 @@ void ResultChecks::Run(Lane& lane, Check& check) {
   try {
     int relevance = 0;
     const bool valid =
-        ValidationFetch(lane.connection, check.url, lane.expression, settings_,
-                        validationMode_ == kValidationValRel ? &relevance : nullptr, status_) != 0;
+        ValidationFetchLeavingOpen(lane.connection, check.url, lane.expression, settings_,
+                                   validationMode_ == kValidationValRel ? &relevance : nullptr,
+                                   status_) != 0;
     // A cancelled lane hands nothing over, also when its fetch ended first.
+    // The result goes before the connection is closed: keeping it may mean
+    // reading the rest of the page first.
     if (valid && !lane.connection.IsCancelled()) goOn = check.valid(relevance);
   } catch (...) {
     // A check that failed in any way (no memory for the page) rejects its link.
   }
+  lane.connection.Close();
   if (!goOn) EndAtLimit();
   MutexLock lock(&mutex_);
   freeLanes_.push_back(&lane);

@@ -140,10 +140,18 @@ PageCheck CheckPage(CHttpURL& connection, std::string_view url, const NetworkSet
 int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression& expression,
                     const NetworkSettings& settings, int* relevanceOut,
                     const std::function<void(const std::string&)>& status) {
-  connection.Close();
-  const int result = Fetch(connection, url, expression, settings, relevanceOut, status);
+  const int result =
+      ValidationFetchLeavingOpen(connection, url, expression, settings, relevanceOut, status);
   connection.Close();
   return result;
+}
+
+int ValidationFetchLeavingOpen(CHttpURL& connection, std::string_view url,
+                               SearchExpression& expression, const NetworkSettings& settings,
+                               int* relevanceOut,
+                               const std::function<void(const std::string&)>& status) {
+  connection.Close();
+  return Fetch(connection, url, expression, settings, relevanceOut, status);
 }
 
 }  // namespace trovelane

@@ -47,11 +47,20 @@ void SetUpValidationConnection(CHttpURL& connection, const RequestOptions& optio
 // An answer with an HTTP error status (400 and above) is a page that is gone:
 // 0. A malformed url gives 0. The fetch keeps the time-outs of
 // settings.program; a page cut short (time-out, reset, short of its
-// Content-Length) gives 0 unless the expression already held on what came. `status` (may be empty) gets the text
-// "Scanning PATH...N bytes" after every piece.
+// Content-Length) gives 0 unless the expression already held on what came. `status` (may be empty)
+// gets the text "Scanning PATH...N bytes" after every piece.
 int ValidationFetch(CHttpURL& connection, std::string_view url, SearchExpression& expression,
                     const NetworkSettings& settings, int* relevanceOut,
                     const std::function<void(const std::string&)>& status);
+
+// ValidationFetch without its last Close: the caller closes the connection
+// once it has handed the result over, because Close may first read the rest
+// of an answer that the fetch stopped reading early, to keep the connection
+// for the next fetch (net/connection_pool.h).
+int ValidationFetchLeavingOpen(CHttpURL& connection, std::string_view url,
+                               SearchExpression& expression, const NetworkSettings& settings,
+                               int* relevanceOut,
+                               const std::function<void(const std::string&)>& status);
 
 // What CheckPage found of a page.
 enum class PageCheck {
