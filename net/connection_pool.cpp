@@ -35,13 +35,22 @@ std::string ConnectionPool::ServerKey(bool https, const std::string& host, int p
   return (https ? "https://" : "http://") + host + ":" + std::to_string(port);
 }
 
-std::unique_ptr<IdleConnection> ConnectionPool::Take(const std::string& server) {
+std::unique_ptr<IdleConnection> ConnectionPool::Take(const std::string& server, const void* taker) {
   for (;;) {
     std::unique_ptr<IdleConnection> connection;
     {
       MutexLock lock(&mutex_);
-      auto it = std::find_if(idle_.rbegin(), idle_.rend(),
-                             [&](const Idle& idle) { return idle.server == server; });
+      auto it = idle_.rend();
+      if (taker) {
+        it = std::find_if(idle_.rbegin(), idle_.rend(), [&](const Idle& idle) {
+          return idle.server == server && idle.owner == taker;
+        });
+      }
+      if (it == idle_.rend()) {
+        it = std::find_if(idle_.rbegin(), idle_.rend(), [&](const Idle& idle) {
+          return idle.server == server && idle.owner == nullptr;
+        });
+      }
       if (it == idle_.rend()) return nullptr;
       connection = std::move(it->connection);
       idle_.erase(std::next(it).base());
@@ -55,16 +64,18 @@ std::unique_ptr<IdleConnection> ConnectionPool::Take(const std::string& server) 
   }
 }
 
-void ConnectionPool::Give(const std::string& server, std::unique_ptr<IdleConnection> connection) {
+void ConnectionPool::Give(const std::string& server, std::unique_ptr<IdleConnection> connection,
+                          const void* owner) {
   std::vector<std::unique_ptr<IdleConnection>> dropped;
   {
     MutexLock lock(&mutex_);
     if (closed_) return;
-    idle_.push_back({server, std::move(connection)});
+    idle_.push_back({server, std::move(connection), owner});
     size_t same = 0;
     for (const Idle& idle : idle_) same += idle.server == server ? 1 : 0;
+    // An owner's connection waits for its next request: the others go first.
     for (auto it = idle_.begin(); it != idle_.end() && same > perServer_;) {
-      if (it->server == server) {
+      if (it->server == server && it->owner == nullptr) {
         dropped.push_back(std::move(it->connection));
         it = idle_.erase(it);
         --same;
@@ -76,6 +87,13 @@ void ConnectionPool::Give(const std::string& server, std::unique_ptr<IdleConnect
       dropped.push_back(std::move(idle_.front().connection));
       idle_.pop_front();
     }
+  }
+}
+
+void ConnectionPool::Disown(const void* owner) {
+  MutexLock lock(&mutex_);
+  for (Idle& idle : idle_) {
+    if (idle.owner == owner) idle.owner = nullptr;
   }
 }
 

@@ -56,12 +56,17 @@ class ConnectionPool {
 
   // An idle connection to `server` that is still open (the server may have
   // closed it meanwhile: those are dropped), the one given back last; null
-  // when there is none.
-  std::unique_ptr<IdleConnection> Take(const std::string& server) EXCLUDES(mutex_);
-  // Keeps `connection` for the next request to `server`; after Close it is
-  // closed instead.
-  void Give(const std::string& server, std::unique_ptr<IdleConnection> connection)
+  // when there is none. One that `taker` gave back as its owner comes first,
+  // then one that nobody owns; another owner's is never taken.
+  std::unique_ptr<IdleConnection> Take(const std::string& server, const void* taker = nullptr)
       EXCLUDES(mutex_);
+  // Keeps `connection` for the next request to `server`; after Close it is
+  // closed instead. With `owner`, it is kept for that owner's next request
+  // (an engine's next result page) until the owner lets it go (Disown).
+  void Give(const std::string& server, std::unique_ptr<IdleConnection> connection,
+            const void* owner = nullptr) EXCLUDES(mutex_);
+  // The idle connections `owner` kept become anybody's.
+  void Disown(const void* owner) EXCLUDES(mutex_);
 
   // The last TLS session kept for `server`; null when none.
   TlsSession Session(const std::string& server) EXCLUDES(mutex_);
@@ -81,6 +86,7 @@ class ConnectionPool {
   struct Idle {
     std::string server;
     std::unique_ptr<IdleConnection> connection;
+    const void* owner = nullptr;
   };
 
   const size_t perServer_;

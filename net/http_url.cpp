@@ -15,7 +15,10 @@ namespace trovelane {
 
 CHttpURL::CHttpURL() : socket_(&cancel_) { SetTimeouts(ProgramOptions{}); }
 
-CHttpURL::~CHttpURL() { Close(); }
+CHttpURL::~CHttpURL() {
+  Close();
+  if (pool_ && keepsOwn_) pool_->Disown(this);
+}
 
 void CHttpURL::SetTimeouts(const ProgramOptions& options) {
   Timeouts timeouts;
@@ -37,6 +40,7 @@ Status CHttpURL::SetURL(std::string_view url, bool isPost) {
 
 void CHttpURL::SetConnectionPool(ConnectionPool* pool) {
   Close();
+  if (pool_ && keepsOwn_) pool_->Disown(this);
   pool_ = pool;
   socket_.SetNameCache(pool ? &pool->names() : nullptr);
 }
@@ -50,7 +54,8 @@ void CHttpURL::Close() {
     }
     if (keepAlive_ && FinishBodyForReuse()) {
       SSL* ssl = tls_ ? tls_->Release() : nullptr;
-      pool_->Give(serverKey_, std::make_unique<IdleConnection>(socket_.Release(), ssl));
+      pool_->Give(serverKey_, std::make_unique<IdleConnection>(socket_.Release(), ssl),
+                  keepsOwn_ ? this : nullptr);
     }
   }
   serverKey_.clear();
@@ -121,7 +126,7 @@ bool CHttpURL::Connect(const std::string& host, int32_t port) {
 }
 
 bool CHttpURL::TakeFromPool() {
-  std::unique_ptr<IdleConnection> idle = pool_->Take(serverKey_);
+  std::unique_ptr<IdleConnection> idle = pool_->Take(serverKey_, keepsOwn_ ? this : nullptr);
   if (!idle) return false;
   socket_.Adopt(std::exchange(idle->fd, -1));
   stream_ = &socket_;

@@ -155,6 +155,11 @@ class CHttpURL {
   // HTTP/1.0 requests go out as without a pool. Closes the connection; the
   // pool must outlive the object.
   void SetConnectionPool(ConnectionPool* pool);
+  // A connection this object gives back to its pool is kept for its own
+  // next request, not taken by other objects meanwhile, until the object
+  // goes: an engine's result pages then follow one another on one
+  // connection while the checks of its results make their own.
+  void KeepConnectionsForItself() { keepsOwn_ = true; }
 
   // Any thread: ends the current wait and makes Open and Read fail until
   // ResetCancel.
@@ -251,6 +256,7 @@ class CHttpURL {
   std::vector<char> rawBuffer_;           // raw bytes for the decoder
 
   ConnectionPool* pool_ = nullptr;
+  bool keepsOwn_ = false;  // KeepConnectionsForItself
   // The pool's key of the open connection's server; empty when the
   // connection is not one the pool may keep.
   std::string serverKey_;

@@ -41,6 +41,9 @@ SearchWorker::SearchWorker(std::shared_ptr<SearchShared> shared, SearchRun* run,
     report_.engineName = engine.name;
   }
   connection_.SetTimeouts(settings.program);
+  // The engine's pages keep their connection from one to the next; the
+  // checks of its results take others.
+  connection_.KeepConnectionsForItself();
   connection_.SetConnectionPool(shared_->connections.get());
   SetUpValidationConnection(validationConnection_, {}, settings.program,
                             shared_->connections.get());

@@ -77,6 +77,31 @@ TEST(ConnectionPool, OnlyAnHttp11AnswerWithoutCloseKeepsItsConnection) {
   }
 }
 
+// A connection kept for itself (an engine's result pages) waits for its
+// owner's next request: another connection to the same server opens its
+// own meanwhile, and gets the owner's once the owner is gone.
+TEST(ConnectionPool, AConnectionKeptForItselfWaitsForItsOwner) {
+  LoopbackServer server(EchoTarget(Keeps::kAlive));
+  ConnectionPool pool;
+  CHttpURL check;
+  UsePool(check, pool);
+  {
+    CHttpURL pages;
+    pages.KeepConnectionsForItself();
+    UsePool(pages, pool);
+    EXPECT_EQ(Fetch(pages, server.Url("/page1"), nullptr), "/page1");
+    EXPECT_EQ(Fetch(check, server.Url("/check"), nullptr), "/check");
+    EXPECT_EQ(server.ConnectionCount(), 2u);
+    EXPECT_EQ(Fetch(pages, server.Url("/page2"), nullptr), "/page2");
+    EXPECT_EQ(server.ConnectionCount(), 2u);
+  }
+  for (const std::string path : {"/after1", "/after2"}) {
+    EXPECT_EQ(Fetch(check, server.Url(path), nullptr), path);
+  }
+  EXPECT_EQ(server.ConnectionCount(), 2u);
+  pool.Close();
+}
+
 // The server closes its first connection while it is idle, and its second
 // as the next request comes in, without an answer: every request is
 // answered all the same, each time on a new connection.
