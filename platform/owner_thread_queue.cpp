@@ -10,6 +10,10 @@ namespace trovelane {
 struct OwnerThreadQueue::Pending {
   Task task;
   bool done = false;  // read and written through IsDone and MarkDone only
+  // Its sender waits here alone: a finished task wakes only the thread that
+  // sent it, not every sender (with dozens of workers and checks sending,
+  // waking them all for each task cost more than the tasks).
+  CondVar sender;
 };
 
 bool OwnerThreadQueue::IsDone(const Pending& pending) const { return pending.done; }
@@ -27,20 +31,35 @@ void OwnerThreadQueue::AssertOwnerThread() const {
 }
 
 bool OwnerThreadQueue::Send(Task task, const std::atomic<bool>& cancelled) {
-  if (cancelled.load()) return false;
+  Ticket ticket = Post(std::move(task), cancelled);
+  return Await(ticket, cancelled);
+}
+
+OwnerThreadQueue::Ticket OwnerThreadQueue::Post(Task task, const std::atomic<bool>& cancelled) {
+  Ticket ticket;
+  if (cancelled.load()) {
+    ticket.settled = false;
+    return ticket;
+  }
   if (IsOwnerThread()) {
     task();
-    return true;
+    ticket.settled = true;
+    return ticket;
   }
-  auto pending = std::make_shared<Pending>();
-  pending->task = std::move(task);
+  ticket.pending_ = std::make_shared<Pending>();
+  ticket.pending_->task = std::move(task);
   {
     MutexLock lock(&mutex_);
-    queue_.push_back(pending);
+    queue_.push_back(ticket.pending_);
   }
   ownerCv_.Signal();
   if (wake_) wake_();
+  return ticket;
+}
 
+bool OwnerThreadQueue::Await(Ticket& ticket, const std::atomic<bool>& cancelled) {
+  if (ticket.settled) return *ticket.settled;
+  const std::shared_ptr<Pending>& pending = ticket.pending_;
   MutexLock lock(&mutex_);
   for (;;) {
     if (IsDone(*pending)) return true;
@@ -51,14 +70,21 @@ bool OwnerThreadQueue::Send(Task task, const std::atomic<bool>& cancelled) {
       queue_.erase(it);
       return false;
     }
-    senders_.Wait(&mutex_);
+    pending->sender.Wait(&mutex_);
   }
 }
 
 int OwnerThreadQueue::Drain() {
   AssertOwnerThread();
   int ran = 0;
-  for (;;) {
+  // Only the tasks queued before the drain: senders that queue again at once
+  // would otherwise keep the owner here for as long as they work.
+  size_t left;
+  {
+    MutexLock lock(&mutex_);
+    left = queue_.size();
+  }
+  for (; left > 0; --left) {
     std::shared_ptr<Pending> next;
     {
       MutexLock lock(&mutex_);
@@ -71,7 +97,7 @@ int OwnerThreadQueue::Drain() {
       MutexLock lock(&mutex_);
       MarkDone(*next);
     }
-    senders_.SignalAll();
+    next->sender.Signal();
     ++ran;
   }
   return ran;
@@ -91,8 +117,10 @@ int OwnerThreadQueue::WaitAndDrain(std::chrono::milliseconds timeout) {
 }
 
 void OwnerThreadQueue::WakeSenders() {
-  { MutexLock lock(&mutex_); }
-  senders_.SignalAll();
+  // Only a sender whose task is still queued can be taken back; one whose
+  // task runs is woken when it ends.
+  MutexLock lock(&mutex_);
+  for (const auto& pending : queue_) pending->sender.Signal();
 }
 
 void OwnerThreadQueue::WakeOwner() {

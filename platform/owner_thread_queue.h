@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "platform/mutex.h"
@@ -42,8 +43,17 @@ class OwnerThreadQueue {
   // at once.
   bool Send(Task task, const std::atomic<bool>& cancelled) EXCLUDES(mutex_);
 
-  // Called on the owner thread: runs every task queued so far, in order.
-  // Returns how many ran.
+  // Send in two steps, so that a sender can queue under a lock of its own
+  // (which fixes the order of its tasks against other senders') and wait
+  // after letting the lock go. The task and whatever it refers to must stay
+  // valid until Await has returned; every ticket is awaited.
+  class Ticket;
+  Ticket Post(Task task, const std::atomic<bool>& cancelled) EXCLUDES(mutex_);
+  bool Await(Ticket& ticket, const std::atomic<bool>& cancelled) EXCLUDES(mutex_);
+
+  // Called on the owner thread: runs the tasks queued before the call, in
+  // order (those queued meanwhile wait for the next drain). Returns how many
+  // ran.
   int Drain() EXCLUDES(mutex_);
 
   // Called on the owner thread: waits up to `timeout` for a task, then drains.
@@ -79,10 +89,20 @@ class OwnerThreadQueue {
   void MarkDone(Pending& pending) REQUIRES(mutex_);
 
   mutable Mutex mutex_;
-  CondVar senders_;   // a task finished, or flags changed
-  CondVar ownerCv_;   // a task was queued, or WakeOwner
+  CondVar ownerCv_;  // a task was queued, or WakeOwner
   std::deque<std::shared_ptr<Pending>> queue_ GUARDED_BY(mutex_);
   bool ownerWoken_ GUARDED_BY(mutex_) = false;
+};
+
+class OwnerThreadQueue::Ticket {
+ public:
+  // Whether the task already ran (on the owner thread, at once) or was
+  // refused (cancelled before it was queued).
+  std::optional<bool> settled;
+
+ private:
+  friend class OwnerThreadQueue;
+  std::shared_ptr<Pending> pending_;
 };
 
 }  // namespace trovelane

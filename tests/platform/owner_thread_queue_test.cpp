@@ -108,6 +108,38 @@ TEST(OwnerThreadQueueTest, ManySendersAllServedInOrderPerSender) {
   }
 }
 
+// Senders that queue again as soon as they are served must not keep the
+// owner in one drain (the window would not repaint while results stream in):
+// a task queued while a drain runs waits for the next one.
+TEST(OwnerThreadQueueTest, ADrainRunsOnlyTheTasksQueuedBeforeIt) {
+  OwnerThreadQueue queue;
+  std::atomic<bool> cancelled{false};
+  std::atomic<bool> firstRunning{false}, secondQueued{false};
+  int ran = 0;
+  std::thread first([&] {
+    queue.Send(
+        [&] {
+          ++ran;
+          firstRunning = true;
+          while (!secondQueued) std::this_thread::yield();
+        },
+        cancelled);
+  });
+  std::thread second([&] {
+    while (!firstRunning) std::this_thread::yield();
+    OwnerThreadQueue::Ticket ticket = queue.Post([&] { ++ran; }, cancelled);
+    secondQueued = true;
+    queue.Await(ticket, cancelled);
+  });
+  while (queue.WaitAndDrain(100ms) == 0) {
+  }
+  EXPECT_EQ(ran, 1);
+  EXPECT_EQ(queue.Drain(), 1);
+  EXPECT_EQ(ran, 2);
+  first.join();
+  second.join();
+}
+
 TEST(OwnerThreadQueueTest, WakeOwnerEndsAWait) {
   OwnerThreadQueue queue;
   std::thread waker([&] {
