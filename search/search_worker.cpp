@@ -191,23 +191,35 @@ SearchWorker::HandOffOutcome SearchWorker::HandOff(const std::string& url, const
   handoff.position = position;
   handoff.duplicateKey = duplicateKey;
 
-  MutexLock guard(&shared_->resultLock);
-  if (cancelled()) return HandOffOutcome::kStopped;
-  // Other engines may have handed over results while this one was validated.
-  if (shared_->LimitReached(perEngineCount.load())) return HandOffOutcome::kLimitReached;
-  // The count of a late page may start at the largest int (it is clamped);
-  // it then stays there.
-  const bool counted = perEngineCount < std::numeric_limits<int>::max();
-  if (counted) ++perEngineCount;
-  shared_->resultTotal.fetch_add(1);
   bool delivered = false;
+  bool counted = false;
   SearchRun* run = run_;
-  RunTask([run, &handoff, &delivered] {
-    run->OnResult(handoff);
-    delivered = true;
-  });
+  OwnerThreadQueue::Ticket ticket;
+  {
+    MutexLock guard(&shared_->resultLock);
+    if (cancelled()) return HandOffOutcome::kStopped;
+    // Other engines may have handed over results while this one was validated.
+    if (shared_->LimitReached(perEngineCount.load())) return HandOffOutcome::kLimitReached;
+    // The count of a late page may start at the largest int (it is clamped);
+    // it then stays there.
+    counted = perEngineCount < std::numeric_limits<int>::max();
+    if (counted) ++perEngineCount;
+    shared_->resultTotal.fetch_add(1);
+    // Queued under the lock, so results reach the owner in the order they
+    // were counted; waited for after it, so that other workers can test the
+    // limit and queue theirs meanwhile, and the owner takes them together.
+    ticket = shared_->queue->Post(
+        [this, run, &handoff, &delivered] {
+          if (cancelled()) return;
+          run->OnResult(handoff);
+          delivered = true;
+        },
+        cancelled_);
+  }
+  shared_->queue->Await(ticket, cancelled_);
   if (!delivered) {
     // Stopped while waiting: nothing was handed over, so nothing is counted.
+    MutexLock guard(&shared_->resultLock);
     if (counted) --perEngineCount;
     shared_->resultTotal.fetch_sub(1);
     return HandOffOutcome::kStopped;
