@@ -344,16 +344,20 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (in) {
       if (shared_->readBackFake) shared_->readBackFake(cancelled_);
+      // Read straight into the page, a piece at a time so that Stop is seen.
+      constexpr size_t kPiece = 65536;
       page.clear();
-      std::vector<char> buffer(65536);
-      size_t n;
       bool tooLarge = false;
-      while (!cancelled() && (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
-        if (n > limit - page.size()) {
+      while (!cancelled()) {
+        const size_t had = page.size();
+        page.resize(had + kPiece);
+        const size_t n = std::fread(page.data() + had, 1, kPiece, in.get());
+        page.resize(had + n);
+        if (n == 0) break;
+        if (page.size() > limit) {
           tooLarge = true;
           break;
         }
-        page.append(buffer.data(), n);
       }
       ok = !tooLarge && !cancelled() && !std::ferror(in.get());
     }
