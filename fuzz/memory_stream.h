@@ -1,6 +1,7 @@
-// A ByteStream over bytes in memory for the fuzz targets: Receive and Peek
-// hand out the input in pieces whose sizes the input's own first bytes pick,
-// as a network splits an answer; SendAll takes everything.
+// A ByteStream over bytes in memory for the fuzz targets and the tests of
+// stream readers: Receive and Peek hand out the input in pieces whose sizes
+// the input's own first bytes pick, as a network splits an answer; SendAll
+// takes everything.
 #pragma once
 
 #include <algorithm>

@@ -2,26 +2,65 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/ascii.h"
 
 namespace trovelane {
 
+namespace {
+constexpr size_t kPeekSize = 4096;
+}  // namespace
+
+bool HeadLineReader::Settle() {
+  char sink[kPeekSize];
+  const size_t count = std::exchange(unreceived_, 0);
+  return count == 0 || stream_.ReceiveExact(sink, count);
+}
+
 HeadLineReader::Result HeadLineReader::Next(std::string& line) {
   line.clear();
-  if (linesLeft_ == 0) return Result::kTooLarge;
+  if (linesLeft_ == 0) {
+    Settle();
+    return Result::kTooLarge;
+  }
   --linesLeft_;
-  char chunk[4096];
+  char chunk[kPeekSize];
   for (;;) {
-    size_t peeked = stream_.Peek(chunk, sizeof chunk);
-    if (peeked == 0) return Result::kEnded;
-    const char* lf = static_cast<const char*>(memchr(chunk, '\n', peeked));
-    size_t take = lf ? static_cast<size_t>(lf - chunk) + 1 : peeked;
-    if (take > bytesLeft_) return Result::kTooLarge;
+    const size_t peeked = stream_.Peek(chunk, sizeof chunk);
+    if (peeked == 0) {
+      // Ended or failed: what was peeked before may never come, so nothing
+      // is received any more.
+      unreceived_ = 0;
+      return Result::kEnded;
+    }
+    // A peek may show less than the one before (a TLS stream shows one
+    // record at a time).
+    const size_t skip = std::min(unreceived_, peeked);
+    const char* start = chunk + skip;
+    const size_t available = peeked - skip;
+    const char* lf = static_cast<const char*>(memchr(start, '\n', available));
+    if (!lf && unreceived_ > 0) {
+      // The peek holds no whole line after those handed out: receive them
+      // to make room, and peek again.
+      if (!Settle()) return Result::kEnded;
+      continue;
+    }
+    const size_t take = lf ? static_cast<size_t>(lf - start) + 1 : available;
+    if (take > bytesLeft_) {
+      Settle();
+      return Result::kTooLarge;
+    }
     bytesLeft_ -= take;
-    line.append(chunk, std::min(take, kMaxHeadLine - std::min(line.size(), kMaxHeadLine)));
-    if (!stream_.ReceiveExact(chunk, take)) return Result::kEnded;
-    if (lf) return Result::kLine;
+    line.append(start, std::min(take, kMaxHeadLine - std::min(line.size(), kMaxHeadLine)));
+    if (!lf) {
+      // Part of a long line: received at once, the rest is peeked anew.
+      if (!stream_.ReceiveExact(chunk, take)) return Result::kEnded;
+      continue;
+    }
+    unreceived_ += take;
+    if (IsEndOfHead(line) && !Settle()) return Result::kEnded;
+    return Result::kLine;
   }
 }
 

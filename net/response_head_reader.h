@@ -1,6 +1,8 @@
 // Reading the head of an HTTP answer line by line without taking a single
-// byte of the body out of the stream: each line is found by peeking and only
-// its own bytes are then received.
+// byte of the body out of the stream: lines are found by peeking, and only
+// their own bytes are then received - those of several lines at once, when
+// one peek holds them, and all of them before the reader returns the line
+// that ends the head or anything but a line.
 #pragma once
 
 #include <cstddef>
@@ -29,12 +31,23 @@ class HeadLineReader {
   };
 
   explicit HeadLineReader(ByteStream& stream) : stream_(stream) {}
+  // Receives the lines handed out and not yet received: a caller that stops
+  // before the end of the head still leaves the stream after its last line.
+  ~HeadLineReader() { Settle(); }
+  HeadLineReader(const HeadLineReader&) = delete;
+  HeadLineReader& operator=(const HeadLineReader&) = delete;
+
   Result Next(std::string& line);
 
  private:
+  // Receives the `unreceived_` bytes at the front of the stream (already
+  // peeked, so there is no wait); false when the stream failed.
+  bool Settle();
+
   ByteStream& stream_;
   size_t bytesLeft_ = kMaxHeadBytes;
   size_t linesLeft_ = kMaxHeadLines;
+  size_t unreceived_ = 0;  // bytes of whole lines handed out, still in the stream
 };
 
 // True for the empty line that ends a head: "\r\n", "\r" or "\n".
