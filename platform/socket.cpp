@@ -37,6 +37,9 @@ CancelSignal::CancelSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
 CancelSignal::~CancelSignal() { close(fd_); }
 
 void CancelSignal::Cancel() {
+  MutexLock lock(&mutex_);
+  // The flag first: whoever wakes from the descriptor finds it raised.
+  raised_.store(true);
   uint64_t one = 1;
   // The counter only grows; a failed write means it is already saturated,
   // which still reads as raised.
@@ -44,13 +47,10 @@ void CancelSignal::Cancel() {
 }
 
 void CancelSignal::Reset() {
+  MutexLock lock(&mutex_);
   uint64_t value;
   [[maybe_unused]] ssize_t n = read(fd_, &value, sizeof value);
-}
-
-bool CancelSignal::IsCancelled() const {
-  pollfd p{fd_, POLLIN, 0};
-  return poll(&p, 1, 0) > 0;
+  raised_.store(false);
 }
 
 WaitResult WaitFor(int fd, short events, const CancelSignal* cancel, int timeoutMs) {

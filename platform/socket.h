@@ -4,6 +4,7 @@
 // the connection's time-outs (none unless set).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -25,13 +26,16 @@ class CancelSignal {
   CancelSignal(const CancelSignal&) = delete;
   CancelSignal& operator=(const CancelSignal&) = delete;
 
-  void Cancel();
-  void Reset();
-  bool IsCancelled() const;
+  void Cancel() EXCLUDES(mutex_);
+  void Reset() EXCLUDES(mutex_);
+  // Read from a flag, not from the descriptor: loops ask it at every step.
+  bool IsCancelled() const { return raised_.load(); }
   int fd() const { return fd_; }  // readable while raised
 
  private:
   int fd_;
+  Mutex mutex_;  // Cancel and Reset change the flag and the descriptor together
+  std::atomic<bool> raised_{false};
 };
 
 // How a wait ended.
