@@ -1,7 +1,7 @@
 // Runs tasks on threads of its own, at most a bounded number at once; the
 // tasks beyond that wait, in the order they came. A thread that has ended a
-// task takes the next waiting one and ends when none waits, so an idle
-// runner holds no thread.
+// task takes the next waiting one; when none waits it waits a second for
+// one and then ends, so a runner idle for longer holds no thread.
 //
 // The validation fetches of a search share one runner, which bounds them for
 // the whole search (search/result_checks.h); the results view's Validate
@@ -9,10 +9,10 @@
 //
 // Threads: every method may be called on any thread, also from inside a task.
 // The threads are detached and keep only the runner's own state alive: the
-// destructor drops the tasks still waiting and returns at once, so whoever
-// gives a runner tasks that refer to other objects waits for those tasks
-// before the objects go (and a task must never hold the last owner of its
-// runner).
+// destructor drops the tasks still waiting, tells the idle threads to end
+// and returns at once, so whoever gives a runner tasks that refer to other
+// objects waits for those tasks before the objects go (and a task must never
+// hold the last owner of its runner).
 #pragma once
 
 #include <cstddef>
@@ -48,8 +48,8 @@ class BoundedRunner {
   // it returns; tasks that have started are not touched. How many.
   size_t Withdraw(const void* owner);
 
-  // Threads at work (each runs a task or is about to take one), and tasks
-  // waiting for a thread.
+  // Threads the runner holds (at work or idle), and tasks waiting for a
+  // thread.
   int running() const;
   size_t waiting() const;
 
