@@ -21,6 +21,8 @@ constexpr size_t kMaxHead = 64 * 1024;
 constexpr size_t kMaxBody = 64 * 1024;
 constexpr int kIdleMs = 10000;
 constexpr int kLingerMs = 1000;
+// How long a thread without a connection waits for the next one.
+constexpr auto kThreadIdle = std::chrono::seconds(2);
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -144,8 +146,16 @@ void HttpServer::Stop() {
   // The eventfd stays readable from now on, so every poll returns at once.
   uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(wakeFd_, &one, sizeof one);
+  {
+    // Taken so that no thread can be between its look at stopping_ and its wait.
+    std::lock_guard<std::mutex> lock(mutex_);
+  }
+  accepted_.notify_all();
   acceptThread_.join();
   ReapFinished(true);
+  // Connections no thread took before the end.
+  for (int fd : queued_) close(fd);
+  queued_.clear();
   close(listenFd_);
   close(wakeFd_);
   listenFd_ = wakeFd_ = -1;
@@ -168,14 +178,52 @@ bool HttpServer::Pause(int fd, int ms) {
 }
 
 void HttpServer::ReapFinished(bool all) {
-  for (auto it = connections_.begin(); it != connections_.end();) {
+  for (auto it = threads_.begin(); it != threads_.end();) {
     if (all || (*it)->done) {
       (*it)->thread.join();
-      it = connections_.erase(it);
+      it = threads_.erase(it);
     } else {
       ++it;
     }
   }
+}
+
+bool HttpServer::Dispatch(int fd) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (connections_ >= maxConnections_) return false;
+    ++connections_;
+    queued_.push_back(fd);
+    // Each waiting thread takes one queued connection.
+    if (static_cast<int>(queued_.size()) <= waitingThreads_) {
+      accepted_.notify_one();
+      return true;
+    }
+  }
+  auto serving = std::make_unique<ServingThread>();
+  ServingThread& ref = *serving;
+  threads_.push_back(std::move(serving));
+  ref.thread = std::thread([this, &ref] { ServeConnections(ref); });
+  return true;
+}
+
+void HttpServer::ServeConnections(ServingThread& self) {
+  for (;;) {
+    int fd = -1;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++waitingThreads_;
+      accepted_.wait_for(lock, kThreadIdle, [this] { return !queued_.empty() || stopping_; });
+      --waitingThreads_;
+      if (queued_.empty()) break;
+      fd = queued_.front();
+      queued_.pop_front();
+    }
+    Serve(fd);
+    std::lock_guard<std::mutex> lock(mutex_);
+    --connections_;
+  }
+  self.done = true;
 }
 
 void HttpServer::AcceptLoop() {
@@ -186,20 +234,14 @@ void HttpServer::AcceptLoop() {
     if (ready <= 0 || stopping_ || !(fds[0].revents & POLLIN)) continue;
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) continue;
-    if (static_cast<int>(connections_.size()) >= maxConnections_) {
+    if (!Dispatch(fd)) {
       HttpResponse busy;
       busy.status = 503;
       busy.body = "busy\n";
       std::string bytes = SerializeHead(busy) + busy.body;
       [[maybe_unused]] ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
       close(fd);
-      continue;
     }
-    auto connection = std::make_unique<Connection>();
-    connection->fd = fd;
-    Connection& ref = *connection;
-    connections_.push_back(std::move(connection));
-    ref.thread = std::thread([this, &ref] { Serve(ref); });
   }
 }
 
@@ -224,8 +266,7 @@ bool HttpServer::SendAll(int fd, std::string_view bytes) {
   return true;
 }
 
-void HttpServer::Serve(Connection& connection) {
-  const int fd = connection.fd;
+void HttpServer::Serve(int fd) {
   std::string buffer;
   char chunk[8192];
   HttpRequest request;
@@ -310,7 +351,6 @@ void HttpServer::Serve(Connection& connection) {
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
   }
   close(fd);
-  connection.done = true;
 }
 
 }  // namespace trovelane::sample

@@ -2,12 +2,20 @@
 // request per connection, answered and closed. Bounded: at most
 // `maxConnections` at once (more are answered 503), request heads and
 // bodies of at most 64 KiB, and idle peers are dropped after 10 seconds.
+//
+// A thread that has closed its connection waits a while for the next one
+// instead of ending: the benchmarks run this server in the same process as
+// the searches they time, and starting a thread for each of hundreds of
+// connections cost the searches more than serving them did.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <list>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,14 +82,17 @@ class HttpServer {
   void Stop();
 
  private:
-  struct Connection {
-    int fd = -1;
+  struct ServingThread {
     std::thread thread;
     std::atomic<bool> done{false};
   };
 
   void AcceptLoop();
-  void Serve(Connection& connection);
+  // Hands `fd` to a waiting thread or starts one; false when
+  // `maxConnections` are served already.
+  bool Dispatch(int fd);
+  void ServeConnections(ServingThread& self);
+  void Serve(int fd);
   void ReapFinished(bool all);
   // Waits `ms` unless the client hangs up or the server stops first; true
   // when the whole time passed.
@@ -96,7 +107,13 @@ class HttpServer {
   uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread acceptThread_;
-  std::list<std::unique_ptr<Connection>> connections_;  // only the accept thread and Stop
+  std::list<std::unique_ptr<ServingThread>> threads_;  // only the accept thread and Stop
+
+  std::mutex mutex_;
+  std::condition_variable accepted_;  // a connection was queued, or Stop
+  std::deque<int> queued_;            // accepted, not yet taken by a thread
+  int waitingThreads_ = 0;            // threads waiting for a connection
+  int connections_ = 0;               // queued or being served
 };
 
 }  // namespace trovelane::sample
