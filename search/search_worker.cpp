@@ -1,5 +1,6 @@
 #include "search/search_worker.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -344,20 +345,28 @@ bool SearchWorker::FinishSpoolFile(bool readBack, std::string& page, size_t limi
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (in) {
       if (shared_->readBackFake) shared_->readBackFake(cancelled_);
-      // Read straight into the page, a piece at a time so that Stop is seen.
+      // Read straight into the page, a piece at a time so that Stop is seen;
+      // the first piece is as large as the file, so that the page's memory
+      // is taken (and zeroed) once, for its own size.
       constexpr size_t kPiece = 65536;
+      size_t piece = kPiece;
+      struct stat file{};
+      if (fstat(fileno(in.get()), &file) == 0 && file.st_size >= 0) {
+        piece = std::min(static_cast<size_t>(file.st_size), limit) + 1;
+      }
       page.clear();
       bool tooLarge = false;
       while (!cancelled()) {
         const size_t had = page.size();
-        page.resize(had + kPiece);
-        const size_t n = std::fread(page.data() + had, 1, kPiece, in.get());
+        page.resize(had + piece);
+        const size_t n = std::fread(page.data() + had, 1, piece, in.get());
         page.resize(had + n);
         if (n == 0) break;
         if (page.size() > limit) {
           tooLarge = true;
           break;
         }
+        piece = kPiece;
       }
       ok = !tooLarge && !cancelled() && !std::ferror(in.get());
     }
