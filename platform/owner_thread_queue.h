@@ -7,8 +7,8 @@
 // callback (called on the sending thread) has posted a drain to it.
 //
 // A send whose sender has been cancelled returns at once without running its
-// task, so a worker that waits in a send (for example while it holds the
-// result lock) can never deadlock with the owner thread that is stopping it.
+// task, so a worker that waits in a send (for example while it holds a lock
+// of its own) can never deadlock with the owner thread that is stopping it.
 #pragma once
 
 #include <atomic>

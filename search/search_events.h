@@ -8,9 +8,8 @@
 
 namespace trovelane {
 
-// One accepted result on its way from a worker to the results view. The
-// worker fills it under the result lock and waits until OnResult returns, so
-// the record is never overwritten before the view has copied it.
+// One accepted result on its way from a worker to the results view. Each
+// hand-off fills its own, and the worker waits until OnResult returns.
 struct ResultHandoff {
   // Field widths of the record, terminator included. A title or engine name
   // longer than its field is cut; a longer URL is never handed over (a cut
@@ -48,7 +47,7 @@ class SearchEvents {
   virtual void OnDocumentTitle(const std::string& /*title*/) {}
 
   // Owner thread: one accepted result. Called while the worker that found it
-  // waits under the result lock; keep it short.
+  // waits; keep it short.
   virtual void OnResult(const ResultHandoff& result) = 0;
 
   // Owner thread: the text of status bar pane 0 ("%d Result%s Found !",

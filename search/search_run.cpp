@@ -154,8 +154,7 @@ void SearchRun::StopSearch() {
     std::shared_ptr<SearchWorker> worker = workers_.all().front();
     events_.OnEngineRow(worker->engineIndex(), kTryingToStop);
     worker->Cancel();
-    // A worker waiting in a send returns at once, and lets go of the
-    // result lock if it held it.
+    // A worker waiting in a send returns at once.
     queue_->WakeSenders();
     TakeReport(*worker, true);
     events_.OnEngineRow(worker->engineIndex(), kNotActive);

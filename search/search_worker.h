@@ -5,15 +5,15 @@
 //
 // Locks:
 //   resultLock (SearchShared) - taken by workers only, across the result
-//     limit test and across the whole hand-off including the send; the owner
-//     thread never takes it.
+//     limit test and across the hand-off's counting and queueing (the wait
+//     for the owner comes after it); the owner thread never takes it.
 //   SearchWorker::lock - the worker's spool file handle and path, against
 //     Stop. It is held only to swap the handle in or out, never across file
 //     I/O: whoever takes the handle out of the worker does the I/O on it.
 // Stop never waits on resultLock, and on the worker's lock only for such a
 // swap: it sets the worker's cancel flag, cancels its connections and its
 // validation checks and wakes the senders, so a worker waiting in a send
-// (holding resultLock) returns at once without its task being run.
+// returns at once without its task being run.
 //
 // The validation checks of a worker's results run on the threads of the
 // run's checkRunner (search/result_checks.h) and hand their results over and
@@ -171,9 +171,12 @@ class SearchWorker final : public EngineRunContext {
   Admission AdmitResult(int perEngineCount, const std::string& url, const std::string& title,
                         int& position, size_t& duplicateKey) override
       EXCLUDES(shared_->resultLock);
-  // All under resultLock, the send included: results validated by several
-  // checks and engines at once never take the total past the limit. Any
-  // thread of the engine's run: it reads only what is constant.
+  // The limit test, the counting and the queueing for the owner under
+  // resultLock: results validated by several checks and engines at once
+  // never take the total past the limit, and reach the owner in the order
+  // they were counted. The wait for the owner comes after the lock; a result
+  // that Stop drops there is uncounted under it. Any thread of the engine's
+  // run: it reads only what is constant.
   HandOffOutcome HandOff(const std::string& url, const std::string& title, int validated,
                          int relevance, std::atomic<int>& perEngineCount,
                          std::string_view engineName, int position, size_t duplicateKey) override
